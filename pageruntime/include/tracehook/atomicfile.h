@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tracehook {
+
+// Replaces a file's contents whole: the bytes go to a temporary file in the same
+// directory, which is flushed to disk and renamed over the old file, so a crash or a
+// full disk never leaves a truncated or empty file behind.
+class AtomicFile {
+public:
+    // Returns an empty string on success, else a short description of what failed.
+    static std::string write(const std::string& path, std::string_view bytes);
+};
+
+} // namespace tracehook

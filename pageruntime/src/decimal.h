@@ -1,0 +1,21 @@
+#pragma once
+
+#include <charconv>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace tracehook::detail {
+
+// A decimal 32-bit integer: an optional minus sign and digits, nothing else.
+inline std::optional<std::int32_t> parseDecimalInt32(std::string_view text) {
+    std::int32_t value = 0;
+    if (text.empty() || text.front() == '+')
+        return std::nullopt;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+} // namespace tracehook::detail
