@@ -11,7 +11,9 @@
 namespace tracehook {
 namespace {
 
-std::string errorText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+std::string errorText(const char* what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
 
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {

@@ -1,8 +1,8 @@
+#include "decimal.h"
 #include "tracehook/compileerrorcodes.h"
 #include "tracehook/jspsourceinfo.h"
 #include "tracehook/tracer.h"
 
-#include "decimal.h"
 #include <vector>
 
 namespace tracehook {
@@ -25,14 +25,14 @@ std::vector<std::string_view> splitFields(std::string_view body) {
     return fields;
 }
 
-
 struct Span {
     std::int32_t javaLine, startLine, startPos, endLine, endPos;
 };
 
 // Fields 1..5 as the Java line and the JSP span.
 std::optional<Span> toSpan(const std::vector<std::string_view>& f, std::string_view lastField) {
-    auto jl = parseDecimalInt32(f[1]), sl = parseDecimalInt32(f[2]), sp = parseDecimalInt32(f[3]), el = parseDecimalInt32(f[4]), ep = parseDecimalInt32(lastField);
+    auto jl = parseDecimalInt32(f[1]), sl = parseDecimalInt32(f[2]), sp = parseDecimalInt32(f[3]),
+         el = parseDecimalInt32(f[4]), ep = parseDecimalInt32(lastField);
     if (!jl || !sl || !sp || !el || !ep)
         return std::nullopt;
     return Span{*jl, *sl, *sp, *el, *ep};
@@ -45,15 +45,16 @@ std::optional<JspSourceInfo> positioned(int type, std::string_view body) {
     std::optional<Span> s = toSpan(f, f[5]);
     if (!s)
         return std::nullopt;
-    return JspSourceInfo(type, std::string(f[0]), s->javaLine, s->startLine, s->startPos, s->endLine, s->endPos);
+    return JspSourceInfo(type, std::string(f[0]), s->javaLine, s->startLine, s->startPos,
+                         s->endLine, s->endPos);
 }
 
 std::optional<JspSourceInfo> parseHtml(std::string_view record) {
     std::size_t amp = record.find('&', 2);
     if (amp == std::string_view::npos || amp + 1 == record.size())
         return std::nullopt;
-    return JspSourceInfo(std::string(record.substr(2, amp - 2)), std::string(record.substr(amp + 1)),
-                         JspSourceInfo::HTML_INFO);
+    return JspSourceInfo(std::string(record.substr(2, amp - 2)),
+                         std::string(record.substr(amp + 1)), JspSourceInfo::HTML_INFO);
 }
 
 std::optional<JspSourceInfo> parseCompileError(std::string_view body) {
@@ -67,13 +68,17 @@ std::optional<JspSourceInfo> parseCompileError(std::string_view body) {
             return std::nullopt;
         n[i == 9 ? 8 : i] = *v;
     }
-    JspSourceInfo info{std::string(f[0]), n[1], n[2], n[3], n[4], n[5], n[6], n[7], std::string(f[8]), n[8]};
+    JspSourceInfo info{std::string(f[0]), n[1], n[2], n[3], n[4], n[5], n[6], n[7],
+                       std::string(f[8]), n[8]};
     Tracer::trace("tracehook", "infoStrParser",
                   "Received syntax error: \n\terrType: " + std::to_string(info.getErrType()) +
                       "\n\tJava position: " + std::to_string(info.getJavaLine()) + ", " +
-                      std::to_string(info.getJavaPos()) + "\n\tJspPosition: " + std::to_string(info.getJspStartLine()) +
-                      ", " + std::to_string(info.getJspStartPos()) + "; " + std::to_string(info.getJspEndLine()) +
-                      ", " + std::to_string(info.getJspEndPos()) + "\n\tError message: " + info.getErrMsg().value_or("") +
+                      std::to_string(info.getJavaPos()) +
+                      "\n\tJspPosition: " + std::to_string(info.getJspStartLine()) + ", " +
+                      std::to_string(info.getJspStartPos()) + "; " +
+                      std::to_string(info.getJspEndLine()) + ", " +
+                      std::to_string(info.getJspEndPos()) +
+                      "\n\tError message: " + info.getErrMsg().value_or("") +
                       "\n\tError status: " + std::to_string(info.getErrStatus()));
     return info;
 }
@@ -91,11 +96,12 @@ std::optional<JspSourceInfo> parseAbnormalExit(std::string_view body) {
     if (!s)
         return std::nullopt;
     if (f.size() == 7) {
-        return JspSourceInfo(JspSourceInfo::ABNORMAL_CLIENT_EXIT_COMMAND, std::string(f[0]), s->javaLine, s->startLine,
-                             s->startPos, s->endLine, s->endPos, std::string(f[6]));
+        return JspSourceInfo(JspSourceInfo::ABNORMAL_CLIENT_EXIT_COMMAND, std::string(f[0]),
+                             s->javaLine, s->startLine, s->startPos, s->endLine, s->endPos,
+                             std::string(f[6]));
     }
-    return JspSourceInfo(JspSourceInfo::ABNORMAL_CLIENT_EXIT_COMMAND, std::string(f[0]), s->javaLine, s->startLine,
-                         s->startPos, s->endLine, s->endPos);
+    return JspSourceInfo(JspSourceInfo::ABNORMAL_CLIENT_EXIT_COMMAND, std::string(f[0]),
+                         s->javaLine, s->startLine, s->startPos, s->endLine, s->endPos);
 }
 
 } // namespace
@@ -120,7 +126,8 @@ std::optional<JspSourceInfo> infoStrParser(std::string_view record) {
         std::vector<std::string_view> f = splitFields(body);
         if (f.size() != 3 && f.size() != 2)
             return std::nullopt;
-        JspSourceInfo::Text java = f.size() == 3 ? JspSourceInfo::Text(std::string(f[2])) : std::nullopt;
+        JspSourceInfo::Text java =
+            f.size() == 3 ? JspSourceInfo::Text(std::string(f[2])) : std::nullopt;
         return JspSourceInfo(std::string(f[0]), std::string(f[1]), java, true);
     }
     if (token == JspSourceInfo::compileErrToken)

@@ -23,7 +23,8 @@ std::string withoutTrailingSeparators(std::string path) {
 std::optional<std::string> rootOfRuntimeHome(const std::string& javaHome) {
     std::string home = withoutTrailingSeparators(javaHome);
     const std::string suffix = std::string("/") + JspDebugDynamicPathFactory::runtimeHomeSuffix;
-    if (home.size() <= suffix.size() || home.compare(home.size() - suffix.size(), suffix.size(), suffix) != 0)
+    if (home.size() <= suffix.size() ||
+        home.compare(home.size() - suffix.size(), suffix.size(), suffix) != 0)
         return std::nullopt;
     std::string root = home.substr(0, home.size() - suffix.size());
     return root.empty() ? std::string("/") : root;
@@ -37,8 +38,10 @@ std::string joinRoot(const std::string& root, const std::string& rest) {
 
 } // namespace
 
-std::optional<std::string> JspDebugDynamicPathFactory::cutAfterTestEnvironmentName(const std::string& path) {
-    const std::string name = onUnixWithoutLookupFile() ? testEnvironmentDirNameNoBlanks : testEnvironmentDirName;
+std::optional<std::string>
+JspDebugDynamicPathFactory::cutAfterTestEnvironmentName(const std::string& path) {
+    const std::string name =
+        onUnixWithoutLookupFile() ? testEnvironmentDirNameNoBlanks : testEnvironmentDirName;
     std::size_t at = path.find(name);
     if (at == std::string::npos)
         return std::nullopt;
@@ -75,21 +78,25 @@ std::optional<std::string> JspDebugDynamicPathFactory::getProgramFullPathFromNQC
                       "Warning: The java home path is not in the NQC directory: " + javaHome);
         root = cutAfterTestEnvironmentName(javaHome);
     }
-    Tracer::dump(kClassName, "getProgramFullPathFromNQC", "Program full path: " + root.value_or("null"));
+    Tracer::dump(kClassName, "getProgramFullPathFromNQC",
+                 "Program full path: " + root.value_or("null"));
     return root;
 }
 
 std::optional<std::string> JspDebugDynamicPathFactory::getMonitorInstallPath() {
     if (std::optional<std::string> serverRoot = SystemProperties::get("server.root")) {
         const std::string file = joinRoot(*serverRoot, monitorPathFileName);
-        Tracer::trace(kClassName, "getMonitorInstallPath", "Monitor install path filename: " + file);
+        Tracer::trace(kClassName, "getMonitorInstallPath",
+                      "Monitor install path filename: " + file);
         if (std::optional<Properties> props = Properties::load(file)) {
             std::optional<std::string> path = props->get("MonitorFullPath");
             if (path && !path->empty()) {
-                Tracer::trace(kClassName, "getMonitorInstallPath", "The monitor full path is: " + *path);
+                Tracer::trace(kClassName, "getMonitorInstallPath",
+                              "The monitor full path is: " + *path);
                 return withoutTrailingSeparators(*path);
             }
-            Tracer::trace(kClassName, "getMonitorInstallPath", "The variable monitorFullPath is not set.");
+            Tracer::trace(kClassName, "getMonitorInstallPath",
+                          "The variable monitorFullPath is not set.");
         } else {
             Tracer::trace(kClassName, "getMonitorInstallPath", "Cannot open the file: " + file);
         }
@@ -125,13 +132,14 @@ std::optional<std::string> JspDebugDynamicPathFactory::getMonitorClasspath() {
     std::optional<std::string> root = getHarbeckFullPath();
     if (!root)
         return std::nullopt;
-    std::string parent = root->substr(0, root->find_last_of('/') == std::string::npos ? 0 : root->find_last_of('/'));
+    std::string parent =
+        root->substr(0, root->find_last_of('/') == std::string::npos ? 0 : root->find_last_of('/'));
     if (parent.empty())
         parent = ".";
     const char sep = SystemProperties::pathSeparator;
     std::string cp;
-    for (const char* dir : {"ZET Java Implementation", "Java class libraries", "JFC class libraries",
-                            "ZET IDE Utility local implementation"}) {
+    for (const char* dir : {"ZET Java Implementation", "Java class libraries",
+                            "JFC class libraries", "ZET IDE Utility local implementation"}) {
         cp += parent + "/" + dir + sep;
     }
     cp += parent + "/panekitlib/panekit.jar" + sep;

@@ -16,24 +16,28 @@ std::string simpleName(std::string_view bundleName) {
 } // namespace
 
 std::string JspResource::fromClassPath(std::string_view bundleName, std::string_view key) {
-    std::optional<ResourceBundle> bundle = ResourceBundle::fromClassPath(bundleName, ResourceBundle::defaultLocale());
+    std::optional<ResourceBundle> bundle =
+        ResourceBundle::fromClassPath(bundleName, ResourceBundle::defaultLocale());
     if (bundle) {
         if (std::optional<std::string> text = bundle->get(key))
             return *text;
     }
-    Tracer::printLine("Cannot find the resource: " + std::string(key) + "\n\tfrom the resource file: " +
-                      std::string(bundleName));
+    Tracer::printLine("Cannot find the resource: " + std::string(key) +
+                      "\n\tfrom the resource file: " + std::string(bundleName));
     return " ";
 }
 
-std::string JspResource::fromFile(std::string_view bundleName, std::string_view key, bool fromServerRoot) {
-    std::optional<std::string> base = fromServerRoot ? JspDebugDynamicPathFactory::getHarbeckFullPath()
-                                                     : SystemProperties::get("user.dir");
+std::string JspResource::fromFile(std::string_view bundleName, std::string_view key,
+                                  bool fromServerRoot) {
+    std::optional<std::string> base = fromServerRoot
+                                          ? JspDebugDynamicPathFactory::getHarbeckFullPath()
+                                          : SystemProperties::get("user.dir");
     const std::string dir = base.value_or(".") + "/" + bundleDirectory + "/";
     const std::string name = simpleName(bundleName);
     std::optional<Properties> props;
     std::string path;
-    for (const std::string& suffix : ResourceBundle::candidateSuffixes(ResourceBundle::defaultLocale())) {
+    for (const std::string& suffix :
+         ResourceBundle::candidateSuffixes(ResourceBundle::defaultLocale())) {
         path = dir + name + suffix + ".properties";
         props = Properties::load(path);
         if (props)
@@ -45,12 +49,17 @@ std::string JspResource::fromFile(std::string_view bundleName, std::string_view 
     }
     if (std::optional<std::string> text = props->get(key))
         return *text;
-    Tracer::printLine("Cannot find the resource: " + std::string(key) + "\n\tfrom the resource file: " + path);
+    Tracer::printLine("Cannot find the resource: " + std::string(key) +
+                      "\n\tfrom the resource file: " + path);
     return " ";
 }
 
-std::string JspResource::getToolString(std::string_view key) { return fromClassPath(toolBundleName, key); }
-std::string JspResource::getJSPString(std::string_view key) { return fromClassPath(exeBundleName, key); }
+std::string JspResource::getToolString(std::string_view key) {
+    return fromClassPath(toolBundleName, key);
+}
+std::string JspResource::getJSPString(std::string_view key) {
+    return fromClassPath(exeBundleName, key);
+}
 std::string JspResource::getToolString(std::string_view key, bool fromServerRoot) {
     return fromFile(toolBundleName, key, fromServerRoot);
 }

@@ -32,11 +32,13 @@ void present(MessageHandler::Dialog dialog) {
 } // namespace
 
 void MessageHandler::showToolError(std::string_view message) {
-    present({JspResource::getToolString("L-Error"), std::string(message), JspResource::getToolString("L-OK")});
+    present({JspResource::getToolString("L-Error"), std::string(message),
+             JspResource::getToolString("L-OK")});
 }
 
 void MessageHandler::showJSPError(std::string_view message) {
-    present({JspResource::getJSPString("L-Error"), std::string(message), JspResource::getJSPString("L-OK")});
+    present({JspResource::getJSPString("L-Error"), std::string(message),
+             JspResource::getJSPString("L-OK")});
 }
 
 MessageHandler::Presenter MessageHandler::setPresenter(Presenter presenter) {

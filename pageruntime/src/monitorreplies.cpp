@@ -1,13 +1,13 @@
 #include "tracehook/monitorreplies.h"
 
+#include "decimal.h"
 #include "tracehook/compileerrorcodes.h"
 #include "tracehook/jspsourceinfo.h"
 
-#include "decimal.h"
-
 namespace tracehook {
 
-std::string MonitorReplies::getResumeReturnStr(std::string_view fileId, std::optional<int> item, int errAction) {
+std::string MonitorReplies::getResumeReturnStr(std::string_view fileId, std::optional<int> item,
+                                               int errAction) {
     std::string reply(JspSourceInfo::continueToken);
     reply += fileId;
     if (errAction != CompileErrorCodes::NOT_ERR) {
@@ -34,7 +34,9 @@ std::string MonitorReplies::getSwitchFileStr(std::string_view fileId) {
     return std::string(JspSourceInfo::switchFileToken) + std::string(fileId);
 }
 
-std::string MonitorReplies::getServerExitStr() { return std::string(JspSourceInfo::serverExitToken); }
+std::string MonitorReplies::getServerExitStr() {
+    return std::string(JspSourceInfo::serverExitToken);
+}
 
 using detail::parseDecimalInt32;
 
@@ -54,7 +56,8 @@ MonitorReplies::Reply MonitorReplies::parse(std::string_view line) {
     std::string_view id = body.substr(0, amp);
     if (id.empty() || !parseDecimalInt32(id))
         return reply;
-    std::string_view rest = amp == std::string_view::npos ? std::string_view() : body.substr(amp + 1);
+    std::string_view rest =
+        amp == std::string_view::npos ? std::string_view() : body.substr(amp + 1);
     if (token == JspSourceInfo::continueToken) {
         if (amp != std::string_view::npos) {
             std::optional<std::int32_t> code = parseDecimalInt32(rest);

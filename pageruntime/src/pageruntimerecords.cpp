@@ -15,14 +15,16 @@ std::string PageRuntimeRecords::html(std::string_view fileId, std::string_view t
     return r;
 }
 
-std::string PageRuntimeRecords::clientExit() { return std::string(JspSourceInfo::clientExitToken); }
+std::string PageRuntimeRecords::clientExit() {
+    return std::string(JspSourceInfo::clientExitToken);
+}
 
 std::string PageRuntimeRecords::abnormalExit(std::string_view fileId, const JspLineSourceInfo& at,
                                              std::optional<std::string_view> message) {
     std::string r(JspSourceInfo::abnormalClientExitToken);
     r += fileId;
-    for (std::int32_t n : {at.getJavaLine(), at.getJspStartLine(), at.getJspStartPos(), at.getJspEndLine(),
-                           at.getJspEndPos()}) {
+    for (std::int32_t n : {at.getJavaLine(), at.getJspStartLine(), at.getJspStartPos(),
+                           at.getJspEndLine(), at.getJspEndPos()}) {
         r += '&';
         r += std::to_string(n);
     }
@@ -41,9 +43,12 @@ std::string PageRuntimeRecords::comment(std::string_view text) {
     return std::string(JspSourceInfo::commentToken) + std::string(text);
 }
 
-std::string PageRuntimeRecords::continueInfo() { return std::string(JspSourceInfo::continueToken); }
+std::string PageRuntimeRecords::continueInfo() {
+    return std::string(JspSourceInfo::continueToken);
+}
 
-std::string PageRuntimeRecords::positioned(std::string_view token, std::string_view fileId, std::string_view body) {
+std::string PageRuntimeRecords::positioned(std::string_view token, std::string_view fileId,
+                                           std::string_view body) {
     std::string r(token);
     r += fileId;
     r += '&';

@@ -6,7 +6,9 @@
 namespace tracehook {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\f'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\f';
+}
 
 // Splits text into logical lines: physical lines joined where a line ends with an odd
 // number of backslashes, leading blanks of each continuation line dropped.
@@ -90,10 +92,18 @@ int hexValue(char c) {
 void unescapeOne(std::string_view text, std::size_t& i, std::string& out) {
     char c = text[i++];
     switch (c) {
-    case 't': out.push_back('\t'); return;
-    case 'n': out.push_back('\n'); return;
-    case 'r': out.push_back('\r'); return;
-    case 'f': out.push_back('\f'); return;
+    case 't':
+        out.push_back('\t');
+        return;
+    case 'n':
+        out.push_back('\n');
+        return;
+    case 'r':
+        out.push_back('\r');
+        return;
+    case 'f':
+        out.push_back('\f');
+        return;
     case 'u': {
         char32_t cp = 0;
         std::size_t digits = 0;
@@ -131,7 +141,9 @@ void unescapeOne(std::string_view text, std::size_t& i, std::string& out) {
         appendUtf8(out, cp);
         return;
     }
-    default: out.push_back(c); return;
+    default:
+        out.push_back(c);
+        return;
     }
 }
 
@@ -244,11 +256,21 @@ std::string escape(std::string_view text, bool isKey) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         char c = text[i];
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\f': out += "\\f"; break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
         case '=':
         case ':':
             if (isKey)
@@ -266,15 +288,20 @@ std::string escape(std::string_view text, bool isKey) {
                 out.push_back('\\');
             out.push_back(c);
             break;
-        default: out.push_back(c);
+        default:
+            out.push_back(c);
         }
     }
     return out;
 }
 } // namespace
 
-std::string Properties::escapeKey(std::string_view key) { return escape(key, true); }
-std::string Properties::escapeValue(std::string_view value) { return escape(value, false); }
+std::string Properties::escapeKey(std::string_view key) {
+    return escape(key, true);
+}
+std::string Properties::escapeValue(std::string_view value) {
+    return escape(value, false);
+}
 
 std::string Properties::toText() const {
     std::string out;

@@ -15,7 +15,8 @@ void RecordFramer::append(std::string_view bytes) {
         consumed_ = 0;
     }
     buffer_.append(bytes);
-    if (pendingBytes() > maxRecordBytes_ + terminator_.size() && findTerminator() == std::string::npos) {
+    if (pendingBytes() > maxRecordBytes_ + terminator_.size() &&
+        findTerminator() == std::string::npos) {
         overflowed_ = true;
         buffer_.clear();
         buffer_.shrink_to_fit();

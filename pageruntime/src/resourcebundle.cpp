@@ -55,7 +55,8 @@ std::vector<std::string> ResourceBundle::candidateSuffixes(std::string_view loca
     return out;
 }
 
-std::optional<ResourceBundle> ResourceBundle::fromClassPath(std::string_view baseName, std::string_view locale) {
+std::optional<ResourceBundle> ResourceBundle::fromClassPath(std::string_view baseName,
+                                                            std::string_view locale) {
     std::string path(baseName);
     for (char& c : path) {
         if (c == '.')

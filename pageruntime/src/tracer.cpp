@@ -27,10 +27,15 @@ void Tracer::printLine(std::string_view line) {
     std::fflush(stdout);
 }
 
-bool Tracer::enabledTrace() { return DebugConstants::getTrace(); }
-bool Tracer::enabledDump() { return DebugConstants::getDump(); }
+bool Tracer::enabledTrace() {
+    return DebugConstants::getTrace();
+}
+bool Tracer::enabledDump() {
+    return DebugConstants::getDump();
+}
 
-void Tracer::print(const std::type_info& source, std::string_view method, std::string_view message) {
+void Tracer::print(const std::type_info& source, std::string_view method,
+                   std::string_view message) {
     print(className(source), method, message);
 }
 
@@ -45,7 +50,8 @@ void Tracer::print(std::string_view name, std::string_view method, std::string_v
     printLine(line);
 }
 
-void Tracer::trace(const std::type_info& source, std::string_view method, std::string_view message) {
+void Tracer::trace(const std::type_info& source, std::string_view method,
+                   std::string_view message) {
     if (enabledTrace())
         print(source, method, message);
 }

@@ -13,14 +13,16 @@ public:
     static constexpr std::string_view infoStrToken = "&";
 
     constexpr JspLineSourceInfo() = default;
-    constexpr JspLineSourceInfo(std::int32_t javaLine, std::int32_t jspStartLine, std::int32_t jspStartPos,
-                                std::int32_t jspEndLine, std::int32_t jspEndPos)
-        : javaLine_(javaLine), jspStartLine_(jspStartLine), jspStartPos_(jspStartPos), jspEndLine_(jspEndLine),
-          jspEndPos_(jspEndPos) {}
-    constexpr JspLineSourceInfo(std::int32_t javaLine, std::int32_t javaPos, std::int32_t jspStartLine,
-                                std::int32_t jspStartPos, std::int32_t jspEndLine, std::int32_t jspEndPos)
-        : javaLine_(javaLine), javaPos_(javaPos), jspStartLine_(jspStartLine), jspStartPos_(jspStartPos),
+    constexpr JspLineSourceInfo(std::int32_t javaLine, std::int32_t jspStartLine,
+                                std::int32_t jspStartPos, std::int32_t jspEndLine,
+                                std::int32_t jspEndPos)
+        : javaLine_(javaLine), jspStartLine_(jspStartLine), jspStartPos_(jspStartPos),
           jspEndLine_(jspEndLine), jspEndPos_(jspEndPos) {}
+    constexpr JspLineSourceInfo(std::int32_t javaLine, std::int32_t javaPos,
+                                std::int32_t jspStartLine, std::int32_t jspStartPos,
+                                std::int32_t jspEndLine, std::int32_t jspEndPos)
+        : javaLine_(javaLine), javaPos_(javaPos), jspStartLine_(jspStartLine),
+          jspStartPos_(jspStartPos), jspEndLine_(jspEndLine), jspEndPos_(jspEndPos) {}
 
     constexpr std::int32_t getJavaLine() const { return javaLine_; }
     constexpr std::int32_t getJavaPos() const { return javaPos_; }

@@ -26,7 +26,8 @@ public:
 
     // The common lookup behind the operations above.
     static std::string fromClassPath(std::string_view bundleName, std::string_view key);
-    static std::string fromFile(std::string_view bundleName, std::string_view key, bool fromServerRoot);
+    static std::string fromFile(std::string_view bundleName, std::string_view key,
+                                bool fromServerRoot);
 };
 
 } // namespace tracehook

@@ -89,13 +89,14 @@ public:
     // A file record: COMPILE_ERR_FILE_INFO when compileErr, else FILE_INFO.
     JspSourceInfo(std::string fileId, std::string jspFilename, Text javaFilename, bool compileErr);
     // A line record (LINE_INFO).
-    JspSourceInfo(std::string fileId, std::int32_t javaLine, std::int32_t jspStartLine, std::int32_t jspStartPos,
-                  std::int32_t jspEndLine, std::int32_t jspEndPos);
+    JspSourceInfo(std::string fileId, std::int32_t javaLine, std::int32_t jspStartLine,
+                  std::int32_t jspStartPos, std::int32_t jspEndLine, std::int32_t jspEndPos);
     // A positioned record of the given type, with an optional comment.
     JspSourceInfo(int type, std::string fileId, std::int32_t javaLine, std::int32_t jspStartLine,
                   std::int32_t jspStartPos, std::int32_t jspEndLine, std::int32_t jspEndPos);
     JspSourceInfo(int type, std::string fileId, std::int32_t javaLine, std::int32_t jspStartLine,
-                  std::int32_t jspStartPos, std::int32_t jspEndLine, std::int32_t jspEndPos, std::string comment);
+                  std::int32_t jspStartPos, std::int32_t jspEndLine, std::int32_t jspEndPos,
+                  std::string comment);
     // A compile-error record (COMPILE_ERR_LINE_INFO).
     JspSourceInfo(std::string fileId, int errType, std::int32_t javaLine, std::int32_t javaPos,
                   std::int32_t jspStartLine, std::int32_t jspStartPos, std::int32_t jspEndLine,

@@ -14,7 +14,8 @@ public:
     // "%N" F "&" n: n is the execution state item after Step (0) or Run (1), or the error
     // walk (22 previous, 23 next) when errAction is not 21; "%N" F alone when errAction is
     // 21 and there is no item.
-    static std::string getResumeReturnStr(std::string_view fileId, std::optional<int> item, int errAction);
+    static std::string getResumeReturnStr(std::string_view fileId, std::optional<int> item,
+                                          int errAction);
     // "%B" F "&" line "&" 1 to set, 2 to clear.
     static std::string getSetBreakptStr(std::string_view fileId, std::int32_t line, bool set);
     // "%S" F: switch to that page.
@@ -27,9 +28,9 @@ public:
         enum class Kind { Continue, Breakpoint, SwitchFile, ServerExit, Unknown };
         Kind kind = Kind::Unknown;
         std::string fileId;
-        std::optional<std::int32_t> code;  // Continue: the state or error-walk code, if any
-        std::int32_t line = 0;             // Breakpoint: the JSP line
-        std::int32_t action = 0;           // Breakpoint: 1 set, 2 clear
+        std::optional<std::int32_t> code; // Continue: the state or error-walk code, if any
+        std::int32_t line = 0;            // Breakpoint: the JSP line
+        std::int32_t action = 0;          // Breakpoint: 1 set, 2 clear
     };
     // Reads one reply line; a trailing LF or CR LF is ignored. Anything malformed is
     // Kind::Unknown.

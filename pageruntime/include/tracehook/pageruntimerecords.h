@@ -30,7 +30,8 @@ public:
     static std::string continueInfo();
     // token F "&" body, for "%R" and "%S" with the body of
     // JspSourceTable::getResumeHighlightInfoStr.
-    static std::string positioned(std::string_view token, std::string_view fileId, std::string_view body);
+    static std::string positioned(std::string_view token, std::string_view fileId,
+                                  std::string_view body);
 
     // The record followed by the terminator "%%%END%%%".
     static std::string framed(std::string_view record);

@@ -17,7 +17,8 @@ class RecordFramer {
 public:
     static constexpr std::size_t defaultMaxRecordBytes = 64u * 1024u * 1024u;
 
-    explicit RecordFramer(std::string terminator, std::size_t maxRecordBytes = defaultMaxRecordBytes);
+    explicit RecordFramer(std::string terminator,
+                          std::size_t maxRecordBytes = defaultMaxRecordBytes);
 
     // Adds received bytes. Ignored once overflowed.
     void append(std::string_view bytes);

@@ -16,7 +16,8 @@ class ResourceBundle {
 public:
     // Finds the files of a dotted base name ("com.zet.kwo.jsp.debugger.JspToolLabel")
     // on the class path. nullopt when not even the unlocalised file exists.
-    static std::optional<ResourceBundle> fromClassPath(std::string_view baseName, std::string_view locale);
+    static std::optional<ResourceBundle> fromClassPath(std::string_view baseName,
+                                                       std::string_view locale);
 
     std::optional<std::string> get(std::string_view key) const;
     bool empty() const { return levels_.empty(); }

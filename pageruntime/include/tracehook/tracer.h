@@ -12,19 +12,24 @@ namespace tracehook {
 // "debug.dump" (see DebugConstants).
 class Tracer {
 public:
-    template <class T> static void trace(const T* source, std::string_view method, std::string_view message) {
+    template <class T>
+    static void trace(const T* source, std::string_view method, std::string_view message) {
         if (enabledTrace())
             print(typeid(*source), method, message);
     }
-    static void trace(const std::type_info& source, std::string_view method, std::string_view message);
+    static void trace(const std::type_info& source, std::string_view method,
+                      std::string_view message);
     // For sources that are named rather than typed (free functions, class-wide operations).
-    static void trace(std::string_view className, std::string_view method, std::string_view message);
+    static void trace(std::string_view className, std::string_view method,
+                      std::string_view message);
 
-    template <class T> static void dump(const T* source, std::string_view method, std::string_view message) {
+    template <class T>
+    static void dump(const T* source, std::string_view method, std::string_view message) {
         if (enabledDump())
             print(typeid(*source), method, message);
     }
-    static void dump(const std::type_info& source, std::string_view method, std::string_view message);
+    static void dump(const std::type_info& source, std::string_view method,
+                     std::string_view message);
     static void dump(std::string_view className, std::string_view method, std::string_view message);
 
     // The readable name of a type, namespaces included ("tracehook::JspSourceTable").
@@ -37,8 +42,10 @@ public:
 private:
     static bool enabledTrace();
     static bool enabledDump();
-    static void print(const std::type_info& source, std::string_view method, std::string_view message);
-    static void print(std::string_view className, std::string_view method, std::string_view message);
+    static void print(const std::type_info& source, std::string_view method,
+                      std::string_view message);
+    static void print(std::string_view className, std::string_view method,
+                      std::string_view message);
 };
 
 } // namespace tracehook
