@@ -6,13 +6,13 @@ namespace tracewin {
 struct HtmlTagPosition {
     int startLine = 0;
     int endLine = 0;
-    int startCol = 0;
-    int endCol = 0;
+    int startPos = 0;
+    int endPos = 0;
 
     int getStartLine() const { return startLine; }
     int getEndLine() const { return endLine; }
-    int getStartCol() const { return startCol; }
-    int getEndCol() const { return endCol; }
+    int getStartPos() const { return startPos; }
+    int getEndPos() const { return endPos; }
 
     friend bool operator==(const HtmlTagPosition&, const HtmlTagPosition&) = default;
 };
