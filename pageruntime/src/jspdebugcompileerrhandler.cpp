@@ -92,7 +92,6 @@ JspDebugCompileErrHandler::JspDebugCompileErrHandler(Text jsp, Text java, Text m
 }
 
 void JspDebugCompileErrHandler::initialize(Text jsp, Text java, Text message) {
-    compileErrInfoLst.emplace();
     parseCompileErr(message);
     jspFilename = std::move(jsp);
     javaFilename = std::move(java);
