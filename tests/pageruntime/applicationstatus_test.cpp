@@ -335,7 +335,8 @@ TEST(ApplicationStatus, ListenerMayStopTheApplication) {
 }
 
 TEST(ApplicationStatus, StateSettersAndGetters) {
-    ApplicationStatus status("unused");
+    TempDir dir;
+    ApplicationStatus status(dir.path + "/status");
     EXPECT_TRUE(status.getIsKeepFileAlive());
     status.setIsKeepFileAlive(false);
     EXPECT_FALSE(status.getIsKeepFileAlive());
@@ -345,4 +346,7 @@ TEST(ApplicationStatus, StateSettersAndGetters) {
     EXPECT_TRUE(status.getIsBringAppToFront());
     status.setCurrentStatus(ApplicationStatus::APP_RUNNING);
     EXPECT_EQ(status.getCurrentStatus(), ApplicationStatus::APP_RUNNING);
+    // Marked running, it records its end when it goes.
+    status.stopApp();
+    EXPECT_EQ(readAll(status.getStatusFilename()), stoppedFile);
 }
