@@ -68,8 +68,10 @@ public:
     // True when the named file exists, is at most TOUCH_FILE_INTERVAL ms old and says
     // "isApplicationRunning=true". An unreadable file is tried 3 times, 300 ms apart.
     static bool getIsAppRunning(const std::string& name);
-    // The file's age in ms against the file system's own clock (so a file on another
-    // machine's file system is judged by that machine's time). nullopt for a missing file.
+    // The file's age in ms against the file system's own clock, read from a scratch file
+    // created and removed beside it (so a file on another machine's file system is judged
+    // by that machine's time); the system clock where no scratch file can be made. nullopt
+    // for a missing file.
     static std::optional<std::int64_t> getFileAge(const std::string& file);
     static void printFileWriteError(std::string_view name);
 
