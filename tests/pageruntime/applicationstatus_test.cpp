@@ -172,6 +172,19 @@ TEST(ApplicationStatus, DestructorStopsTheApplication) {
     EXPECT_EQ(readAll(file), stoppedFile);
 }
 
+// A loop that is told to stop never writes after the stop has written its final state.
+TEST(ApplicationStatus, QuickRestartsAlwaysEndStopped) {
+    TempDir dir;
+    ApplicationStatus status(dir.path + "/status");
+    for (int round = 0; round < 50; ++round) {
+        ASSERT_TRUE(status.startApp());
+        if (round % 2 == 0)
+            std::this_thread::yield();
+        status.stopApp();
+        ASSERT_EQ(readAll(status.getStatusFilename()), stoppedFile) << round;
+    }
+}
+
 TEST(ApplicationStatus, StaleFileReadsAsNotRunning) {
     TempDir dir;
     const std::string file = dir.path + "/status.properties";

@@ -97,10 +97,12 @@ public:
 
 private:
     void run(std::uint64_t generation);
+    // Whether the keep-alive thread of that generation is still to run.
+    bool isCurrent(std::uint64_t generation) const;
     // Waits one interval; false when this thread's loop is to end.
     bool keepAliveWait(std::uint64_t generation);
-    // Ends the keep-alive thread and collects it (on that thread itself: retires it).
-    void endKeepAliveThread();
+    // Joins every ended keep-alive thread except the calling one.
+    void collectThreads();
 
     const std::string statusFilename;
 
@@ -115,8 +117,10 @@ private:
     std::recursive_mutex listenersMutex_; // held while delivering, so removal waits for it
     std::vector<AppStatusEventListener*> eventListenerList;
 
-    std::thread keepAliveThread;
-    std::thread retiredThread; // a keep-alive thread that ended itself from a listener
+    // The keep-alive thread, and ones told to end but not yet joined (one that was
+    // stopped from its own listener cannot join itself).
+    std::mutex threadsMutex_;
+    std::vector<std::thread> threads_;
 };
 
 } // namespace tracehook
