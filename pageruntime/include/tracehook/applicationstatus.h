@@ -23,12 +23,14 @@ namespace tracehook {
 // (sendBringAppToFront); the keep-alive thread notices the foreign write on its next
 // round, clears the flag and fires a BringAppToFrontEvent.
 //
-// Listeners are called on the keep-alive thread (a std::thread), never on the caller's.
-// A listener removed by removeEventListener is not called again once that call returns.
-// Listeners must not destroy the ApplicationStatus. Writes replace the file whole (a
-// temporary file renamed over it) and, like the liveness test, are serialised within the
-// process. A relative file name is relative to the working directory; programs started
-// from different folders pass the same absolute path.
+// Each object has its own file, keep-alive thread and listeners. The events it raises
+// reach its listeners on its keep-alive thread (a std::thread), not on the thread that
+// started it. A listener may call stopApp; it must not destroy the object. A listener
+// removed by removeEventListener is not called again once that call returns. Writes
+// replace the file whole (a temporary file renamed over it) and, like the liveness test,
+// are serialised within the process. A relative file name is taken relative to the
+// working directory, so programs started from different folders should pass an absolute
+// path.
 class ApplicationStatus {
 public:
     static constexpr std::string_view defaultStatusFilename = "applicationStatus.properties";
