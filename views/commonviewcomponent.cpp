@@ -82,6 +82,15 @@ CommonViewComponent::~CommonViewComponent() {
     removeEventFilter(inputController_.get());
 }
 
+void CommonViewComponent::setInputController(
+    std::unique_ptr<CommonViewComponentInputController> controller) {
+    if (!controller)
+        return;
+    removeEventFilter(inputController_.get());
+    inputController_ = std::move(controller);
+    installEventFilter(inputController_.get());
+}
+
 QFont CommonViewComponent::defaultFont() {
     if (isEastAsianLocale(QLocale())) {
         const QFont font = QApplication::font("QPlainTextEdit");

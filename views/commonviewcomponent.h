@@ -70,6 +70,8 @@ public:
     // Toggles the breakpoint of the line under p; blank lines beep and take none.
     void setBreakpoint(const QPoint& p);
 
+    // The two scrollLineToVisible forms may be called from any thread: the scroll then
+    // runs later on the component's thread. Everything else belongs to that thread.
     // Puts `line` at the top of the viewport, scrolled fully left.
     void scrollLineToVisible(int line);
     // Puts the span at the top-left of the viewport with three columns of context; a span
@@ -88,6 +90,9 @@ public:
     std::optional<QRect> getVisibleRect() const;
     std::optional<QSize> viewportSize() const;
     QScrollArea* getScrollArea() const;
+
+    // Replaces the mouse and key listener (a view that reacts to clicks in its own way).
+    void setInputController(std::unique_ptr<CommonViewComponentInputController> controller);
 
     CommonViewComponentHost* getView() const { return parent_; }
     CommonViewComponentInputController& getInputController() const { return *inputController_; }

@@ -32,6 +32,9 @@ bool CommonViewComponentInputController::eventFilter(QObject* watched, QEvent* e
             mouseDragged(static_cast<QMouseEvent&>(*event));
         return true;
     case QEvent::MouseButtonRelease:
+        if (hasLines &&
+            static_cast<QMouseEvent*>(event)->position().toPoint() == lastPressedPosition_)
+            mouseClicked(static_cast<QMouseEvent&>(*event));
         return true;
     case QEvent::KeyPress:
         return hasLines && keyPressed(static_cast<QKeyEvent&>(*event));
@@ -52,6 +55,8 @@ void CommonViewComponentInputController::mousePressed(QMouseEvent& event) {
         comViewComponent_.getCaret().setPosition(*fp);
     lastPressedPosition_ = p;
 }
+
+void CommonViewComponentInputController::mouseClicked(QMouseEvent&) {}
 
 void CommonViewComponentInputController::mouseDoubleClicked(QMouseEvent& event) {
     // The second press of a double click is a press as well.

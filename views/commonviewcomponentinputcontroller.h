@@ -25,6 +25,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     virtual void mousePressed(QMouseEvent& event);
+    // A press and release at the same point; nothing by default.
+    virtual void mouseClicked(QMouseEvent& event);
     virtual void mouseDoubleClicked(QMouseEvent& event);
     virtual void mouseDragged(QMouseEvent& event);
     // True when the key was acted on (the scroll area must not act on it again).

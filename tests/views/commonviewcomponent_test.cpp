@@ -399,6 +399,27 @@ TEST_F(TextViewTest, ClicksPlaceTheCaret) {
     EXPECT_TRUE(component->getHighlighter().isClear());
 }
 
+TEST_F(TextViewTest, AViewMayListenToClicksItself) {
+    struct LineSelector : CommonViewComponentInputController {
+        using CommonViewComponentInputController::CommonViewComponentInputController;
+        void mouseClicked(QMouseEvent& event) override {
+            const int line =
+                component().getLayoutManager().yCoordToLineNumber(event.position().toPoint().y());
+            component().highlight(line, 1, line, 4);
+        }
+    };
+    show(numberedLines(30, 20));
+    component->setInputController(std::make_unique<LineSelector>(*component));
+    QTest::mouseClick(component, Qt::LeftButton, {}, text(9, 6));
+    EXPECT_EQ(component->getHighlighter().getStartPosition(), FilePosition(1, 6));
+    // Pressing still places the caret; a drag is no click.
+    EXPECT_EQ(component->getCaret().getPosition(), FilePosition(9, 6));
+    component->getHighlighter().clear();
+    QTest::mousePress(component, Qt::LeftButton, {}, text(2, 2));
+    QTest::mouseRelease(component, Qt::LeftButton, {}, text(9, 4));
+    EXPECT_TRUE(component->getHighlighter().isClear());
+}
+
 TEST_F(TextViewTest, CaretClampsIntoTheTextAndBlinks) {
     show(numberedLines(30, 20));
     CommonViewComponentCaret& caret = component->getCaret();
