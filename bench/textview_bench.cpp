@@ -102,6 +102,20 @@ void BM_PrimeAndFirstPaint(benchmark::State& state) {
 }
 BENCHMARK(BM_PrimeAndFirstPaint)->Arg(200000)->Unit(benchmark::kMillisecond);
 
+// Giving a component new lines: the layout scans every line once for the longest.
+void BM_SetNewLines(benchmark::State& state) {
+    QTemporaryDir dir;
+    Host host;
+    if (!host.model.primeModel(writeJavaFile(dir, int(state.range(0))), true, true)) {
+        state.SkipWithError("cannot read the generated file");
+        return;
+    }
+    Display display(host);
+    for (auto _ : state)
+        display.component->setNewLines(&host.model.getLines());
+}
+BENCHMARK(BM_SetNewLines)->Arg(200000)->Unit(benchmark::kMillisecond);
+
 void BM_RepaintAfterScroll(benchmark::State& state) {
     QTemporaryDir dir;
     Host host;
