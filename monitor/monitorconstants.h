@@ -24,6 +24,10 @@ struct MonitorConstants {
     static constexpr const char* appStatusFilename = "appStatus.properties";
 
     static constexpr int DEFAULT_PORT = 8082;
+
+    // The display font of the source text component (COMMON_VIEW_COMPONENT_FONT).
+    static constexpr const char* COMMON_VIEW_COMPONENT_FONT_FAMILY = "Courier";
+    static constexpr int COMMON_VIEW_COMPONENT_FONT_POINT_SIZE = 13;
 };
 
 } // namespace tracewin
