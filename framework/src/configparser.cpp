@@ -2,7 +2,6 @@
 
 #include "panekit/configlexer.h"
 
-#include <QFileInfo>
 #include <algorithm>
 #include <functional>
 #include <numeric>

@@ -51,7 +51,7 @@ ToolPane::ToolPane(std::unique_ptr<Tool> tool, const LeafPaneDescription& descri
     minimizeButton_ = titleButton(titleBar_, "minimizeButton", QStyle::SP_TitleBarMinButton,
                                   QStringLiteral("Minimize"));
     viewButton_ =
-        titleButton(titleBar_, "viewButton", QStyle::SP_TitleBarMenuButton, QStringLiteral("View"));
+        titleButton(titleBar_, "viewButton", QStyle::SP_ArrowDown, QStringLiteral("View"));
     bar->addWidget(iconLabel_);
     bar->addWidget(titleLabel_, 1);
     bar->addWidget(linkButton_);
