@@ -24,27 +24,37 @@ void RatioSplitter::resizeEvent(QResizeEvent* event) {
 void RatioSplitter::applyRatios() {
     if (ratios_.size() != count())
         return;
-    const int total = std::accumulate(ratios_.begin(), ratios_.end(), 0);
-    // Shares that add up to nothing split the area evenly.
-    QList<int> shares = total > 0 ? ratios_ : QList<int>(ratios_.size(), 1);
-    const int sum = std::accumulate(shares.begin(), shares.end(), 0);
+    // Hidden children get nothing; shares that add up to nothing split the area evenly.
+    QList<int> shares;
+    for (int i = 0; i < count(); ++i)
+        shares << (widget(i)->isHidden() ? 0 : qMax(0, ratios_[i]));
+    if (std::accumulate(shares.begin(), shares.end(), qint64(0)) == 0) {
+        for (int i = 0; i < count(); ++i)
+            shares[i] = widget(i)->isHidden() ? 0 : 1;
+    }
+    // 64 bits: ratios from a file may be as large as an int holds.
+    const qint64 sum = std::accumulate(shares.begin(), shares.end(), qint64(0));
     int handles = 0;
-    for (int i = 1; i < count(); ++i)
-        handles += widget(i)->isHidden() ? 0 : handleWidth();
+    bool first = true;
+    for (int i = 0; i < count(); ++i) {
+        if (widget(i)->isHidden())
+            continue;
+        if (!first)
+            handles += handleWidth();
+        first = false;
+    }
     const int extent = (orientation() == Qt::Horizontal ? width() : height()) - handles;
     if (extent <= 0 || sum <= 0)
         return;
     QList<int> sizes;
+    qint64 upTo = 0;
     int given = 0;
-    for (int i = 0; i < shares.size(); ++i) {
+    for (int share : shares) {
         // Rounded cumulatively, so the sizes add up to the extent exactly.
-        const int upTo =
-            static_cast<int>((static_cast<qint64>(extent) *
-                                  std::accumulate(shares.begin(), shares.begin() + i + 1, 0) +
-                              sum / 2) /
-                             sum);
-        sizes << upTo - given;
-        given = upTo;
+        upTo += share;
+        const int end = static_cast<int>((extent * upTo + sum / 2) / sum);
+        sizes << end - given;
+        given = end;
     }
     const QSignalBlocker block(this);
     setSizes(sizes);

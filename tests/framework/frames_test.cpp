@@ -9,6 +9,7 @@
 #include "testsupport.h"
 
 #include <QCoreApplication>
+#include <QImage>
 #include <QLabel>
 #include <QSplitter>
 #include <QToolButton>
@@ -353,6 +354,68 @@ TEST_F(FrameTest, FramesHoldingTheSameIdentifierAreTold) {
     EXPECT_TRUE(second->close());
     settle();
     EXPECT_EQ(BrowserFrameManager::getManager().findFrame("same#2"), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FrameTest, HiddenPanesTakeNoShareAndHugeRatiosStillSplit) {
+    ASSERT_TRUE(app.useConfiguration("tools { t : test.Recording; }\n"
+                                     "page P { vsplit 1000 { pane a 2000000000 link null view t; "
+                                     "hidden pane b 500 link null view t; "
+                                     "pane c 2000000000 link null view t; } }\n"
+                                     "page Q { hsplit 1000 { pane d 0 link null view t; "
+                                     "pane e 0 link null view t; } }",
+                                     "odd"));
+    PaneFrame* frame = paneFrame("P", "odd");
+    frame->resize(600, 800);
+    frame->show();
+    settle();
+    QSplitter* split = frame->getPaneManager()->getSplitter();
+    ASSERT_NE(split, nullptr);
+    EXPECT_FALSE(frame->getPaneManager()->getPanes()[1]->isVisible());
+    const QList<int> sizes = split->sizes();
+    EXPECT_EQ(sizes[1], 0);
+    // The last ratio gave up the whole excess: the first pane takes the room, the last keeps
+    // only its title bar.
+    EXPECT_GT(sizes[0], 700);
+    EXPECT_LT(sizes[2], 60);
+
+    PaneFrame* even = paneFrame("Q", "even");
+    even->resize(600, 400);
+    even->show();
+    settle();
+    expectShares(even->getPaneManager()->getSplitter(), {1, 1}); // no shares: split evenly
+}
+
+TEST_F(FrameTest, SectionPageInItsOwnFrameIsANestedWorkbook) {
+    PaneFrame* frame = paneFrame("Group", "group");
+    EXPECT_EQ(frame->getPaneManager(), nullptr);
+    ASSERT_NE(frame->getPaneContext()->getMinor(), nullptr);
+    EXPECT_EQ(frame->getPaneContext()->getMinor()->count(), 1);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FrameTest, TabIconsComeFromImageKeys) {
+    QImage image(8, 8, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(image.save(app.path("tab.png")));
+    ASSERT_TRUE(paneltest::writeFile(app.path("Application.properties"), "tabIcon=tab.png\n"));
+    app.app->setResourceFileName("Application"); // read the bundle again
+    ASSERT_TRUE(app.useConfiguration(
+        "page A : \"First\" : tabIcon {} page B {} workbook W { page A; page B : \"Second\"; }",
+        "icons"));
+    auto* frame = new WorkbookFrame("W", "icons");
+    frame->setApplicationKey(app.app->getKey());
+    ManagedWorkbook* book = frame->buildWorkbook();
+    ASSERT_NE(book, nullptr);
+    EXPECT_FALSE(book->tabIcon(0).isNull());
+    EXPECT_TRUE(book->tabIcon(1).isNull());
+    EXPECT_EQ(book->tabText(1), "Second");
 }
 
 } // namespace
