@@ -50,9 +50,17 @@ protected:
     }
 
     void TearDown() override {
-        for (BrowserFrame* frame : BrowserFrameManager::getManager().getAllFrames())
-            delete frame;
+        for (const QPointer<BrowserFrame>& frame : made)
+            delete frame.data();
         settle();
+        EXPECT_EQ(BrowserFrameManager::getManager().getFrameCount(), 0);
+    }
+
+    // Every frame a test makes is deleted after it, shown or not.
+    template <class F> F* track(F* frame) {
+        frame->setApplicationKey(app.app->getKey());
+        made.push_back(frame);
+        return frame;
     }
 
     static void settle() {
@@ -61,20 +69,19 @@ protected:
     }
 
     PaneFrame* paneFrame(const QString& page, const QString& id) {
-        auto* frame = new PaneFrame(page, id);
-        frame->setApplicationKey(app.app->getKey());
+        auto* frame = track(new PaneFrame(page, id));
         frame->buildPanesForPage(page);
         return frame;
     }
 
     WorkbookFrame* workbookFrame(const QString& id) {
-        auto* frame = new WorkbookFrame(QStringLiteral("Book"), id);
-        frame->setApplicationKey(app.app->getKey());
+        auto* frame = track(new WorkbookFrame(QStringLiteral("Book"), id));
         frame->buildWorkbook();
         return frame;
     }
 
     paneltest::TestApplication app;
+    std::vector<QPointer<BrowserFrame>> made;
 };
 
 void expectShares(const QSplitter* splitter, const QList<int>& ratios) {
@@ -180,8 +187,7 @@ TEST_F(FrameTest, HiddenTitleBarAndUnknownClassesStillBuild) {
 }
 
 TEST_F(FrameTest, PageLookupIsExact) {
-    auto* frame = new PaneFrame("monitor", "lookup");
-    frame->setApplicationKey(app.app->getKey());
+    auto* frame = track(new PaneFrame("monitor", "lookup"));
     EXPECT_EQ(frame->buildPanesForPage("main"), nullptr);
     EXPECT_EQ(frame->getPaneManager(), nullptr);
     EXPECT_EQ(frame->getPaneContext()->getClient(), nullptr);
@@ -224,8 +230,7 @@ TEST_F(FrameTest, WorkbookInsideItselfIsRefused) {
         "page Leaf { pane p 1000 link null view t; } workbook W { page Leaf; page Loop; }",
         "loop"));
     testing::internal::CaptureStdout();
-    auto* frame = new WorkbookFrame("W", "loop");
-    frame->setApplicationKey(app.app->getKey());
+    auto* frame = track(new WorkbookFrame("W", "loop"));
     ASSERT_NE(frame->buildWorkbook(), nullptr);
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("Workbook W cannot be shown inside itself"), std::string::npos);
@@ -409,8 +414,7 @@ TEST_F(FrameTest, TabIconsComeFromImageKeys) {
     ASSERT_TRUE(app.useConfiguration(
         "page A : \"First\" : tabIcon {} page B {} workbook W { page A; page B : \"Second\"; }",
         "icons"));
-    auto* frame = new WorkbookFrame("W", "icons");
-    frame->setApplicationKey(app.app->getKey());
+    auto* frame = track(new WorkbookFrame("W", "icons"));
     ManagedWorkbook* book = frame->buildWorkbook();
     ASSERT_NE(book, nullptr);
     EXPECT_FALSE(book->tabIcon(0).isNull());

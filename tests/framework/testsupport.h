@@ -15,15 +15,9 @@
 
 namespace paneltest {
 
-// One QApplication for the whole test program (the offscreen platform comes from the
-// environment that the test runner sets).
+// The test program's QApplication comes from testmain.cpp.
 inline void ensureQtApplication() {
-    if (!QApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "panekit_tests";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
+    Q_ASSERT(QApplication::instance());
 }
 
 // What the tools were asked, in order, as "name:call"; and which tools say no.
