@@ -2,6 +2,7 @@
 
 #include "panekit/configlexer.h"
 
+#include <QHash>
 #include <algorithm>
 #include <functional>
 #include <numeric>
@@ -24,11 +25,43 @@ struct PendingLink {
     LeafPaneDescription* target;
 };
 
+// The descriptions of a whole file by name (the first of a name wins, as in the lookups of
+// Configuration), so that resolving many references stays linear.
+class NameIndex {
+public:
+    explicit NameIndex(const Configuration& c) {
+        for (const auto& t : c.tools)
+            tools_.insert(t->name, t.get());
+        for (const auto& m : c.models)
+            models_.insert(m->name, m.get());
+        for (const auto& p : c.pages)
+            pages_.insert(p->name, p.get());
+        for (const auto& w : c.workbooks)
+            workbooks_.insert(w->name, w.get());
+    }
+    const ToolDescription* tool(const QString& n) const { return tools_.value(n); }
+    const ModelDescription* model(const QString& n) const { return models_.value(n); }
+    const PageDescription* page(const QString& n) const { return pages_.value(n); }
+    const WorkbookDescription* workbook(const QString& n) const { return workbooks_.value(n); }
+
+private:
+    template <class T> struct FirstWins : QHash<QString, const T*> {
+        void insert(const QString& key, const T* value) {
+            if (!this->contains(key))
+                QHash<QString, const T*>::insert(key, value);
+        }
+    };
+    FirstWins<ToolDescription> tools_;
+    FirstWins<ModelDescription> models_;
+    FirstWins<PageDescription> pages_;
+    FirstWins<WorkbookDescription> workbooks_;
+};
+
 struct PendingName {
     int line;
     // Looks the name up and fills in the reference; returns the error message, or an
     // empty text when the name was found.
-    std::function<QString(const Configuration&)> resolve;
+    std::function<QString(const NameIndex&)> resolve;
 };
 
 // When the children's shares add up to more than the whole, the last child gives up the
@@ -116,7 +149,8 @@ private:
     Configuration config_;
     int depth_ = 0;
     // Per page: its leaves and controller in file order, and links not yet resolved.
-    std::vector<LeafPaneDescription*> pagePanes_;
+    QHash<QString, LeafPaneDescription*> pagePanes_; // first of a name wins
+    int pageLeaves_ = 0;
     std::vector<PendingLink> pendingLinks_;
     std::vector<PendingName> pendingNames_;
 };
@@ -125,8 +159,9 @@ Configuration Parser::parse() {
     for (;;) {
         switch (tok()) {
         case T::END: {
+            const NameIndex index(config_);
             for (const PendingName& p : pendingNames_) {
-                const QString message = p.resolve(config_);
+                const QString message = p.resolve(index);
                 if (!message.isEmpty())
                     throw ParseError{p.line, message};
             }
@@ -272,24 +307,24 @@ void Parser::page() {
 
 void Parser::registerPane(LeafPaneDescription& pane) {
     if (!pane.controller)
-        pane.paneId = static_cast<int>(std::count_if(pagePanes_.begin(), pagePanes_.end(),
-                                                     [](auto* p) { return !p->controller; }));
-    pagePanes_.push_back(&pane);
+        pane.paneId = pageLeaves_++;
+    if (!pagePanes_.contains(pane.name))
+        pagePanes_.insert(pane.name, &pane);
 }
 
 void Parser::resolveLinks() {
     // Every link of the page is resolved against all of its panes, so a link may name a
     // pane that is read later in the page.
     for (const PendingLink& link : pendingLinks_) {
-        auto found = std::find_if(pagePanes_.begin(), pagePanes_.end(),
-                                  [&](auto* p) { return p->name == link.name; });
-        if (found == pagePanes_.end())
+        LeafPaneDescription* source = pagePanes_.value(link.name);
+        if (!source)
             throw ParseError{link.line, QStringLiteral("link pane ") + link.name +
                                             QStringLiteral(" not found.")};
-        link.target->links.push_back(*found);
+        link.target->links.push_back(source);
     }
     pendingLinks_.clear();
     pagePanes_.clear();
+    pageLeaves_ = 0;
 }
 
 void Parser::section() {
@@ -318,8 +353,8 @@ void Parser::requirePages(std::vector<PageReference>& list, bool inSection) {
         PageReference* target = &ref;
         const QString pageName = ref.name;
         pendingNames_.push_back(
-            PendingName{ref.line, [target, pageName, inSection](const Configuration& c) {
-                            target->page = c.findPage(pageName);
+            PendingName{ref.line, [target, pageName, inSection](const NameIndex& c) {
+                            target->page = c.page(pageName);
                             if (!target->page)
                                 return QString(QStringLiteral("Page ") + pageName +
                                                QStringLiteral(" not defined."));
@@ -515,8 +550,8 @@ std::unique_ptr<PaneDescription> Parser::leaf() {
         const QString modelName = name("model name expected, '");
         LeafPaneDescription* target = p.get();
         pendingNames_.push_back(PendingName{
-            modelLine, [target, modelName](const Configuration& c) {
-                target->model = c.findModel(modelName);
+            modelLine, [target, modelName](const NameIndex& c) {
+                target->model = c.model(modelName);
                 return target->model ? QString() : QStringLiteral("unknown model: ") + modelName;
             }});
     }
@@ -551,8 +586,8 @@ std::unique_ptr<PaneDescription> Parser::workbookPane(bool minor) {
     const int bookLine = lexer_.line();
     const QString bookName = name("workbook name expected, '");
     WorkbookPaneDescription* target = p.get();
-    pendingNames_.push_back(PendingName{bookLine, [target, bookName](const Configuration& c) {
-                                            target->workbook = c.findWorkbook(bookName);
+    pendingNames_.push_back(PendingName{bookLine, [target, bookName](const NameIndex& c) {
+                                            target->workbook = c.workbook(bookName);
                                             return target->workbook
                                                        ? QString()
                                                        : QStringLiteral("workbook ") + bookName +
@@ -635,8 +670,8 @@ QVariant Parser::value(const char* what) {
 
 void Parser::requireTool(LeafPaneDescription& pane, const QString& toolName, int line) {
     LeafPaneDescription* target = &pane;
-    pendingNames_.push_back(PendingName{line, [target, toolName](const Configuration& c) {
-                                            target->view = c.findTool(toolName);
+    pendingNames_.push_back(PendingName{line, [target, toolName](const NameIndex& c) {
+                                            target->view = c.tool(toolName);
                                             return target->view ? QString()
                                                                 : QStringLiteral("unknown tool: ") +
                                                                       toolName;

@@ -421,3 +421,27 @@ TEST(ConfigParserRobustness, HugeAndUnterminatedInput) {
     EXPECT_FALSE(parse(QByteArray(200000, '{')).ok);
     EXPECT_FALSE(parse(QByteArray("\xff\xfe\x00page", 7)).ok);
 }
+
+TEST(ConfigParserRobustness, ManyNamesResolveInLinearTime) {
+    // Tens of thousands of pages, panes and references: a quadratic lookup would take
+    // minutes here.
+    QByteArray text = "tools { t : T; }\npage big {\n";
+    const int panes = 40000;
+    for (int i = 0; i < panes; ++i)
+        text += "pane p" + QByteArray::number(i) + " 0 link p" + QByteArray::number(panes - 1 - i) +
+                " view t;\n";
+    text += "}\n";
+    for (int i = 0; i < panes; ++i)
+        text += "page q" + QByteArray::number(i) + " {}\n";
+    text += "workbook w {\n";
+    for (int i = 0; i < panes; ++i)
+        text += "page q" + QByteArray::number(i) + ";\n";
+    text += "}\n";
+    ParseResult r = parse(text);
+    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    const auto* root = r.config.findPage("big")->clientPane.get();
+    ASSERT_EQ(root->panes.size(), std::size_t(panes));
+    EXPECT_EQ(leafAt(root, {0})->links.front(), leafAt(root, {panes - 1}));
+    EXPECT_EQ(leafAt(root, {panes - 1})->paneId, panes - 1);
+    EXPECT_EQ(r.config.findWorkbook("w")->pages.back().page, r.config.findPage("q39999"));
+}
