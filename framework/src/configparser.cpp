@@ -148,7 +148,7 @@ private:
     ConfigLexer lexer_;
     Configuration config_;
     int depth_ = 0;
-    // Per page: its leaves and controller in file order, and links not yet resolved.
+    // Per page: its leaves and controller by id, and the links not yet resolved.
     QHash<QString, LeafPaneDescription*> pagePanes_; // first of a name wins
     int pageLeaves_ = 0;
     std::vector<PendingLink> pendingLinks_;

@@ -1,5 +1,7 @@
 #include "ratiosplitter.h"
 
+#include "panekit/toolpane.h"
+
 #include <numeric>
 
 namespace panekit {
@@ -12,6 +14,17 @@ RatioSplitter::RatioSplitter(Qt::Orientation orientation, QWidget* parent)
 
 void RatioSplitter::setRatios(QList<int> ratios) {
     ratios_ = std::move(ratios);
+    for (int i = 0; i < count(); ++i) {
+        if (auto* pane = qobject_cast<ToolPane*>(widget(i)))
+            connect(pane, &ToolPane::minimizedChanged, this, &RatioSplitter::reshare,
+                    Qt::UniqueConnection);
+    }
+    applyRatios();
+}
+
+void RatioSplitter::reshare() {
+    // A pane folded or unfolded by the user: share the area out again.
+    userMoved_ = false;
     applyRatios();
 }
 
@@ -24,10 +37,14 @@ void RatioSplitter::resizeEvent(QResizeEvent* event) {
 void RatioSplitter::applyRatios() {
     if (ratios_.size() != count())
         return;
-    // Hidden children get nothing; shares that add up to nothing split the area evenly.
+    // Hidden and minimised children get nothing (a minimised pane keeps its title bar, its
+    // minimum size); shares that add up to nothing split the area evenly.
     QList<int> shares;
-    for (int i = 0; i < count(); ++i)
-        shares << (widget(i)->isHidden() ? 0 : qMax(0, ratios_[i]));
+    for (int i = 0; i < count(); ++i) {
+        const auto* pane = qobject_cast<const ToolPane*>(widget(i));
+        const bool folded = widget(i)->isHidden() || (pane && pane->isMinimized());
+        shares << (folded ? 0 : qMax(0, ratios_[i]));
+    }
     if (std::accumulate(shares.begin(), shares.end(), qint64(0)) == 0) {
         for (int i = 0; i < count(); ++i)
             shares[i] = widget(i)->isHidden() ? 0 : 1;

@@ -21,6 +21,7 @@ protected:
 
 private:
     void applyRatios();
+    void reshare();
 
     QList<int> ratios_;
     bool userMoved_ = false;

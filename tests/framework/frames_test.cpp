@@ -159,15 +159,25 @@ TEST_F(FrameTest, PageBecomesSplittersAndTitledPanes) {
     EXPECT_EQ(app.app->getTools().size(), 4);
 }
 
-TEST_F(FrameTest, MinimisingAPaneHidesItsView) {
+TEST_F(FrameTest, MinimisingAPaneFoldsItToItsTitleBar) {
     PaneFrame* frame = paneFrame("Main", "main");
+    frame->resize(1000, 800);
     frame->show();
-    ToolPane* pane = frame->getPaneManager()->getPanes()[1];
-    pane->findChild<QToolButton*>("minimizeButton")->click();
-    EXPECT_TRUE(pane->isMinimized());
-    EXPECT_FALSE(pane->getClient()->isVisible());
-    pane->findChild<QToolButton*>("minimizeButton")->click();
-    EXPECT_TRUE(pane->getClient()->isVisible());
+    settle();
+    ToolPane* top = frame->getPaneManager()->getPanes()[1];
+    ToolPane* bottom = frame->getPaneManager()->getPanes()[2];
+    const int bottomBefore = bottom->height();
+    top->findChild<QToolButton*>("minimizeButton")->click();
+    settle();
+    EXPECT_TRUE(top->isMinimized());
+    EXPECT_FALSE(top->getClient()->isVisible());
+    EXPECT_LE(top->height(), top->findChild<QWidget*>("paneTitleBar")->height() + 4);
+    EXPECT_GT(bottom->height(), bottomBefore); // the neighbour takes the room
+
+    top->findChild<QToolButton*>("minimizeButton")->click();
+    settle();
+    EXPECT_TRUE(top->getClient()->isVisible());
+    expectShares(qobject_cast<QSplitter*>(top->parentWidget()), {400, 600});
 }
 
 TEST_F(FrameTest, HiddenTitleBarAndUnknownClassesStillBuild) {
