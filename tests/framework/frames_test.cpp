@@ -340,6 +340,23 @@ TEST_F(FrameTest, WindowClosingVetoStopsTheWalk) {
     EXPECT_EQ(BrowserFrameManager::getManager().getFrameCount(), 2);
 }
 
+TEST_F(FrameTest, CloseRequestDuringTheWalkIsIgnored) {
+    PaneFrame* first = paneFrame("Second", "nested");
+    PaneFrame* other = paneFrame("Second", "other");
+    first->show();
+    other->show();
+    // A tool that runs an event loop while it is asked (a dialog) may see the window
+    // asked to close again; the tools are still asked only once.
+    Journal::get().duringClosing = [&] {
+        Journal::get().duringClosing = nullptr;
+        first->close();
+    };
+    Journal::get().calls.clear();
+    EXPECT_TRUE(first->close());
+    EXPECT_EQ(Journal::get().only("toolUninstalled"), std::vector<std::string>{"plain"});
+    EXPECT_EQ(Journal::get().only("windowClosing"), std::vector<std::string>{"plain"});
+}
+
 TEST_F(FrameTest, FrameClosedFarOffScreenKeepsItsSavedPosition) {
     app.app->getSystemProfile().set("Frame.edge", "10,20,300,200");
     PaneFrame* frame = paneFrame("Second", "edge");

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QTemporaryDir>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@ struct Journal {
     std::vector<std::string> calls;
     std::set<std::string> vetoClosing;
     std::set<std::string> vetoExiting;
+    std::function<void()> duringClosing; // run inside a tool's windowClosing
 
     static Journal& get() {
         static Journal j;
@@ -54,6 +56,8 @@ public:
     void toolUninstalled() override { note("toolUninstalled"); }
     bool windowClosing() override {
         note("windowClosing");
+        if (auto hook = Journal::get().duringClosing)
+            hook();
         return Journal::get().vetoClosing.count(getName().toStdString()) == 0;
     }
     bool applicationExiting() override {
