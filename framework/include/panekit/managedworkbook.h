@@ -1,0 +1,53 @@
+#pragma once
+
+#include "panekit/buildscope.h"
+#include "panekit/configuration.h"
+
+#include <QTabWidget>
+#include <functional>
+#include <memory>
+
+namespace panekit {
+
+class PageWidget;
+class Tool;
+
+// A workbook: one tab per listed page or section, in the listed order, and the
+// workbook's own controller (created once for the whole workbook). Built from a workbook
+// description or, for a section, from the section's page list.
+class ManagedWorkbook : public QTabWidget {
+    Q_OBJECT
+
+public:
+    ManagedWorkbook(const WorkbookDescription& description, BuildScope scope,
+                    QWidget* parent = nullptr);
+    ManagedWorkbook(const SectionDescription& section, BuildScope scope, QWidget* parent = nullptr);
+    ~ManagedWorkbook() override;
+
+    QString getName() const { return name_; }
+    Tool* getController() const { return controller_.get(); }
+    int getPageCount() const { return count(); }
+    PageWidget* getPage(int index) const;
+    PageWidget* findPage(const QString& name) const;
+    PageWidget* getCurrentPage() const;
+    bool turnToPage(const QString& name);
+
+    // The controller first, then every page in page order.
+    void activateAll();
+    bool windowClosing();
+    bool applicationExiting();
+    void uninstallAll();
+    void applyToAllTools(const std::function<void(Tool&)>& apply);
+
+private:
+    void build(const LeafPaneDescription* controller, const std::vector<PageReference>& pages);
+    bool askAll(bool (Tool::*question)(), bool (PageWidget::*pageQuestion)());
+    void pageSelected(int index);
+
+    QString name_;
+    BuildScope scope_;
+    std::unique_ptr<Tool> controller_;
+    bool uninstalled_ = false;
+};
+
+} // namespace panekit

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "panekit/buildscope.h"
+#include "panekit/configuration.h"
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QSplitter;
+class QWidget;
+
+namespace panekit {
+
+class Page;
+class Tool;
+class ToolPane;
+
+// The panes of one page: builds the page's controller and its tree of split panes from
+// the page description, keeps the tool panes in layout order, and walks them (controller
+// first) for activation, closing, exiting and uninstalling.
+class PaneManager {
+public:
+    PaneManager(const PageDescription& page, BuildScope scope, Page* parentPage);
+    ~PaneManager();
+    PaneManager(const PaneManager&) = delete;
+    PaneManager& operator=(const PaneManager&) = delete;
+
+    // Creates the controller and the panes; returns the root component, which the caller
+    // places (and so owns). Null for a page without panes.
+    QWidget* buildPaneHierarchy();
+
+    const PageDescription& getPageDescription() const { return page_; }
+    const PaneDescription* getPaneDescription() const { return page_.clientPane.get(); }
+    const LeafPaneDescription* getControllerDescription() const { return page_.controller.get(); }
+    Tool* getController() const { return controller_.get(); }
+    const std::vector<ToolPane*>& getPanes() const { return panes_; }
+    ToolPane* findPane(const QString& paneName) const;
+    QWidget* getRootPane() const { return root_; }
+    // The splitter at the root of the page, if the page is split at all.
+    QSplitter* getSplitter() const;
+    BrowserFrame* getParentFrame() const { return scope_.frame; }
+    PanekitContext* getParentContext() const { return scope_.context; }
+    Page* getParentPage() const { return parentPage_; }
+    const BuildScope& getScope() const { return scope_; }
+
+    // The controller's toolActive first, then every pane tool's, in layout order.
+    void activateAll();
+    // Asked of the controller, then of each pane tool in layout order; the first false
+    // stops the walk and is returned.
+    bool windowClosing();
+    bool applicationExiting();
+    void uninstallAll();
+    // The controller, then every pane tool, descending into workbooks held by panes.
+    void applyToAllTools(const std::function<void(Tool&)>& apply);
+
+private:
+    QWidget* buildPane(const PaneDescription& description, QWidget* parent);
+    bool askAll(bool (Tool::*question)());
+
+    const PageDescription& page_;
+    BuildScope scope_;
+    Page* parentPage_;
+    std::unique_ptr<Tool> controller_;
+    std::vector<ToolPane*> panes_;
+    QWidget* root_ = nullptr;
+    bool uninstalled_ = false;
+};
+
+} // namespace panekit

@@ -1,0 +1,142 @@
+#include "panekit/browserframe.h"
+
+#include "panekit/application.h"
+#include "panekit/browserframemanager.h"
+#include "panekit/standardcontext.h"
+
+#include <QCloseEvent>
+#include <QShowEvent>
+
+namespace panekit {
+namespace {
+
+// Positions at x or y of -500 or less, or without extent, come from a frame pushed off the
+// screen and are not worth restoring.
+bool saneBounds(const QRect& r) {
+    return r.x() > -500 && r.y() > -500 && r.width() > 0 && r.height() > 0;
+}
+
+} // namespace
+
+BrowserFrame::BrowserFrame(const QString& id, QWidget* parent)
+    : QMainWindow(parent), id_(id.isEmpty() ? QStringLiteral("Frame") : id),
+      appKey_(Application::getApplication()->getKey()) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    context_ = std::make_unique<StandardContext>(this, appKey_);
+}
+
+BrowserFrame::~BrowserFrame() {
+    if (context_)
+        context_->uninstallAll();
+    BrowserFrameManager::getManager().removeBrowserFrame(this);
+}
+
+void BrowserFrame::setPanekitContext(std::unique_ptr<PanekitContext> context) {
+    context_ = std::move(context);
+    if (context_)
+        context_->setApplicationKey(appKey_);
+}
+
+void BrowserFrame::setApplicationKey(const QString& key) {
+    appKey_ = key;
+    if (context_)
+        context_->setApplicationKey(key);
+}
+
+Application* BrowserFrame::getApplication() const {
+    return Application::getApplication(appKey_);
+}
+
+void BrowserFrame::activateAll() {
+    if (context_)
+        context_->activateAll();
+}
+
+bool BrowserFrame::setSavedBounds() {
+    const QStringList parts = getApplication()->getSystemProfile().value(boundsKey()).split(u',');
+    if (parts.size() != 4)
+        return false;
+    int values[4];
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        values[i] = parts[i].trimmed().toInt(&ok);
+        if (!ok)
+            return false;
+    }
+    const QRect bounds(values[0], values[1], values[2], values[3]);
+    if (!saneBounds(bounds))
+        return false;
+    // Positions are the outer window's (as move() and pos() have it), sizes the client's.
+    resize(bounds.size());
+    move(bounds.topLeft());
+    return true;
+}
+
+bool BrowserFrame::handleWindowClosing() {
+    return !context_ || context_->handleWindowClosing();
+}
+
+bool BrowserFrame::handleApplicationExiting() {
+    return !context_ || context_->handleApplicationExiting();
+}
+
+Tool* BrowserFrame::getController() const {
+    return context_ ? context_->getController() : nullptr;
+}
+
+Tool* BrowserFrame::getPrintableTool() const {
+    return context_ ? context_->getPrintableTool() : nullptr;
+}
+
+void BrowserFrame::applyToAllTools(const std::function<void(Tool&)>& apply) {
+    if (context_)
+        context_->applyToAllTools(apply);
+}
+
+void BrowserFrame::showEvent(QShowEvent* event) {
+    BrowserFrameManager& manager = BrowserFrameManager::getManager();
+    if (!manager.contains(this))
+        manager.addBrowserFrame(this);
+    if (!boundsRestored_) {
+        boundsRestored_ = true;
+        setSavedBounds();
+    }
+    QMainWindow::showEvent(event);
+}
+
+void BrowserFrame::closeEvent(QCloseEvent* event) {
+    if (!handleWindowClosing()) {
+        event->ignore();
+        return;
+    }
+    const BrowserFrameManager& manager = BrowserFrameManager::getManager();
+    const QList<BrowserFrame*> open = manager.getAllFrames();
+    const bool last = std::none_of(open.begin(), open.end(), [this](auto* f) { return f != this; });
+    if (last && !handleApplicationExiting()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    frameClosed();
+}
+
+void BrowserFrame::frameClosed() {
+    Application* app = getApplication();
+    const QRect bounds(pos(), size());
+    if (saneBounds(bounds)) {
+        app->getSystemProfile().set(boundsKey(), QStringLiteral("%1,%2,%3,%4")
+                                                     .arg(bounds.x())
+                                                     .arg(bounds.y())
+                                                     .arg(bounds.width())
+                                                     .arg(bounds.height()));
+        app->saveSystemProfile();
+    }
+    if (context_)
+        context_->uninstallAll();
+    BrowserFrameManager& manager = BrowserFrameManager::getManager();
+    manager.removeBrowserFrame(this);
+    if (manager.getFrameCount() == 0)
+        app->exit(0);
+}
+
+} // namespace panekit
