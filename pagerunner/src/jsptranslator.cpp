@@ -312,6 +312,7 @@ TranslatedPage JspTranslator::translate(const std::string& jspPath, const std::s
     TranslatedPage page;
     page.jspPath = jspPath;
     page.javaPath = javaPath;
+    page.jspSource = text;
     const JspText jsp(std::move(text));
     JspParser::Result parsed = JspParser::parse(jsp);
     if (parsed.error) {

@@ -174,9 +174,7 @@ std::string ScriptletAnalyzer::javaCompilerMessage(const std::string& javaPath,
                                                    const std::vector<BraceError>& errors) {
     std::string out;
     for (const BraceError& e : errors) {
-        // The error reader takes the text before the first colon for a volume name, as in
-        // the drive-letter paths of the compiler's home platform; "file" stands in for it.
-        out += "file:" + javaPath + ":" + std::to_string(e.javaLine) + ": " + e.message + "\n";
+        out += javaPath + ":" + std::to_string(e.javaLine) + ": " + e.message + "\n";
         out += e.javaLineText + "\n";
         out += std::string(static_cast<std::size_t>(e.javaColumn - 1), ' ') + "^\n";
     }

@@ -46,7 +46,7 @@ public:
     // "X: message" for code holding throw new X("message"), "X" without a message.
     static std::optional<std::string> parseThrow(std::string_view code);
 
-    // The error report: "file:PATH:LINE: MESSAGE", the source line and a caret marker
+    // The error report: "PATH:LINE: MESSAGE", the source line and a caret marker
     // line for each error, then a count, as the Java compiler writes them.
     static std::string javaCompilerMessage(const std::string& javaPath,
                                            const std::vector<BraceError>& errors);

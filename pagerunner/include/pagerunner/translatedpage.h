@@ -67,6 +67,7 @@ struct MappedLine {
 struct TranslatedPage {
     std::string jspPath;
     std::string javaPath;
+    std::string jspSource;              // the page as read
     std::vector<std::string> javaLines; // the generated servlet, line 1 first
     std::vector<MappedLine> mappedLines;
     std::vector<PageStatement> statements;
