@@ -71,11 +71,13 @@ int PageRunner::run() {
         case ConnectionError::Kind::Stopped:
             return fail(ExitCode::Stopped, e.what());
         case ConnectionError::Kind::Lost:
+            return fail(ExitCode::ConnectionLost, std::string(e.what()) + " before the page " +
+                                                      options_.page + " ended");
         case ConnectionError::Kind::Garbage:
             break;
         }
-        return fail(ExitCode::ConnectionLost, std::string(e.what()) + " before the page " +
-                                                  options_.page + " ended");
+        return fail(ExitCode::ConnectionLost, std::string(e.what()) + " while the page " +
+                                                  options_.page + " was running");
     } catch (const std::exception& e) {
         return fail(ExitCode::ConnectionLost, e.what());
     }
