@@ -2,7 +2,6 @@
 
 #include "pagerunner/pagecompiler.h"
 #include "pagerunner/sourcemaplisting.h"
-
 #include "tracehook/jspdebugdynamicpathfactory.h"
 #include "tracehook/systemproperties.h"
 
@@ -37,7 +36,8 @@ bool writeFile(const std::string& path, const std::string& text) {
 } // namespace
 
 std::string CommandLine::usage() {
-    return "Usage: pagerunner [--port N] [--root DIR] [--work DIR] [--param NAME=VALUE]... PAGE.jsp\n"
+    return "Usage: pagerunner [--port N] [--root DIR] [--work DIR] [--param NAME=VALUE]... "
+           "PAGE.jsp\n"
            "       pagerunner --translate PAGE.jsp [--work DIR]\n"
            "\n"
            "Runs a JSP page once against the monitor on the loopback address, reporting each\n"
@@ -97,7 +97,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
             const std::string v = value();
             const std::size_t eq = v.find('=');
             if (eq == std::string::npos || eq == 0)
-                throw std::invalid_argument("a parameter is given as NAME=VALUE, not \"" + v + "\"");
+                throw std::invalid_argument("a parameter is given as NAME=VALUE, not \"" + v +
+                                            "\"");
             cl.options.params[v.substr(0, eq)] = v.substr(eq + 1);
         } else if (arg.starts_with("-") && arg != "-") {
             throw std::invalid_argument("unknown option " + arg);
@@ -118,7 +119,8 @@ std::optional<std::string> CommandLine::settingsFile() const {
     namespace fs = std::filesystem;
     using tracehook::JspDebugDynamicPathFactory;
     if (!root.empty())
-        return (fs::path(root) / JspDebugDynamicPathFactory::monitorInstallSuffix / settingsFileName)
+        return (fs::path(root) / JspDebugDynamicPathFactory::monitorInstallSuffix /
+                settingsFileName)
             .string();
     tracehook::SystemProperties::initFromProcess();
     if (std::optional<std::string> dir = JspDebugDynamicPathFactory::getMonitorInstallPath())
@@ -187,8 +189,8 @@ int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     }
 
     cl.options.port = cl.resolvePort();
-    out << "pagerunner: running " << cl.options.page << " against the monitor on 127.0.0.1:"
-        << cl.options.port << std::endl;
+    out << "pagerunner: running " << cl.options.page
+        << " against the monitor on 127.0.0.1:" << cl.options.port << std::endl;
     PageRunner runner(cl.options);
     const int rc = runner.run();
     if (rc == ExitCode::Ok)

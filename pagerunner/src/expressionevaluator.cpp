@@ -167,11 +167,13 @@ private:
 
     std::optional<Value> variable() {
         const std::size_t b = i_;
-        while (i_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[i_])) || s_[i_] == '_'))
+        while (i_ < s_.size() &&
+               (std::isalnum(static_cast<unsigned char>(s_[i_])) || s_[i_] == '_'))
             ++i_;
         if (b == i_)
             return std::nullopt;
-        std::optional<std::int64_t> v = variables_ ? variables_(s_.substr(b, i_ - b)) : std::nullopt;
+        std::optional<std::int64_t> v =
+            variables_ ? variables_(s_.substr(b, i_ - b)) : std::nullopt;
         return v ? std::optional<Value>(*v) : std::nullopt;
     }
 
@@ -186,10 +188,17 @@ std::string escapeHtml(std::string_view s) {
     std::string out;
     for (char c : s) {
         switch (c) {
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '&': out += "&amp;"; break;
-        default: out += c;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '&':
+            out += "&amp;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -201,7 +210,8 @@ std::optional<Value> ExpressionEvaluator::evaluate(std::string_view expression) 
     return Reader(expression, variables_, params_).all();
 }
 
-std::optional<std::int64_t> ExpressionEvaluator::evaluateInteger(std::string_view expression) const {
+std::optional<std::int64_t>
+ExpressionEvaluator::evaluateInteger(std::string_view expression) const {
     std::optional<Value> v = evaluate(expression);
     if (!v)
         return std::nullopt;

@@ -108,13 +108,16 @@ public:
     }
 
 private:
-    bool startsAt(std::size_t at, std::string_view s) const { return src_.substr(at, s.size()) == s; }
+    bool startsAt(std::size_t at, std::string_view s) const {
+        return src_.substr(at, s.size()) == s;
+    }
 
     bool isIncludeTag(std::size_t at) const {
         if (!startsAt(at, includeTag))
             return false;
         const std::size_t after = at + includeTag.size();
-        return after < src_.size() && (isSpace(src_[after]) || src_[after] == '/' || src_[after] == '>');
+        return after < src_.size() &&
+               (isSpace(src_[after]) || src_[after] == '/' || src_[after] == '>');
     }
 
     void addTemplate(std::size_t begin, std::size_t end) {

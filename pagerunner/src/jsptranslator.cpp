@@ -92,11 +92,11 @@ public:
               ". Edits are lost when the page is translated again.");
         plain("package pagerunner.jsp;");
         plain("");
-        for (const char* import : {"java.io.IOException", "javax.servlet.ServletException",
-                                   "javax.servlet.http.HttpServletRequest",
-                                   "javax.servlet.http.HttpServletResponse",
-                                   "javax.servlet.jsp.JspFactory", "javax.servlet.jsp.JspWriter",
-                                   "javax.servlet.jsp.PageContext"})
+        for (const char* import :
+             {"java.io.IOException", "javax.servlet.ServletException",
+              "javax.servlet.http.HttpServletRequest", "javax.servlet.http.HttpServletResponse",
+              "javax.servlet.jsp.JspFactory", "javax.servlet.jsp.JspWriter",
+              "javax.servlet.jsp.PageContext"})
             plain(std::string("import ") + import + ";");
         for (const JspElement& e : elements)
             if (e.kind == JspElement::Kind::Directive && e.name == "page")
@@ -250,8 +250,8 @@ private:
                 plain(std::string(static_cast<std::size_t>(indentOfBody()), ' ') + write);
                 statement(PageStatement::Kind::Output, line, false, std::move(html));
             } else {
-                const int line = mapped(write, indentOfBody(), MappedLine::Role::Template,
-                                        p.begin, p.contentEnd);
+                const int line = mapped(write, indentOfBody(), MappedLine::Role::Template, p.begin,
+                                        p.contentEnd);
                 statement(PageStatement::Kind::Output, line, true, std::move(html));
             }
         }
@@ -341,13 +341,27 @@ std::string JspTranslator::javaStringBody(std::string_view text) {
     for (char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        case '\f': out += "\\f"; break;
-        case '\b': out += "\\b"; break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
         default:
             if (c < 0x20 || c == 0x7F) {
                 char buf[8];

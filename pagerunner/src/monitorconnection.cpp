@@ -115,8 +115,7 @@ std::string MonitorConnection::readLine() {
         if (!fill()) {
             if (stop_.stopped())
                 throw ConnectionError(ConnectionError::Kind::Stopped, "the run was stopped");
-            throw ConnectionError(ConnectionError::Kind::Lost,
-                                  "the monitor closed the connection");
+            throw ConnectionError(ConnectionError::Kind::Lost, "the monitor closed the connection");
         }
     }
 }

@@ -2,7 +2,6 @@
 
 #include "pagerunner/monitorconnection.h"
 #include "pagerunner/stopsignal.h"
-
 #include "tracehook/compileerrorcodes.h"
 #include "tracehook/jspsourceinfo.h"
 #include "tracehook/pageruntimerecords.h"
@@ -67,8 +66,7 @@ PageResult PageExecutor::run() {
             walkCompileErrors();
             return {PageResult::Kind::CompileFailed, {}};
         }
-        std::optional<std::string> fileRecord =
-            page_.sourceTable->getFileInfoStr(fileId_, false);
+        std::optional<std::string> fileRecord = page_.sourceTable->getFileInfoStr(fileId_, false);
         exchange(*fileRecord); // both file names are always set
         walk();
         flushHtml();
@@ -145,10 +143,14 @@ bool PageExecutor::enterLoop(std::size_t index, const PageStatement& st) {
 
 bool PageExecutor::loopContinues(const LoopFrame& f) const {
     switch (f.loop->compare) {
-    case CountedLoop::Compare::Less: return f.value < f.bound;
-    case CountedLoop::Compare::LessEqual: return f.value <= f.bound;
-    case CountedLoop::Compare::Greater: return f.value > f.bound;
-    case CountedLoop::Compare::GreaterEqual: return f.value >= f.bound;
+    case CountedLoop::Compare::Less:
+        return f.value < f.bound;
+    case CountedLoop::Compare::LessEqual:
+        return f.value <= f.bound;
+    case CountedLoop::Compare::Greater:
+        return f.value > f.bound;
+    case CountedLoop::Compare::GreaterEqual:
+        return f.value >= f.bound;
     }
     return false;
 }
@@ -317,9 +319,9 @@ void PageExecutor::endWith(const std::string& record) {
     connection_.shutdownSend();
     const auto deadline = std::chrono::steady_clock::now() + closingWait;
     while (std::chrono::steady_clock::now() < deadline) {
-        std::optional<std::string> line = connection_.pollLine(
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                  std::chrono::steady_clock::now()));
+        std::optional<std::string> line =
+            connection_.pollLine(std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now()));
         if (!line || MonitorReplies::parse(*line).kind == Reply::Kind::ServerExit)
             return;
     }

@@ -50,11 +50,9 @@ int PageRunner::run() {
         std::lock_guard lock(mutex_);
         error_.clear();
         request_ = std::make_unique<RequestContext>(options_.port, options_.params,
-                                                    options_.workDir.empty()
-                                                        ? defaultWorkDir()
-                                                        : options_.workDir,
-                                                    rootDir,
-                                                    options_.firstFileId, stop_);
+                                                    options_.workDir.empty() ? defaultWorkDir()
+                                                                             : options_.workDir,
+                                                    rootDir, options_.firstFileId, stop_);
     }
     RequestContext& request = *request_;
     try {
@@ -71,13 +69,13 @@ int PageRunner::run() {
         case ConnectionError::Kind::Stopped:
             return fail(ExitCode::Stopped, e.what());
         case ConnectionError::Kind::Lost:
-            return fail(ExitCode::ConnectionLost, std::string(e.what()) + " before the page " +
-                                                      options_.page + " ended");
+            return fail(ExitCode::ConnectionLost,
+                        std::string(e.what()) + " before the page " + options_.page + " ended");
         case ConnectionError::Kind::Garbage:
             break;
         }
-        return fail(ExitCode::ConnectionLost, std::string(e.what()) + " while the page " +
-                                                  options_.page + " was running");
+        return fail(ExitCode::ConnectionLost,
+                    std::string(e.what()) + " while the page " + options_.page + " was running");
     } catch (const std::exception& e) {
         return fail(ExitCode::ConnectionLost, e.what());
     }

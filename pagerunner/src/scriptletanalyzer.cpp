@@ -56,10 +56,18 @@ std::string unescapeJavaString(std::string_view s) {
         }
         const char c = s[++i];
         switch (c) {
-        case 'n': out += '\n'; break;
-        case 't': out += '\t'; break;
-        case 'r': out += '\r'; break;
-        default: out += c; break;
+        case 'n':
+            out += '\n';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        default:
+            out += c;
+            break;
         }
     }
     return out;
@@ -114,8 +122,8 @@ std::optional<std::string> ScriptletAnalyzer::parseThrow(std::string_view code) 
 
 void ScriptletAnalyzer::feed(std::size_t statement, int javaLine, std::string_view javaLineText,
                              std::size_t codeOffset) {
-    const bool header = statement != noStatement &&
-                        parseLoopHeader(javaLineText.substr(codeOffset)).has_value();
+    const bool header =
+        statement != noStatement && parseLoopHeader(javaLineText.substr(codeOffset)).has_value();
     bool loopBraceTaken = false;
     char quote = 0;
     for (std::size_t i = codeOffset; i < javaLineText.size(); ++i) {
@@ -147,7 +155,8 @@ void ScriptletAnalyzer::feed(std::size_t statement, int javaLine, std::string_vi
             if (c == '{') {
                 const bool opensLoop = header && !loopBraceTaken;
                 loopBraceTaken = true;
-                open_.push_back({statement, javaLine, column, std::string(javaLineText), opensLoop});
+                open_.push_back(
+                    {statement, javaLine, column, std::string(javaLineText), opensLoop});
             } else if (open_.empty()) {
                 errors_.push_back({javaLine, column, "error: '}' without a matching '{'",
                                    std::string(javaLineText)});

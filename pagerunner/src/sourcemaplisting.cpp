@@ -10,11 +10,20 @@ std::string escape(std::string_view s) {
     std::string out;
     for (char c : s) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        case '\n': out += "\\n"; break;
-        default: out += c;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -37,13 +46,20 @@ std::string unescape(std::string_view s) {
 
 const char* SourceMapListing::roleName(MappedLine::Role role) {
     switch (role) {
-    case MappedLine::Role::Template: return "template";
-    case MappedLine::Role::Expression: return "expression";
-    case MappedLine::Role::Scriptlet: return "scriptlet";
-    case MappedLine::Role::Declaration: return "declaration";
-    case MappedLine::Role::Directive: return "directive";
-    case MappedLine::Role::Comment: return "comment";
-    case MappedLine::Role::Include: return "include";
+    case MappedLine::Role::Template:
+        return "template";
+    case MappedLine::Role::Expression:
+        return "expression";
+    case MappedLine::Role::Scriptlet:
+        return "scriptlet";
+    case MappedLine::Role::Declaration:
+        return "declaration";
+    case MappedLine::Role::Directive:
+        return "directive";
+    case MappedLine::Role::Comment:
+        return "comment";
+    case MappedLine::Role::Include:
+        return "include";
     }
     return "?";
 }
@@ -63,14 +79,17 @@ std::string SourceMapListing::write(const TranslatedPage& page) {
         char span[96];
         std::snprintf(span, sizeof span, "%d:%d-%d:%d", row.span.start.line, row.span.start.column,
                       row.span.end.line, row.span.end.column);
-        out += std::to_string(row.javaLine) + "\t" + span + "\t" + roleName(row.role) + "\t" +
-               escape(std::string_view(page.jspSource).substr(row.jspBegin, row.jspEnd - row.jspBegin)) +
-               "\n";
+        out +=
+            std::to_string(row.javaLine) + "\t" + span + "\t" + roleName(row.role) + "\t" +
+            escape(
+                std::string_view(page.jspSource).substr(row.jspBegin, row.jspEnd - row.jspBegin)) +
+            "\n";
     }
     return out;
 }
 
-std::optional<std::vector<SourceMapListing::Row>> SourceMapListing::read(const std::string& listing) {
+std::optional<std::vector<SourceMapListing::Row>>
+SourceMapListing::read(const std::string& listing) {
     std::vector<Row> rows;
     std::istringstream in(listing);
     std::string line;

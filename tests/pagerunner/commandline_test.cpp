@@ -1,16 +1,14 @@
 #include "fakemonitor.h"
-#include "support/tempdir.h"
-
 #include "pagerunner/commandline.h"
 #include "pagerunner/jsptext.h"
 #include "pagerunner/jsptranslator.h"
 #include "pagerunner/sourcemaplisting.h"
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
+#include "support/tempdir.h"
 
 #include <fcntl.h>
 #include <filesystem>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -58,8 +56,8 @@ std::string textOfSpan(const std::string& page, const JspSpan& span) {
     const JspText text(page);
     auto offsetOf = [&](const JspPosition& p) {
         const auto& line = text.lines().at(static_cast<std::size_t>(p.line - 1));
-        return line.begin + JspText::offsetOfColumn(text.content(static_cast<std::size_t>(p.line - 1)),
-                                                     p.column);
+        return line.begin + JspText::offsetOfColumn(
+                                text.content(static_cast<std::size_t>(p.line - 1)), p.column);
     };
     const std::size_t b = offsetOf(span.start), e = offsetOf(span.end);
     return e >= b ? page.substr(b, e - b) : std::string();
@@ -121,18 +119,18 @@ TEST(CommandLineOptions, ThePortComesFromTheDebugSettingsOfTheRoot) {
 
 TEST(TranslateCommand, EveryMappedSpanOfTheExamplesCoversTheJspTextThatProducedIt) {
     testsupport::TempDir work;
-    for (const char* name : {"plain.jsp", "loop.jsp", "include.jsp", "header.jsp", "throws.jsp",
-                             "javaerror.jsp"}) {
+    for (const char* name :
+         {"plain.jsp", "loop.jsp", "include.jsp", "header.jsp", "throws.jsp", "javaerror.jsp"}) {
         SCOPED_TRACE(name);
         const std::string page = examples + "/" + name;
         const ProgramResult r = runProgram({"--translate", page, "--work", work.str()});
-        EXPECT_EQ(r.exitCode, std::string(name) == "javaerror.jsp" ? ExitCode::TranslationFailed
-                                                                     : ExitCode::Ok)
+        EXPECT_EQ(r.exitCode,
+                  std::string(name) == "javaerror.jsp" ? ExitCode::TranslationFailed : ExitCode::Ok)
             << r.err;
         const std::string javaPath = work.str() + "/" + JspTranslator::className(name) + ".java";
         const std::string java = testsupport::readFile(javaPath);
-        const auto listing = SourceMapListing::read(
-            testsupport::readFile(SourceMapListing::pathFor(javaPath)));
+        const auto listing =
+            SourceMapListing::read(testsupport::readFile(SourceMapListing::pathFor(javaPath)));
         ASSERT_TRUE(listing);
         ASSERT_FALSE(listing->empty());
         std::vector<std::string> javaLines;

@@ -1,20 +1,18 @@
 #include "fakemonitor.h"
+#include "pagerunner/jsptranslator.h"
 #include "support/tempdir.h"
 
-#include "pagerunner/jsptranslator.h"
-
+#include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 using namespace pagerunner;
 using namespace std::chrono_literals;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using testsupport::BackgroundRun;
 using testsupport::FakeConnection;
 using testsupport::FakeMonitor;
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 
 namespace {
 
@@ -70,12 +68,11 @@ protected:
     FakeMonitor monitor;
 };
 
-
 // Fetches the next record and checks that it begins as expected.
 #define EXPECT_RECORD(conn, prefix)                                                                \
     do {                                                                                           \
         auto rec_ = (conn).record();                                                               \
-        ASSERT_TRUE(rec_) << "no record, expected " << (prefix);                                  \
+        ASSERT_TRUE(rec_) << "no record, expected " << (prefix);                                   \
         EXPECT_THAT(*rec_, ::testing::StartsWith(prefix));                                         \
     } while (0)
 
@@ -127,10 +124,11 @@ TEST_F(Executor, CountedLoopsRepeatTheirBodyAndExpressionsPrintValues) {
 
 TEST_F(Executor, NestedLoopsClosedOnOneLineAndBoundsFromParameters) {
     const std::string page = work.write(
-        "nested.jsp", "<% for (int i = 0; i < 2; i++) {\n"
-                      "     for (int j = 0; j < Integer.parseInt(request.getParameter(\"n\")); j++) { %>"
-                      "<%= i * 10 + j %>,<% } } %>\n"
-                      "<% for (int k = 5; k < 5; k++) { %>never<% } %>done");
+        "nested.jsp",
+        "<% for (int i = 0; i < 2; i++) {\n"
+        "     for (int j = 0; j < Integer.parseInt(request.getParameter(\"n\")); j++) { %>"
+        "<%= i * 10 + j %>,<% } } %>\n"
+        "<% for (int k = 5; k < 5; k++) { %>never<% } %>done");
     PageRunnerOptions o = options(page);
     o.params["n"] = "3";
     BackgroundRun run(o);
@@ -256,8 +254,7 @@ TEST_F(Executor, IncludedPagesRunOnTheirOwnConnectionThenTheOuterPageSwitchesBac
     ASSERT_TRUE(inner);
     const std::vector<std::string> innerRecords = runToEnd(*inner, "2");
     ASSERT_FALSE(innerRecords.empty());
-    EXPECT_EQ(innerRecords.front(),
-              "%F2&" + examples + "/header.jsp&" + javaOf("header.jsp"));
+    EXPECT_EQ(innerRecords.front(), "%F2&" + examples + "/header.jsp&" + javaOf("header.jsp"));
     EXPECT_EQ(html(innerRecords), "<div class=\"header\">\n\n<b>Header</b>\n</div>\n");
     EXPECT_EQ(innerRecords.back(), "%E");
     EXPECT_TRUE(inner->closedByPeer());
@@ -279,7 +276,8 @@ TEST_F(Executor, AnIncludeThatCannotBeReadEndsTheOuterPageAbnormally) {
     const std::vector<std::string> records = runToEnd(*c);
     ASSERT_FALSE(records.empty());
     EXPECT_THAT(records.back(), ::testing::StartsWith("%A1&"));
-    EXPECT_THAT(records.back(), HasSubstr("&2&1&2&34&Cannot include missing.jsp: cannot read the page"));
+    EXPECT_THAT(records.back(),
+                HasSubstr("&2&1&2&34&Cannot include missing.jsp: cannot read the page"));
     EXPECT_EQ(run.join(), ExitCode::Ok);
 }
 
@@ -291,8 +289,9 @@ TEST_F(Executor, AThrowEndsThePageWithTheAbnormalEndRecordAtItsPosition) {
     ASSERT_GE(records.size(), 2u);
     EXPECT_EQ(jspLines(records), (std::vector<int>{1, 2, 3, 5, 6}));
     const std::string& last = records.back();
-    EXPECT_THAT(last, ::testing::MatchesRegex("%A1&[0-9]+&6&5&6&60&IllegalStateException: The basket "
-                                              "is empty"));
+    EXPECT_THAT(last,
+                ::testing::MatchesRegex("%A1&[0-9]+&6&5&6&60&IllegalStateException: The basket "
+                                        "is empty"));
     EXPECT_THAT(html(records), ::testing::Not(HasSubstr("Never written")));
     EXPECT_EQ(run.join(), ExitCode::Ok);
 }
@@ -312,7 +311,8 @@ TEST_F(Executor, ARefusedConnectionIsReported) {
     }
     BackgroundRun run(o);
     EXPECT_EQ(run.join(), ExitCode::ConnectFailed);
-    EXPECT_THAT(run.runner().errorMessage(), HasSubstr("cannot connect to the monitor on 127.0.0.1:"));
+    EXPECT_THAT(run.runner().errorMessage(),
+                HasSubstr("cannot connect to the monitor on 127.0.0.1:"));
 }
 
 TEST_F(Executor, AMonitorThatHangsUpMidPageEndsTheRunWithAnError) {
@@ -328,8 +328,8 @@ TEST_F(Executor, AMonitorThatHangsUpMidPageEndsTheRunWithAnError) {
 }
 
 TEST_F(Executor, GarbageFromTheMonitorEndsTheRunWithAnError) {
-    for (const std::string& garbage : {std::string("hello"), std::string("%N1&x"),
-                                      std::string(70000, 'z')}) {
+    for (const std::string& garbage :
+         {std::string("hello"), std::string("%N1&x"), std::string(70000, 'z')}) {
         BackgroundRun run(options("plain.jsp"));
         auto c = monitor.accept();
         ASSERT_TRUE(c);

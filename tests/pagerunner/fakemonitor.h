@@ -1,7 +1,6 @@
 #pragma once
 
 #include "pagerunner/pagerunner.h"
-
 #include "tracehook/recordframer.h"
 
 #include <arpa/inet.h>

@@ -2,7 +2,6 @@
 #include "pagerunner/jsptranslator.h"
 #include "pagerunner/scriptletanalyzer.h"
 #include "pagerunner/sourcemaplisting.h"
-
 #include "tracehook/jspdebugcompileerrhandler.h"
 #include "tracehook/jspsourceinfo.h"
 #include "tracehook/jspsourcetable.h"
@@ -51,18 +50,17 @@ TEST(TranslatorSourceMap, SpansAreExactToTheColumnWithTabsCrLfAndUtf8) {
                                           "  a++; %>\r\n"
                                           "<%-- c --%><jsp:include page=\"x.jsp\"/>");
     ASSERT_FALSE(page.failed()) << *page.compileMessage;
-    EXPECT_THAT(
-        rowsOf(page),
-        ::testing::ElementsAre(
-            IsRow(R::Declaration, span(2, 1, 2, 21), "<%! int hits = 0; %>"),
-            IsRow(R::Template, span(1, 1, 1, 11), "<p>\tA</p>"),
-            IsRow(R::Template, span(3, 1, 3, 2), "\xC3\xA9"),
-            IsRow(R::Expression, span(3, 2, 3, 12), "<%= \"\xC3\xBC\" %>"),
-            IsRow(R::Template, span(3, 12, 3, 13), "x"),
-            IsRow(R::Scriptlet, span(5, 3, 5, 13), "int a = 1;"),
-            IsRow(R::Scriptlet, span(6, 3, 6, 10), "a++; %>"),
-            IsRow(R::Comment, span(7, 1, 7, 12), "<%-- c --%>"),
-            IsRow(R::Include, span(7, 12, 7, 39), "<jsp:include page=\"x.jsp\"/>")));
+    EXPECT_THAT(rowsOf(page),
+                ::testing::ElementsAre(
+                    IsRow(R::Declaration, span(2, 1, 2, 21), "<%! int hits = 0; %>"),
+                    IsRow(R::Template, span(1, 1, 1, 11), "<p>\tA</p>"),
+                    IsRow(R::Template, span(3, 1, 3, 2), "\xC3\xA9"),
+                    IsRow(R::Expression, span(3, 2, 3, 12), "<%= \"\xC3\xBC\" %>"),
+                    IsRow(R::Template, span(3, 12, 3, 13), "x"),
+                    IsRow(R::Scriptlet, span(5, 3, 5, 13), "int a = 1;"),
+                    IsRow(R::Scriptlet, span(6, 3, 6, 10), "a++; %>"),
+                    IsRow(R::Comment, span(7, 1, 7, 12), "<%-- c --%>"),
+                    IsRow(R::Include, span(7, 12, 7, 39), "<jsp:include page=\"x.jsp\"/>")));
 }
 
 TEST(TranslatorSourceMap, CharactersOutsideTheBasicPlaneTakeTwoColumnsAndLongLinesSurvive) {
@@ -211,9 +209,9 @@ TEST(TranslatorErrors, UnbalancedBracesGiveJavaErrorsOnTheGeneratedFile) {
     auto column = [&](int javaLine, char brace) {
         return std::to_string(lines[static_cast<std::size_t>(javaLine - 1)].find(brace) + 1);
     };
-    EXPECT_EQ(handler.getLineInfoStr(1, 0),
-              "%P1&3&" + std::to_string(extraClose) + "&" + column(extraClose, '}') +
-                  "&1&1&1&8& error: '}' without a matching '{'&12");
+    EXPECT_EQ(handler.getLineInfoStr(1, 0), "%P1&3&" + std::to_string(extraClose) + "&" +
+                                                column(extraClose, '}') +
+                                                "&1&1&1&8& error: '}' without a matching '{'&12");
     EXPECT_EQ(handler.getLineInfoStr(1, 1),
               "%P1&3&" + std::to_string(openIf) + "&" + column(openIf, '{') +
                   "&2&1&2&15& error: '{' is never closed (reached end of file while parsing)&11");
@@ -223,8 +221,7 @@ TEST(TranslatorErrors, UnbalancedBracesGiveJavaErrorsOnTheGeneratedFile) {
 }
 
 TEST(TranslatorErrors, BracesInsideLiteralsAndCommentsDoNotCount) {
-    const TranslatedPage page =
-        translate("<% String s = \"{\"; char c = '}'; // {\n /* } */ %>");
+    const TranslatedPage page = translate("<% String s = \"{\"; char c = '}'; // {\n /* } */ %>");
     EXPECT_FALSE(page.failed()) << *page.compileMessage;
 }
 

@@ -22,9 +22,9 @@ struct JspPosition {
 class JspText {
 public:
     struct Line {
-        std::size_t begin = 0;      // offset of the first byte
-        std::size_t end = 0;        // offset just past the content (before the terminator)
-        std::size_t next = 0;       // offset of the next line (after the terminator)
+        std::size_t begin = 0; // offset of the first byte
+        std::size_t end = 0;   // offset just past the content (before the terminator)
+        std::size_t next = 0;  // offset of the next line (after the terminator)
     };
 
     explicit JspText(std::string text);

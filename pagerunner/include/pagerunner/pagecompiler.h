@@ -1,7 +1,6 @@
 #pragma once
 
 #include "pagerunner/translatedpage.h"
-
 #include "tracehook/jspdebugcompileerrhandler.h"
 #include "tracehook/jspsourcetable.h"
 

@@ -3,7 +3,6 @@
 #include "pagerunner/expressionevaluator.h"
 #include "pagerunner/pagecompiler.h"
 #include "pagerunner/requestcontext.h"
-
 #include "tracehook/monitorreplies.h"
 
 #include <cstdint>
@@ -17,10 +16,10 @@ class MonitorConnection;
 // How a page's run ended.
 struct PageResult {
     enum class Kind {
-        Ended,          // "%E" sent
-        Abnormal,       // "%A" sent: an exception ended the page
-        CompileFailed,  // the page did not compile; the monitor closed the error walk
-        MonitorClosed,  // the monitor sent "%T"
+        Ended,         // "%E" sent
+        Abnormal,      // "%A" sent: an exception ended the page
+        CompileFailed, // the page did not compile; the monitor closed the error walk
+        MonitorClosed, // the monitor sent "%T"
     };
     Kind kind = Kind::Ended;
     std::string message; // Abnormal: the exception

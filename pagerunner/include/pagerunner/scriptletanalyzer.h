@@ -1,12 +1,12 @@
 #pragma once
 
+#include "pagerunner/translatedpage.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "pagerunner/translatedpage.h"
 
 namespace pagerunner {
 
