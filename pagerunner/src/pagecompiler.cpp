@@ -63,6 +63,11 @@ CompiledPage PageCompiler::compile(const std::string& jspPath) {
     const std::string absolute = fs::absolute(jspPath).lexically_normal().string();
     std::string text = readWhole(absolute);
     const std::string javaPath = javaPathFor(absolute);
+    // File names travel as record fields, which cannot hold the field separator.
+    for (const std::string* name : {&absolute, &javaPath})
+        if (name->find('&') != std::string::npos)
+            throw PageError("the monitor cannot be told about " + *name +
+                            ": its name holds an '&', which separates the fields of a record");
 
     CompiledPage compiled;
     compiled.page = JspTranslator::translate(absolute, javaPath, std::move(text));

@@ -1,5 +1,6 @@
 #include "pagerunner/pageexecutor.h"
 
+#include "pagerunner/htmlsplitter.h"
 #include "pagerunner/monitorconnection.h"
 #include "pagerunner/stopsignal.h"
 #include "tracehook/compileerrorcodes.h"
@@ -32,6 +33,15 @@ std::string printable(std::string_view line) {
     if (line.size() > 80)
         out += "...";
     return out;
+}
+
+// A text for the last field of a record: "%%%END" could run into the terminator and
+// end the record early, so it gets a blank inside.
+std::string lastFieldText(std::string text) {
+    for (std::size_t at = text.find("%%%END"); at != std::string::npos;
+         at = text.find("%%%END", at + 4))
+        text.insert(at + 3, " ");
+    return text;
 }
 
 std::optional<int> toInt(std::string_view text) {
@@ -81,9 +91,10 @@ PageResult PageExecutor::run() {
             flushHtml();
             std::optional<tracehook::JspLineSourceInfo> at =
                 page_.sourceTable->getJspLineSourceInfo(abort.javaLine);
-            endWith(at ? PageRuntimeRecords::abnormalExit(fileIdText_, *at, abort.message)
+            const std::string message = lastFieldText(abort.message);
+            endWith(at ? PageRuntimeRecords::abnormalExit(fileIdText_, *at, message)
                        : PageRuntimeRecords::abnormalExitFreeForm(
-                             PageRuntimeRecords::safeField(abort.message)));
+                             PageRuntimeRecords::safeField(message)));
         } catch (const ServerExit&) {
             return {PageResult::Kind::MonitorClosed, {}};
         }
@@ -177,9 +188,10 @@ void PageExecutor::reportLine(std::int32_t javaLine) {
 void PageExecutor::flushHtml() {
     if (html_.empty())
         return;
-    std::string record = PageRuntimeRecords::html(fileIdText_, html_);
+    const std::string html = std::move(html_);
     html_.clear();
-    exchange(record);
+    for (std::string_view piece : HtmlSplitter::split(html))
+        exchange(PageRuntimeRecords::html(fileIdText_, piece));
 }
 
 void PageExecutor::send(const std::string& record) {
@@ -254,8 +266,9 @@ void PageExecutor::walkCompileErrors() {
         }
         if (!record) { // nothing readable in the compiler's message: end the page with it
             const std::string message = page_.page.compileMessage.value_or("");
-            endWith(PageRuntimeRecords::abnormalExitFreeForm(PageRuntimeRecords::safeField(
-                "The page could not be compiled: " + message.substr(0, message.find('\n')))));
+            endWith(PageRuntimeRecords::abnormalExitFreeForm(
+                PageRuntimeRecords::safeField(lastFieldText(
+                    "The page could not be compiled: " + message.substr(0, message.find('\n'))))));
             throw ServerExit{};
         }
         reply = exchange(*record);

@@ -296,6 +296,27 @@ TEST_F(Executor, AThrowEndsThePageWithTheAbnormalEndRecordAtItsPosition) {
     EXPECT_EQ(run.join(), ExitCode::Ok);
 }
 
+TEST_F(Executor, HtmlHoldingTheRecordTerminatorArrivesWhole) {
+    const std::string page = work.write("odd.jsp", "<p>50%%%END%%%</p><%= \"x%%%END\" %>");
+    BackgroundRun run(options(page));
+    auto c = monitor.accept();
+    ASSERT_TRUE(c);
+    const std::vector<std::string> records = runToEnd(*c);
+    EXPECT_EQ(html(records), "<p>50%%%END%%%</p>x%%%END");
+    for (const std::string& r : records)
+        EXPECT_TRUE(r == "%E" || r.starts_with("%F1&") || r.starts_with("%L1&") ||
+                    r.starts_with("%H1&"))
+            << r;
+    EXPECT_EQ(run.join(), ExitCode::Ok);
+}
+
+TEST_F(Executor, APagePathTheRecordsCannotCarryIsRefused) {
+    const std::string page = work.write("a&b.jsp", "x");
+    BackgroundRun run(options(page));
+    EXPECT_EQ(run.join(), ExitCode::PageUnreadable);
+    EXPECT_THAT(run.runner().errorMessage(), HasSubstr("holds an '&'"));
+}
+
 TEST_F(Executor, AMissingPageIsReportedWithoutConnecting) {
     BackgroundRun run(options(work.str() + "/nothere.jsp"));
     EXPECT_EQ(run.join(), ExitCode::PageUnreadable);

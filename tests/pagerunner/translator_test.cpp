@@ -1,4 +1,5 @@
 #include "pagerunner/expressionevaluator.h"
+#include "pagerunner/htmlsplitter.h"
 #include "pagerunner/jsptranslator.h"
 #include "pagerunner/scriptletanalyzer.h"
 #include "pagerunner/sourcemaplisting.h"
@@ -154,6 +155,25 @@ TEST(TranslatorControlFlow, LoopHeadersAndThrowsAreRecognisedOnlyInTheirCountedF
     EXPECT_FALSE(ScriptletAnalyzer::parseThrow("String throwing = \"\";"));
 }
 
+TEST(TranslatorControlFlow, IncludeDirectivesRunTheirFileAsAnInclude) {
+    const TranslatedPage page = translate("<%@ include file=\"part.jsp\" %>\n");
+    ASSERT_FALSE(page.statements.empty());
+    EXPECT_EQ(page.statements[0].kind, PageStatement::Kind::Include);
+    EXPECT_EQ(page.statements[0].text, "part.jsp");
+    EXPECT_TRUE(page.statements[0].reported);
+    EXPECT_EQ(page.mappedLines[0].span, span(1, 1, 1, 31));
+}
+
+TEST(TranslatorControlFlow, VeryLongCodeLinesAreNotSearchedForControlFlow) {
+    const std::string bound(5000, '9');
+    EXPECT_FALSE(ScriptletAnalyzer::parseLoopHeader("for (int i = 0; i < " + bound + "; i++) {"));
+    EXPECT_FALSE(ScriptletAnalyzer::parseThrow("throw new E(\"" + std::string(5000, 'x') + "\");"));
+    const TranslatedPage page =
+        translate("<% for (int i = 0; i < " + bound + "; i++) { %>x<% } %>");
+    EXPECT_FALSE(page.failed());
+    EXPECT_FALSE(page.statements.front().loop);
+}
+
 TEST(TranslatorErrors, UnclosedElementsGiveOneJspErrorInThePageCompilersForm) {
     struct Case {
         std::string text;
@@ -236,6 +256,32 @@ TEST(SourceMapListingFormat, RowsReadBackAsWritten) {
     EXPECT_EQ((*rows)[1].javaLine, page.mappedLines[1].javaLine);
     EXPECT_FALSE(SourceMapListing::read("12\tnot a span\ttemplate\tx\n"));
     EXPECT_EQ(SourceMapListing::pathFor("/w/a_jsp.java"), "/w/a_jsp.map");
+}
+
+TEST(HtmlPieces, StayBoundedWholeCharactersAndNeverCarryTheTerminator) {
+    auto joined = [](const std::vector<std::string_view>& pieces) {
+        std::string out;
+        for (std::string_view p : pieces)
+            out += p;
+        return out;
+    };
+    const std::string withTerminator = "a%%%END%%%b%%%END";
+    const auto pieces = HtmlSplitter::split(withTerminator);
+    EXPECT_EQ(joined(pieces), withTerminator);
+    for (std::string_view p : pieces) {
+        const std::string framed = std::string(p) + "%%%END%%%";
+        EXPECT_EQ(framed.find("%%%END%%%"), p.size()) << p; // only the real terminator
+    }
+
+    const std::string accents = "\xC3\xA9\xC3\xA9\xC3\xA9x";
+    const auto small = HtmlSplitter::split(accents, 5);
+    EXPECT_EQ(joined(small), accents);
+    for (std::string_view p : small) {
+        EXPECT_LE(p.size(), 5u);
+        EXPECT_NE(static_cast<unsigned char>(p.front()) & 0xC0, 0x80);
+    }
+    EXPECT_EQ(HtmlSplitter::split(std::string(3 * 1024 * 1024, 'h')).size(), 3u);
+    EXPECT_TRUE(HtmlSplitter::split("").empty());
 }
 
 TEST(ExpressionEvaluation, PrintsValuesItCanComputeAndPlaceholdersForTheRest) {
