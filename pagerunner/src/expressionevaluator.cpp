@@ -49,16 +49,14 @@ private:
             std::optional<Value> right = product();
             if (!right)
                 return std::nullopt;
-            if (op == '+' && (std::holds_alternative<std::string>(*left) ||
-                              std::holds_alternative<std::string>(*right))) {
-                left = ExpressionEvaluator::toText(*left) + ExpressionEvaluator::toText(*right);
-            } else if (auto a = std::get_if<std::int64_t>(&*left),
-                       b = std::get_if<std::int64_t>(&*right);
-                       a && b) {
-                left = op == '+' ? *a + *b : *a - *b;
-            } else {
+            if (left->isNumber && right->isNumber)
+                left = Value::ofNumber(op == '+' ? left->number + right->number
+                                                 : left->number - right->number);
+            else if (op == '+')
+                left = Value::ofText(ExpressionEvaluator::toText(*left) +
+                                     ExpressionEvaluator::toText(*right));
+            else
                 return std::nullopt;
-            }
         }
         return left;
     }
@@ -71,11 +69,10 @@ private:
                 break;
             const char op = s_[i_++];
             std::optional<Value> right = unary();
-            auto a = left ? std::get_if<std::int64_t>(&*left) : nullptr;
-            auto b = right ? std::get_if<std::int64_t>(&*right) : nullptr;
-            if (!a || !b || (op != '*' && *b == 0))
+            if (!right || !left->isNumber || !right->isNumber || (op != '*' && right->number == 0))
                 return std::nullopt;
-            left = op == '*' ? *a * *b : op == '/' ? *a / *b : *a % *b;
+            const std::int64_t a = left->number, b = right->number;
+            left = Value::ofNumber(op == '*' ? a * b : op == '/' ? a / b : a % b);
         }
         return left;
     }
@@ -86,10 +83,10 @@ private:
         std::optional<Value> v;
         if (take("-")) {
             v = unary();
-            if (v) {
-                auto n = std::get_if<std::int64_t>(&*v);
-                v = n ? std::optional<Value>(-*n) : std::nullopt;
-            }
+            if (v && v->isNumber)
+                v->number = -v->number;
+            else
+                v.reset();
         } else {
             v = primary();
         }
@@ -115,21 +112,21 @@ private:
             std::optional<Value> name = stringLiteral();
             if (!name || !take(")"))
                 return std::nullopt;
-            auto it = params_.find(std::get<std::string>(*name));
-            return Value(it == params_.end() ? std::string("null") : it->second);
+            auto it = params_.find(name->text);
+            return Value::ofText(it == params_.end() ? std::string("null") : it->second);
         }
         if (take("Integer.parseInt(")) {
             std::optional<Value> arg = sum();
             if (!arg || !take(")"))
                 return std::nullopt;
-            if (std::holds_alternative<std::int64_t>(*arg))
+            if (arg->isNumber)
                 return arg;
-            const std::string& t = std::get<std::string>(*arg);
+            const std::string& t = arg->text;
             std::int64_t n = 0;
             auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), n);
             if (t.empty() || ec != std::errc() || end != t.data() + t.size())
                 return std::nullopt;
-            return Value(n);
+            return Value::ofNumber(n);
         }
         return variable();
     }
@@ -144,7 +141,7 @@ private:
             return std::nullopt;
         if (i_ < s_.size() && (s_[i_] == 'L' || s_[i_] == 'l'))
             ++i_;
-        return Value(n);
+        return Value::ofNumber(n);
     }
 
     std::optional<Value> stringLiteral() {
@@ -162,7 +159,7 @@ private:
         if (i_ >= s_.size())
             return std::nullopt;
         ++i_;
-        return Value(std::move(out));
+        return Value::ofText(std::move(out));
     }
 
     std::optional<Value> variable() {
@@ -174,7 +171,9 @@ private:
             return std::nullopt;
         std::optional<std::int64_t> v =
             variables_ ? variables_(s_.substr(b, i_ - b)) : std::nullopt;
-        return v ? std::optional<Value>(*v) : std::nullopt;
+        if (!v)
+            return std::nullopt;
+        return Value::ofNumber(*v);
     }
 
     std::string_view s_;
@@ -215,9 +214,9 @@ ExpressionEvaluator::evaluateInteger(std::string_view expression) const {
     std::optional<Value> v = evaluate(expression);
     if (!v)
         return std::nullopt;
-    if (auto n = std::get_if<std::int64_t>(&*v))
-        return *n;
-    return std::nullopt;
+    if (!v->isNumber)
+        return std::nullopt;
+    return v->number;
 }
 
 std::string ExpressionEvaluator::print(std::string_view expression) const {
@@ -228,9 +227,7 @@ std::string ExpressionEvaluator::print(std::string_view expression) const {
 }
 
 std::string ExpressionEvaluator::toText(const Value& value) {
-    if (auto n = std::get_if<std::int64_t>(&value))
-        return std::to_string(*n);
-    return std::get<std::string>(value);
+    return value.isNumber ? std::to_string(value.number) : value.text;
 }
 
 } // namespace pagerunner

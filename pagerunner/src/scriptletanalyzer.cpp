@@ -2,15 +2,18 @@
 
 #include "pagerunner/jsptext.h"
 
+#include <cctype>
 #include <charconv>
-#include <regex>
 
 namespace pagerunner {
 namespace {
 
-// Longer lines are not searched for loop headers or throws: the standard regex engine
-// recurses per character, and such lines are data, not control flow.
-constexpr std::size_t maxPatternLine = 2000;
+bool isIdentStart(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) || c == '_' || c == '$';
+}
+bool isIdentPart(char c) {
+    return isIdentStart(c) || std::isdigit(static_cast<unsigned char>(c));
+}
 
 std::string_view trim(std::string_view s) {
     const std::size_t b = s.find_first_not_of(" \t\r\n\f");
@@ -20,6 +23,70 @@ std::string_view trim(std::string_view s) {
     return s.substr(b, e - b + 1);
 }
 
+// A forward reader over one line of code.
+class Cursor {
+public:
+    explicit Cursor(std::string_view s) : s_(s) {}
+
+    bool atEnd() const { return i_ >= s_.size(); }
+    std::size_t position() const { return i_; }
+    // Skips blanks; true when there were any.
+    bool blanks() {
+        const std::size_t from = i_;
+        while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\t'))
+            ++i_;
+        return i_ > from;
+    }
+    bool take(std::string_view t) {
+        blanks();
+        if (s_.substr(i_, t.size()) != t)
+            return false;
+        i_ += t.size();
+        return true;
+    }
+    // A Java name, dots allowed when qualified is true.
+    std::string_view name(bool qualified = false) {
+        blanks();
+        const std::size_t from = i_;
+        if (i_ >= s_.size() || !isIdentStart(s_[i_]))
+            return {};
+        while (i_ < s_.size() && (isIdentPart(s_[i_]) || (qualified && s_[i_] == '.')))
+            ++i_;
+        return s_.substr(from, i_ - from);
+    }
+    // The trimmed text up to the next stop character, which is consumed.
+    std::optional<std::string_view> until(char stop) {
+        const std::size_t at = s_.find(stop, i_);
+        if (at == std::string_view::npos)
+            return std::nullopt;
+        std::string_view text = trim(s_.substr(i_, at - i_));
+        i_ = at + 1;
+        return text;
+    }
+    // A string literal's text with its escapes read.
+    std::optional<std::string> stringLiteral() {
+        if (!take("\""))
+            return std::nullopt;
+        std::string out;
+        while (i_ < s_.size() && s_[i_] != '"') {
+            char c = s_[i_++];
+            if (c == '\\' && i_ < s_.size()) {
+                const char e = s_[i_++];
+                c = e == 'n' ? '\n' : e == 't' ? '\t' : e == 'r' ? '\r' : e;
+            }
+            out += c;
+        }
+        if (i_ >= s_.size())
+            return std::nullopt;
+        ++i_;
+        return out;
+    }
+
+private:
+    std::string_view s_;
+    std::size_t i_ = 0;
+};
+
 std::string withoutBlanks(std::string_view s) {
     std::string out;
     for (char c : s)
@@ -28,13 +95,14 @@ std::string withoutBlanks(std::string_view s) {
     return out;
 }
 
-std::optional<std::int64_t> stepOf(const std::string& update, const std::string& var) {
-    if (update == var + "++" || update == "++" + var)
+std::optional<std::int64_t> stepOf(const std::string& update, std::string_view var) {
+    const std::string v(var);
+    if (update == v + "++" || update == "++" + v)
         return 1;
-    if (update == var + "--" || update == "--" + var)
+    if (update == v + "--" || update == "--" + v)
         return -1;
     for (const char* op : {"+=", "-="}) {
-        const std::string prefix = var + op;
+        const std::string prefix = v + op;
         if (update.rfind(prefix, 0) != 0)
             continue;
         const std::string_view digits = std::string_view(update).substr(prefix.size());
@@ -47,55 +115,39 @@ std::optional<std::int64_t> stepOf(const std::string& update, const std::string&
     return std::nullopt;
 }
 
-std::string unescapeJavaString(std::string_view s) {
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != '\\' || i + 1 == s.size()) {
-            out += s[i];
-            continue;
-        }
-        const char c = s[++i];
-        switch (c) {
-        case 'n':
-            out += '\n';
-            break;
-        case 't':
-            out += '\t';
-            break;
-        case 'r':
-            out += '\r';
-            break;
-        default:
-            out += c;
-            break;
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 std::optional<CountedLoop> ScriptletAnalyzer::parseLoopHeader(std::string_view code) {
-    code = trim(code);
-    if (code.size() > maxPatternLine || code.substr(0, 3) != "for")
+    Cursor c(trim(code));
+    if (!c.take("for") || !c.take("("))
         return std::nullopt;
-    static const std::regex header(
-        R"(^for\s*\(\s*(?:int|long|short|byte)\s+([A-Za-z_]\w*)\s*=\s*([^;]+?)\s*;\s*([A-Za-z_]\w*)\s*(<=|<|>=|>)\s*([^;]+?)\s*;\s*([^)]+?)\s*\)\s*\{)");
-    std::cmatch m;
-    if (!std::regex_search(code.data(), code.data() + code.size(), m, header))
+    const std::string_view type = c.name();
+    if (type != "int" && type != "long" && type != "short" && type != "byte")
         return std::nullopt;
     CountedLoop loop;
-    loop.variable = m[1].str();
-    if (m[3].str() != loop.variable)
+    loop.variable = std::string(c.name());
+    if (loop.variable.empty() || !c.take("="))
         return std::nullopt;
-    loop.from = m[2].str();
-    loop.to = m[5].str();
-    const std::string cmp = m[4].str();
-    loop.compare = cmp == "<"    ? CountedLoop::Compare::Less
-                   : cmp == "<=" ? CountedLoop::Compare::LessEqual
-                   : cmp == ">"  ? CountedLoop::Compare::Greater
-                                 : CountedLoop::Compare::GreaterEqual;
-    std::optional<std::int64_t> step = stepOf(withoutBlanks(m[6].str()), loop.variable);
+    std::optional<std::string_view> from = c.until(';');
+    if (!from || from->empty() || c.name() != loop.variable)
+        return std::nullopt;
+    if (c.take("<="))
+        loop.compare = CountedLoop::Compare::LessEqual;
+    else if (c.take("<"))
+        loop.compare = CountedLoop::Compare::Less;
+    else if (c.take(">="))
+        loop.compare = CountedLoop::Compare::GreaterEqual;
+    else if (c.take(">"))
+        loop.compare = CountedLoop::Compare::Greater;
+    else
+        return std::nullopt;
+    std::optional<std::string_view> to = c.until(';');
+    std::optional<std::string_view> update = to ? c.until(')') : std::nullopt;
+    if (!to || to->empty() || !update || !c.take("{"))
+        return std::nullopt;
+    loop.from = std::string(*from);
+    loop.to = std::string(*to);
+    std::optional<std::int64_t> step = stepOf(withoutBlanks(*update), loop.variable);
     if (!step)
         return std::nullopt;
     const bool upwards = loop.compare == CountedLoop::Compare::Less ||
@@ -107,17 +159,22 @@ std::optional<CountedLoop> ScriptletAnalyzer::parseLoopHeader(std::string_view c
 }
 
 std::optional<std::string> ScriptletAnalyzer::parseThrow(std::string_view code) {
-    if (code.size() > maxPatternLine || code.find("throw") == std::string_view::npos)
-        return std::nullopt;
-    static const std::regex thrown(
-        R"(\bthrow\s+new\s+([A-Za-z_][\w.]*)\s*\(\s*(?:\"((?:[^\"\\]|\\.)*)\")?)");
-    std::cmatch m;
-    if (!std::regex_search(code.data(), code.data() + code.size(), m, thrown))
-        return std::nullopt;
-    std::string text = m[1].str();
-    if (m[2].matched)
-        text += ": " + unescapeJavaString(m[2].str());
-    return text;
+    for (std::size_t at = code.find("throw"); at != std::string_view::npos;
+         at = code.find("throw", at + 1)) {
+        if (at > 0 && isIdentPart(code[at - 1]))
+            continue;
+        Cursor c(code.substr(at + 5));
+        if (!c.blanks() || !c.take("new") || !c.blanks())
+            continue;
+        const std::string_view type = c.name(true);
+        if (type.empty() || !c.take("("))
+            continue;
+        std::string text(type);
+        if (std::optional<std::string> message = c.stringLiteral())
+            text += ": " + *message;
+        return text;
+    }
+    return std::nullopt;
 }
 
 void ScriptletAnalyzer::feed(std::size_t statement, int javaLine, std::string_view javaLineText,

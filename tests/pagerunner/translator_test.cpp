@@ -153,6 +153,8 @@ TEST(TranslatorControlFlow, LoopHeadersAndThrowsAreRecognisedOnlyInTheirCountedF
     EXPECT_EQ(ScriptletAnalyzer::parseThrow("if (x) throw new java.io.IOException();"),
               "java.io.IOException");
     EXPECT_FALSE(ScriptletAnalyzer::parseThrow("String throwing = \"\";"));
+    EXPECT_FALSE(ScriptletAnalyzer::parseThrow("rethrow new X();"));
+    EXPECT_EQ(ScriptletAnalyzer::parseThrow("a(); throw  new  X ( \"m\" );"), "X: m");
 }
 
 TEST(TranslatorControlFlow, IncludeDirectivesRunTheirFileAsAnInclude) {
@@ -164,14 +166,13 @@ TEST(TranslatorControlFlow, IncludeDirectivesRunTheirFileAsAnInclude) {
     EXPECT_EQ(page.mappedLines[0].span, span(1, 1, 1, 31));
 }
 
-TEST(TranslatorControlFlow, VeryLongCodeLinesAreNotSearchedForControlFlow) {
+TEST(TranslatorControlFlow, VeryLongCodeLinesAreReadInFull) {
     const std::string bound(5000, '9');
-    EXPECT_FALSE(ScriptletAnalyzer::parseLoopHeader("for (int i = 0; i < " + bound + "; i++) {"));
-    EXPECT_FALSE(ScriptletAnalyzer::parseThrow("throw new E(\"" + std::string(5000, 'x') + "\");"));
-    const TranslatedPage page =
-        translate("<% for (int i = 0; i < " + bound + "; i++) { %>x<% } %>");
-    EXPECT_FALSE(page.failed());
-    EXPECT_FALSE(page.statements.front().loop);
+    auto loop = ScriptletAnalyzer::parseLoopHeader("for (int i = 0; i < " + bound + "; i++) {");
+    ASSERT_TRUE(loop);
+    EXPECT_EQ(loop->to, bound);
+    const std::string message(5000, 'x');
+    EXPECT_EQ(ScriptletAnalyzer::parseThrow("throw new E(\"" + message + "\");"), "E: " + message);
 }
 
 TEST(TranslatorErrors, UnclosedElementsGiveOneJspErrorInThePageCompilersForm) {

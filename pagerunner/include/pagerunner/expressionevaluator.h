@@ -6,7 +6,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 
 namespace pagerunner {
 
@@ -15,7 +14,15 @@ namespace pagerunner {
 // and parentheses. Anything else cannot be evaluated and prints a placeholder.
 class ExpressionEvaluator {
 public:
-    using Value = std::variant<std::int64_t, std::string>;
+    // A number or a text.
+    struct Value {
+        bool isNumber = false;
+        std::int64_t number = 0;
+        std::string text;
+
+        static Value ofNumber(std::int64_t n) { return {true, n, {}}; }
+        static Value ofText(std::string t) { return {false, 0, std::move(t)}; }
+    };
     using VariableLookup = std::function<std::optional<std::int64_t>(std::string_view)>;
 
     ExpressionEvaluator(VariableLookup variables, const std::map<std::string, std::string>& params)
