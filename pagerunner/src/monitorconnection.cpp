@@ -147,6 +147,12 @@ std::optional<std::string> MonitorConnection::pollLine(std::chrono::milliseconds
     }
 }
 
+bool MonitorConnection::noDelay() const {
+    int value = 0;
+    socklen_t length = sizeof value;
+    return ::getsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &value, &length) == 0 && value != 0;
+}
+
 void MonitorConnection::shutdownSend() {
     ::shutdown(fd_, SHUT_WR);
 }

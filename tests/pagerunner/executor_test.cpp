@@ -281,6 +281,32 @@ TEST_F(Executor, AnIncludeThatCannotBeReadEndsTheOuterPageAbnormally) {
     EXPECT_EQ(run.join(), ExitCode::Ok);
 }
 
+TEST_F(Executor, APageThatIncludesItselfStopsAtTheNestingLimit) {
+    const std::string page = work.write("self.jsp", "<jsp:include page=\"self.jsp\"/>");
+    BackgroundRun run(options(page));
+    std::vector<std::unique_ptr<FakeConnection>> connections;
+    // Page k runs on connection k; the sixteenth may not include any more.
+    for (int k = 1; k <= 16; ++k) {
+        auto c = monitor.accept();
+        ASSERT_TRUE(c) << k;
+        const std::string id = std::to_string(k);
+        EXPECT_RECORD(*c, "%F" + id + "&");
+        c->reply("%N" + id + "&1");
+        EXPECT_RECORD(*c, "%L" + id + "&");
+        c->reply("%N" + id + "&1");
+        connections.push_back(std::move(c));
+    }
+    for (int k = 16; k >= 1; --k) {
+        FakeConnection& c = *connections[static_cast<std::size_t>(k - 1)];
+        std::optional<std::string> end = c.record();
+        ASSERT_TRUE(end) << k;
+        EXPECT_THAT(*end, ::testing::StartsWith("%A" + std::to_string(k) + "&"));
+        EXPECT_THAT(*end, HasSubstr("Includes nested more than 16 pages deep at self.jsp"));
+        c.reply("%T");
+    }
+    EXPECT_EQ(run.join(), ExitCode::Ok);
+}
+
 TEST_F(Executor, AThrowEndsThePageWithTheAbnormalEndRecordAtItsPosition) {
     BackgroundRun run(options("throws.jsp"));
     auto c = monitor.accept();

@@ -70,12 +70,6 @@ public:
             ::close(fd_);
         fd_ = -1;
     }
-    bool nodelay() const {
-        int v = 0;
-        socklen_t len = sizeof v;
-        ::getsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &v, &len);
-        return v != 0;
-    }
     // Number of read calls that returned data: one per record when each is one write.
     int reads() const { return reads_; }
 

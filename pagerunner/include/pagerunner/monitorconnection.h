@@ -50,6 +50,8 @@ public:
     std::optional<std::string> pollLine(std::chrono::milliseconds wait);
     // Signals the end of what this side sends; the monitor can still answer.
     void shutdownSend();
+    // Whether Nagle's algorithm is off on the socket, as it must be.
+    bool noDelay() const;
 
 private:
     // Reads more bytes into the framer; false at end of stream.
