@@ -10,6 +10,7 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <iterator>
 #include <unistd.h>
 
 namespace tracehook {
@@ -73,11 +74,18 @@ std::string writeStatus(const std::string& path, bool running, std::optional<boo
     return AtomicFile::write(path, text);
 }
 
+enum class Round { Ended, Quiet, BringToFront };
+
 // One round of the keep-alive loop: takes in what another program wrote, then rewrites
-// the file. Returns whether a bring-to-front request was read.
-bool touchFile(ApplicationStatus& status, std::optional<detail::FileStamp>& lastWritten) {
+// the file. Checked under the file lock, so that a stopped loop never writes after the
+// stop has written its final state.
+template <class StillCurrent>
+Round touchFile(ApplicationStatus& status, std::optional<detail::FileStamp>& lastWritten,
+                StillCurrent stillCurrent) {
     const std::string& path = status.getStatusFilename();
     std::lock_guard lock(fileLock());
+    if (!stillCurrent())
+        return Round::Ended;
     bool bringToFront = false;
     if (detail::fileStamp(path) != lastWritten) {
         status.readAppStatus(path);
@@ -91,7 +99,7 @@ bool touchFile(ApplicationStatus& status, std::optional<detail::FileStamp>& last
         ApplicationStatus::printFileWriteError(path);
         Tracer::trace(kClassName, "run", error);
     }
-    return bringToFront;
+    return bringToFront ? Round::BringToFront : Round::Quiet;
 }
 
 } // namespace
@@ -102,27 +110,36 @@ ApplicationStatus::ApplicationStatus(std::string_view name) : statusFilename(sta
 
 ApplicationStatus::~ApplicationStatus() {
     stopApp();
-    endKeepAliveThread();
+    setIsKeepFileAlive(false);
+    collectThreads();
+    // Only a listener that (wrongly) destroys its ApplicationStatus gets here with its own
+    // thread still listed.
+    std::lock_guard lock(threadsMutex_);
+    for (std::thread& thread : threads_)
+        thread.detach();
 }
 
 bool ApplicationStatus::startApp() {
+    std::uint64_t mine = 0;
     {
         std::lock_guard lock(mutex_);
         if (currentStatus == APP_RUNNING)
             return true;
-    }
-    endKeepAliveThread();
-    if (!saveAppStatus(statusFilename, true, false))
-        return false;
-    std::uint64_t mine = 0;
-    {
-        std::lock_guard lock(mutex_);
+        // Claimed before anything is written, so that two starts never run two loops.
         currentStatus = APP_RUNNING;
-        // Set here, not in the thread, so that a stopApp right after this one is not undone.
         isKeepFileAlive = true;
         mine = ++generation;
     }
-    keepAliveThread = std::thread([this, mine] { run(mine); });
+    collectThreads();
+    if (!saveAppStatus(statusFilename, true, false)) {
+        std::lock_guard lock(mutex_);
+        if (generation == mine)
+            currentStatus = APP_NOT_RUNNING;
+        return false;
+    }
+    std::thread thread([this, mine] { run(mine); });
+    std::lock_guard lock(threadsMutex_);
+    threads_.push_back(std::move(thread));
     return true;
 }
 
@@ -132,8 +149,12 @@ void ApplicationStatus::stopApp() {
         if (currentStatus != APP_RUNNING)
             return;
         currentStatus = APP_NOT_RUNNING;
+        isKeepFileAlive = false;
+        ++generation;
     }
-    endKeepAliveThread();
+    // Woken, not waited out: the loop ends at once.
+    wake_.notify_all();
+    collectThreads();
     std::lock_guard lock(fileLock());
     std::string error = writeStatus(statusFilename, false, std::nullopt);
     if (!error.empty()) {
@@ -143,32 +164,32 @@ void ApplicationStatus::stopApp() {
     }
 }
 
-void ApplicationStatus::endKeepAliveThread() {
+void ApplicationStatus::collectThreads() {
+    const std::thread::id self = std::this_thread::get_id();
+    std::vector<std::thread> ended;
     {
-        std::lock_guard lock(mutex_);
-        isKeepFileAlive = false;
-        ++generation;
+        std::lock_guard lock(threadsMutex_);
+        auto own = std::partition(threads_.begin(), threads_.end(),
+                                  [self](const std::thread& t) { return t.get_id() == self; });
+        std::move(own, threads_.end(), std::back_inserter(ended));
+        threads_.erase(own, threads_.end());
     }
-    wake_.notify_all();
-    const auto self = std::this_thread::get_id();
-    if (retiredThread.joinable() && retiredThread.get_id() != self)
-        retiredThread.join();
-    if (!keepAliveThread.joinable())
-        return;
-    if (keepAliveThread.get_id() == self) {
-        // Called from a listener: the thread cannot wait for itself. It ends once the
-        // listener returns, as its generation is no longer the current one, and is
-        // collected by the next call from another thread.
-        retiredThread = std::move(keepAliveThread);
-    } else {
-        keepAliveThread.join();
-    }
+    // Joined outside the lock: a thread being joined may itself be stopping the loop
+    // from a listener.
+    for (std::thread& thread : ended)
+        thread.join();
 }
 
 void ApplicationStatus::run(std::uint64_t mine) {
     std::optional<detail::FileStamp> lastWritten;
+    auto stillCurrent = [this, mine] {
+        return isCurrent(mine);
+    };
     do {
-        if (!touchFile(*this, lastWritten))
+        const Round round = touchFile(*this, lastWritten, stillCurrent);
+        if (round == Round::Ended)
+            return;
+        if (round != Round::BringToFront)
             continue;
         try {
             fireAppStatusEvent(BringAppToFrontEvent(std::any(this)));
@@ -180,6 +201,11 @@ void ApplicationStatus::run(std::uint64_t mine) {
             Tracer::printLine("Error: An application status listener failed.");
         }
     } while (keepAliveWait(mine));
+}
+
+bool ApplicationStatus::isCurrent(std::uint64_t mine) const {
+    std::lock_guard lock(mutex_);
+    return isKeepFileAlive && generation == mine;
 }
 
 bool ApplicationStatus::keepAliveWait(std::uint64_t mine) {

@@ -1,8 +1,10 @@
+#include "compileerrorrecordcheck.h"
 #include "tracehook/debugconstants.h"
 #include "tracehook/jspdebugcompileerrhandler.h"
 #include "tracehook/jspsourceinfo.h"
 
 #include <gtest/gtest.h>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -252,4 +254,24 @@ TEST(CompileErrHandler, TracingPrintsTheErrorsOnInitialize) {
     EXPECT_NE(out.find("Errors during compiling the JSP file:\n\tError type: JSP"),
               std::string::npos)
         << out;
+}
+
+// Messages stitched from the pieces that steer the reader: whatever they say, every
+// record built from them reads back on the monitor's side.
+TEST(CompileErrHandler, EveryRecordOfARandomMessageIsReadable) {
+    const std::vector<std::string> pieces = {
+        "C",      ":",        ",",           "\"",         "^",       " ",           "\r",
+        "\n",     "\n",       "&",           "%%%END%%%",  "0",       "7",           "12",
+        "-",      "a",        "\xC3\xA9",    "2147483648", "\t",      "::",          "40",
+        "\n3,4:", "\n1,0:\"", "C:\\p.java:", "/p.java:9:", " error:", "\n  x\n  ^\n"};
+    std::mt19937 random(20261208);
+    std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
+    std::uniform_int_distribution<int> length(0, 60);
+    for (int round = 0; round < 3000; ++round) {
+        std::string message;
+        for (int n = length(random); n > 0; --n)
+            message += pieces[pick(random)];
+        std::optional<std::string> fault = tracehook::checks::findUnreadableErrorRecord(message);
+        ASSERT_FALSE(fault) << *fault << "\nmessage: " << testing::PrintToString(message);
+    }
 }

@@ -23,12 +23,14 @@ namespace tracehook {
 // (sendBringAppToFront); the keep-alive thread notices the foreign write on its next
 // round, clears the flag and fires a BringAppToFrontEvent.
 //
-// Listeners are called on the keep-alive thread (a std::thread), never on the caller's.
-// A listener removed by removeEventListener is not called again once that call returns.
-// Listeners must not destroy the ApplicationStatus. Writes replace the file whole (a
-// temporary file renamed over it) and, like the liveness test, are serialised within the
-// process. A relative file name is relative to the working directory; programs started
-// from different folders pass the same absolute path.
+// Each object has its own file, keep-alive thread and listeners. The events it raises
+// reach its listeners on its keep-alive thread (a std::thread), not on the thread that
+// started it. A listener may call stopApp; it must not destroy the object. A listener
+// removed by removeEventListener is not called again once that call returns. Writes
+// replace the file whole (a temporary file renamed over it) and, like the liveness test,
+// are serialised within the process. A relative file name is taken relative to the
+// working directory, so programs started from different folders should pass an absolute
+// path.
 class ApplicationStatus {
 public:
     static constexpr std::string_view defaultStatusFilename = "applicationStatus.properties";
@@ -68,8 +70,10 @@ public:
     // True when the named file exists, is at most TOUCH_FILE_INTERVAL ms old and says
     // "isApplicationRunning=true". An unreadable file is tried 3 times, 300 ms apart.
     static bool getIsAppRunning(const std::string& name);
-    // The file's age in ms against the file system's own clock (so a file on another
-    // machine's file system is judged by that machine's time). nullopt for a missing file.
+    // The file's age in ms against the file system's own clock, read from a scratch file
+    // created and removed beside it (so a file on another machine's file system is judged
+    // by that machine's time); the system clock where no scratch file can be made. nullopt
+    // for a missing file.
     static std::optional<std::int64_t> getFileAge(const std::string& file);
     static void printFileWriteError(std::string_view name);
 
@@ -95,10 +99,12 @@ public:
 
 private:
     void run(std::uint64_t generation);
+    // Whether the keep-alive thread of that generation is still to run.
+    bool isCurrent(std::uint64_t generation) const;
     // Waits one interval; false when this thread's loop is to end.
     bool keepAliveWait(std::uint64_t generation);
-    // Ends the keep-alive thread and collects it (on that thread itself: retires it).
-    void endKeepAliveThread();
+    // Joins every ended keep-alive thread except the calling one.
+    void collectThreads();
 
     const std::string statusFilename;
 
@@ -113,8 +119,10 @@ private:
     std::recursive_mutex listenersMutex_; // held while delivering, so removal waits for it
     std::vector<AppStatusEventListener*> eventListenerList;
 
-    std::thread keepAliveThread;
-    std::thread retiredThread; // a keep-alive thread that ended itself from a listener
+    // The keep-alive thread, and ones told to end but not yet joined (one that was
+    // stopped from its own listener cannot join itself).
+    std::mutex threadsMutex_;
+    std::vector<std::thread> threads_;
 };
 
 } // namespace tracehook
