@@ -17,13 +17,17 @@ namespace {
 constexpr int defaultPort = 8082;
 constexpr const char* settingsFileName = "jspdebug.properties";
 
-std::optional<int> parsePort(std::string_view text) {
-    int port = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), port);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || port < 1 ||
-        port > 65535)
+// A decimal number from 1 to max, nothing else.
+std::optional<int> parseNumber(std::string_view text, int max) {
+    int n = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || n < 1 || n > max)
         return std::nullopt;
-    return port;
+    return n;
+}
+
+std::optional<int> parsePort(std::string_view text) {
+    return parseNumber(text, 65535);
 }
 
 bool writeFile(const std::string& path, const std::string& text) {
@@ -36,8 +40,8 @@ bool writeFile(const std::string& path, const std::string& text) {
 } // namespace
 
 std::string CommandLine::usage() {
-    return "Usage: pagerunner [--port N] [--root DIR] [--work DIR] [--param NAME=VALUE]... "
-           "PAGE.jsp\n"
+    return "Usage: pagerunner [--port N] [--root DIR] [--work DIR] [--param NAME=VALUE]...\n"
+           "                  [--file-id N] PAGE.jsp\n"
            "       pagerunner --translate PAGE.jsp [--work DIR]\n"
            "\n"
            "Runs a JSP page once against the monitor on the loopback address, reporting each\n"
@@ -48,6 +52,9 @@ std::string CommandLine::usage() {
            "  --root DIR           the test-environment root whose debug settings give the port\n"
            "  --work DIR           where the generated Java servlets go\n"
            "  --param NAME=VALUE   a request parameter (may be repeated)\n"
+           "  --file-id N          the file id of the page (default 1); included pages count\n"
+           "                       up from it; requests that run side by side need ids of\n"
+           "                       their own\n"
            "  --translate          only write the generated Java file and a listing of its\n"
            "                       source map (NAME.map beside it), then exit\n"
            "  --help               show this text\n"
@@ -89,6 +96,15 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
             if (!cl.port)
                 throw std::invalid_argument("the port must be a number from 1 to 65535, not \"" +
                                             v + "\"");
+        } else if (arg == "--file-id") {
+            const std::string v = value();
+            // Included pages count up from the id, so leave them room.
+            std::optional<int> id = parseNumber(v, 1'000'000'000);
+            if (!id)
+                throw std::invalid_argument("the file id must be a number from 1 to 1000000000, "
+                                            "not \"" +
+                                            v + "\"");
+            cl.options.firstFileId = *id;
         } else if (arg == "--root") {
             cl.root = value();
         } else if (arg == "--work") {

@@ -182,6 +182,7 @@ void PageExecutor::reportLine(std::int32_t javaLine) {
     if (!record)
         return;
     position_.javaLine = javaLine;
+    page_.sourceTable->line(javaLine); // the trace hook, silent unless tracing is on
     exchange(*record);
 }
 

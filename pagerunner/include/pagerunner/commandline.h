@@ -9,7 +9,8 @@
 namespace pagerunner {
 
 // The command line of the pagerunner program:
-//   pagerunner [--port N] [--root DIR] [--work DIR] [--param NAME=VALUE]... PAGE.jsp
+//   pagerunner [--port N] [--root DIR] [--work DIR] [--param NAME=VALUE]... [--file-id N]
+//              PAGE.jsp
 //   pagerunner --translate PAGE.jsp [--work DIR]
 //   pagerunner --help
 struct CommandLine {
