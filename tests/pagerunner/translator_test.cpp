@@ -6,6 +6,7 @@
 #include "tracehook/jspdebugcompileerrhandler.h"
 #include "tracehook/jspsourceinfo.h"
 #include "tracehook/jspsourcetable.h"
+#include "translationcheck.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -283,6 +284,54 @@ TEST(HtmlPieces, StayBoundedWholeCharactersAndNeverCarryTheTerminator) {
     }
     EXPECT_EQ(HtmlSplitter::split(std::string(3 * 1024 * 1024, 'h')).size(), 3u);
     EXPECT_TRUE(HtmlSplitter::split("").empty());
+}
+
+TEST(TranslatorRobustness, RandomPagesKeepTheSourceMapAndErrorsReadable) {
+    // Pieces that make up pages, good and bad, mixed at random.
+    const std::vector<std::string> pieces{"<%",
+                                          "%>",
+                                          "<%=",
+                                          "<%!",
+                                          "<%@ page import=\"a.b\" ",
+                                          "<%--",
+                                          "--%>",
+                                          "{",
+                                          "}",
+                                          " ",
+                                          "\t",
+                                          "\n",
+                                          "\r\n",
+                                          "\r",
+                                          "x",
+                                          "\xC3\xA9",
+                                          "\xF0\x9F\x98\x80",
+                                          "\xFF",
+                                          "\"",
+                                          "'",
+                                          "//",
+                                          "/*",
+                                          "*/",
+                                          "for (int i = 0; i < 3; i++) {",
+                                          "throw new E(\"m\");",
+                                          "<jsp:include page=\"a.jsp\"/>",
+                                          "<jsp:include ",
+                                          "&",
+                                          ":",
+                                          ",",
+                                          "%%%END%%%"};
+    std::uint32_t seed = 12345;
+    auto next = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        std::string page;
+        const int count = static_cast<int>(next() % 40);
+        for (int i = 0; i < count; ++i)
+            page += pieces[next() % pieces.size()];
+        std::optional<std::string> fault = testsupport::findTranslationFault(page);
+        ASSERT_FALSE(fault) << *fault << "\npage: " << page;
+    }
 }
 
 TEST(ExpressionEvaluation, PrintsValuesItCanComputeAndPlaceholdersForTheRest) {
