@@ -2,10 +2,12 @@
 
 #include "pagerunner/jsptranslator.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -25,20 +27,30 @@ std::string readWhole(const std::string& path) {
     return text;
 }
 
+// Written to a temporary file of this process and renamed over the old one, so that a
+// reader (the monitor) never sees half a file, even with two runs on one work folder.
 void writeWhole(const std::string& path, const std::string& text) {
-    const std::string temp = path + ".tmp";
+    static std::atomic<unsigned> serial{0};
+    const std::string temp =
+        path + "." + std::to_string(::getpid()) + "-" + std::to_string(++serial) + ".tmp";
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
         out << text;
         out.close();
-        if (!out)
-            throw PageError("cannot write the generated file " + temp + ": " +
-                            std::strerror(errno));
+        if (!out) {
+            const int err = errno;
+            std::error_code ignored;
+            fs::remove(temp, ignored);
+            throw PageError("cannot write the generated file " + path + ": " + std::strerror(err));
+        }
     }
     std::error_code ec;
     fs::rename(temp, path, ec);
-    if (ec)
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
         throw PageError("cannot write the generated file " + path + ": " + ec.message());
+    }
 }
 
 } // namespace

@@ -350,6 +350,15 @@ TEST_F(Executor, AMissingPageIsReportedWithoutConnecting) {
     EXPECT_FALSE(monitor.accept(100ms));
 }
 
+TEST_F(Executor, AWorkFolderThatCannotBeWrittenIsReportedWithoutConnecting) {
+    PageRunnerOptions o = options("plain.jsp");
+    o.workDir = work.write("not-a-folder", "x");
+    BackgroundRun run(o);
+    EXPECT_EQ(run.join(), ExitCode::PageUnreadable);
+    EXPECT_THAT(run.runner().errorMessage(), HasSubstr("cannot create the work folder"));
+    EXPECT_FALSE(monitor.accept(100ms));
+}
+
 TEST_F(Executor, ARefusedConnectionIsReported) {
     PageRunnerOptions o = options("plain.jsp");
     {
