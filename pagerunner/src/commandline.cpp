@@ -41,7 +41,7 @@ bool writeFile(const std::string& path, const std::string& text) {
 
 std::string CommandLine::usage() {
     return "Usage: pagerunner [--port N] [--root DIR] [--work DIR] [--param NAME=VALUE]...\n"
-           "                  [--file-id N] PAGE.jsp\n"
+           "                  [--file-id N] [--wait SECONDS] PAGE.jsp\n"
            "       pagerunner --translate PAGE.jsp [--work DIR]\n"
            "\n"
            "Runs a JSP page once against the monitor on the loopback address, reporting each\n"
@@ -55,6 +55,7 @@ std::string CommandLine::usage() {
            "  --file-id N          the file id of the page (default 1); included pages count\n"
            "                       up from it; requests that run side by side need ids of\n"
            "                       their own\n"
+           "  --wait SECONDS       keep trying that long while no monitor listens yet\n"
            "  --translate          only write the generated Java file and a listing of its\n"
            "                       source map (NAME.map beside it), then exit\n"
            "  --help               show this text\n"
@@ -105,6 +106,13 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
                                             "not \"" +
                                             v + "\"");
             cl.options.firstFileId = *id;
+        } else if (arg == "--wait") {
+            const std::string v = value();
+            std::optional<int> seconds = parseNumber(v, 3600);
+            if (!seconds && v != "0")
+                throw std::invalid_argument(
+                    "the wait is a number of seconds from 0 to 3600, not \"" + v + "\"");
+            cl.options.connectWait = std::chrono::seconds(seconds.value_or(0));
         } else if (arg == "--root") {
             cl.root = value();
         } else if (arg == "--work") {

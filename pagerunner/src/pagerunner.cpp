@@ -4,8 +4,10 @@
 #include "pagerunner/pageexecutor.h"
 #include "pagerunner/requestcontext.h"
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 namespace pagerunner {
 
@@ -41,6 +43,20 @@ std::string PageRunner::defaultWorkDir() {
     return (std::filesystem::temp_directory_path() / "pagerunner-work").string();
 }
 
+std::unique_ptr<MonitorConnection> PageRunner::connect() {
+    const auto deadline = std::chrono::steady_clock::now() + options_.connectWait;
+    while (true) {
+        try {
+            return std::make_unique<MonitorConnection>(options_.port, stop_);
+        } catch (const ConnectionError& e) {
+            if (e.kind() != ConnectionError::Kind::ConnectFailed ||
+                std::chrono::steady_clock::now() >= deadline)
+                throw;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
 int PageRunner::run() {
     namespace fs = std::filesystem;
     const std::string rootDir = !options_.rootDir.empty()
@@ -57,8 +73,8 @@ int PageRunner::run() {
     RequestContext& request = *request_;
     try {
         CompiledPage page = request.compiler().compile(options_.page);
-        MonitorConnection connection(options_.port, stop_);
-        PageExecutor(page, connection, request, request.newFileId()).run();
+        std::unique_ptr<MonitorConnection> connection = connect();
+        PageExecutor(page, *connection, request, request.newFileId()).run();
         return ExitCode::Ok;
     } catch (const PageError& e) {
         return fail(ExitCode::PageUnreadable, e.what());

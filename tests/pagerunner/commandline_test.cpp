@@ -70,14 +70,16 @@ std::string trimmed(std::string s) {
 }
 
 TEST(CommandLineOptions, ReadsEveryOptionInBothForms) {
-    CommandLine cl = CommandLine::parse({"--port", "9001", "--root=/r", "--work", "/w", "--param",
-                                         "user=Ann", "--param=n=5", "--file-id", "40", "page.jsp"});
+    CommandLine cl =
+        CommandLine::parse({"--port", "9001", "--root=/r", "--work", "/w", "--param", "user=Ann",
+                            "--param=n=5", "--file-id", "40", "--wait", "3", "page.jsp"});
     EXPECT_EQ(cl.mode, CommandLine::Mode::Run);
     EXPECT_EQ(cl.port, 9001);
     EXPECT_EQ(cl.root, "/r");
     EXPECT_EQ(cl.options.workDir, "/w");
     EXPECT_EQ(cl.options.page, "page.jsp");
     EXPECT_EQ(cl.options.firstFileId, 40);
+    EXPECT_EQ(cl.options.connectWait, std::chrono::seconds(3));
     EXPECT_EQ(cl.options.params, (std::map<std::string, std::string>{{"n", "5"}, {"user", "Ann"}}));
     EXPECT_EQ(CommandLine::parse({"--translate", "p.jsp", "--work", "/w"}).mode,
               CommandLine::Mode::Translate);
@@ -95,6 +97,7 @@ TEST(CommandLineOptions, RejectsWhatItCannotUseWithAMessage) {
         {{"--param", "=v", "a.jsp"}, "NAME=VALUE"},
         {{"--verbose", "a.jsp"}, "unknown option --verbose"},
         {{"--file-id", "0", "a.jsp"}, "file id must be a number"},
+        {{"--wait", "soon", "a.jsp"}, "number of seconds"},
     };
     for (const auto& [args, message] : cases) {
         try {

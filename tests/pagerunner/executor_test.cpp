@@ -371,6 +371,24 @@ TEST_F(Executor, ARefusedConnectionIsReported) {
                 HasSubstr("cannot connect to the monitor on 127.0.0.1:"));
 }
 
+TEST_F(Executor, AMonitorThatStartsLateIsWaitedFor) {
+    PageRunnerOptions o = options("plain.jsp");
+    std::unique_ptr<FakeMonitor> late;
+    {
+        FakeMonitor probe;
+        o.port = probe.port();
+    }
+    o.connectWait = 10s;
+    BackgroundRun run(o);
+    std::this_thread::sleep_for(200ms);
+    // The port was free a moment ago; take it now, as a monitor starting late would.
+    late = std::make_unique<FakeMonitor>(o.port);
+    auto c = late->accept();
+    ASSERT_TRUE(c);
+    EXPECT_EQ(runToEnd(*c).back(), "%E");
+    EXPECT_EQ(run.join(), ExitCode::Ok);
+}
+
 TEST_F(Executor, AMonitorThatHangsUpMidPageEndsTheRunWithAnError) {
     BackgroundRun run(options("plain.jsp"));
     auto c = monitor.accept();

@@ -104,12 +104,15 @@ private:
 // A loopback listener on a free port, standing in for the monitor.
 class FakeMonitor {
 public:
-    FakeMonitor() {
+    // Listens on the given port, or on a free one.
+    explicit FakeMonitor(int port = 0) {
         fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        int one = 1;
+        ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        addr.sin_port = 0;
+        addr.sin_port = htons(static_cast<std::uint16_t>(port));
         if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
             ::listen(fd_, 8) != 0)
             throw std::runtime_error("cannot listen on the loopback address");

@@ -10,7 +10,7 @@ namespace pagerunner {
 
 // The command line of the pagerunner program:
 //   pagerunner [--port N] [--root DIR] [--work DIR] [--param NAME=VALUE]... [--file-id N]
-//              PAGE.jsp
+//              [--wait SECONDS] PAGE.jsp
 //   pagerunner --translate PAGE.jsp [--work DIR]
 //   pagerunner --help
 struct CommandLine {

@@ -2,6 +2,7 @@
 
 #include "pagerunner/stopsignal.h"
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -12,6 +13,7 @@
 
 namespace pagerunner {
 
+class MonitorConnection;
 class RequestContext;
 
 // The exit codes of a run.
@@ -31,6 +33,8 @@ struct PageRunnerOptions {
     std::string workDir; // where generated servlets go; defaultWorkDir() when empty
     std::map<std::string, std::string> params; // request parameters
     int firstFileId = 1; // file id of the requested page; included pages count up from it
+    // How long to keep trying when no monitor listens yet (for a monitor still starting).
+    std::chrono::milliseconds connectWait{0};
     // Folder that include paths starting with "/" are taken from; the page's own folder
     // when empty.
     std::string rootDir;
@@ -66,6 +70,7 @@ public:
 
 private:
     int fail(int code, const std::string& message);
+    std::unique_ptr<MonitorConnection> connect();
 
     const PageRunnerOptions options_;
     StopSignal stop_;
