@@ -261,6 +261,11 @@ TEST_F(Executor, IncludedPagesRunOnTheirOwnConnectionThenTheOuterPageSwitchesBac
 
     // Back on the outer connection: the switch record with the include's position.
     EXPECT_EQ(outer->record(), "%S1&" + includeLine);
+    // Asked for the included page, the outer page reports where that one stopped.
+    outer->reply("%S2");
+    std::optional<std::string> where = outer->record();
+    ASSERT_TRUE(where);
+    EXPECT_THAT(*where, ::testing::MatchesRegex("%S2&[0-9]+&4&1&4&7"));
     outer->reply("%N1&1");
     std::vector<std::string> rest = runToEnd(*outer);
     EXPECT_THAT(html(rest), HasSubstr("<p>After the header</p>"));
