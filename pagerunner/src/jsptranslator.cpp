@@ -286,6 +286,7 @@ private:
             if (executable) {
                 statement(PageStatement::Kind::Code, line, true, std::string(codeText));
                 page_.statements.back().thrown = ScriptletAnalyzer::parseThrow(codeText);
+                page_.statements.back().prints = ScriptletAnalyzer::parsePrints(codeText);
             }
         }
     }

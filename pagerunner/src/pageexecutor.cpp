@@ -117,6 +117,11 @@ void PageExecutor::walk() {
             html_ += evaluator_.print(st.text);
             break;
         case PageStatement::Kind::Code:
+            for (const PrintCall& call : st.prints) {
+                html_ += evaluator_.print(call.expression);
+                if (call.newline)
+                    html_ += '\n';
+            }
             if (st.thrown)
                 throw PageAbort{st.javaLine, *st.thrown};
             if (st.loop && !enterLoop(pc, st)) {

@@ -177,6 +177,43 @@ std::optional<std::string> ScriptletAnalyzer::parseThrow(std::string_view code) 
     return std::nullopt;
 }
 
+std::vector<PrintCall> ScriptletAnalyzer::parsePrints(std::string_view code) {
+    std::vector<PrintCall> calls;
+    for (std::size_t at = code.find("out."); at != std::string_view::npos;
+         at = code.find("out.", at + 1)) {
+        if (at > 0 && (isIdentPart(code[at - 1]) || code[at - 1] == '.'))
+            continue;
+        Cursor c(code.substr(at + 4));
+        const std::string_view method = c.name();
+        if ((method != "print" && method != "println" && method != "write") || !c.take("("))
+            continue;
+        // The argument runs to the parenthesis that closes the call, outside literals.
+        const std::string_view rest = code.substr(at + 4 + c.position());
+        int depth = 1;
+        char quote = 0;
+        std::size_t i = 0;
+        for (; i < rest.size() && depth > 0; ++i) {
+            const char ch = rest[i];
+            if (quote) {
+                if (ch == '\\')
+                    ++i;
+                else if (ch == quote)
+                    quote = 0;
+            } else if (ch == '"' || ch == '\'') {
+                quote = ch;
+            } else if (ch == '(') {
+                ++depth;
+            } else if (ch == ')') {
+                --depth;
+            }
+        }
+        if (depth != 0)
+            continue;
+        calls.push_back({std::string(trim(rest.substr(0, i - 1))), method == "println"});
+    }
+    return calls;
+}
+
 void ScriptletAnalyzer::feed(std::size_t statement, int javaLine, std::string_view javaLineText,
                              std::size_t codeOffset) {
     const bool header =

@@ -128,13 +128,13 @@ TEST_F(Executor, NestedLoopsClosedOnOneLineAndBoundsFromParameters) {
         "<% for (int i = 0; i < 2; i++) {\n"
         "     for (int j = 0; j < Integer.parseInt(request.getParameter(\"n\")); j++) { %>"
         "<%= i * 10 + j %>,<% } } %>\n"
-        "<% for (int k = 5; k < 5; k++) { %>never<% } %>done");
+        "<% for (int k = 5; k < 5; k++) { %>never<% } %>done<% out.println(\"!\"); %>");
     PageRunnerOptions o = options(page);
     o.params["n"] = "3";
     BackgroundRun run(o);
     auto c = monitor.accept();
     ASSERT_TRUE(c);
-    EXPECT_EQ(html(runToEnd(*c)), "0,1,2,10,11,12,\ndone");
+    EXPECT_EQ(html(runToEnd(*c)), "0,1,2,10,11,12,\ndone!\n");
     EXPECT_EQ(run.join(), ExitCode::Ok);
 }
 

@@ -158,6 +158,15 @@ TEST(TranslatorControlFlow, LoopHeadersAndThrowsAreRecognisedOnlyInTheirCountedF
     EXPECT_EQ(ScriptletAnalyzer::parseThrow("a(); throw  new  X ( \"m\" );"), "X: m");
 }
 
+TEST(TranslatorControlFlow, PrintCallsInScriptletsAreFound) {
+    EXPECT_EQ(
+        ScriptletAnalyzer::parsePrints(
+            "out.println(\"a (b)\" + i); x.out.print(1); out.write(\")\"); out.print(f(1, 2))"),
+        (std::vector<PrintCall>{{"\"a (b)\" + i", true}, {"\")\"", false}, {"f(1, 2)", false}}));
+    EXPECT_TRUE(ScriptletAnalyzer::parsePrints("out.print(unclosed").empty());
+    EXPECT_TRUE(ScriptletAnalyzer::parsePrints("about.print(1); out.flush();").empty());
+}
+
 TEST(TranslatorControlFlow, IncludeDirectivesRunTheirFileAsAnInclude) {
     const TranslatedPage page = translate("<%@ include file=\"part.jsp\" %>\n");
     ASSERT_FALSE(page.statements.empty());

@@ -45,6 +45,8 @@ public:
     static std::optional<CountedLoop> parseLoopHeader(std::string_view code);
     // "X: message" for code holding throw new X("message"), "X" without a message.
     static std::optional<std::string> parseThrow(std::string_view code);
+    // The out.print, out.println and out.write calls in code, in order.
+    static std::vector<PrintCall> parsePrints(std::string_view code);
 
     // The error report: "PATH:LINE: MESSAGE", the source line and a caret marker
     // line for each error, then a count, as the Java compiler writes them.

@@ -30,6 +30,14 @@ struct CountedLoop {
     std::int64_t step = 1;
 };
 
+// An out.print(expression) call in scriptlet code; println adds a line break.
+struct PrintCall {
+    std::string expression;
+    bool newline = false;
+
+    friend bool operator==(const PrintCall&, const PrintCall&) = default;
+};
+
 // One line of the generated _jspService body, in the order the page runs them.
 struct PageStatement {
     enum class Kind {
@@ -50,6 +58,8 @@ struct PageStatement {
     std::size_t loopClose = 0;
     // Code: the exception a "throw new X(...)" here ends the page with ("X: message").
     std::optional<std::string> thrown;
+    // Code: what out.print(...), out.println(...) and out.write(...) calls here write.
+    std::vector<PrintCall> prints;
 };
 
 // One row of the source map, with the bytes of the JSP text it covers, for listings.
