@@ -208,6 +208,20 @@ TEST_F(Executor, JspErrorsAreWalkedAndTheWalkStopsAtTheEnds) {
     EXPECT_FALSE(std::filesystem::exists(javaOf("jsperror.jsp")));
 }
 
+TEST_F(Executor, TheJavaErrorExampleShowsTheUnclosedLoop) {
+    BackgroundRun run(options("javaerror.jsp"));
+    auto c = monitor.accept();
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->record(), "%M1&" + examples + "/javaerror.jsp&" + javaOf("javaerror.jsp"));
+    c->reply("%N1&23");
+    // The only error: the loop's brace on Java line 22, column 59, placed on the JSP span
+    // of "<% for (int i = 0; i < 2; i++) { %>".
+    EXPECT_EQ(c->record(), "%P1&3&22&59&3&1&3&36& error: '{' is never closed (reached end of file "
+                           "while parsing)&14");
+    c->reply("%T");
+    EXPECT_EQ(run.join(), ExitCode::Ok);
+}
+
 TEST_F(Executor, JavaErrorsCarryTheirPositionInTheListAndTheJspSpanOfTheirLine) {
     const std::string page = work.write("braces.jsp", "<% } %>\n<% if (a) { %>\n<% { %>\n");
     BackgroundRun run(options(page));
