@@ -1,0 +1,4 @@
+<div class="header">
+<% String title = "Included"; %>
+<b><%= "Header" %></b>
+</div>

@@ -1,0 +1,349 @@
+#include "pagerunner/pageexecutor.h"
+
+#include "pagerunner/htmlsplitter.h"
+#include "pagerunner/monitorconnection.h"
+#include "pagerunner/stopsignal.h"
+#include "tracehook/compileerrorcodes.h"
+#include "tracehook/jspsourceinfo.h"
+#include "tracehook/pageruntimerecords.h"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <filesystem>
+
+namespace pagerunner {
+namespace {
+
+using tracehook::CompileErrorCodes;
+using tracehook::JspSourceInfo;
+using tracehook::MonitorReplies;
+using tracehook::PageRuntimeRecords;
+using Reply = MonitorReplies::Reply;
+
+// The body of a "%S" record for a page that has reported no line yet.
+constexpr const char* noPosition = "0&0&0&0&0";
+// How long a finished page waits for the monitor's closing "%T" before it hangs up.
+constexpr std::chrono::milliseconds closingWait{5000};
+
+std::string printable(std::string_view line) {
+    std::string out;
+    for (char c : line.substr(0, 80))
+        out += (static_cast<unsigned char>(c) < 0x20) ? '?' : c;
+    if (line.size() > 80)
+        out += "...";
+    return out;
+}
+
+// A text for the last field of a record: "%%%END" could run into the terminator and
+// end the record early, so it gets a blank inside.
+std::string lastFieldText(std::string text) {
+    for (std::size_t at = text.find("%%%END"); at != std::string::npos;
+         at = text.find("%%%END", at + 4))
+        text.insert(at + 3, " ");
+    return text;
+}
+
+std::optional<int> toInt(std::string_view text) {
+    int v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return v;
+}
+
+} // namespace
+
+PageExecutor::PageExecutor(const CompiledPage& page, MonitorConnection& connection,
+                           RequestContext& request, int fileId)
+    : page_(page), connection_(connection), request_(request), fileId_(fileId),
+      fileIdText_(std::to_string(fileId)), position_(request.position(fileId)),
+      evaluator_(
+          [this](std::string_view name) -> std::optional<std::int64_t> {
+              for (auto it = frames_.rbegin(); it != frames_.rend(); ++it)
+                  if (it->loop->variable == name)
+                      return it->value;
+              return std::nullopt;
+          },
+          request.params()) {
+    position_.sourceTable = page.sourceTable;
+    position_.javaLine = 0;
+}
+
+PageResult PageExecutor::run() {
+    try {
+        if (page_.page.failed()) {
+            walkCompileErrors();
+            return {PageResult::Kind::CompileFailed, {}};
+        }
+        std::optional<std::string> fileRecord = page_.sourceTable->getFileInfoStr(fileId_, false);
+        exchange(*fileRecord); // both file names are always set
+        walk();
+        flushHtml();
+        endWith(PageRuntimeRecords::clientExit());
+        return {PageResult::Kind::Ended, {}};
+    } catch (const ServerExit&) {
+        return {page_.page.failed() ? PageResult::Kind::CompileFailed
+                                    : PageResult::Kind::MonitorClosed,
+                {}};
+    } catch (const PageAbort& abort) {
+        try {
+            flushHtml();
+            std::optional<tracehook::JspLineSourceInfo> at =
+                page_.sourceTable->getJspLineSourceInfo(abort.javaLine);
+            const std::string message = lastFieldText(abort.message);
+            endWith(at ? PageRuntimeRecords::abnormalExit(fileIdText_, *at, message)
+                       : PageRuntimeRecords::abnormalExitFreeForm(
+                             PageRuntimeRecords::safeField(message)));
+        } catch (const ServerExit&) {
+            return {PageResult::Kind::MonitorClosed, {}};
+        }
+        return {PageResult::Kind::Abnormal, abort.message};
+    }
+}
+
+void PageExecutor::walk() {
+    const std::vector<PageStatement>& statements = page_.page.statements;
+    std::size_t pc = 0;
+    while (pc < statements.size()) {
+        const PageStatement& st = statements[pc];
+        if (st.reported)
+            reportLine(st.javaLine);
+        switch (st.kind) {
+        case PageStatement::Kind::Output:
+            html_ += st.text;
+            break;
+        case PageStatement::Kind::Expression:
+            html_ += evaluator_.print(st.text);
+            break;
+        case PageStatement::Kind::Code:
+            for (const PrintCall& call : st.prints) {
+                html_ += evaluator_.print(call.expression);
+                if (call.newline)
+                    html_ += '\n';
+            }
+            if (st.thrown)
+                throw PageAbort{st.javaLine, *st.thrown};
+            if (st.loop && !enterLoop(pc, st)) {
+                const std::size_t close = frames_.back().close;
+                frames_.pop_back();
+                if (st.reported)
+                    flushHtml();
+                pc = after(close);
+                continue;
+            }
+            break;
+        case PageStatement::Kind::Include:
+            flushHtml();
+            runInclude(st);
+            break;
+        }
+        if (st.reported)
+            flushHtml();
+        pc = after(pc);
+    }
+}
+
+// At a loop header: enters the loop, or counts the next pass when the run came back to
+// it. False when the loop is done; its frame is then still on top.
+bool PageExecutor::enterLoop(std::size_t index, const PageStatement& st) {
+    if (frames_.empty() || frames_.back().header != index) {
+        std::optional<std::int64_t> from = evaluator_.evaluateInteger(st.loop->from);
+        std::optional<std::int64_t> bound = evaluator_.evaluateInteger(st.loop->to);
+        if (!from || !bound)
+            return true; // bounds unknown here: the body runs once, as plain code
+        frames_.push_back({index, st.loopClose, &*st.loop, *from, *bound});
+    }
+    return loopContinues(frames_.back());
+}
+
+bool PageExecutor::loopContinues(const LoopFrame& f) const {
+    switch (f.loop->compare) {
+    case CountedLoop::Compare::Less:
+        return f.value < f.bound;
+    case CountedLoop::Compare::LessEqual:
+        return f.value <= f.bound;
+    case CountedLoop::Compare::Greater:
+        return f.value > f.bound;
+    case CountedLoop::Compare::GreaterEqual:
+        return f.value >= f.bound;
+    }
+    return false;
+}
+
+// The statement that runs after index: back to the loop header when index closes the
+// innermost loop, else the next one.
+std::size_t PageExecutor::after(std::size_t index) {
+    if (!frames_.empty() && frames_.back().close == index) {
+        LoopFrame& f = frames_.back();
+        f.value += f.loop->step;
+        return f.header;
+    }
+    return index + 1;
+}
+
+void PageExecutor::reportLine(std::int32_t javaLine) {
+    std::optional<std::string> record = page_.sourceTable->getLineInfoStr(fileId_, javaLine);
+    if (!record)
+        return;
+    position_.javaLine = javaLine;
+    page_.sourceTable->line(javaLine); // the trace hook, silent unless tracing is on
+    exchange(*record);
+}
+
+void PageExecutor::flushHtml() {
+    if (html_.empty())
+        return;
+    const std::string html = std::move(html_);
+    html_.clear();
+    for (std::string_view piece : HtmlSplitter::split(html))
+        exchange(PageRuntimeRecords::html(fileIdText_, piece));
+}
+
+void PageExecutor::send(const std::string& record) {
+    connection_.send(PageRuntimeRecords::framed(record));
+}
+
+Reply PageExecutor::exchange(const std::string& record) {
+    send(record);
+    return awaitReply();
+}
+
+Reply PageExecutor::awaitReply() {
+    while (true) {
+        if (request_.stop().stopped())
+            throw ConnectionError(ConnectionError::Kind::Stopped, "the run was stopped");
+        const std::string line = connection_.readLine();
+        if (line.empty()) // the single-file monitor resumes with an empty line
+            return Reply{Reply::Kind::Continue, fileIdText_, std::nullopt, 0, 0};
+        Reply reply = MonitorReplies::parse(line);
+        switch (reply.kind) {
+        case Reply::Kind::Continue:
+            return reply;
+        case Reply::Kind::Breakpoint:
+            // Setting a breakpoint must not move the page: answer with a plain continue
+            // record and wait for the reply that does.
+            request_.setBreakpoint(toInt(reply.fileId).value_or(fileId_), reply.line, reply.action);
+            send(PageRuntimeRecords::continueInfo());
+            break;
+        case Reply::Kind::SwitchFile:
+            send(switchRecord(reply.fileId));
+            break;
+        case Reply::Kind::ServerExit:
+            throw ServerExit{};
+        case Reply::Kind::Unknown:
+            throw ConnectionError(ConnectionError::Kind::Garbage,
+                                  "the monitor sent a reply that cannot be read: \"" +
+                                      printable(line) + "\"");
+        }
+    }
+}
+
+// "%S" F and the position of page F: this page's current line, or where another page of
+// the request stopped, or no position.
+std::string PageExecutor::switchRecord(const std::string& fileIdText) const {
+    std::optional<std::string> body;
+    if (std::optional<int> id = toInt(fileIdText)) {
+        if (const RequestContext::PagePosition* p = request_.findPosition(*id);
+            p && p->sourceTable && p->javaLine != 0)
+            body = p->sourceTable->getResumeHighlightInfoStr(*id, p->javaLine);
+    }
+    return PageRuntimeRecords::positioned(JspSourceInfo::switchFileToken, fileIdText,
+                                          body.value_or(noPosition));
+}
+
+void PageExecutor::walkCompileErrors() {
+    const tracehook::JspDebugCompileErrHandler& errors = *page_.compileErrors;
+    std::optional<std::string> fileRecord = errors.getFileInfoStr(fileId_);
+    const int maxIndex = errors.getComErrInfoLstMaxIndex();
+    int index = -1;
+    Reply reply = exchange(*fileRecord);
+    while (true) {
+        std::optional<std::string> record;
+        if (maxIndex >= 0) {
+            const int code = reply.code.value_or(CompileErrorCodes::NOT_ERR);
+            if (code == CompileErrorCodes::NEXT_ERR)
+                index = std::min(index + 1, maxIndex);
+            else if (code == CompileErrorCodes::PREV_ERR)
+                index = std::max(index - 1, 0);
+            else
+                index = std::max(index, 0);
+            record = errors.getLineInfoStr(fileId_, index);
+        }
+        if (!record) { // nothing readable in the compiler's message: end the page with it
+            const std::string message = page_.page.compileMessage.value_or("");
+            endWith(PageRuntimeRecords::abnormalExitFreeForm(
+                PageRuntimeRecords::safeField(lastFieldText(
+                    "The page could not be compiled: " + message.substr(0, message.find('\n'))))));
+            throw ServerExit{};
+        }
+        reply = exchange(*record);
+    }
+}
+
+std::string PageExecutor::resolveInclude(const std::string& target) const {
+    namespace fs = std::filesystem;
+    fs::path base = target.starts_with("/") ? fs::path(request_.rootDir())
+                                            : fs::path(page_.page.jspPath).parent_path();
+    return (base / fs::path(target).relative_path()).lexically_normal().string();
+}
+
+void PageExecutor::runInclude(const PageStatement& st) {
+    if (request_.depth() + 1 >= RequestContext::maxIncludeDepth)
+        throw PageAbort{st.javaLine, "Includes nested more than " +
+                                         std::to_string(RequestContext::maxIncludeDepth) +
+                                         " pages deep at " + st.text};
+    CompiledPage included;
+    try {
+        included = request_.compiler().compile(resolveInclude(st.text));
+    } catch (const PageError& e) {
+        throw PageAbort{st.javaLine, std::string("Cannot include ") + st.text + ": " + e.what()};
+    }
+    PageResult result;
+    {
+        MonitorConnection connection(request_.port(), request_.stop());
+        request_.enter();
+        struct Leave {
+            RequestContext& r;
+            ~Leave() { r.leave(); }
+        } leave{request_};
+        result = PageExecutor(included, connection, request_, request_.newFileId()).run();
+    }
+    if (result.kind == PageResult::Kind::Abnormal)
+        throw PageAbort{st.javaLine, result.message};
+    if (result.kind == PageResult::Kind::CompileFailed)
+        throw PageAbort{st.javaLine, "The included page " + st.text + " could not be compiled"};
+
+    // Back in this page: tell the monitor where it stands.
+    drainUnsolicited();
+    exchange(switchRecord(fileIdText_));
+}
+
+// Replies that reached this connection while an included page ran: a "%T" ends this
+// page, breakpoints are kept, anything else is superseded by the switch record.
+void PageExecutor::drainUnsolicited() {
+    while (std::optional<std::string> line = connection_.pollLine(std::chrono::milliseconds(0))) {
+        Reply reply = MonitorReplies::parse(*line);
+        if (reply.kind == Reply::Kind::ServerExit)
+            throw ServerExit{};
+        if (reply.kind == Reply::Kind::Breakpoint)
+            request_.setBreakpoint(toInt(reply.fileId).value_or(fileId_), reply.line, reply.action);
+    }
+}
+
+// Sends the last record of the page, then gives the monitor a moment to answer with its
+// closing "%T" before hanging up, so that nothing it sends is cut off.
+void PageExecutor::endWith(const std::string& record) {
+    send(record);
+    connection_.shutdownSend();
+    const auto deadline = std::chrono::steady_clock::now() + closingWait;
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::optional<std::string> line =
+            connection_.pollLine(std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now()));
+        if (!line || MonitorReplies::parse(*line).kind == Reply::Kind::ServerExit)
+            return;
+    }
+}
+
+} // namespace pagerunner
