@@ -1,4 +1,5 @@
 #include "../support/tempdir.h"
+#include "monitorarguments.h"
 #include "monitoroptionsparser.h"
 
 #include <gtest/gtest.h>
@@ -82,6 +83,28 @@ TEST(MonitorOptionsParser, IsDigitMeansDecimalDigitsOnly) {
     EXPECT_FALSE(MonitorOptionsParser::isDigit(""));
     EXPECT_FALSE(MonitorOptionsParser::isDigit("-1"));
     EXPECT_FALSE(MonitorOptionsParser::isDigit("1a"));
+}
+
+} // namespace
+
+namespace {
+
+using tracewin::MonitorArguments;
+
+TEST(MonitorArguments, OptionsMatchByContainment) {
+    MonitorArguments a = MonitorArguments::processArgs({"x-hidey", "--external=1"});
+    EXPECT_TRUE(a.hide);
+    EXPECT_TRUE(a.external);
+    EXPECT_FALSE(a.serverRoot);
+}
+
+TEST(MonitorArguments, ServerTakesTheNextArgumentWhichIsExaminedToo) {
+    MonitorArguments a = MonitorArguments::processArgs({"-server", "/srv/-hide"});
+    EXPECT_EQ(a.serverRoot, std::optional<std::string>("/srv/-hide"));
+    EXPECT_TRUE(a.hide);
+    EXPECT_FALSE(MonitorArguments::processArgs({"-hide", "-server"}).serverRoot) << "a last -server has no root";
+    EXPECT_EQ(MonitorArguments::processArgs({"-server", "a", "-server", "b"}).serverRoot,
+              std::optional<std::string>("b"));
 }
 
 } // namespace
