@@ -93,6 +93,16 @@ void BrowserFrame::applyToAllTools(const std::function<void(Tool&)>& apply) {
         context_->applyToAllTools(apply);
 }
 
+void BrowserFrame::fireLinkEvent(const LinkEventPtr& event) {
+    if (context_)
+        context_->fireLinkEvent(event);
+}
+
+void BrowserFrame::fireModelEvent(const LinkEventPtr& event) {
+    if (context_)
+        context_->fireModelEvent(event);
+}
+
 void BrowserFrame::showEvent(QShowEvent* event) {
     BrowserFrameManager& manager = BrowserFrameManager::getManager();
     if (!manager.contains(this))

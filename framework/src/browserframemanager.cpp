@@ -1,6 +1,7 @@
 #include "panekit/browserframemanager.h"
 
 #include "panekit/browserframe.h"
+#include "panekit/tool.h"
 
 #include <algorithm>
 
@@ -69,6 +70,27 @@ void BrowserFrameManager::closeAllFrames() {
 void BrowserFrameManager::applyToAllTools(const std::function<void(Tool&)>& apply) {
     for (BrowserFrame* frame : getAllFrames())
         frame->applyToAllTools(apply);
+}
+
+void BrowserFrameManager::fireLinkEvent(const QString& frameId, const LinkEventPtr& event) {
+    if (BrowserFrame* frame = findFrame(frameId))
+        frame->fireLinkEvent(event);
+}
+
+void BrowserFrameManager::fireLinkEvent(const QString& frameId, const QString& toolName,
+                                        const LinkEventPtr& event) {
+    BrowserFrame* frame = findFrame(frameId);
+    if (!frame || !event)
+        return;
+    Tool* target = nullptr;
+    frame->applyToAllTools([&](Tool& tool) {
+        if (!target && tool.getName() == toolName)
+            target = &tool;
+    });
+    if (target) {
+        target->linkChanged(event);
+        target->linkChangedGeneric(event);
+    }
 }
 
 } // namespace panekit

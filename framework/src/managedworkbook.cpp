@@ -74,6 +74,37 @@ bool ManagedWorkbook::turnToPage(const QString& name) {
     return page != nullptr;
 }
 
+void ManagedWorkbook::setHolder(Tool* holder) {
+    holder_ = holder;
+}
+
+Tool* ManagedWorkbook::getHolder() const {
+    return holder_;
+}
+
+ManagedWorkbook* ManagedWorkbook::getEnclosingWorkbook() const {
+    for (QWidget* w = parentWidget(); w; w = w->parentWidget())
+        if (auto* book = qobject_cast<ManagedWorkbook*>(w))
+            return book;
+    return nullptr;
+}
+
+void ManagedWorkbook::fireLinkEvent(const LinkEventPtr& event) {
+    if (controller_ && event)
+        controller_->linkChanged(event);
+}
+
+void ManagedWorkbook::fireModelEvent(const LinkEventPtr& event) {
+    if (!event)
+        return;
+    if (controller_) {
+        controller_->linkChanged(event);
+        controller_->linkChangedGeneric(event);
+    }
+    for (int i = 0; i < count(); ++i)
+        getPage(i)->fireModelEvent(event);
+}
+
 void ManagedWorkbook::pageSelected(int index) {
     if (PageWidget* page = getPage(index))
         page->applyToAllTools([](Tool& tool) { tool.parentPageSelected(); });

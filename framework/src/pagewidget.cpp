@@ -3,6 +3,8 @@
 #include "panekit/application.h"
 #include "panekit/managedworkbook.h"
 #include "panekit/panemanager.h"
+#include "panekit/tool.h"
+#include "panekit/toolpane.h"
 
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -37,6 +39,24 @@ Tool* PageWidget::getController() const {
     if (manager_)
         return manager_->getController();
     return minor_ ? minor_->getController() : nullptr;
+}
+
+Tool* PageWidget::getInputTool() const {
+    if (Tool* controller = getController())
+        return controller;
+    if (!manager_)
+        return nullptr;
+    for (ToolPane* pane : manager_->getPanes())
+        if (pane->getDescription().inputPane)
+            return pane->getTool();
+    return nullptr;
+}
+
+void PageWidget::fireModelEvent(const LinkEventPtr& event) {
+    if (manager_)
+        manager_->fireModelEvent(event);
+    else if (minor_)
+        minor_->fireModelEvent(event);
 }
 
 void PageWidget::setTitle(const QString& title) {

@@ -4,6 +4,7 @@
 #include "panekit/browserframe.h"
 #include "panekit/pagewidget.h"
 #include "panekit/panemanager.h"
+#include "panekit/tool.h"
 
 #include <QMainWindow>
 
@@ -65,6 +66,19 @@ void PaneContext::uninstallAll() {
 void PaneContext::applyToAllTools(const std::function<void(Tool&)>& apply) {
     if (page_)
         page_->applyToAllTools(apply);
+}
+
+void PaneContext::fireLinkEvent(const LinkEventPtr& event) {
+    Tool* input = page_ ? page_->getInputTool() : nullptr;
+    if (input && event) {
+        input->linkChanged(event);
+        input->linkChangedGeneric(event);
+    }
+}
+
+void PaneContext::fireModelEvent(const LinkEventPtr& event) {
+    if (page_ && event)
+        page_->fireModelEvent(event);
 }
 
 } // namespace panekit

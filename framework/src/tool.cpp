@@ -1,17 +1,58 @@
 #include "panekit/tool.h"
 
+#include "focustracker.h"
 #include "panekit/application.h"
 #include "panekit/browserframe.h"
+#include "panekit/linkeventmulticaster.h"
 #include "panekit/managedworkbook.h"
+#include "panekit/pagewidget.h"
 #include "panekit/panekitcontext.h"
+#include "panekit/panemanager.h"
 #include "panekit/toolpane.h"
+#include "toollinkhandle.h"
 
 #include <QGuiApplication>
+#include <QThread>
 #include <QWidget>
+#include <atomic>
+#include <cstdio>
+#include <exception>
 
 namespace panekit {
+namespace {
 
-Tool::Tool() = default;
+std::atomic<bool> globalSynchronous{false};
+
+QString catchAllKey() {
+    return QString::fromLatin1(LinkEvent::linkEventClassName);
+}
+
+void printError(const QString& line) {
+    std::fputs(line.toLocal8Bit().constData(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+// The input tool of a page gets page-targeted events under their kind and generically.
+void deliverToPage(PageWidget* page, const LinkEventPtr& event) {
+    if (Tool* input = page ? page->getInputTool() : nullptr) {
+        input->linkChanged(event);
+        input->linkChangedGeneric(event);
+    }
+}
+
+PageWidget* findPageIn(ManagedWorkbook* workbook, const QString& group, const QString& name) {
+    if (!workbook)
+        return nullptr;
+    if (group.isEmpty())
+        return workbook->findPage(name);
+    PageWidget* section = workbook->findPage(group);
+    return section && section->getMinor() ? section->getMinor()->findPage(name) : nullptr;
+}
+
+} // namespace
+
+Tool::Tool() : handle_(std::make_shared<ToolLinkHandle>(this)) {}
 
 Tool::~Tool() {
     if (Application* app = Application::findApplication(appKey_))
@@ -51,7 +92,19 @@ ManagedWorkbook* Tool::getMinor() const {
 }
 
 void Tool::setPane(ToolPane* p) {
+    if (pane)
+        disconnect(pane, nullptr, this, nullptr);
     pane = p;
+    if (p) {
+        FocusTracker::instance(); // panes exist, so the focus is worth following
+        connect(p, &ToolPane::linkedChanged, this, &Tool::paneStateChanged);
+        connect(p, &ToolPane::minimizedChanged, this, &Tool::paneStateChanged);
+    }
+}
+
+void Tool::paneStateChanged() {
+    if (pane && pane->isLinked() && !pane->isMinimized())
+        fireSavedEvent();
 }
 
 ToolPane* Tool::getPane() const {
@@ -147,6 +200,294 @@ void Tool::setBusy(bool busy) {
         else
             view->unsetCursor();
     }
+}
+
+// ---- link events ------------------------------------------------------------------
+
+bool Tool::queuedToOwnThread(std::function<void()> job) const {
+    if (QThread::currentThread() == thread())
+        return false;
+    // The job is dropped if the tool is destroyed before it runs.
+    QMetaObject::invokeMethod(const_cast<Tool*>(this), std::move(job), Qt::QueuedConnection);
+    return true;
+}
+
+void Tool::addLinkEventHandler(const QString& key, LinkHandler handler) {
+    if (handlersFixed_) {
+        printError(QStringLiteral("Handler for ") + key + QStringLiteral(" of tool ") + name_ +
+                   QStringLiteral(" registered after the handler table was used; ignored"));
+        return;
+    }
+    handlers_.insert(key, std::move(handler));
+}
+
+void Tool::reportForeignEvent(const QString& key, const LinkEvent& event) {
+    printError(QStringLiteral("Link event of kind ") + event.getKindKey() +
+               QStringLiteral(" is not of the class that its handler for ") + key +
+               QStringLiteral(" takes; not delivered"));
+}
+
+const QHash<QString, Tool::LinkHandler>& Tool::getLinkListenerMethods() const {
+    handlersFixed_ = true;
+    return handlers_;
+}
+
+bool Tool::hasLinkEventHandler(const QString& kind) const {
+    return getLinkListenerMethods().contains(kind);
+}
+
+void Tool::addLinkListener(const QString& kind, Tool* target) {
+    if (target)
+        addLinkListener(kind, target->getLinkListenerHandle());
+}
+
+void Tool::addLinkListener(const QString& kind, std::shared_ptr<LinkListener> listener) {
+    if (!listener)
+        return;
+    if (kind == catchAllKey()) {
+        if (!LinkEventMulticaster::contains(genericListener_, listener.get()))
+            genericListener_ = LinkEventMulticaster::add(genericListener_, listener);
+        return;
+    }
+    multicastersCreated_ = true;
+    std::shared_ptr<LinkListener>& chain = eventMulticasters_[kind];
+    if (!LinkEventMulticaster::contains(chain, listener.get()))
+        chain = LinkEventMulticaster::add(chain, listener);
+}
+
+void Tool::removeLinkListener(const QString& kind, Tool* target) {
+    if (target)
+        removeLinkListener(kind, target->getLinkListenerHandle().get());
+}
+
+void Tool::removeLinkListener(const QString& kind, const LinkListener* listener) {
+    if (kind == catchAllKey()) {
+        genericListener_ = LinkEventMulticaster::remove(genericListener_, listener);
+        return;
+    }
+    const auto it = eventMulticasters_.find(kind);
+    if (it == eventMulticasters_.end())
+        return;
+    *it = LinkEventMulticaster::remove(*it, listener);
+    if (!*it)
+        eventMulticasters_.erase(it);
+}
+
+int Tool::getLinkListenerCount(const QString& kind) const {
+    if (kind == catchAllKey())
+        return LinkEventMulticaster::count(genericListener_);
+    return LinkEventMulticaster::count(eventMulticasters_.value(kind));
+}
+
+void Tool::rebuildLinks() {
+    if (!manager_)
+        return;
+    eventMulticasters_.clear();
+    multicastersCreated_ = false;
+    genericListener_.reset();
+    manager_->rebuildLinksFrom(this);
+}
+
+bool Tool::isRejectFocus() const {
+    return lpaned_ && lpaned_->rejectFocus;
+}
+
+void Tool::fireLinkEvent(LinkEventPtr event) {
+    if (!event || queuedToOwnThread([this, event] { fireLinkEvent(event); }))
+        return;
+    // The controller of a minor workbook speaks for the pane that holds the workbook.
+    if (ManagedWorkbook* book = getManagedWorkbook();
+        controller_ && book && book->getController() == this && book->getHolder()) {
+        book->getHolder()->fireLinkEvent(event);
+        return;
+    }
+    const QString key = event->getKindKey();
+    if (manager_ && manager_->hasFocusPanes() && !isRejectFocus())
+        postFocusDispatch(event, key);
+    // Chains are copied before they run: a handler may rebuild this tool's links.
+    const std::shared_ptr<LinkListener> generic = genericListener_;
+    if (!multicastersCreated_) {
+        if (generic)
+            generic->linkChangedGeneric(event);
+        return;
+    }
+    QWidget* view = pane ? pane->getClient() : nullptr;
+    const bool ownCursor = view && view->testAttribute(Qt::WA_SetCursor);
+    const QCursor previous = ownCursor ? view->cursor() : QCursor();
+    if (view)
+        view->setCursor(Qt::WaitCursor);
+    if (const std::shared_ptr<LinkListener> chain = eventMulticasters_.value(key))
+        chain->linkChanged(event);
+    if (generic)
+        generic->linkChangedGeneric(event);
+    if (view && !busy_) {
+        if (ownCursor)
+            view->setCursor(previous);
+        else
+            view->unsetCursor();
+    }
+}
+
+void Tool::postFocusDispatch(const LinkEventPtr& event, const QString& key) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, event, key] {
+            if (pane && isInFocus() && manager_)
+                manager_->fireEventToFocusPanes(event, key);
+        },
+        Qt::QueuedConnection);
+}
+
+void Tool::fireLinkEvent(const LinkEventPtr& event, const QString& group, const QString& pageName) {
+    if (!event || queuedToOwnThread([=, this] { fireLinkEvent(event, group, pageName); }))
+        return;
+    deliverToPage(findPage(group, pageName), event);
+}
+
+void Tool::fireLinkEvent(const LinkEventPtr& event, PageWidget* page) {
+    QPointer<PageWidget> guarded(page);
+    if (!event || queuedToOwnThread([=, this] { fireLinkEvent(event, guarded.data()); }))
+        return;
+    if (getManagedWorkbook())
+        deliverToPage(page, event);
+}
+
+PageWidget* Tool::findPage(const QString& group, const QString& pageName) const {
+    return findPageIn(getManagedWorkbook(), group, pageName);
+}
+
+ManagedWorkbook* Tool::childWorkbook() const {
+    ManagedWorkbook* book = getManagedWorkbook();
+    if (book && book->getController() == this)
+        return book;
+    return getMinor();
+}
+
+PageWidget* Tool::findChildPage(const QString& group, const QString& pageName) const {
+    return findPageIn(childWorkbook(), group, pageName);
+}
+
+void Tool::fireChildLinkEvent(const LinkEventPtr& event, const QString& group,
+                              const QString& pageName) {
+    if (!event || queuedToOwnThread([=, this] { fireChildLinkEvent(event, group, pageName); }))
+        return;
+    deliverToPage(findChildPage(group, pageName), event);
+}
+
+void Tool::fireChildLinkEvent(const LinkEventPtr& event, PageWidget* page) {
+    QPointer<PageWidget> guarded(page);
+    if (!event || queuedToOwnThread([=, this] { fireChildLinkEvent(event, guarded.data()); }))
+        return;
+    if (childWorkbook())
+        deliverToPage(page, event);
+}
+
+Tool* Tool::getParentTool() const {
+    ManagedWorkbook* book = getManagedWorkbook();
+    if (!book)
+        return nullptr;
+    if (book->getController() != this)
+        return book->getController();
+    ManagedWorkbook* outer = book->getEnclosingWorkbook();
+    return outer ? outer->getController() : nullptr;
+}
+
+void Tool::fireParentLinkEvent(const LinkEventPtr& event) {
+    if (!event || queuedToOwnThread([this, event] { fireParentLinkEvent(event); }))
+        return;
+    if (Tool* parent = getParentTool()) {
+        parent->linkChanged(event);
+        parent->linkChangedGeneric(event);
+    }
+}
+
+void Tool::fireChildrenLinkEvent(const LinkEventPtr& event) {
+    if (!event || queuedToOwnThread([this, event] { fireChildrenLinkEvent(event); }))
+        return;
+    ManagedWorkbook* book = childWorkbook();
+    if (!book)
+        return;
+    for (int i = 0; i < book->getPageCount(); ++i)
+        deliverToPage(book->getPage(i), event->makeCopy());
+}
+
+void Tool::linkChanged(const LinkEventPtr& event) {
+    receive(event, false);
+}
+
+void Tool::linkChangedGeneric(const LinkEventPtr& event) {
+    receive(event, true);
+}
+
+void Tool::receive(const LinkEventPtr& event, bool generic) {
+    if (!event || queuedToOwnThread([this, event, generic] { receive(event, generic); }))
+        return;
+    if (pane && (!pane->isLinked() || pane->isMinimized())) {
+        savedEvent_ = event;
+        return;
+    }
+    if (event->getSource() == static_cast<const void*>(this))
+        return;
+    linkChangedImpl(event, generic);
+}
+
+void Tool::linkChangedImpl(const LinkEventPtr& event, bool generic) {
+    if (isSynchronousDispatch()) {
+        deliver(event, generic);
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this, [this, event, generic] { deliver(event, generic); }, Qt::QueuedConnection);
+}
+
+void Tool::deliver(const LinkEventPtr& event, bool generic) {
+    const QString key = event->getKindKey();
+    const QHash<QString, LinkHandler>& table = getLinkListenerMethods();
+    auto handler = table.constFind(key);
+    if (generic) {
+        // A kind with its own handler reaches it through its own link.
+        if (handler != table.constEnd())
+            return;
+        handler = table.constFind(catchAllKey());
+    }
+    if (handler == table.constEnd())
+        return;
+    try {
+        (*handler)(*event);
+    } catch (const std::exception& failure) {
+        printError(QStringLiteral("Link event handler of ") + name_ + QStringLiteral(" for ") +
+                   key + QStringLiteral(" failed: ") + QString::fromLocal8Bit(failure.what()));
+    } catch (...) {
+        printError(QStringLiteral("Link event handler of ") + name_ + QStringLiteral(" for ") +
+                   key + QStringLiteral(" failed"));
+    }
+}
+
+void Tool::fireSavedEvent() {
+    if (queuedToOwnThread([this] { fireSavedEvent(); }) || !savedEvent_)
+        return;
+    const LinkEventPtr event = std::move(savedEvent_);
+    savedEvent_.reset();
+    if (!event->isValid())
+        return;
+    linkChanged(event);
+    linkChangedGeneric(event);
+}
+
+bool Tool::isSynchronousDispatch() const {
+    return synchronous_ || globalSynchronous.load(std::memory_order_relaxed);
+}
+
+void Tool::setGlobalSynchronousDispatch(bool synchronous) {
+    globalSynchronous.store(synchronous, std::memory_order_relaxed);
+}
+
+bool Tool::getGlobalSynchronousDispatch() {
+    return globalSynchronous.load(std::memory_order_relaxed);
+}
+
+Tool* Tool::getToolInFocus() {
+    return FocusTracker::instance().toolInFocus();
 }
 
 } // namespace panekit

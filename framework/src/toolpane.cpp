@@ -29,6 +29,9 @@ ToolPane::ToolPane(std::unique_ptr<Tool> tool, const LeafPaneDescription& descri
                    QWidget* parent)
     : QFrame(parent), tool_(std::move(tool)), description_(description) {
     setObjectName(QStringLiteral("pane:") + description.name);
+    // A click anywhere in the pane gives it the focus, so that focus actions and focus
+    // followers know which pane the user works in.
+    setFocusPolicy(Qt::ClickFocus);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(1, 1, 1, 1);
     layout->setSpacing(0);

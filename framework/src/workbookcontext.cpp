@@ -58,4 +58,14 @@ void WorkbookContext::applyToAllTools(const std::function<void(Tool&)>& apply) {
         workbook_->applyToAllTools(apply);
 }
 
+void WorkbookContext::fireLinkEvent(const LinkEventPtr& event) {
+    if (workbook_)
+        workbook_->fireLinkEvent(event);
+}
+
+void WorkbookContext::fireModelEvent(const LinkEventPtr& event) {
+    if (workbook_)
+        workbook_->fireModelEvent(event);
+}
+
 } // namespace panekit

@@ -2,6 +2,8 @@
 
 #include "panekit/managedworkbook.h"
 
+#include <QStringList>
+
 namespace panekit {
 
 WorkbookTool::WorkbookTool(const WorkbookPaneDescription& description, BuildScope scope)
@@ -12,14 +14,21 @@ QWidget* WorkbookTool::getView() {
         workbook_ = new ManagedWorkbook(*description_.workbook, scope_);
         if (description_.notebook)
             workbook_->setTabPosition(QTabWidget::South);
-        if (description_.minor)
+        if (description_.minor) {
             setMinor(workbook_);
+            workbook_->setHolder(this);
+        }
     }
     return workbook_;
 }
 
 ManagedWorkbook* WorkbookTool::workbook() const {
     return workbook_;
+}
+
+QStringList WorkbookTool::getLinkEventNames() const {
+    Tool* controller = workbook_ && description_.minor ? workbook_->getController() : nullptr;
+    return controller ? controller->getLinkEventNames() : QStringList();
 }
 
 void WorkbookTool::toolActive() {

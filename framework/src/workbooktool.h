@@ -20,6 +20,8 @@ public:
     ManagedWorkbook* workbook() const;
 
     QWidget* getView() override;
+    // A minor workbook's controller fires through the pane that holds the workbook.
+    QStringList getLinkEventNames() const override;
     void toolActive() override;
     bool windowClosing() override;
     bool applicationExiting() override;

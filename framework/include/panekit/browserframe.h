@@ -1,5 +1,7 @@
 #pragma once
 
+#include "panekit/linkevent.h"
+
 #include <QMainWindow>
 #include <QString>
 #include <functional>
@@ -40,6 +42,8 @@ public:
     virtual Tool* getController() const;
     virtual Tool* getPrintableTool() const;
     virtual void applyToAllTools(const std::function<void(Tool&)>& apply);
+    virtual void fireLinkEvent(const LinkEventPtr& event);
+    virtual void fireModelEvent(const LinkEventPtr& event);
 
     // The system-profile key of this frame's bounds.
     QString boundsKey() const { return QStringLiteral("Frame.") + id_; }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "panekit/linkevent.h"
+
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -28,6 +30,10 @@ public:
     // Asks every frame to close, last opened first, through the usual closing walk.
     void closeAllFrames();
     void applyToAllTools(const std::function<void(Tool&)>& apply);
+    // To the frame with that identifier (its context's input tool), or to the tool of that
+    // name in it (under the event's kind and generically). Nothing for an unknown frame.
+    void fireLinkEvent(const QString& frameId, const LinkEventPtr& event);
+    void fireLinkEvent(const QString& frameId, const QString& toolName, const LinkEventPtr& event);
 
 private:
     BrowserFrameManager() = default;

@@ -2,7 +2,9 @@
 
 #include "panekit/buildscope.h"
 #include "panekit/configuration.h"
+#include "panekit/linkevent.h"
 
+#include <QPointer>
 #include <QTabWidget>
 #include <functional>
 #include <memory>
@@ -32,6 +34,17 @@ public:
     PageWidget* getCurrentPage() const;
     bool turnToPage(const QString& name);
 
+    // The pane tool that shows this workbook when it is a minor workbook, else null.
+    void setHolder(Tool* holder);
+    Tool* getHolder() const;
+    // The workbook whose page holds this one, or null.
+    ManagedWorkbook* getEnclosingWorkbook() const;
+
+    // Only the workbook controller takes events sent to the workbook, under their kind.
+    void fireLinkEvent(const LinkEventPtr& event);
+    // The controller (under the kind and generically), then every page in page order.
+    void fireModelEvent(const LinkEventPtr& event);
+
     // The controller first, then every page in page order.
     void activateAll();
     bool windowClosing();
@@ -47,6 +60,7 @@ private:
     QString name_;
     BuildScope scope_;
     std::unique_ptr<Tool> controller_;
+    QPointer<Tool> holder_;
     bool uninstalled_ = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include "panekit/buildscope.h"
 #include "panekit/configuration.h"
+#include "panekit/linkevent.h"
 #include "panekit/page.h"
 
 #include <QWidget>
@@ -31,6 +32,12 @@ public:
     ManagedWorkbook* getMinor() const { return minor_; }
     // The page controller, or the section's workbook controller.
     Tool* getController() const;
+    // The tool that takes events sent to the page: its controller, else the tool of the pane
+    // declared as input pane; null when there is neither.
+    Tool* getInputTool() const;
+    // The controller, then every tool of the page (of the section's workbook), each under the
+    // event's kind and generically.
+    void fireModelEvent(const LinkEventPtr& event);
 
     QString getName() const override { return description_.name; }
     QString getTitle() const override { return title_; }

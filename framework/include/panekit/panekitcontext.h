@@ -1,5 +1,7 @@
 #pragma once
 
+#include "panekit/linkevent.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -34,6 +36,11 @@ public:
     virtual void uninstallAll() = 0;
     virtual void applyToAllTools(const std::function<void(Tool&)>& apply) = 0;
     virtual Tool* getPrintableTool() const { return nullptr; }
+    // To the input tool of what this context shows (the page or workbook controller, else
+    // the input pane's tool).
+    virtual void fireLinkEvent(const LinkEventPtr& event) { Q_UNUSED(event); }
+    // To every tool of the context, controller first.
+    virtual void fireModelEvent(const LinkEventPtr& event) { Q_UNUSED(event); }
 
     virtual void setActivated(bool activated);
     bool isActivated() const { return activated_; }

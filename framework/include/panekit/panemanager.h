@@ -2,7 +2,9 @@
 
 #include "panekit/buildscope.h"
 #include "panekit/configuration.h"
+#include "panekit/linkevent.h"
 
+#include <QHash>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -12,6 +14,7 @@ class QWidget;
 
 namespace panekit {
 
+class LinkListener;
 class Page;
 class Tool;
 class ToolPane;
@@ -54,7 +57,28 @@ public:
     // The controller, then every pane tool, descending into workbooks held by panes.
     void applyToAllTools(const std::function<void(Tool&)>& apply);
 
+    // ---- links (made by buildPaneHierarchy from the page description) ----
+    // Links target to source for every kind that source fires and target handles, and for
+    // every kind when target has a catch-all. A workbook pane's current inner tool is the
+    // real target.
+    static void linkSourceAndTargetTool(Tool* source, Tool* target);
+    // Links again every receiver of source named in the page description.
+    void rebuildLinksFrom(Tool* source);
+    // The tool of a pane or of the controller description.
+    Tool* findTool(const LeafPaneDescription* description) const;
+
+    // ---- focus followers ----
+    void addFocusPane(Tool* tool);
+    bool hasFocusPanes() const { return !focusListeners_.isEmpty() || genericFocusListener_; }
+    void fireEventToFocusPanes(const LinkEventPtr& event, const QString& key);
+
+    // The controller, then every pane tool in layout order, each under the event's kind and
+    // generically; a workbook pane passes the event on to its workbook.
+    void fireModelEvent(const LinkEventPtr& event);
+
 private:
+    void linkPanes();
+    void linkTarget(Tool* target, const LeafPaneDescription& description);
     QWidget* buildPane(const PaneDescription& description, QWidget* parent);
     bool askAll(bool (Tool::*question)());
 
@@ -65,6 +89,8 @@ private:
     std::vector<ToolPane*> panes_;
     QWidget* root_ = nullptr;
     bool uninstalled_ = false;
+    QHash<QString, std::shared_ptr<LinkListener>> focusListeners_;
+    std::shared_ptr<LinkListener> genericFocusListener_;
 };
 
 } // namespace panekit

@@ -1,13 +1,19 @@
 #pragma once
 
 #include "panekit/configuration.h"
+#include "panekit/linkevent.h"
+#include "panekit/linklistener.h"
 
+#include <QHash>
 #include <QIcon>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
+#include <memory>
+#include <type_traits>
 
 namespace panekit {
 
@@ -16,6 +22,7 @@ class Application;
 class BrowserFrame;
 class ManagedWorkbook;
 class Page;
+class PageWidget;
 class PaneManager;
 class PanekitContext;
 class ToolPane;
@@ -25,10 +32,20 @@ class ToolPane;
 // view widget, which the pane shows below its title bar. The framework creates tools from
 // the class names of a configuration file (see PartsFactory) and tells them about their
 // life through the virtual notifications below, all on the user-interface thread.
-class Tool : public QObject {
+//
+// Tools talk only through link events. A tool registers one handler per event kind in its
+// constructor (onLinkEvent<StartupEvent>(&MyTool::handleStartup); a handler for LinkEvent
+// itself is the catch-all), lists the kinds it fires in getLinkEventNames(), and fires with
+// fireLinkEvent and its page-targeted variants. Firing may happen on any thread; handlers
+// always run on the tool's (the user-interface) thread, by default as queued jobs in posting
+// order.
+class Tool : public QObject, public LinkListener {
     Q_OBJECT
 
 public:
+    // A handler as kept in the table: it gets the event under its exact kind.
+    using LinkHandler = std::function<void(LinkEvent&)>;
+
     Tool();
     ~Tool() override;
 
@@ -113,11 +130,137 @@ public:
     virtual void setBusy(bool busy);
     virtual bool isBusy() const { return busy_; }
 
+    // ---- link events: what this tool fires ----
+    // The kind keys of the events this tool fires; receivers are linked for these only.
+    // None by default, and a tool that lists none gets no receivers.
+    virtual QStringList getLinkEventNames() const { return {}; }
+
+    // Sends event to every tool linked to this one: the receivers of its kind in the order
+    // they were linked, then the generic receivers; and, when the page has focus followers,
+    // to those (later, if this tool's pane still has the focus then). Callable from any
+    // thread: off the user-interface thread the firing itself is queued there first.
+    void fireLinkEvent(LinkEventPtr event);
+    void fireLinkEvent(const LinkEvent& event) { fireLinkEvent(event.makeCopy()); }
+
+    // Page-targeted firing inside the managed workbook that holds this tool's page (for a
+    // workbook controller: its own workbook). The page's input tool (its controller, else its
+    // input pane's tool) receives the event. Nothing happens outside a workbook or for a page
+    // that does not exist. group names a section of the workbook (empty: the top level).
+    void fireLinkEvent(const LinkEventPtr& event, const QString& group, const QString& pageName);
+    void fireLinkEvent(const LinkEventPtr& event, PageWidget* page);
+    PageWidget* findPage(const QString& group, const QString& pageName) const;
+    // Child pages: the pages of the workbook this tool controls, or of the minor workbook
+    // it holds.
+    PageWidget* findChildPage(const QString& group, const QString& pageName) const;
+    void fireChildLinkEvent(const LinkEventPtr& event, const QString& group,
+                            const QString& pageName);
+    void fireChildLinkEvent(const LinkEventPtr& event, PageWidget* page);
+    // To the parent: the controller of the workbook holding this tool's page (for a workbook
+    // controller, the controller of the workbook around its own).
+    void fireParentLinkEvent(const LinkEventPtr& event);
+    void fireParentLinkEvent(const LinkEvent& event) { fireParentLinkEvent(event.makeCopy()); }
+    // To every child page's input tool, in page order; each gets its own copy (makeCopy).
+    void fireChildrenLinkEvent(const LinkEventPtr& event);
+    void fireChildrenLinkEvent(const LinkEvent& event) { fireChildrenLinkEvent(event.makeCopy()); }
+    // The tool that fireParentLinkEvent reaches, or null.
+    Tool* getParentTool() const;
+
+    // ---- link events: links ----
+    // Adds a receiver of kind (linkEventClassName: of every kind). A receiver already
+    // registered for that kind is not added twice.
+    void addLinkListener(const QString& kind, Tool* target);
+    void addLinkListener(const QString& kind, std::shared_ptr<LinkListener> listener);
+    void removeLinkListener(const QString& kind, Tool* target);
+    void removeLinkListener(const QString& kind, const LinkListener* listener);
+    // How many receivers this tool has for kind (linkEventClassName: generic receivers).
+    int getLinkListenerCount(const QString& kind) const;
+    // Drops this tool's receivers and links them again from the page description.
+    virtual void rebuildLinks();
+    // Whether this tool's events are kept from the page's focus followers.
+    virtual bool isRejectFocus() const;
+    // The handle through which chains of other tools reach this tool; it stops delivering
+    // when the tool is destroyed.
+    std::shared_ptr<LinkListener> getLinkListenerHandle() const { return handle_; }
+
+    // ---- link events: receiving ----
+    // The handler table (kind key -> handler). Fixed once it is first used.
+    const QHash<QString, LinkHandler>& getLinkListenerMethods() const;
+    bool hasLinkEventHandler(const QString& kind) const;
+    // Events delivered under their own kind, and to a receiver of every kind: kept as the
+    // saved event while the pane is unlinked or minimised, dropped when this tool fired
+    // them, else dispatched (linkChangedImpl). Callable from any thread.
+    void linkChanged(const LinkEventPtr& event) override;
+    void linkChangedGeneric(const LinkEventPtr& event) override;
+    // Delivers the saved event (if still valid) once, when the pane can take it again.
+    void fireSavedEvent();
+    LinkEventPtr getSavedEvent() const { return savedEvent_; }
+
+    // A synchronous tool runs each delivery at once inside the firing call (when fired on the
+    // user-interface thread); otherwise deliveries are queued jobs run in posting order.
+    void setSynchronousDispatch(bool synchronous) { synchronous_ = synchronous; }
+    bool isSynchronousDispatch() const;
+    static void setGlobalSynchronousDispatch(bool synchronous);
+    static bool getGlobalSynchronousDispatch();
+
+    // ---- focus ----
+    // The tool whose pane holds the keyboard focus, or null.
+    static Tool* getToolInFocus();
+    bool isInFocus() const { return getToolInFocus() == this; }
+
 protected:
+    // Registers the handler of kind E (an exact kind; E = LinkEvent gives the catch-all).
+    // Call it in the constructor: the table is fixed once it is first used.
+    template <class E, class T> void onLinkEvent(void (T::*handler)(const E&)) {
+        static_assert(std::is_base_of_v<Tool, T>, "handlers are operations of a tool");
+        T* self = static_cast<T*>(this);
+        addLinkEventHandler<E>([self, handler](E& e) { (self->*handler)(e); });
+    }
+    template <class E, class T> void onLinkEvent(void (T::*handler)(E&)) {
+        static_assert(std::is_base_of_v<Tool, T>, "handlers are operations of a tool");
+        T* self = static_cast<T*>(this);
+        addLinkEventHandler<E>([self, handler](E& e) { (self->*handler)(e); });
+    }
+    template <class E> void onLinkEvent(std::function<void(const E&)> handler) {
+        addLinkEventHandler<E>([h = std::move(handler)](E& e) { h(e); });
+    }
+
+    // Dispatches one accepted delivery: at once when synchronous, else as a queued job.
+    virtual void linkChangedImpl(const LinkEventPtr& event, bool generic);
+
     // The pane that shows this tool; null for a controller or before the page is built.
     QPointer<ToolPane> pane;
 
 private:
+    template <class E> void addLinkEventHandler(std::function<void(E&)> typed) {
+        static_assert(std::is_base_of_v<LinkEvent, E>, "handlers take a LinkEvent kind");
+        const QString key = E::kindKey();
+        addLinkEventHandler(key, [typed = std::move(typed), key](LinkEvent& e) {
+            if (auto* event = dynamic_cast<E*>(&e))
+                typed(*event);
+            else
+                reportForeignEvent(key, e);
+        });
+    }
+    void addLinkEventHandler(const QString& key, LinkHandler handler);
+    static void reportForeignEvent(const QString& key, const LinkEvent& event);
+
+    void receive(const LinkEventPtr& event, bool generic);
+    void deliver(const LinkEventPtr& event, bool generic);
+    void postFocusDispatch(const LinkEventPtr& event, const QString& key);
+    // Queues job on this tool's thread when called from another; true when it did.
+    bool queuedToOwnThread(std::function<void()> job) const;
+    ManagedWorkbook* childWorkbook() const;
+    void paneStateChanged();
+
+    QHash<QString, LinkHandler> handlers_;
+    mutable bool handlersFixed_ = false;
+    QHash<QString, std::shared_ptr<LinkListener>> eventMulticasters_;
+    bool multicastersCreated_ = false;
+    std::shared_ptr<LinkListener> genericListener_;
+    std::shared_ptr<LinkListener> handle_;
+    LinkEventPtr savedEvent_;
+    bool synchronous_ = false;
+
     QString name_;
     QString appKey_;
     QString title_;

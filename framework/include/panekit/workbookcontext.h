@@ -24,6 +24,8 @@ public:
     void activateAll() override;
     void uninstallAll() override;
     void applyToAllTools(const std::function<void(Tool&)>& apply) override;
+    void fireLinkEvent(const LinkEventPtr& event) override;
+    void fireModelEvent(const LinkEventPtr& event) override;
 
 private:
     QPointer<ManagedWorkbook> workbook_;
