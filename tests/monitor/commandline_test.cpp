@@ -102,7 +102,8 @@ TEST(MonitorArguments, ServerTakesTheNextArgumentWhichIsExaminedToo) {
     MonitorArguments a = MonitorArguments::processArgs({"-server", "/srv/-hide"});
     EXPECT_EQ(a.serverRoot, std::optional<std::string>("/srv/-hide"));
     EXPECT_TRUE(a.hide);
-    EXPECT_FALSE(MonitorArguments::processArgs({"-hide", "-server"}).serverRoot) << "a last -server has no root";
+    EXPECT_FALSE(MonitorArguments::processArgs({"-hide", "-server"}).serverRoot)
+        << "a last -server has no root";
     EXPECT_EQ(MonitorArguments::processArgs({"-server", "a", "-server", "b"}).serverRoot,
               std::optional<std::string>("b"));
 }

@@ -112,7 +112,8 @@ TEST_F(SettingsTest, AFailedWriteKeepsWhatWasThereAndSaysSo) {
     EXPECT_NE(out.find("Error: Cannot write to the property file " + settings.monitorStatusPath() +
                        "\nJSP monitor status will not be changed."),
               std::string::npos);
-    EXPECT_NE(out.find("Error: Cannot write to the property file /com/zet/kwo/jsp/ui/runPause.properties\nThe run "
+    EXPECT_NE(out.find("Error: Cannot write to the property file "
+                       "/com/zet/kwo/jsp/ui/runPause.properties\nThe run "
                        "pause flag will not be changed."),
               std::string::npos);
     EXPECT_EQ(dialogs, std::vector<std::string>{"# comment for E-FileWriteFailed"})

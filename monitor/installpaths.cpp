@@ -1,0 +1,21 @@
+#include "installpaths.h"
+
+#include "tracehook/classpath.h"
+#include "tracehook/jspdebugdynamicpathfactory.h"
+#include "tracehook/systemproperties.h"
+
+namespace tracewin {
+
+void setUpInstallPaths() {
+    tracehook::SystemProperties::initFromProcess();
+    std::vector<std::string> directories;
+    if (std::optional<std::string> program =
+            tracehook::JspDebugDynamicPathFactory::getMonitorInstallPath())
+        directories.push_back(*program);
+    if (std::optional<std::string> root =
+            tracehook::JspDebugDynamicPathFactory::getHarbeckFullPath())
+        directories.push_back(*root);
+    tracehook::ClassPath::setDirectories(std::move(directories));
+}
+
+} // namespace tracewin

@@ -1,0 +1,20 @@
+// The monitor program.
+#include "installpaths.h"
+#include "monitor.h"
+#include "monitorparts.h"
+#include "panekit/application.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    tracewin::setUpInstallPaths();
+    tracewin::registerMonitorParts(
+        panekit::Application::getApplication(QString::fromLatin1(tracewin::Monitor::applicationKey))
+            ->getPartsFactory());
+    std::vector<std::string> args(argv + 1, argv + argc);
+    tracewin::Monitor monitor;
+    if (!monitor.start(args, tracewin::Monitor::Options{}))
+        return 1;
+    return QApplication::exec();
+}

@@ -1,0 +1,196 @@
+#include "../support/tempdir.h"
+#include "eventlogview.h"
+#include "monitor.h"
+#include "monitorcontroller.h"
+#include "monitorevents.h"
+#include "monitorparts.h"
+#include "panekit/application.h"
+#include "panekit/workbookframe.h"
+#include "simplepagecontrollers.h"
+#include "tracehook/applicationstatus.h"
+#include "tracehook/classpath.h"
+#include "tracehook/debugconstants.h"
+#include "tracehook/messagehandler.h"
+#include "tracehook/pageruntimerecords.h"
+#include "tracehook/systemproperties.h"
+
+#include <QTcpSocket>
+#include <QTest>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace tracewin;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+namespace {
+
+const std::filesystem::path kResources = TRACEWIN_RESOURCES;
+
+// A test-environment tree laid out as an install lays it out, with its own port.
+class InstallTree {
+public:
+    explicit InstallTree(int port) {
+        const std::filesystem::path root = dir.path();
+        program = (root / "jspvlm/tools/com-zet-kwo-ui-jspdebug").string();
+        std::filesystem::create_directories(root / "jspvlm/nqc/bin");
+        std::filesystem::create_directories(program + "/com/zet/kwo/jsp/ui");
+        std::filesystem::create_directories(root / "com/zet/kwo/jsp/debugger");
+        for (const char* f : {"JspToolLabel.properties", "JspExeLabel.properties"})
+            std::filesystem::copy_file(kResources / "debugger" / f,
+                                       root / "com/zet/kwo/jsp/debugger" / f);
+        for (const char* f :
+             {"default.properties", "Monitor.cfg", "Monitor.properties", "MonitorMsg.properties"})
+            std::filesystem::copy_file(kResources / "monitor/ui" / f,
+                                       std::filesystem::path(program) / "com/zet/kwo/jsp/ui" / f);
+        dir.write("jspvlm/tools/com-zet-kwo-ui-jspdebug/jspdebug.properties",
+                  "port=" + std::to_string(port) +
+                      "\nDebugModeOn=false\nRetrieveSyntaxErr=true\nSkipRunAnimation=false\n");
+        tracehook::SystemProperties::reset();
+        tracehook::SystemProperties::set("java.home", (root / "jspvlm/nqc/bin").string());
+        tracehook::SystemProperties::set("os.name", "Linux");
+        tracehook::SystemProperties::set("user.dir", root.string());
+        tracehook::ClassPath::setDirectories({program, root.string()});
+        tracehook::DebugConstants::resetForTests();
+    }
+    ~InstallTree() {
+        tracehook::ClassPath::setDirectories({});
+        tracehook::SystemProperties::reset();
+    }
+    testsupport::TempDir dir;
+    std::string program;
+};
+
+class MonitorStartupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app = panekit::Application::getApplication(QString::fromLatin1(Monitor::applicationKey));
+        registerMonitorParts(app->getPartsFactory());
+        app->setExitHandler([this](int code) { appExitCodes.push_back(code); });
+        Monitor::setExitHandler([this](int code) { exitCodes.push_back(code); });
+        previous = tracehook::MessageHandler::setPresenter(
+            [this](const tracehook::MessageHandler::Dialog& d) { dialogs.push_back(d.message); });
+    }
+    void TearDown() override {
+        tracehook::MessageHandler::setPresenter(previous);
+        Monitor::setExitHandler({});
+        app->setExitHandler({});
+        if (monitor && monitor->frame())
+            delete monitor->frame();
+        monitor.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    bool start(std::vector<std::string> args) {
+        monitor = std::make_unique<Monitor>();
+        return monitor->start(args, Monitor::Options{false, false});
+    }
+    MonitorController* controller() const {
+        return monitor && monitor->frame()
+                   ? dynamic_cast<MonitorController*>(monitor->frame()->getController())
+                   : nullptr;
+    }
+    template <class T> T* findTool() const {
+        T* found = nullptr;
+        monitor->frame()->applyToAllTools([&](panekit::Tool& t) {
+            if (!found)
+                found = dynamic_cast<T*>(&t);
+        });
+        return found;
+    }
+
+    panekit::Application* app = nullptr;
+    std::unique_ptr<Monitor> monitor;
+    std::vector<int> exitCodes, appExitCodes;
+    std::vector<std::string> dialogs;
+    tracehook::MessageHandler::Presenter previous;
+};
+
+TEST_F(MonitorStartupTest, ShowsTheWindowListensAndHandsRecordsToItsPage) {
+    InstallTree tree(0);
+    CaptureStdout();
+    ASSERT_TRUE(start({}));
+    const std::string out = GetCapturedStdout();
+    EXPECT_NE(out.find("The connect port is: 0"), std::string::npos);
+    ASSERT_TRUE(monitor->frame());
+    EXPECT_TRUE(monitor->frame()->isVisible());
+    ASSERT_TRUE(controller());
+    const quint16 port = controller()->connections().listeningPort();
+    ASSERT_NE(port, 0);
+
+    QTcpSocket runtime;
+    runtime.connectToHost(QHostAddress::LocalHost, port);
+    ASSERT_TRUE(runtime.waitForConnected(3000));
+    runtime.write(tracehook::PageRuntimeRecords::framed("%F5&/p/a.jsp&/w/a.java").c_str());
+    EventLogView* log = findTool<EventLogView>();
+    ASSERT_TRUE(log);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !log->lines().isEmpty(); }, 3000));
+    EXPECT_TRUE(log->lines().first().startsWith("StartupEvent: file 5"))
+        << log->lines().first().toStdString();
+
+    // A command from the page travels up to the wire.
+    JspPageController* page = findTool<JspPageController>();
+    ASSERT_TRUE(page);
+    page->fireParentLinkEvent(std::make_shared<ResumeEvent>(page, QString(), std::any(1)));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return runtime.bytesAvailable() > 0 || runtime.waitForReadyRead(10); }, 3000));
+    EXPECT_EQ(runtime.readAll().toStdString(), "%N5&1\n");
+    runtime.write(tracehook::PageRuntimeRecords::framed("%L5&12&3&1&3&9").c_str());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log->lines().size() >= 2; }, 3000));
+    EXPECT_TRUE(log->lines()[1].startsWith("HighlightEvent: file 5"))
+        << log->lines()[1].toStdString();
+    EXPECT_TRUE(exitCodes.empty());
+}
+
+TEST_F(MonitorStartupTest, HideBuildsTheWindowShowsNothingAndExitsWithZero) {
+    InstallTree tree(0);
+    CaptureStdout();
+    ASSERT_TRUE(start({"-hide"}));
+    GetCapturedStdout();
+    EXPECT_EQ(appExitCodes, std::vector<int>{0});
+    ASSERT_TRUE(monitor->frame());
+    EXPECT_FALSE(monitor->frame()->isVisible());
+}
+
+TEST_F(MonitorStartupTest, APortInUseShowsTheDialogAndExitsWithAFailure) {
+    QTcpServer taken;
+    ASSERT_TRUE(taken.listen(QHostAddress::LocalHost, 0));
+    InstallTree tree(taken.serverPort());
+    CaptureStdout();
+    start({});
+    const std::string out = GetCapturedStdout();
+    EXPECT_NE(out.find("Error: Cannot get the local host address.\n\tException: "),
+              std::string::npos);
+    EXPECT_NE(out.find("Monitor init fail: "), std::string::npos);
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_NE(dialogs[0].find("could not start"), std::string::npos);
+    EXPECT_EQ(exitCodes, std::vector<int>{1});
+    EXPECT_NE(testsupport::readFile(tree.program + "/com/zet/kwo/jsp/ui/monitorStatus.properties")
+                  .find("IsMonitorWindowExists=false"),
+              std::string::npos);
+}
+
+TEST_F(MonitorStartupTest, AMissingDefaultPropertiesOnlyPrintsItsMessage) {
+    InstallTree tree(0);
+    std::filesystem::remove(tree.program + "/com/zet/kwo/jsp/ui/default.properties");
+    CaptureStdout();
+    start({});
+    const std::string out = GetCapturedStdout();
+    EXPECT_NE(out.find("main: error loading default.properties"), std::string::npos);
+    EXPECT_TRUE(dialogs.empty());
+    EXPECT_TRUE(exitCodes.empty());
+}
+
+TEST_F(MonitorStartupTest, AnotherProcessCanBringTheWindowToTheFront) {
+    InstallTree tree(0);
+    ASSERT_TRUE(start({}));
+    int raised = 0;
+    QObject::connect(monitor.get(), &Monitor::broughtToFront, [&] { ++raised; });
+    ASSERT_TRUE(
+        tracehook::ApplicationStatus::sendBringAppToFront(tree.program + "/appStatus.properties"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return raised > 0; }, 9000));
+    QTest::qWait(100);
+    EXPECT_EQ(raised, 1);
+}
+
+} // namespace
