@@ -202,6 +202,8 @@ bool Monitor::buildWindow(const MonitorArguments& arguments) {
     prepareMenus();
     Tracer::trace(kSource, "main", "Time for building the menu and toolbar: " + elapsed(timer));
 
+    // A first start has no saved position: give the four views room side by side.
+    frame_->resize(1200, 800);
     frame_->show();
     frame_->activateAll();
     Tracer::trace(kSource, "main", "Time for active all: " + elapsed(timer));
