@@ -51,4 +51,20 @@ public:
     static QString kindKey() { return QStringLiteral("com.zet.kwo.jsp.ui.ClientExitEvent"); }
 };
 
+// A model's event: type MODEL, the model as its source.
+class ModelEvent final : public panekit::LinkEventKind<ModelEvent> {
+public:
+    ModelEvent(const panekit::AbstractModel* model, std::any item)
+        : panekit::LinkEventKind<ModelEvent>(model, panekit::LinkEvent::MODEL, std::move(item)) {}
+    static QString kindKey() { return QStringLiteral("com.zet.kwo.jsp.ui.ModelEvent"); }
+    const panekit::AbstractModel* getModel() const { return getSourceModel(); }
+};
+
+// What a receiver of model events offers.
+class ModelEventListener {
+public:
+    virtual ~ModelEventListener() = default;
+    virtual void handleModelEvent(const ModelEvent& event) = 0;
+};
+
 } // namespace tracewin

@@ -1,6 +1,7 @@
 #include "monitorparts.h"
 
 #include "eventlogview.h"
+#include "jspbreakmonitorcontroller.h"
 #include "monitorcontroller.h"
 #include "panekit/partsfactory.h"
 #include "simplepagecontrollers.h"
@@ -9,6 +10,8 @@ namespace tracewin {
 
 void registerMonitorParts(panekit::PartsFactory& factory) {
     factory.registerTool<MonitorController>(QStringLiteral("com.zet.kwo.jsp.ui.MonitorController"));
+    factory.registerTool<JspBreakMonitorController>(
+        QStringLiteral("com.zet.kwo.jsp.ui.JspBreakMonitorController"));
     factory.registerTool<JspPageController>(QStringLiteral("com.zet.kwo.jsp.ui.JspPageController"));
     factory.registerTool<JavaPageController>(
         QStringLiteral("com.zet.kwo.jsp.ui.JavaPageController"));
