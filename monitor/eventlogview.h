@@ -19,6 +19,7 @@ public:
 
     QWidget* getView() override;
     QStringList lines() const { return lines_; }
+    void clearLines() { lines_.clear(); }
 
     // A one-line description of an event: its kind and its item.
     static QString describe(const panekit::LinkEvent& event);

@@ -1,0 +1,298 @@
+#include "splitpagecontroller.h"
+
+#include "breakpoints.h"
+#include "monitorevents.h"
+#include "runtimeconnections.h"
+#include "tracehook/tracer.h"
+
+#include <charconv>
+
+namespace tracewin {
+namespace {
+
+using tracehook::JspSourceInfo;
+using tracehook::Tracer;
+
+constexpr const char* kSource = "SplitPageController";
+
+void print(const std::string& line) {
+    Tracer::printLine(line);
+}
+
+std::optional<int> fileIdOf(const JspSourceInfo& record) {
+    const std::string text = record.getFileIdStr().value_or("");
+    int value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+template <class E> panekit::LinkEventPtr make(const panekit::Tool* source, std::any item = {}) {
+    return std::make_shared<E>(source, QString(), std::move(item));
+}
+
+} // namespace
+
+SplitPageController::SplitPageController()
+    : states(States::createStates()), settings_(MonitorSettings::fromInstall()) {
+    onLinkEvent<StartupEvent>(&SplitPageController::handleStartup);
+    onLinkEvent<HighlightEvent>(&SplitPageController::handleHighlight);
+    onLinkEvent<HtmlEvent>(&SplitPageController::handleHtml);
+    onLinkEvent<HighlightTagEvent>(&SplitPageController::handleHighlightTag);
+    onLinkEvent<ResumeEvent>(&SplitPageController::handleResume);
+    onLinkEvent<ExitEvent>(&SplitPageController::handleExit);
+    onLinkEvent<PrevErrEvent>(&SplitPageController::handlePrevErr);
+    onLinkEvent<NextErrEvent>(&SplitPageController::handleNextErr);
+    onLinkEvent<RestartConnectionEvent>(&SplitPageController::handleRestartConnection);
+    onLinkEvent<SetBreakpointEvent>(&SplitPageController::handleSetBreakpoint);
+    onLinkEvent<ClientExitEvent>(&SplitPageController::handleClientExit);
+    onLinkEvent<SwitchJspFileEvent>(&SplitPageController::handleSwitchJspFile);
+    onLinkEvent<SwitchJspFileFromServletEvent>(&SplitPageController::handleSwitchFromServlet);
+    onLinkEvent<ChangeButtonStateEvent>(&SplitPageController::handleChangeButtonState);
+    onLinkEvent<SendStateEvent>(&SplitPageController::handleSendState);
+}
+
+SplitPageController::~SplitPageController() = default;
+
+QStringList SplitPageController::getLinkEventNames() const {
+    return {ChangeCurrentStateEvent::kindKey(),
+            ClientExitEvent::kindKey(),
+            ExitEvent::kindKey(),
+            HighlightEvent::kindKey(),
+            HighlightTagEvent::kindKey(),
+            HtmlEvent::kindKey(),
+            HtmlTagEvent::kindKey(),
+            LoadFileEvent::kindKey(),
+            NextErrEvent::kindKey(),
+            PrevErrEvent::kindKey(),
+            RestartConnectionEvent::kindKey(),
+            ResumeEvent::kindKey(),
+            ReturnJspFocusEvent::kindKey(),
+            SetBreakpointEvent::kindKey(),
+            StartupEvent::kindKey(),
+            StepEvent::kindKey(),
+            SwitchJspFileEvent::kindKey()};
+}
+
+// ---- commands ----
+
+void SplitPageController::announceState(int state) {
+    fireLinkEvent(make<ChangeCurrentStateEvent>(this, state));
+}
+
+void SplitPageController::step() {
+    if (states.getCurrentState() == States::RUN) {
+        // A run in progress stops at its next highlight.
+        saveIsRunPause(true);
+        return;
+    }
+    states.setCurrentState(States::STEP);
+    announceState(States::STEP);
+    Tracer::trace(kSource, "run", "Step action..");
+    fireParentLinkEvent(make<ResumeEvent>(this, States::STEP));
+}
+
+void SplitPageController::run() {
+    saveIsSkipRunAnimation(false);
+    setButtonStates(true, true, true, true, false, false);
+    if (states.getCurrentState() == States::RUN)
+        return;
+    announceState(States::RUN);
+    fireParentLinkEvent(make<ResumeEvent>(this, States::RUN));
+    Tracer::trace(kSource, "run", "Run action..");
+}
+
+void SplitPageController::fastForward() {
+    saveIsSkipRunAnimation(true);
+    setButtonStates(true, true, true, true, false, false);
+    if (states.getCurrentState() == States::RUN)
+        return;
+    announceState(States::RUN);
+    fireParentLinkEvent(make<ResumeEvent>(this, States::RUN));
+    Tracer::trace(kSource, "run", "Run action..");
+}
+
+void SplitPageController::terminate() {
+    setButtonStates(false, false, false, false, false, false);
+    announceState(States::TERMINATE);
+    fireParentLinkEvent(
+        std::make_shared<ClientExitEvent>(this, JspSourceInfo::CLIENT_EXIT_COMMAND));
+    Tracer::trace(kSource, "run", "Terminate action..");
+}
+
+void SplitPageController::exitMonitor() {
+    announceState(States::EXIT);
+    fireParentLinkEvent(make<ExitEvent>(this));
+    Tracer::trace(kSource, "run", "Exit action..");
+}
+
+void SplitPageController::prevErr() {
+    announceState(States::PREV_ERR);
+    fireParentLinkEvent(make<PrevErrEvent>(this));
+    Tracer::trace(kSource, "run", "Previour Error action..");
+}
+
+void SplitPageController::nextErr() {
+    announceState(States::NEXT_ERR);
+    fireParentLinkEvent(make<NextErrEvent>(this));
+    Tracer::trace(kSource, "run", "Next Error action..");
+}
+
+void SplitPageController::preferences() {
+    print("Before PreferenceMenu");
+    if (openPreferences_)
+        openPreferences_();
+    print("After PreferenceMenu");
+}
+
+// ---- button states ----
+
+void SplitPageController::setButtonStatesListener(
+    std::function<void(const ButtonStates&)> listener) {
+    buttonListener_ = std::move(listener);
+    buttonStatesChanged();
+}
+
+void SplitPageController::buttonStatesChanged() {
+    if (buttonListener_)
+        buttonListener_(live_);
+}
+
+void SplitPageController::setButtonStates(bool step_, bool run_, bool fastForward_, bool terminate_,
+                                          bool prevErr_, bool nextErr_) {
+    setButtonStates(ButtonStates(step_, run_, fastForward_, terminate_, prevErr_, nextErr_));
+}
+
+void SplitPageController::setButtonStates(const ButtonStates& flags) {
+    live_ = ButtonStates(std::nullopt, flags.step, flags.run, flags.fastForward, flags.terminate,
+                         flags.prevErr, flags.nextErr);
+    buttonStatesChanged();
+}
+
+void SplitPageController::saveButtonStates() {
+    ButtonStates snapshot = live_;
+    snapshot.fileIdInt = curFileIdInt;
+    buttonStateLst[curFileIdInt] = snapshot;
+}
+
+void SplitPageController::restoreButtonStates(int fileId) {
+    auto it = buttonStateLst.find(fileId);
+    if (it != buttonStateLst.end())
+        setButtonStates(it->second);
+}
+
+// ---- events ----
+
+void SplitPageController::handleStartup(StartupEvent& e) {
+    Tracer::trace(kSource, "handleLinkEvent", "Split page -- starting new page");
+    saveButtonStates();
+    const Record* record = e.itemAs<Record>();
+    if (!record || !*record) {
+        setButtonStates(false, false, false, false, false, false);
+    } else if ((*record)->getInfoType() == JspSourceInfo::COMPILE_ERR_FILE_INFO) {
+        setButtonStates(false, false, false, true, false, true);
+    } else {
+        setButtonStates(true, true, true, true, false, false);
+    }
+    if (record && *record) {
+        if (std::optional<int> id = fileIdOf(**record))
+            curFileIdInt = *id;
+    }
+    fireLinkEvent(e);
+}
+
+void SplitPageController::handleHighlight(HighlightEvent& e) {
+    fireLinkEvent(e);
+}
+void SplitPageController::handleHtml(HtmlEvent& e) {
+    fireLinkEvent(e);
+}
+void SplitPageController::handleHighlightTag(HighlightTagEvent& e) {
+    fireLinkEvent(e);
+}
+
+void SplitPageController::handleResume(ResumeEvent&) {
+    fireParentLinkEvent(make<ResumeEvent>(this, states.getCurrentState()));
+}
+
+void SplitPageController::handleExit(ExitEvent& e) {
+    fireParentLinkEvent(e);
+}
+void SplitPageController::handlePrevErr(PrevErrEvent& e) {
+    fireParentLinkEvent(e);
+}
+void SplitPageController::handleNextErr(NextErrEvent& e) {
+    fireParentLinkEvent(e);
+}
+void SplitPageController::handleRestartConnection(RestartConnectionEvent& e) {
+    fireParentLinkEvent(e);
+}
+
+void SplitPageController::handleSetBreakpoint(SetBreakpointEvent& e) {
+    const BreakpointInfo* info = e.itemAs<BreakpointInfo>();
+    if (!info)
+        return;
+    BreakpointInfo withFile = *info;
+    withFile.setFileIdInt(curFileIdInt);
+    fireParentLinkEvent(make<SetBreakpointEvent>(this, withFile));
+}
+
+void SplitPageController::handleClientExit(ClientExitEvent& e) {
+    if (const Record* record = e.itemAs<Record>(); record && *record)
+        fireLinkEvent(make<HighlightEvent>(this, *record));
+    setButtonStates(false, false, false, false, false, false);
+    fireLinkEvent(e);
+}
+
+void SplitPageController::handleSwitchJspFile(SwitchJspFileEvent& e) {
+    print("Split controller -- switch file event");
+    const int* id = e.itemAs<int>();
+    if (!id)
+        return;
+    saveButtonStates();
+    curFileIdInt = *id;
+    restoreButtonStates(*id);
+    fireParentLinkEvent(e);
+    fireLinkEvent(e);
+}
+
+void SplitPageController::handleSwitchFromServlet(SwitchJspFileFromServletEvent& e) {
+    print("Split controller -- switch file event from servlet");
+    const Record* record = e.itemAs<Record>();
+    if (!record || !*record)
+        return;
+    const JspSourceInfo& r = **record;
+    const std::optional<int> id = fileIdOf(r);
+    if (!id)
+        return;
+    saveButtonStates();
+    if (*id != curFileIdInt) {
+        curFileIdInt = *id;
+        restoreButtonStates(*id);
+    }
+    fireLinkEvent(make<SwitchJspFileEvent>(this, *id));
+    if (r.getJavaLine() != 0 || r.getJspStartLine() != 0 || r.getJspStartPos() != 0 ||
+        r.getJspEndLine() != 0 || r.getJspEndPos() != 0) {
+        Record line = std::make_shared<const JspSourceInfo>(
+            r.getFileIdStr().value_or(""), r.getJavaLine(), r.getJspStartLine(), r.getJspStartPos(),
+            r.getJspEndLine(), r.getJspEndPos());
+        fireLinkEvent(make<HighlightEvent>(this, line));
+    }
+}
+
+void SplitPageController::handleChangeButtonState(ChangeButtonStateEvent& e) {
+    if (const ButtonStates* flags = e.itemAs<ButtonStates>())
+        setButtonStates(*flags);
+}
+
+void SplitPageController::handleSendState(SendStateEvent& e) {
+    const States* const* shared = e.itemAs<States*>();
+    const States& sent = shared && *shared ? **shared : states;
+    if (sent.getCurrentState() == States::STEP && !live_.step && !live_.run) {
+        setButtonStates(true, true, true, true, false, false);
+        print("SplitPageController forced button states: " + sent.toString());
+    }
+}
+
+} // namespace tracewin
