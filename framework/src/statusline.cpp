@@ -97,8 +97,10 @@ void StatusLine::removeUserComponent(QWidget* component) {
     if (!component)
         return;
     users_.removeAll(component);
+    // The component stays a child of the status line (a rebuild may add it again); it goes
+    // with the status line.
     removeWidget(component);
-    component->deleteLater();
+    component->hide();
 }
 
 QList<QWidget*> StatusLine::getUserComponents() const {

@@ -394,6 +394,10 @@ TEST_F(ActionTest, ToolBarsPerBundleAndStatusLabels) {
     frame->buildStatusLine();
     StatusLine* status = context()->getStatusLine();
     ASSERT_EQ(status->getUserComponents().size(), 2); // one label per twin
+    frame->buildStatusLine(true); // a rebuild keeps the labels
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(status->getUserComponents().size(), 2);
+    EXPECT_TRUE(twin("left")->label->findComponent()->isVisible());
     twin("left")->label->setText(QStringLiteral("Line 7"));
     EXPECT_EQ(twin("left")->label->findComponent()->text(), "Line 7");
     status->setMessage(QStringLiteral("Ready"));

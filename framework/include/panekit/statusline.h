@@ -44,6 +44,7 @@ public:
     bool isMessageHistoryEnabled() const { return historyEnabled_; }
     QStringList getMessageHistory() const { return history_; }
 
+    // The status line takes the component over; removing it only takes it off the line.
     void addUserComponent(QWidget* component);
     void removeUserComponent(QWidget* component);
     QList<QWidget*> getUserComponents() const;
