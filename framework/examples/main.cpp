@@ -1,23 +1,88 @@
 // Shows the "Demo" workbook of demo.cfg with placeholder tools, so that frames, pages,
 // splitters and pane title bars can be looked at without the rest of the system.
 // Usage: panekit_demo [DIRECTORY_WITH_demo.cfg [WORKBOOK [PAGE_TO_SHOW]]]
+#include "panekit/action.h"
 #include "panekit/application.h"
 #include "panekit/managedworkbook.h"
+#include "panekit/menudata.h"
 #include "panekit/model.h"
+#include "panekit/standardcontext.h"
+#include "panekit/statusline.h"
+#include "panekit/statuslinecontribution.h"
 #include "panekit/tool.h"
+#include "panekit/toolbarcontribution.h"
 #include "panekit/workbookframe.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QPointer>
+#include <QStyle>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
-// Shows its name and class in its pane.
+// Writes into the status line of the window of its tool.
+class HelloAction : public panekit::Action {
+public:
+    void run() override {
+        panekit::Tool* tool = getTool();
+        auto* context =
+            tool ? qobject_cast<panekit::StandardContext*>(tool->getParentContext()) : nullptr;
+        if (context)
+            context->getStatusLine()->setMessage(QStringLiteral("Hello from ") +
+                                                 tool->getViewName());
+    }
+};
+
+// Shows its name and class in its pane, and contributes a "Tools" menu whose "Say hello"
+// runs in the pane in focus, a tool-bar button for it, and a status label.
 class Placeholder : public panekit::Tool {
 public:
+    Placeholder() {
+        hello_.setTool(this);
+        hello_.setFocusAction(true);
+    }
+    panekit::MenuContribution* getMenuContribution() override {
+        if (!menus_) {
+            panekit::Application* app = getApplication();
+            menus_ = std::make_unique<panekit::MenuContribution>();
+            auto tools = app->getMenuData(QStringLiteral("MTools"));
+            auto item = app->getMenuItemData(QStringLiteral("MiHello"));
+            item->setAction(&hello_);
+            item->setDescription(app->getString(QStringLiteral("TiHello")));
+            tools->add(item);
+            menus_->addMenuData(tools);
+        }
+        return menus_.get();
+    }
+    panekit::ToolBarContribution* getToolBarContribution() override {
+        if (!bar_) {
+            panekit::Application* app = getApplication();
+            bar_ = std::make_unique<panekit::ToolBarContribution>();
+            bar_->setKey(QStringLiteral("ToolBar.demo"));
+            auto button = std::make_shared<panekit::ToolBarButtonData>(
+                app->parseMenuResource(QStringLiteral("MiHello")).label,
+                QApplication::style()->standardIcon(QStyle::SP_MessageBoxInformation),
+                QStringLiteral("MiHello"), app->getString(QStringLiteral("TiHello")), &hello_);
+            button->setShowText(true);
+            bar_->addButtonData(button);
+            // Every placeholder tool is its own bundle, so only the editor's bar is shown.
+            if (getName() != QLatin1String("editor"))
+                bar_->setShowPolicy(panekit::ToolBarContribution::SHOW_NEVER);
+        }
+        return bar_.get();
+    }
+    panekit::StatusLineContribution* getStatusLineContribution() override {
+        if (!status_ && getName() == QLatin1String("editor")) {
+            status_ = std::make_unique<panekit::StatusLineContribution>();
+            status_->addLabel(
+                std::make_shared<panekit::StatusLabelData>(QStringLiteral("Ln 1, Col 1")));
+        }
+        return status_.get();
+    }
+
     QWidget* getView() override {
         if (!view_) {
             const auto* d = getPaneDescription();
@@ -37,6 +102,10 @@ public:
 
 private:
     QPointer<QLabel> view_;
+    HelloAction hello_;
+    std::unique_ptr<panekit::MenuContribution> menus_;
+    std::unique_ptr<panekit::ToolBarContribution> bar_;
+    std::unique_ptr<panekit::StatusLineContribution> status_;
 };
 
 class BarePlaceholder : public Placeholder {
@@ -83,6 +152,9 @@ int main(int argc, char** argv) {
     if (args.size() > 3)
         frame->getWorkbook()->turnToPage(args[3]);
     frame->resize(1000, 700);
+    frame->buildMenuBar();
+    frame->buildToolBar();
+    frame->buildStatusLine();
     frame->show();
     frame->activateAll();
     return qapp.exec();

@@ -3,12 +3,15 @@
 #include "output.h"
 #include "panekit/abstractmodel.h"
 #include "panekit/configparser.h"
+#include "panekit/menudata.h"
 #include "panekit/tool.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QSaveFile>
 #include <QStyle>
 #include <QStyleFactory>
@@ -336,9 +339,67 @@ void Application::setUIStyle(const QString& style) {
 void Application::exitApplication(int) {
     if (inUse_)
         saveConfiguration();
+    // The help settings live in the pane-settings profile, so they go in before it is saved.
+    if (hhandler_)
+        hhandler_->shutdown();
     saveProfile();
     saveSystemProfile();
     shutdownModels();
+}
+
+MenuResource Application::parseMenuResource(const QString& key) {
+    return parseMenuText(getString(key));
+}
+
+std::shared_ptr<MenuData> Application::getMenuData(const QString& key) {
+    const MenuResource r = parseMenuResource(key);
+    auto menu = std::make_shared<MenuData>(r.label);
+    menu->setMnemonic(r.mnemonic);
+    menu->setKey(key);
+    return menu;
+}
+
+std::shared_ptr<MenuItemData> Application::getMenuItemData(const QString& key) {
+    const MenuResource r = parseMenuResource(key);
+    auto item = std::make_shared<MenuItemData>(r.label);
+    item->setMnemonic(r.mnemonic);
+    item->setAccelerator(r.accelerator);
+    item->setKey(key);
+    return item;
+}
+
+std::shared_ptr<CheckBoxMenuItemData> Application::getCheckBoxMenuItemData(const QString& key) {
+    const MenuResource r = parseMenuResource(key);
+    auto item = std::make_shared<CheckBoxMenuItemData>(r.label);
+    item->setMnemonic(r.mnemonic);
+    item->setAccelerator(r.accelerator);
+    item->setKey(key);
+    return item;
+}
+
+void Application::setButtonTextAndMnemonic(const QString& key, QAbstractButton* button) {
+    if (!button)
+        return;
+    const MenuResource r = parseMenuResource(key);
+    button->setText(r.qtText());
+    if (!r.accelerator.isEmpty())
+        button->setShortcut(r.accelerator);
+}
+
+QLabel* Application::createLabel(const QString& key, QWidget* parent) {
+    return new QLabel(getString(key), parent);
+}
+
+HelpHandler& Application::getHelpHandler() {
+    if (!hhandler_) {
+        hhandler_ = std::make_unique<HelpHandler>(key_);
+        hhandler_->initializeFromProfile(profile_);
+    }
+    return *hhandler_;
+}
+
+void Application::setHelpHandler(std::unique_ptr<HelpHandler> handler) {
+    hhandler_ = std::move(handler);
 }
 
 void Application::exit(int code) {

@@ -2,6 +2,7 @@
 
 #include "panekit/application.h"
 #include "panekit/browserframemanager.h"
+#include "panekit/menudata.h"
 #include "panekit/standardcontext.h"
 
 #include <QCloseEvent>
@@ -93,6 +94,75 @@ void BrowserFrame::applyToAllTools(const std::function<void(Tool&)>& apply) {
         context_->applyToAllTools(apply);
 }
 
+void BrowserFrame::buildMenuBar(bool rebuild) {
+    menuBuilt_ = true;
+    if (context_)
+        context_->buildMenuBar(rebuild);
+}
+
+void BrowserFrame::buildToolBar(bool rebuild) {
+    toolBarBuilt_ = true;
+    if (context_)
+        context_->buildToolBar(rebuild);
+}
+
+void BrowserFrame::buildStatusLine(bool rebuild) {
+    statusBuilt_ = true;
+    if (context_)
+        context_->buildStatusLine(rebuild);
+}
+
+void BrowserFrame::removePredefinedMenu(const QString& key) {
+    if (context_)
+        context_->removePredefinedMenu(key);
+}
+
+void BrowserFrame::removePredefinedMenuItem(const QString& key) {
+    if (context_)
+        context_->removePredefinedMenuItem(key);
+}
+
+void BrowserFrame::addMenuContribution(MenuContribution* contribution) {
+    if (context_)
+        context_->addMenuContribution(contribution);
+}
+
+void BrowserFrame::removeMenuContribution(MenuContribution* contribution) {
+    if (context_)
+        context_->removeMenuContribution(contribution);
+}
+
+void BrowserFrame::addToolBarContribution(ToolBarContribution* contribution) {
+    if (context_)
+        context_->addToolBarContribution(contribution);
+}
+
+void BrowserFrame::removeToolBarContribution(ToolBarContribution* contribution) {
+    if (context_)
+        context_->removeToolBarContribution(contribution);
+}
+
+void BrowserFrame::addDynamicMenuItem(const QString& menuKey,
+                                      std::shared_ptr<MenuComponentData> item) {
+    if (context_)
+        context_->addDynamicMenuItem(menuKey, std::move(item));
+}
+
+void BrowserFrame::removeDynamicMenuItem(const QString& menuKey, const MenuComponentData* item) {
+    if (context_)
+        context_->removeDynamicMenuItem(menuKey, item);
+}
+
+void BrowserFrame::installSelectedMenuFor(Tool* tool) {
+    if (context_)
+        context_->installSelectedMenuFor(tool);
+}
+
+void BrowserFrame::setToolBarActiveFor(const QString& toolName, bool active) {
+    if (context_)
+        context_->setToolBarActiveFor(toolName, active);
+}
+
 void BrowserFrame::fireLinkEvent(const LinkEventPtr& event) {
     if (context_)
         context_->fireLinkEvent(event);
@@ -111,6 +181,12 @@ void BrowserFrame::showEvent(QShowEvent* event) {
         boundsRestored_ = true;
         setSavedBounds();
     }
+    if (!menuBuilt_)
+        buildMenuBar();
+    if (!toolBarBuilt_)
+        buildToolBar();
+    if (!statusBuilt_)
+        buildStatusLine();
     QMainWindow::showEvent(event);
 }
 

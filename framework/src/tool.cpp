@@ -3,8 +3,10 @@
 #include "focustracker.h"
 #include "panekit/application.h"
 #include "panekit/browserframe.h"
+#include "panekit/helphandler.h"
 #include "panekit/linkeventmulticaster.h"
 #include "panekit/managedworkbook.h"
+#include "panekit/menudata.h"
 #include "panekit/pagewidget.h"
 #include "panekit/panekitcontext.h"
 #include "panekit/panemanager.h"
@@ -202,14 +204,49 @@ void Tool::setBusy(bool busy) {
     }
 }
 
+void Tool::addDynamicMenuItem(const QString& menuKey, std::shared_ptr<MenuComponentData> item) {
+    if (PanekitContext* context = getParentContext())
+        context->addDynamicMenuItem(menuKey, std::move(item));
+}
+
+void Tool::removeDynamicMenuItem(const QString& menuKey, const MenuComponentData* item) {
+    if (PanekitContext* context = getParentContext())
+        context->removeDynamicMenuItem(menuKey, item);
+}
+
+void Tool::displayHelp() {
+    const QString page = getParameter(QStringLiteral("help")).toString();
+    if (!page.isEmpty())
+        getApplication()->getHelpHandler().showURL(page);
+}
+
 // ---- link events ------------------------------------------------------------------
 
-bool Tool::queuedToOwnThread(std::function<void()> job) const {
+bool Tool::queuedToOwnThread(std::function<void()> job) {
     if (QThread::currentThread() == thread())
         return false;
-    // The job is dropped if the tool is destroyed before it runs.
-    QMetaObject::invokeMethod(const_cast<Tool*>(this), std::move(job), Qt::QueuedConnection);
+    bool wake = false;
+    {
+        std::lock_guard lock(crossThreadMutex_);
+        crossThreadJobs_.push_back(std::move(job));
+        wake = !crossThreadDrainPosted_;
+        crossThreadDrainPosted_ = true;
+    }
+    // The wake-up is dropped (with the jobs) if the tool is destroyed before it runs.
+    if (wake)
+        QMetaObject::invokeMethod(this, &Tool::runCrossThreadJobs, Qt::QueuedConnection);
     return true;
+}
+
+void Tool::runCrossThreadJobs() {
+    std::vector<std::function<void()>> jobs;
+    {
+        std::lock_guard lock(crossThreadMutex_);
+        jobs.swap(crossThreadJobs_);
+        crossThreadDrainPosted_ = false;
+    }
+    for (const std::function<void()>& job : jobs)
+        job();
 }
 
 void Tool::addLinkEventHandler(const QString& key, LinkHandler handler) {

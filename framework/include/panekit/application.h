@@ -1,11 +1,17 @@
 #pragma once
 
 #include "panekit/configuration.h"
+#include "panekit/helphandler.h"
+#include "panekit/menuresource.h"
 #include "panekit/partsfactory.h"
 #include "panekit/profile.h"
 #include "panekit/resourcebundle.h"
 
 #include <QIcon>
+
+class QAbstractButton;
+class QLabel;
+class QWidget;
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -18,6 +24,9 @@
 namespace panekit {
 
 class AbstractModel;
+class CheckBoxMenuItemData;
+class MenuData;
+class MenuItemData;
 class Tool;
 
 // One framework application: its resources, its settings profiles, its parsed
@@ -101,6 +110,21 @@ public:
     bool saveConfiguration();
     const DataBlockDescription* getDataBlock(const QString& type, const QString& name);
 
+    // ---- menu texts from resources ("&Step@CTRL+VK_S") ----
+    MenuResource parseMenuResource(const QString& key);
+    // A menu, item or check item labelled from the resource key (missing keys give "?").
+    std::shared_ptr<MenuData> getMenuData(const QString& key);
+    std::shared_ptr<MenuItemData> getMenuItemData(const QString& key);
+    std::shared_ptr<CheckBoxMenuItemData> getCheckBoxMenuItemData(const QString& key);
+    void setButtonTextAndMnemonic(const QString& key, QAbstractButton* button);
+    QLabel* createLabel(const QString& key, QWidget* parent = nullptr);
+    static const QHash<QString, int>& getKeyMap() { return menuKeyMap(); }
+
+    // ---- help ----
+    // The application's help handler, made on first use (settings from the profile).
+    HelpHandler& getHelpHandler();
+    void setHelpHandler(std::unique_ptr<HelpHandler> handler);
+
     // ---- models and tools ----
     PartsFactory& getPartsFactory() { return factory_; }
     AbstractModel* getModelInstance(const ModelDescription& description);
@@ -150,6 +174,7 @@ private:
     std::vector<std::unique_ptr<Configuration>> retired_;
     const Configuration* inUse_ = nullptr;
 
+    std::unique_ptr<HelpHandler> hhandler_;
     PartsFactory factory_;
     std::map<QString, std::unique_ptr<AbstractModel>> models_;
     QList<Tool*> tools_;

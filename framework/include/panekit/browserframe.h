@@ -10,8 +10,11 @@
 namespace panekit {
 
 class Application;
+class MenuComponentData;
+class MenuContribution;
 class PanekitContext;
 class Tool;
+class ToolBarContribution;
 
 // A top-level window of the framework. It registers with the frame manager when shown,
 // asks its tools before it closes (and, as the last frame, before the application exits),
@@ -42,6 +45,23 @@ public:
     virtual Tool* getController() const;
     virtual Tool* getPrintableTool() const;
     virtual void applyToAllTools(const std::function<void(Tool&)>& apply);
+    // ---- menus, tool bars and status line (built from the tools' contributions) ----
+    // A frame builds all three when first shown unless the application built them before.
+    virtual void buildMenuBar(bool rebuild = false);
+    virtual void buildToolBar(bool rebuild = false);
+    virtual void buildStatusLine(bool rebuild = false);
+    virtual void removePredefinedMenu(const QString& key);
+    virtual void removePredefinedMenuItem(const QString& key);
+    virtual void addMenuContribution(MenuContribution* contribution);
+    virtual void removeMenuContribution(MenuContribution* contribution);
+    virtual void addToolBarContribution(ToolBarContribution* contribution);
+    virtual void removeToolBarContribution(ToolBarContribution* contribution);
+    virtual void addDynamicMenuItem(const QString& menuKey,
+                                    std::shared_ptr<MenuComponentData> item);
+    virtual void removeDynamicMenuItem(const QString& menuKey, const MenuComponentData* item);
+    virtual void installSelectedMenuFor(Tool* tool);
+    virtual void setToolBarActiveFor(const QString& toolName, bool active);
+
     virtual void fireLinkEvent(const LinkEventPtr& event);
     virtual void fireModelEvent(const LinkEventPtr& event);
 
@@ -59,6 +79,9 @@ private:
     QString appKey_;
     int mode_ = 0;
     bool boundsRestored_ = false;
+    bool menuBuilt_ = false;
+    bool toolBarBuilt_ = false;
+    bool statusBuilt_ = false;
     std::unique_ptr<PanekitContext> context_;
 };
 

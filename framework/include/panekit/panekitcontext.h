@@ -5,11 +5,16 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
 
 namespace panekit {
 
 class Application;
+class MenuComponentData;
+class MenuContribution;
+class StatusLineContribution;
 class Tool;
+class ToolBarContribution;
 
 // What sits between a window and its tools: it walks the tools for activation, closing
 // and exiting, and (with the contributions of the tools) will own the window's menus,
@@ -41,6 +46,36 @@ public:
     virtual void fireLinkEvent(const LinkEventPtr& event) { Q_UNUSED(event); }
     // To every tool of the context, controller first.
     virtual void fireModelEvent(const LinkEventPtr& event) { Q_UNUSED(event); }
+
+    // ---- menus, tool bars and status line (a context with a window builds them) ----
+    // Each also collects the contributions of the context's tools (asked once per tool).
+    virtual void buildMenuBar(bool rebuild = false) { Q_UNUSED(rebuild); }
+    virtual void buildToolBar(bool rebuild = false) { Q_UNUSED(rebuild); }
+    virtual void buildStatusLine(bool rebuild = false) { Q_UNUSED(rebuild); }
+    // Contributions that belong to no tool of the context; the caller keeps ownership.
+    virtual void addMenuContribution(MenuContribution* c) { Q_UNUSED(c); }
+    virtual void removeMenuContribution(MenuContribution* c) { Q_UNUSED(c); }
+    virtual void addToolBarContribution(ToolBarContribution* c) { Q_UNUSED(c); }
+    virtual void removeToolBarContribution(ToolBarContribution* c) { Q_UNUSED(c); }
+    virtual void addStatusLineContribution(StatusLineContribution* c) { Q_UNUSED(c); }
+    virtual void removeStatusLineContribution(StatusLineContribution* c) { Q_UNUSED(c); }
+    virtual void addDynamicMenuItem(const QString& menuKey,
+                                    std::shared_ptr<MenuComponentData> item) {
+        Q_UNUSED(menuKey);
+        Q_UNUSED(item);
+    }
+    virtual void removeDynamicMenuItem(const QString& menuKey, const MenuComponentData* item) {
+        Q_UNUSED(menuKey);
+        Q_UNUSED(item);
+    }
+    // Predefined menus and items stay removed across rebuilds.
+    virtual void removePredefinedMenu(const QString& key) { Q_UNUSED(key); }
+    virtual void removePredefinedMenuItem(const QString& key) { Q_UNUSED(key); }
+    virtual void installSelectedMenuFor(Tool* tool) { Q_UNUSED(tool); }
+    virtual void setToolBarActiveFor(const QString& toolName, bool active) {
+        Q_UNUSED(toolName);
+        Q_UNUSED(active);
+    }
 
     virtual void setActivated(bool activated);
     bool isActivated() const { return activated_; }

@@ -13,12 +13,18 @@
 #include <QVariant>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <type_traits>
+#include <vector>
 
 namespace panekit {
 
 class AbstractModel;
 class Application;
+class MenuComponentData;
+class MenuContribution;
+class StatusLineContribution;
+class ToolBarContribution;
 class BrowserFrame;
 class ManagedWorkbook;
 class Page;
@@ -129,6 +135,20 @@ public:
     virtual bool isBorderVisible() const { return borderVisible_; }
     virtual void setBusy(bool busy);
     virtual bool isBusy() const { return busy_; }
+
+    // ---- contributions (asked once, when the tool's pane is merged into a window) ----
+    // The tool keeps ownership; none by default.
+    virtual MenuContribution* getMenuContribution() { return nullptr; }
+    virtual ToolBarContribution* getToolBarContribution() { return nullptr; }
+    virtual StatusLineContribution* getStatusLineContribution() { return nullptr; }
+    // A single item added to (removed from) the window's menu with that key or label; the
+    // menu bar is rebuilt.
+    virtual void addDynamicMenuItem(const QString& menuKey,
+                                    std::shared_ptr<MenuComponentData> item);
+    virtual void removeDynamicMenuItem(const QString& menuKey, const MenuComponentData* item);
+    // Shows the tool's help page: the pane parameter "help" through the application's help
+    // handler; nothing when there is none.
+    virtual void displayHelp();
 
     // ---- link events: what this tool fires ----
     // The kind keys of the events this tool fires; receivers are linked for these only.
@@ -248,9 +268,18 @@ private:
     void deliver(const LinkEventPtr& event, bool generic);
     void postFocusDispatch(const LinkEventPtr& event, const QString& key);
     // Queues job on this tool's thread when called from another; true when it did.
-    bool queuedToOwnThread(std::function<void()> job) const;
+    bool queuedToOwnThread(std::function<void()> job);
     ManagedWorkbook* childWorkbook() const;
     void paneStateChanged();
+
+    void runCrossThreadJobs();
+
+    // Work handed over from other threads, run in hand-over order on this tool's thread. The
+    // queue is guarded by its own lock so that what one thread hands over is fully visible to
+    // the thread that runs it; one queued wake-up drains everything handed over meanwhile.
+    std::mutex crossThreadMutex_;
+    std::vector<std::function<void()>> crossThreadJobs_;
+    bool crossThreadDrainPosted_ = false;
 
     QHash<QString, LinkHandler> handlers_;
     mutable bool handlersFixed_ = false;
