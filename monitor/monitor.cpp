@@ -215,7 +215,13 @@ bool Monitor::buildWindow(const MonitorArguments& arguments) {
 void Monitor::prepareMenus() {
     // The predefined menus the monitor does not offer; the page controllers' menus and
     // tool bar come in when the menu bar and tool bars are built.
-    (void)frame_;
+    for (const char* item : {"MiClose", "MiPreferences", "MiDetachPage"})
+        frame_->removePredefinedMenuItem(QString::fromLatin1(item));
+    for (const char* menu : {"MSelected", "MPage", "MPane", "MWindows", "MHelp"})
+        frame_->removePredefinedMenu(QString::fromLatin1(menu));
+    frame_->buildMenuBar();
+    frame_->buildToolBar();
+    frame_->buildStatusLine();
 }
 
 void Monitor::bringToFront() {

@@ -1,9 +1,16 @@
 #include "splitpagecontroller.h"
 
 #include "breakpoints.h"
+#include "commandaction.h"
 #include "monitorevents.h"
 #include "runtimeconnections.h"
+#include "panekit/application.h"
+#include "panekit/menudata.h"
+#include "panekit/toolbarcontribution.h"
+#include "tracehook/jspdebugdynamicpathfactory.h"
 #include "tracehook/tracer.h"
+
+#include <QIcon>
 
 #include <charconv>
 
@@ -51,6 +58,13 @@ SplitPageController::SplitPageController()
     onLinkEvent<SwitchJspFileFromServletEvent>(&SplitPageController::handleSwitchFromServlet);
     onLinkEvent<ChangeButtonStateEvent>(&SplitPageController::handleChangeButtonState);
     onLinkEvent<SendStateEvent>(&SplitPageController::handleSendState);
+
+    const std::array<std::function<void()>, CommandCount> commands = {
+        [this] { step(); },      [this] { run(); },         [this] { fastForward(); },
+        [this] { terminate(); }, [this] { prevErr(); },     [this] { nextErr(); },
+        [this] { exitMonitor(); }, [this] { preferences(); }};
+    for (int i = 0; i < CommandCount; ++i)
+        actions_[static_cast<std::size_t>(i)] = std::make_unique<CommandAction>(this, commands[static_cast<std::size_t>(i)]);
 }
 
 SplitPageController::~SplitPageController() = default;
@@ -155,6 +169,9 @@ void SplitPageController::setButtonStatesListener(
 }
 
 void SplitPageController::buttonStatesChanged() {
+    const bool flags[] = {live_.step, live_.run, live_.fastForward, live_.terminate, live_.prevErr, live_.nextErr};
+    for (int i = Step; i <= NextErr; ++i)
+        actions_[static_cast<std::size_t>(i)]->setEnabled(flags[i]);
     if (buttonListener_)
         buttonListener_(live_);
 }
@@ -180,6 +197,82 @@ void SplitPageController::restoreButtonStates(int fileId) {
     auto it = buttonStateLst.find(fileId);
     if (it != buttonStateLst.end())
         setButtonStates(it->second);
+}
+
+// ---- contributions ----
+
+namespace {
+const char* const kCommandKeys[] = {"MiStep",     "MiRun",     "MiFastForward", "MiTerminate",
+                                    "MiPrevErr",  "MiNextErr", "MiExit",        "MiPreferences"};
+} // namespace
+
+panekit::MenuContribution* SplitPageController::getMenuContribution() {
+    if (menus_)
+        return menus_.get();
+    panekit::Application* app = getApplication();
+    if (!app)
+        return nullptr;
+    menus_ = std::make_unique<panekit::MenuContribution>();
+    auto item = [&](Command command) {
+        auto data = app->getMenuItemData(QString::fromLatin1(kCommandKeys[command]));
+        data->setAction(action(command));
+        return data;
+    };
+    auto actionMenu = app->getMenuData(QStringLiteral("MAction"));
+    actionMenu->setPriority(-1);
+    for (Command c : {Step, Run, FastForward, Terminate})
+        actionMenu->add(item(c));
+    menus_->addMenuData(actionMenu);
+    auto errorMenu = app->getMenuData(QStringLiteral("MSyntaxErr"));
+    errorMenu->setPriority(0);
+    errorMenu->add(item(PrevErr));
+    errorMenu->add(item(NextErr));
+    menus_->addMenuData(errorMenu);
+    // The monitor's own preferences, where users look for them.
+    auto fileMenu = app->getMenuData(QStringLiteral("MFile"));
+    auto preferencesItem = item(Preferences);
+    preferencesItem->setPriority(900);
+    fileMenu->add(preferencesItem);
+    menus_->addMenuData(fileMenu);
+    setButtonStates(false, false, false, live_.terminate, false, false);
+    return menus_.get();
+}
+
+panekit::ToolBarContribution* SplitPageController::getToolBarContribution() {
+    if (toolBar_)
+        return toolBar_.get();
+    panekit::Application* app = getApplication();
+    if (!app)
+        return nullptr;
+    toolBar_ = std::make_unique<panekit::ToolBarContribution>();
+    toolBar_->setKey(QStringLiteral("ToolBar.monitor"));
+    struct Button {
+        Command command;
+        const char* icon;
+        const char* tooltip;
+        const char* trace;
+    };
+    const Button buttons[] = {
+        {Step, "StpOver.gif", "TiStep", "The step over icon file is: "},
+        {Run, "Run.gif", "TiRun", "The run icon file is: "},
+        {FastForward, "FastForward.gif", "TiFastForward", "The fast forward icon file is: "},
+        {Terminate, "Terminat.gif", "TiTerminate", "The terminate icon file is: "},
+        {PrevErr, "PrevErr.gif", "TiPrevErr", "The run icon file is: "},
+        {NextErr, "NextErr.gif", "TiNextErr", "The run icon file is: "},
+    };
+    const std::string base =
+        tracehook::JspDebugDynamicPathFactory::getMonitorInstallPath().value_or(".") + "/com/zet/kwo/jsp/ui/";
+    for (const Button& b : buttons) {
+        const std::string path = base + b.icon;
+        Tracer::trace(kSource, "getToolBarContribution", b.trace + path);
+        const QString key = QString::fromLatin1(kCommandKeys[b.command]);
+        auto data = std::make_shared<panekit::ToolBarButtonData>(
+            app->parseMenuResource(key).label, QIcon(QString::fromStdString(path)), key,
+            app->getString(QString::fromLatin1(b.tooltip)), action(b.command));
+        data->setShowText(true);
+        toolBar_->addButtonData(data);
+    }
+    return toolBar_.get();
 }
 
 // ---- events ----

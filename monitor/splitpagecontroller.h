@@ -2,13 +2,22 @@
 
 #include "monitorsettings.h"
 #include "panekit/tool.h"
+
+#include <array>
+#include <memory>
 #include "states.h"
 
 #include <functional>
 #include <map>
 
+namespace panekit {
+class MenuContribution;
+class ToolBarContribution;
+} // namespace panekit
+
 namespace tracewin {
 
+class CommandAction;
 class ChangeButtonStateEvent;
 class ClientExitEvent;
 class ExitEvent;
@@ -35,6 +44,12 @@ public:
     ~SplitPageController() override;
 
     QStringList getLinkEventNames() const override;
+    panekit::MenuContribution* getMenuContribution() override;
+    panekit::ToolBarContribution* getToolBarContribution() override;
+
+    // The command actions, in the order of the six buttons, then exit and preferences.
+    enum Command { Step, Run, FastForward, Terminate, PrevErr, NextErr, Exit, Preferences, CommandCount };
+    CommandAction* action(Command command) const { return actions_[command].get(); }
 
     // The commands.
     void step();
@@ -95,6 +110,9 @@ private:
     MonitorSettings settings_;
     std::function<void(const ButtonStates&)> buttonListener_;
     std::function<void()> openPreferences_;
+    std::array<std::unique_ptr<CommandAction>, CommandCount> actions_;
+    std::unique_ptr<panekit::MenuContribution> menus_;
+    std::unique_ptr<panekit::ToolBarContribution> toolBar_;
 };
 
 } // namespace tracewin

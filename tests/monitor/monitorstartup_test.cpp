@@ -7,6 +7,7 @@
 #include "panekit/application.h"
 #include "panekit/workbookframe.h"
 #include "simplepagecontrollers.h"
+#include "splitpagecontroller.h"
 #include "tracehook/applicationstatus.h"
 #include "tracehook/classpath.h"
 #include "tracehook/debugconstants.h"
@@ -129,7 +130,7 @@ TEST_F(MonitorStartupTest, ShowsTheWindowListensAndHandsRecordsToItsPage) {
         << log->lines().first().toStdString();
 
     // A command from the page travels up to the wire.
-    JspPageController* page = findTool<JspPageController>();
+    SplitPageController* page = findTool<SplitPageController>();
     ASSERT_TRUE(page);
     page->fireParentLinkEvent(std::make_shared<ResumeEvent>(page, QString(), std::any(1)));
     ASSERT_TRUE(QTest::qWaitFor(

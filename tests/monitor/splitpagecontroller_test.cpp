@@ -3,8 +3,11 @@
 #include "eventlogview.h"
 #include "monitorevents.h"
 #include "panekit/application.h"
+#include "panekit/menudata.h"
+#include "panekit/toolbarcontribution.h"
 #include "panekit/workbookframe.h"
 #include "runtimeconnections.h"
+#include "commandaction.h"
 #include "splitpagecontroller.h"
 
 #include <QFile>
@@ -59,6 +62,8 @@ protected:
         app->getPartsFactory().registerTool<SplitPageController>(
             QStringLiteral("com.zet.kwo.jsp.ui.SplitPageController"));
         home.write("test.cfg", kConfiguration);
+        std::filesystem::copy_file(std::filesystem::path(TRACEWIN_RESOURCES) / "monitor/ui/Monitor.properties",
+                                   home.path() / "Application.properties");
         ASSERT_TRUE(app->setCurrentConfiguration(QStringLiteral("test")));
         frame = new panekit::WorkbookFrame(QStringLiteral("Book"));
         frame->setApplicationKey(app->getKey());
@@ -231,6 +236,64 @@ TEST_F(SplitPageTest, OnlyAChangeButtonStateEnablesPreviousErrorAndAStepStateFor
         testing::internal::GetCapturedStdout().find("SplitPageController forced button states: "),
         std::string::npos);
     EXPECT_EQ(flags(), "TTTTFF]");
+}
+
+TEST_F(SplitPageTest, MenusHoldTheCommandsInOrderWithTheirKeys) {
+    split->setButtonStates(true, true, true, true, true, true);
+    panekit::MenuContribution* menus = split->getMenuContribution();
+    ASSERT_TRUE(menus);
+    ASSERT_EQ(menus->getMenuDataCount(), 3);
+    panekit::MenuData* actions = menus->getMenuData(0);
+    EXPECT_EQ(actions->getLabel(), "Action");
+    EXPECT_EQ(actions->getPriority(), -1);
+    std::vector<std::pair<QString, QString>> items;
+    for (const auto& entry : actions->getItems()) {
+        auto* item = dynamic_cast<panekit::MenuItemData*>(entry.get());
+        ASSERT_TRUE(item);
+        items.emplace_back(item->getLabel(), item->getAccelerator().toString());
+    }
+    EXPECT_EQ(items, (std::vector<std::pair<QString, QString>>{
+                         {"Step", "F6"}, {"Run", "F8"}, {"Fast forward", "Shift+F8"}, {"Terminate", "Ctrl+F2"}}));
+    panekit::MenuData* errors = menus->getMenuData(1);
+    EXPECT_EQ(errors->getLabel(), "Syntax errors");
+    EXPECT_EQ(errors->getPriority(), 0);
+    auto* prev = dynamic_cast<panekit::MenuItemData*>(errors->getItems()[0].get());
+    auto* next = dynamic_cast<panekit::MenuItemData*>(errors->getItems()[1].get());
+    ASSERT_TRUE(prev && next);
+    EXPECT_EQ(prev->getAccelerator().toString(), "Shift+F4");
+    EXPECT_EQ(next->getAccelerator().toString(), "F4");
+    EXPECT_EQ(menus->getMenuData(2)->getLabel(), "File") << "Preferences are reachable from the File menu";
+    EXPECT_EQ(flags(), "FFFTFF]") << "contributing disables all but Terminate";
+    EXPECT_FALSE(split->action(SplitPageController::Step)->isEnabled());
+    EXPECT_TRUE(split->action(SplitPageController::Terminate)->isEnabled());
+    EXPECT_EQ(split->getMenuContribution(), menus) << "contributed once";
+}
+
+TEST_F(SplitPageTest, TheToolBarHasSixButtonsBoundToTheCommands) {
+    panekit::ToolBarContribution* bar = split->getToolBarContribution();
+    ASSERT_TRUE(bar);
+    ASSERT_EQ(bar->getComponentCount(), 6);
+    const std::vector<std::pair<QString, SplitPageController::Command>> expected = {
+        {"MiStep", SplitPageController::Step},         {"MiRun", SplitPageController::Run},
+        {"MiFastForward", SplitPageController::FastForward}, {"MiTerminate", SplitPageController::Terminate},
+        {"MiPrevErr", SplitPageController::PrevErr},   {"MiNextErr", SplitPageController::NextErr}};
+    for (int i = 0; i < 6; ++i) {
+        auto* button = dynamic_cast<panekit::ToolBarButtonData*>(bar->getComponentData(i));
+        ASSERT_TRUE(button);
+        EXPECT_EQ(button->getActionCommand(), expected[size_t(i)].first);
+        EXPECT_EQ(button->getAction(), split->action(expected[size_t(i)].second));
+        EXPECT_TRUE(button->isShowText());
+        EXPECT_FALSE(button->getTooltip().isEmpty());
+    }
+    EXPECT_EQ(dynamic_cast<panekit::ToolBarButtonData*>(bar->getComponentData(0))->getName(), "Step");
+}
+
+TEST_F(SplitPageTest, ChoosingAnActionRunsItsCommandOnTheUserInterfaceThread) {
+    split->setButtonStates(true, true, true, true, false, false);
+    split->action(SplitPageController::Step)->processAction(QStringLiteral("MiStep"));
+    EXPECT_TRUE(parent->up.isEmpty()) << "the command runs later, not inside the click";
+    settle();
+    EXPECT_EQ(parent->up, QStringList{"ResumeEvent: 0"});
 }
 
 } // namespace
