@@ -1,11 +1,13 @@
 #include "monitor.h"
 
+#include "generalprefnode.h"
 #include "monitorconstants.h"
 #include "monitorsettings.h"
 #include "outputredirection.h"
 #include "panekit/application.h"
 #include "panekit/workbookframe.h"
 #include "qtmessagepresenter.h"
+#include "splitpagecontroller.h"
 #include "tracehook/applicationstatus.h"
 #include "tracehook/appstatusevent.h"
 #include "tracehook/classpath.h"
@@ -199,6 +201,15 @@ bool Monitor::buildWindow(const MonitorArguments& arguments) {
         app->exit(0);
         return true;
     }
+    QPointer<panekit::WorkbookFrame> frame = frame_;
+    frame_->applyToAllTools([frame](panekit::Tool& tool) {
+        if (auto* split = dynamic_cast<SplitPageController*>(&tool)) {
+            split->setPreferencesOpener([frame] {
+                PreferenceMenu menu(frame, MonitorSettings::fromInstall());
+                menu.show(true);
+            });
+        }
+    });
     prepareMenus();
     Tracer::trace(kSource, "main", "Time for building the menu and toolbar: " + elapsed(timer));
 

@@ -13,7 +13,8 @@ void registerMonitorParts(panekit::PartsFactory& factory) {
     factory.registerTool<MonitorController>(QStringLiteral("com.zet.kwo.jsp.ui.MonitorController"));
     factory.registerTool<JspBreakMonitorController>(
         QStringLiteral("com.zet.kwo.jsp.ui.JspBreakMonitorController"));
-    factory.registerTool<SplitPageController>(QStringLiteral("com.zet.kwo.jsp.ui.SplitPageController"));
+    factory.registerTool<SplitPageController>(
+        QStringLiteral("com.zet.kwo.jsp.ui.SplitPageController"));
     factory.registerTool<JspPageController>(QStringLiteral("com.zet.kwo.jsp.ui.JspPageController"));
     factory.registerTool<JavaPageController>(
         QStringLiteral("com.zet.kwo.jsp.ui.JavaPageController"));

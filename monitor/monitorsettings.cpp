@@ -234,6 +234,29 @@ bool MonitorSettings::saveIsResetPortNum(bool reset) const {
                          false);
 }
 
+std::string MonitorSettings::animationDelayPath() const {
+    return programDir_ + "/com/zet/kwo/jsp/ui/animationDelay" + MonitorConstants::propertiesSuffix;
+}
+
+int MonitorSettings::getAnimationDelayMs() const {
+    std::optional<tracehook::Properties> props = tracehook::Properties::load(animationDelayPath());
+    std::optional<int> delay = props ? toPort(props->value("AnimationDelayMs")) : std::nullopt;
+    // A negative or absurd value would freeze or race the run: keep it between 0 and 10 s.
+    return delay && *delay >= 0 && *delay <= 10000 ? *delay : defaultAnimationDelayMs;
+}
+
+bool MonitorSettings::saveAnimationDelayMs(int delayMs) const {
+    const std::string text =
+        "AnimationDelayMs=" + std::to_string(delayMs) + "\n\n" + commentText("L-DebugComment");
+    if (!tracehook::AtomicFile::write(animationDelayPath(), text).empty()) {
+        reportWriteFailure("Error: Cannot write to the property file " + animationDelayPath() +
+                               "\nThe animation delay will not be changed.",
+                           false, labels_);
+        return false;
+    }
+    return true;
+}
+
 bool MonitorSettings::retrieveIsMonitorWindowExists() const {
     return readFlag(monitorStatusPath(), "IsMonitorWindowExists").value_or(false);
 }

@@ -63,6 +63,13 @@ public:
     bool retrieveIsMonitorWindowExists() const;
     bool saveIsMonitorWindowExists(bool exists) const;
 
+    // The pause before each automatic step of an animated run, in milliseconds (its own
+    // file, com/zet/kwo/jsp/ui/animationDelay.properties; 150 when unset or unreadable).
+    static constexpr int defaultAnimationDelayMs = 150;
+    std::string animationDelayPath() const;
+    int getAnimationDelayMs() const;
+    bool saveAnimationDelayMs(int delayMs) const;
+
 private:
     bool writeFlagFile(const std::string& path, std::string_view key, bool value,
                        std::string_view commentKey, const std::string& failure,

@@ -327,7 +327,8 @@ void RuntimeConnections::switchFile(int fileId) {
     auto it = saved_.find(fileId);
     if (it != saved_.end())
         current_ = it->second;
-    const bool connected = current_ && current_->socket && current_->socket->state() == QAbstractSocket::ConnectedState;
+    const bool connected = current_ && current_->socket &&
+                           current_->socket->state() == QAbstractSocket::ConnectedState;
     write(MonitorReplies::getSwitchFileStr(curFileIdStr_));
     // The page answers with its position (a "%S" record): take it, so that the next reply
     // answers the record the page is really waiting on.

@@ -3,15 +3,14 @@
 #include "breakpoints.h"
 #include "commandaction.h"
 #include "monitorevents.h"
-#include "runtimeconnections.h"
 #include "panekit/application.h"
 #include "panekit/menudata.h"
 #include "panekit/toolbarcontribution.h"
+#include "runtimeconnections.h"
 #include "tracehook/jspdebugdynamicpathfactory.h"
 #include "tracehook/tracer.h"
 
 #include <QIcon>
-
 #include <charconv>
 
 namespace tracewin {
@@ -59,12 +58,19 @@ SplitPageController::SplitPageController()
     onLinkEvent<ChangeButtonStateEvent>(&SplitPageController::handleChangeButtonState);
     onLinkEvent<SendStateEvent>(&SplitPageController::handleSendState);
 
-    const std::array<std::function<void()>, CommandCount> commands = {
-        [this] { step(); },      [this] { run(); },         [this] { fastForward(); },
-        [this] { terminate(); }, [this] { prevErr(); },     [this] { nextErr(); },
-        [this] { exitMonitor(); }, [this] { preferences(); }};
+    const std::array<std::function<void()>, CommandCount> commands = {[this] { step(); },
+                                                                      [this] { run(); },
+                                                                      [this] { fastForward(); },
+                                                                      [this] { terminate(); },
+                                                                      [this] { prevErr(); },
+                                                                      [this] { nextErr(); },
+                                                                      [this] { exitMonitor(); },
+                                                                      [this] {
+                                                                          preferences();
+                                                                      }};
     for (int i = 0; i < CommandCount; ++i)
-        actions_[static_cast<std::size_t>(i)] = std::make_unique<CommandAction>(this, commands[static_cast<std::size_t>(i)]);
+        actions_[static_cast<std::size_t>(i)] =
+            std::make_unique<CommandAction>(this, commands[static_cast<std::size_t>(i)]);
 }
 
 SplitPageController::~SplitPageController() = default;
@@ -169,7 +175,8 @@ void SplitPageController::setButtonStatesListener(
 }
 
 void SplitPageController::buttonStatesChanged() {
-    const bool flags[] = {live_.step, live_.run, live_.fastForward, live_.terminate, live_.prevErr, live_.nextErr};
+    const bool flags[] = {live_.step,      live_.run,     live_.fastForward,
+                          live_.terminate, live_.prevErr, live_.nextErr};
     for (int i = Step; i <= NextErr; ++i)
         actions_[static_cast<std::size_t>(i)]->setEnabled(flags[i]);
     if (buttonListener_)
@@ -202,8 +209,8 @@ void SplitPageController::restoreButtonStates(int fileId) {
 // ---- contributions ----
 
 namespace {
-const char* const kCommandKeys[] = {"MiStep",     "MiRun",     "MiFastForward", "MiTerminate",
-                                    "MiPrevErr",  "MiNextErr", "MiExit",        "MiPreferences"};
+const char* const kCommandKeys[] = {"MiStep",    "MiRun",     "MiFastForward", "MiTerminate",
+                                    "MiPrevErr", "MiNextErr", "MiExit",        "MiPreferences"};
 } // namespace
 
 panekit::MenuContribution* SplitPageController::getMenuContribution() {
@@ -261,7 +268,8 @@ panekit::ToolBarContribution* SplitPageController::getToolBarContribution() {
         {NextErr, "NextErr.gif", "TiNextErr", "The run icon file is: "},
     };
     const std::string base =
-        tracehook::JspDebugDynamicPathFactory::getMonitorInstallPath().value_or(".") + "/com/zet/kwo/jsp/ui/";
+        tracehook::JspDebugDynamicPathFactory::getMonitorInstallPath().value_or(".") +
+        "/com/zet/kwo/jsp/ui/";
     for (const Button& b : buttons) {
         const std::string path = base + b.icon;
         Tracer::trace(kSource, "getToolBarContribution", b.trace + path);

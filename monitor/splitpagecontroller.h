@@ -2,13 +2,12 @@
 
 #include "monitorsettings.h"
 #include "panekit/tool.h"
-
-#include <array>
-#include <memory>
 #include "states.h"
 
+#include <array>
 #include <functional>
 #include <map>
+#include <memory>
 
 namespace panekit {
 class MenuContribution;
@@ -48,7 +47,17 @@ public:
     panekit::ToolBarContribution* getToolBarContribution() override;
 
     // The command actions, in the order of the six buttons, then exit and preferences.
-    enum Command { Step, Run, FastForward, Terminate, PrevErr, NextErr, Exit, Preferences, CommandCount };
+    enum Command {
+        Step,
+        Run,
+        FastForward,
+        Terminate,
+        PrevErr,
+        NextErr,
+        Exit,
+        Preferences,
+        CommandCount
+    };
     CommandAction* action(Command command) const { return actions_[command].get(); }
 
     // The commands.

@@ -1,5 +1,6 @@
 #include "../support/tempdir.h"
 #include "breakpoints.h"
+#include "commandaction.h"
 #include "eventlogview.h"
 #include "monitorevents.h"
 #include "panekit/application.h"
@@ -7,7 +8,6 @@
 #include "panekit/toolbarcontribution.h"
 #include "panekit/workbookframe.h"
 #include "runtimeconnections.h"
-#include "commandaction.h"
 #include "splitpagecontroller.h"
 
 #include <QFile>
@@ -62,7 +62,8 @@ protected:
         app->getPartsFactory().registerTool<SplitPageController>(
             QStringLiteral("com.zet.kwo.jsp.ui.SplitPageController"));
         home.write("test.cfg", kConfiguration);
-        std::filesystem::copy_file(std::filesystem::path(TRACEWIN_RESOURCES) / "monitor/ui/Monitor.properties",
+        std::filesystem::copy_file(std::filesystem::path(TRACEWIN_RESOURCES) /
+                                       "monitor/ui/Monitor.properties",
                                    home.path() / "Application.properties");
         ASSERT_TRUE(app->setCurrentConfiguration(QStringLiteral("test")));
         frame = new panekit::WorkbookFrame(QStringLiteral("Book"));
@@ -252,8 +253,10 @@ TEST_F(SplitPageTest, MenusHoldTheCommandsInOrderWithTheirKeys) {
         ASSERT_TRUE(item);
         items.emplace_back(item->getLabel(), item->getAccelerator().toString());
     }
-    EXPECT_EQ(items, (std::vector<std::pair<QString, QString>>{
-                         {"Step", "F6"}, {"Run", "F8"}, {"Fast forward", "Shift+F8"}, {"Terminate", "Ctrl+F2"}}));
+    EXPECT_EQ(items, (std::vector<std::pair<QString, QString>>{{"Step", "F6"},
+                                                               {"Run", "F8"},
+                                                               {"Fast forward", "Shift+F8"},
+                                                               {"Terminate", "Ctrl+F2"}}));
     panekit::MenuData* errors = menus->getMenuData(1);
     EXPECT_EQ(errors->getLabel(), "Syntax errors");
     EXPECT_EQ(errors->getPriority(), 0);
@@ -262,7 +265,8 @@ TEST_F(SplitPageTest, MenusHoldTheCommandsInOrderWithTheirKeys) {
     ASSERT_TRUE(prev && next);
     EXPECT_EQ(prev->getAccelerator().toString(), "Shift+F4");
     EXPECT_EQ(next->getAccelerator().toString(), "F4");
-    EXPECT_EQ(menus->getMenuData(2)->getLabel(), "File") << "Preferences are reachable from the File menu";
+    EXPECT_EQ(menus->getMenuData(2)->getLabel(), "File")
+        << "Preferences are reachable from the File menu";
     EXPECT_EQ(flags(), "FFFTFF]") << "contributing disables all but Terminate";
     EXPECT_FALSE(split->action(SplitPageController::Step)->isEnabled());
     EXPECT_TRUE(split->action(SplitPageController::Terminate)->isEnabled());
@@ -274,9 +278,12 @@ TEST_F(SplitPageTest, TheToolBarHasSixButtonsBoundToTheCommands) {
     ASSERT_TRUE(bar);
     ASSERT_EQ(bar->getComponentCount(), 6);
     const std::vector<std::pair<QString, SplitPageController::Command>> expected = {
-        {"MiStep", SplitPageController::Step},         {"MiRun", SplitPageController::Run},
-        {"MiFastForward", SplitPageController::FastForward}, {"MiTerminate", SplitPageController::Terminate},
-        {"MiPrevErr", SplitPageController::PrevErr},   {"MiNextErr", SplitPageController::NextErr}};
+        {"MiStep", SplitPageController::Step},
+        {"MiRun", SplitPageController::Run},
+        {"MiFastForward", SplitPageController::FastForward},
+        {"MiTerminate", SplitPageController::Terminate},
+        {"MiPrevErr", SplitPageController::PrevErr},
+        {"MiNextErr", SplitPageController::NextErr}};
     for (int i = 0; i < 6; ++i) {
         auto* button = dynamic_cast<panekit::ToolBarButtonData*>(bar->getComponentData(i));
         ASSERT_TRUE(button);
@@ -285,7 +292,8 @@ TEST_F(SplitPageTest, TheToolBarHasSixButtonsBoundToTheCommands) {
         EXPECT_TRUE(button->isShowText());
         EXPECT_FALSE(button->getTooltip().isEmpty());
     }
-    EXPECT_EQ(dynamic_cast<panekit::ToolBarButtonData*>(bar->getComponentData(0))->getName(), "Step");
+    EXPECT_EQ(dynamic_cast<panekit::ToolBarButtonData*>(bar->getComponentData(0))->getName(),
+              "Step");
 }
 
 TEST_F(SplitPageTest, ChoosingAnActionRunsItsCommandOnTheUserInterfaceThread) {
