@@ -3,6 +3,7 @@
 #include "breakpoints.h"
 #include "commandaction.h"
 #include "monitorevents.h"
+#include "resourceconstants.h"
 #include "panekit/application.h"
 #include "panekit/menudata.h"
 #include "panekit/toolbarcontribution.h"
@@ -225,12 +226,12 @@ panekit::MenuContribution* SplitPageController::getMenuContribution() {
         data->setAction(action(command));
         return data;
     };
-    auto actionMenu = app->getMenuData(QStringLiteral("MAction"));
+    auto actionMenu = app->getMenuData(QString::fromLatin1(R::M_Action));
     actionMenu->setPriority(-1);
     for (Command c : {Step, Run, FastForward, Terminate})
         actionMenu->add(item(c));
     menus_->addMenuData(actionMenu);
-    auto errorMenu = app->getMenuData(QStringLiteral("MSyntaxErr"));
+    auto errorMenu = app->getMenuData(QString::fromLatin1(R::M_SyntaxErr));
     errorMenu->setPriority(0);
     errorMenu->add(item(PrevErr));
     errorMenu->add(item(NextErr));
@@ -260,12 +261,12 @@ panekit::ToolBarContribution* SplitPageController::getToolBarContribution() {
         const char* trace;
     };
     const Button buttons[] = {
-        {Step, "StpOver.gif", "TiStep", "The step over icon file is: "},
-        {Run, "Run.gif", "TiRun", "The run icon file is: "},
-        {FastForward, "FastForward.gif", "TiFastForward", "The fast forward icon file is: "},
-        {Terminate, "Terminat.gif", "TiTerminate", "The terminate icon file is: "},
-        {PrevErr, "PrevErr.gif", "TiPrevErr", "The run icon file is: "},
-        {NextErr, "NextErr.gif", "TiNextErr", "The run icon file is: "},
+        {Step, "StpOver.gif", R::TT_Step, "The step over icon file is: "},
+        {Run, "Run.gif", R::TT_Run, "The run icon file is: "},
+        {FastForward, "FastForward.gif", R::TT_FastForward, "The fast forward icon file is: "},
+        {Terminate, "Terminat.gif", R::TT_Terminate, "The terminate icon file is: "},
+        {PrevErr, "PrevErr.gif", R::TT_PrevErr, "The run icon file is: "},
+        {NextErr, "NextErr.gif", R::TT_NextErr, "The run icon file is: "},
     };
     const std::string base =
         tracehook::JspDebugDynamicPathFactory::getMonitorInstallPath().value_or(".") +
