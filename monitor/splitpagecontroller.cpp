@@ -3,10 +3,10 @@
 #include "breakpoints.h"
 #include "commandaction.h"
 #include "monitorevents.h"
-#include "resourceconstants.h"
 #include "panekit/application.h"
 #include "panekit/menudata.h"
 #include "panekit/toolbarcontribution.h"
+#include "resourceconstants.h"
 #include "runtimeconnections.h"
 #include "tracehook/jspdebugdynamicpathfactory.h"
 #include "tracehook/tracer.h"
@@ -210,8 +210,10 @@ void SplitPageController::restoreButtonStates(int fileId) {
 // ---- contributions ----
 
 namespace {
-const char* const kCommandKeys[] = {"MiStep",    "MiRun",     "MiFastForward", "MiTerminate",
-                                    "MiPrevErr", "MiNextErr", "MiExit",        "MiPreferences"};
+using R = ResourceConstants;
+const char* const kCommandKeys[] = {R::MI_Step,      R::MI_Run,     R::MI_FastForward,
+                                    R::MI_Terminate, R::MI_PrevErr, R::MI_NextErr,
+                                    R::MI_Exit,      R::MI_JspPref};
 } // namespace
 
 panekit::MenuContribution* SplitPageController::getMenuContribution() {
