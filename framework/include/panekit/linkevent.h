@@ -49,6 +49,9 @@ public:
     LinkEvent(const Tool* source, const QString& name);
     LinkEvent(const Tool* source, const QString& name, std::any item);
     LinkEvent(const Tool* source, std::int32_t type, const QString& name, std::any item);
+    // (tool, 0) would otherwise become a null name without an item; a kind that wants a
+    // (tool, integer) constructor declares its own (see LINKEVENTS.md).
+    LinkEvent(const Tool* source, int item) = delete;
     // A model event: its name is the model's name as its ModelSupport holds it.
     LinkEvent(const AbstractModel* source, std::int32_t type, std::any item);
     // A frame event: type FRAME and the fixed name frameEventName.
