@@ -17,6 +17,23 @@ QStringList SimplePageController::getLinkEventNames() const {
             ExitEvent::kindKey(),    StepEvent::kindKey(),   ClientExitEvent::kindKey()};
 }
 
+JspPageController::JspPageController() {
+    passDown<HtmlEvent>();
+    passUp<SetBreakpointEvent>();
+    passUp<PrevErrEvent>();
+    passUp<NextErrEvent>();
+    passUp<RestartConnectionEvent>();
+    onLinkEvent<SwitchJspFileEvent>([this](const SwitchJspFileEvent& e) {
+        fireParentLinkEvent(e);
+        fireLinkEvent(e);
+    });
+}
+
+QStringList JspPageController::getLinkEventNames() const {
+    return SimplePageController::getLinkEventNames() +
+           QStringList{HtmlEvent::kindKey(), SwitchJspFileEvent::kindKey()};
+}
+
 JavaPageController::JavaPageController() {
     onLinkEvent<UpdateModelStateEvent>([](const UpdateModelStateEvent&) {});
 }

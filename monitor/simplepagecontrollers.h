@@ -23,8 +23,15 @@ protected:
     }
 };
 
+// Until the main page has its own controller, the JSP page carries the traffic of the
+// views beside the JSP view as well: produced HTML down; breakpoints, the error walk,
+// restarts and file switches up (a switch picked in the file list also goes down, so
+// that the views follow it).
 class JspPageController final : public SimplePageController {
     Q_OBJECT
+public:
+    JspPageController();
+    QStringList getLinkEventNames() const override;
 };
 class JspLstPageController final : public SimplePageController {
     Q_OBJECT
