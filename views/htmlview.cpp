@@ -84,10 +84,11 @@ void HtmlView::handleHtml(const HtmlEvent& e) {
                             fireLinkEvent(
                                 std::make_shared<HtmlTagEvent>(this, tagText, std::any(position)));
                         });
-        if (canvas)
-            canvas->setNewLines(&model().getLines());
+        // showSource lays the new lines out; laying them out twice would double the cost.
         if (model().lineCount() > 0)
             showSource(model().lineCount());
+        else if (canvas)
+            canvas->setNewLines(&model().getLines());
     }
     fire<ResumeEvent>();
 }

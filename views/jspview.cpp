@@ -3,6 +3,7 @@
 #include "commonviewcomponent.h"
 #include "commonviewcomponenthighlighter.h"
 #include "filedisplayinfo.h"
+#include "panekit/page.h"
 #include "runtimeconnections.h"
 #include "states.h"
 #include "tracehook/compileerrorcodes.h"
@@ -78,6 +79,10 @@ void JspView::toolInstalled() {
     installTitle("L-JSPViewTitle", QStringLiteral("JSPSrc.gif"), "The jsp icon file is: ");
     const QString pageIcon = iconPath(QStringLiteral("JSPid.gif"));
     Tracer::trace(this, "toolInstalled", "The jsp page icon file is: " + pageIcon.toStdString());
+    if (panekit::Page* page = getParentPage()) {
+        page->setIcon(QIcon(pageIcon));
+        page->setTitle(labelText("L-JSPPageTitle") + QStringLiteral("  "));
+    }
     setStatusLineMsg(labelText("L-LoadingFiles"));
 }
 

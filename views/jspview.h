@@ -81,7 +81,9 @@ private:
     mutable std::optional<MonitorSettings> settings_;
     int runAnimationDelayMs_ = defaultRunAnimationDelayMs;
     QTimer resumeTimer_;
-    std::mutex highlightLock_;
+    // Highlights are handled one at a time; a handler may be re-entered by synchronous
+    // delivery of what it fires.
+    std::recursive_mutex highlightLock_;
 };
 
 } // namespace tracewin
