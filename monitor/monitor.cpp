@@ -2,6 +2,7 @@
 
 #include "generalprefnode.h"
 #include "monitorconstants.h"
+#include "monitormessagefile.h"
 #include "monitorsettings.h"
 #include "outputredirection.h"
 #include "panekit/application.h"
@@ -111,6 +112,8 @@ bool Monitor::start(const std::vector<std::string>& args, const Options& options
         program + "/" + MonitorConstants::appStatusFilename);
     appStatus_->startApp();
     appStatus_->addEventListener(this);
+    // The messages of the tag stack come from the install's message file.
+    MonitorMessageFile::setSharedBase(program + "/com/zet/kwo/jsp/ui/MonitorMsg");
 
     const MonitorArguments arguments = MonitorArguments::processArgs(args);
     hideMonitor_ = arguments.hide;

@@ -1,11 +1,20 @@
 #include "monitorparts.h"
 
 #include "eventlogview.h"
+#include "htmlmodel.h"
+#include "htmlview.h"
+#include "javaview.h"
 #include "jspbreakmonitorcontroller.h"
+#include "jspbreakview.h"
+#include "jsplstview.h"
+#include "jspview.h"
 #include "monitorcontroller.h"
 #include "panekit/partsfactory.h"
 #include "simplepagecontrollers.h"
 #include "splitpagecontroller.h"
+#include "sourcemodels.h"
+#include "stackmodel.h"
+#include "stackview.h"
 
 namespace tracewin {
 
@@ -23,6 +32,20 @@ void registerMonitorParts(panekit::PartsFactory& factory) {
     factory.registerTool<JspBreakPageController>(
         QStringLiteral("com.zet.kwo.jsp.ui.JspBreakPageController"));
     factory.registerTool<EventLogView>(QStringLiteral("com.zet.kwo.jsp.ui.EventLogView"));
+
+    factory.registerTool<JspView>(QStringLiteral("com.zet.kwo.jsp.ui.JspView"));
+    factory.registerTool<JavaView>(QStringLiteral("com.zet.kwo.jsp.ui.JavaView"));
+    factory.registerTool<HtmlView>(QStringLiteral("com.zet.kwo.jsp.ui.HtmlView"));
+    factory.registerTool<JspBreakView>(QStringLiteral("com.zet.kwo.jsp.ui.JspBreakView"));
+    factory.registerTool<JspLstView>(QStringLiteral("com.zet.kwo.jsp.ui.JspLstView"));
+    factory.registerTool<StackView>(QStringLiteral("com.zet.kwo.jsp.ui.StackView"));
+
+    factory.registerModel<JspModel>(QStringLiteral("com.zet.kwo.jsp.ui.JspModel"));
+    factory.registerModel<JavaModel>(QStringLiteral("com.zet.kwo.jsp.ui.JavaModel"));
+    factory.registerModel<HtmlModel>(QStringLiteral("com.zet.kwo.jsp.ui.HtmlModel"));
+    factory.registerModel<JspBreakModel>(QStringLiteral("com.zet.kwo.jsp.ui.JspBreakModel"));
+    factory.registerModel<JspLstModel>(QStringLiteral("com.zet.kwo.jsp.ui.JspLstModel"));
+    factory.registerModel<StackModel>(QStringLiteral("com.zet.kwo.jsp.ui.StackModel"));
 }
 
 } // namespace tracewin

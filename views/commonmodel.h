@@ -1,6 +1,10 @@
 #pragma once
 
+// Qt headers first: moc cannot parse <compare> (from fileposition.h) ahead of them.
+// clang-format off
+#include "panekit/model.h"
 #include "fileposition.h"
+// clang-format on
 
 #include <QString>
 #include <map>
@@ -68,14 +72,14 @@ public:
 
 // The base of every source model: the display lines of a file or of produced text, and
 // the per-file snapshots that let each view come back to a JSP file of the request with
-// its display intact.
-class CommonModel {
+// its display intact. It is a framework model, so a view tool finds it with getModel().
+class CommonModel : public panekit::Model {
 public:
     static inline const QString tabSpaces = QStringLiteral("  ");
     static constexpr const char* agentCallPrefix = "vlmAgent.line(";
 
     explicit CommonModel(FileDisplayStore* store = nullptr, States* states = nullptr);
-    virtual ~CommonModel() = default;
+    ~CommonModel() override = default;
     CommonModel(const CommonModel&) = delete;
     CommonModel& operator=(const CommonModel&) = delete;
 
@@ -113,11 +117,6 @@ public:
 
     // Back to a snapshot: file name, a copy of its lines, text position.
     virtual void restoreCanvas(const CommonModelViewInfo& info);
-
-    // Framework hooks; each model writes one line to standard output.
-    virtual void install() {}
-    virtual void uninstall() {}
-    virtual void applicationExiting() {}
 
 protected:
     SourceLine newLine(QString text);

@@ -1,5 +1,6 @@
 #include "../support/tempdir.h"
-#include "eventlogview.h"
+#include "commonviewcomponenthighlighter.h"
+#include "jspview.h"
 #include "monitor.h"
 #include "monitorcontroller.h"
 #include "monitorevents.h"
@@ -119,27 +120,30 @@ TEST_F(MonitorStartupTest, ShowsTheWindowListensAndHandsRecordsToItsPage) {
     const quint16 port = controller()->connections().listeningPort();
     ASSERT_NE(port, 0);
 
+    const std::string page = tree.dir.write("pages/a.jsp", "<html>\n<body>\n<p>hi there</p>\n");
     QTcpSocket runtime;
     runtime.connectToHost(QHostAddress::LocalHost, port);
     ASSERT_TRUE(runtime.waitForConnected(3000));
-    runtime.write(tracehook::PageRuntimeRecords::framed("%F5&/p/a.jsp&/w/a.java").c_str());
-    EventLogView* log = findTool<EventLogView>();
-    ASSERT_TRUE(log);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !log->lines().isEmpty(); }, 3000));
-    EXPECT_TRUE(log->lines().first().startsWith("StartupEvent: file 5"))
-        << log->lines().first().toStdString();
+    runtime.write(tracehook::PageRuntimeRecords::framed("%F5&" + page + "&/w/a.java").c_str());
+    JspView* jsp = findTool<JspView>();
+    ASSERT_TRUE(jsp);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return jsp->getCurFileIdStr() == "5"; }, 3000));
+    ASSERT_TRUE(jsp->getCanvas());
+    EXPECT_EQ(jsp->model().lineCount(), 3);
 
     // A command from the page travels up to the wire.
-    SplitPageController* page = findTool<SplitPageController>();
-    ASSERT_TRUE(page);
-    page->fireParentLinkEvent(std::make_shared<ResumeEvent>(page, QString(), std::any(1)));
+    SplitPageController* pageController = findTool<SplitPageController>();
+    ASSERT_TRUE(pageController);
+    pageController->fireParentLinkEvent(
+        std::make_shared<ResumeEvent>(pageController, QString(), std::any(1)));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return runtime.bytesAvailable() > 0 || runtime.waitForReadyRead(10); }, 3000));
     EXPECT_EQ(runtime.readAll().toStdString(), "%N5&1\n");
     runtime.write(tracehook::PageRuntimeRecords::framed("%L5&12&3&1&3&9").c_str());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return log->lines().size() >= 2; }, 3000));
-    EXPECT_TRUE(log->lines()[1].startsWith("HighlightEvent: file 5"))
-        << log->lines()[1].toStdString();
+    const CommonViewComponentHighlighter& mark = jsp->getCanvas()->getHighlighter();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !mark.isClear(); }, 3000));
+    EXPECT_EQ(*mark.getStartPosition(), FilePosition(1, 3));
+    EXPECT_EQ(*mark.getEndPosition(), FilePosition(8, 3));
     EXPECT_TRUE(exitCodes.empty());
 }
 

@@ -1,0 +1,140 @@
+#include "htmlview.h"
+
+#include "commonviewcomponent.h"
+#include "commonviewcomponenthighlighter.h"
+#include "filedisplayinfo.h"
+#include "runtimeconnections.h"
+#include "states.h"
+#include "tracehook/jspsourceinfo.h"
+#include "tracehook/tracer.h"
+
+#include <QScrollArea>
+
+namespace tracewin {
+namespace {
+using tracehook::JspSourceInfo;
+using tracehook::Tracer;
+} // namespace
+
+HtmlView::HtmlView() {
+    onLinkEvent<StartupEvent>(&HtmlView::handleStartup);
+    onLinkEvent<HtmlEvent>(&HtmlView::handleHtml);
+    onLinkEvent<HighlightTagEvent>(&HtmlView::handleHighlightTag);
+    onLinkEvent<SwitchJspFileEvent>(&HtmlView::handleSwitchJspFile);
+    onLinkEvent<StepEvent>(&HtmlView::handleStep);
+    onLinkEvent<ChangeCurrentStateEvent>(&HtmlView::handleChangeCurrentState);
+    onLinkEvent<UpdateModelStateEvent>(&HtmlView::handleUpdateModelState);
+}
+
+HtmlView::~HtmlView() = default;
+
+QStringList HtmlView::getLinkEventNames() const {
+    return {ResumeEvent::kindKey(), ExitEvent::kindKey(), HtmlTagEvent::kindKey(),
+            ChangeButtonStateEvent::kindKey()};
+}
+
+HtmlModel& HtmlView::model() const {
+    return resolveModel(model_, ownModel_);
+}
+
+void HtmlView::toolInstalled() {
+    CommonView::toolInstalled();
+    installTitle("L-HTMLViewTitle", QStringLiteral("GenHTML.gif"), "The html icon file is: ");
+}
+
+CommonViewComponent* HtmlView::createCanvas() {
+    canvas = new CommonViewComponent(this, false, getScrollPane());
+    canvas->hide();
+    setCanvasBackground(*canvas);
+    return canvas;
+}
+
+void HtmlView::showSource() {
+    getScrollPane()->updateGeometry();
+    getScrollPane()->update();
+}
+
+void HtmlView::showSource(int line) {
+    if (!canvas)
+        return;
+    canvas->setNewLines(&model().getLines());
+    canvas->resize(canvas->sizeHint());
+    setClient(canvas);
+    canvas->makeLineVisible(line);
+}
+
+void HtmlView::handleStartup(const StartupEvent& e) {
+    model().saveHtmlCanvas(curFileIdStr.toInt(), canvas, this);
+    const Record* record = e.itemAs<Record>();
+    if (record && *record && (*record)->getFileIdStr())
+        curFileIdStr = QString::fromStdString(*(*record)->getFileIdStr());
+    createCanvas();
+    model().clear();
+    canvas->setNewLines(&model().getLines());
+    setClient(canvas);
+    showSource();
+    Tracer::trace(this, "handleLinkEvent", "HtmlView.handleLinkedEvent(StartupEvent)");
+}
+
+void HtmlView::handleHtml(const HtmlEvent& e) {
+    const Record* record = e.itemAs<Record>();
+    if (record && *record && (*record)->getHtmlString()) {
+        model().addText(QString::fromStdString(*(*record)->getHtmlString()),
+                        [this](const QString& tagText, const HtmlTagPosition& position) {
+                            fireLinkEvent(
+                                std::make_shared<HtmlTagEvent>(this, tagText, std::any(position)));
+                        });
+        // showSource lays the new lines out; laying them out twice would double the cost.
+        if (model().lineCount() > 0)
+            showSource(model().lineCount());
+        else if (canvas)
+            canvas->setNewLines(&model().getLines());
+    }
+    fire<ResumeEvent>();
+}
+
+void HtmlView::handleHighlightTag(const HighlightTagEvent& e) {
+    if (!canvas)
+        return;
+    if (const HtmlTagPosition* p = e.itemAs<HtmlTagPosition>())
+        canvas->highlight(p->startLine, p->startPos, p->endLine, p->endPos);
+    else
+        canvas->getHighlighter().clear();
+}
+
+void HtmlView::handleSwitchJspFile(const SwitchJspFileEvent& e) {
+    const int* id = e.itemAs<int>();
+    if (!id)
+        return;
+    model().saveHtmlCanvas(curFileIdStr.toInt(), canvas, this);
+    FileDisplayInfo& info = model().fileDisplayStore().retreiveFileDisplayInfo(*id);
+    curFileIdStr = QString::number(*id);
+    canvas = qobject_cast<CommonViewComponent*>(info.getHtmlCanvas());
+    if (const auto& snapshot = info.getHtmlCommonModelViewInfo()) {
+        model().restoreCanvas(*snapshot);
+        restoreCanvas(*snapshot);
+    }
+    if (canvas)
+        canvas->setNewLines(&model().getLines());
+    setClient(canvas);
+    if (canvas)
+        canvas->update();
+    showSource();
+    Tracer::trace(this, "handleLinkEvent", "HtmlView.handleLinkedEvent(SwitchJspFileEvent)");
+}
+
+void HtmlView::handleStep(const StepEvent&) {
+    model().getStates().setCurrentState(States::STEP);
+}
+
+void HtmlView::handleChangeCurrentState(const ChangeCurrentStateEvent& e) {
+    if (const int* state = e.itemAs<int>())
+        model().getStates().setCurrentState(*state);
+}
+
+void HtmlView::handleUpdateModelState(const UpdateModelStateEvent& e) {
+    if (e.getName() == QLatin1String("Html"))
+        model().getStates().setCurrentState(States::STEP);
+}
+
+} // namespace tracewin
