@@ -125,7 +125,7 @@ void RuntimeConnections::onPeerClosed(Connection* c) {
         if (!find(c->socket))
             return;
     }
-    if (c->awaitingRecord) {
+    if (c->awaitedRecords > 0) {
         service(c);
     } else if (c != current_) {
         // Nobody waits on it and no command will go to it: let it go now.
@@ -134,15 +134,22 @@ void RuntimeConnections::onPeerClosed(Connection* c) {
 }
 
 void RuntimeConnections::service(Connection* c) {
-    if (!c->awaitingRecord)
-        return;
+    // Each reply written owes exactly one record; records beyond that wait for their reply.
+    while (c->awaitedRecords > 0) {
+        QPointer<QTcpSocket> socket = c->socket;
+        if (!serviceOne(c) || !socket || !find(socket))
+            return;
+    }
+}
+
+bool RuntimeConnections::serviceOne(Connection* c) {
     std::optional<std::string> text = c->framer.next();
     if (!text) {
         if (c->peerClosed)
             endOfPage(c);
-        return;
+        return false;
     }
-    c->awaitingRecord = false;
+    --c->awaitedRecords;
     trace("read", "\tReceived string: " + *text);
     Record record;
     if (std::optional<JspSourceInfo> parsed = tracehook::infoStrParser(*text))
@@ -157,6 +164,7 @@ void RuntimeConnections::service(Connection* c) {
         trace("clientRead", "Waiting for read...");
         clientRead(c, record);
     }
+    return true;
 }
 
 void RuntimeConnections::getFilenames(Connection* c, const Record& record) {
@@ -236,7 +244,7 @@ void RuntimeConnections::clientRead(Connection* c, const Record& record) {
 }
 
 void RuntimeConnections::endOfPage(Connection* c) {
-    c->awaitingRecord = false;
+    c->awaitedRecords = 0;
     if (c->fresh || c != current_) {
         close(c, false);
         return;
@@ -286,7 +294,7 @@ void RuntimeConnections::awaitRecord() {
         events_.clientExit(nullptr, JspSourceInfo::CLIENT_EXIT_COMMAND);
         return;
     }
-    current_->awaitingRecord = true;
+    ++current_->awaitedRecords;
     // The record may already be buffered; take it from the event loop, never from inside
     // the command that asked for it.
     QPointer<QTcpSocket> socket = current_->socket;

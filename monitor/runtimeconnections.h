@@ -80,8 +80,8 @@ private:
     struct Connection {
         QPointer<QTcpSocket> socket;
         tracehook::RecordFramer framer;
-        bool fresh = true;          // first record not read yet
-        bool awaitingRecord = true; // a read point is open
+        bool fresh = true;      // first record not read yet
+        int awaitedRecords = 1; // read points open: one record is owed for each reply written
         bool peerClosed = false;
         Connection(QTcpSocket* s, std::size_t maxBytes)
             : socket(s), framer(std::string(tracehook::JspSourceInfo::infoEndingToken), maxBytes) {}
@@ -92,6 +92,8 @@ private:
     void onPeerClosed(Connection* c);
     // Takes the awaited record of a connection, if one is complete, and handles it.
     void service(Connection* c);
+    // Reads and handles one record; false when none is complete yet.
+    bool serviceOne(Connection* c);
     void getFilenames(Connection* c, const Record& record);
     void clientRead(Connection* c, const Record& record);
     void endOfPage(Connection* c);

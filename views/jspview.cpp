@@ -212,12 +212,17 @@ void JspView::handleHighlight(const HighlightEvent& e) {
     }
 }
 
+int JspView::getRunAnimationDelay() const {
+    return runAnimationDelayMs_ ? *runAnimationDelayMs_ : settings().getAnimationDelayMs();
+}
+
 void JspView::resumeRun(bool skipAnimation) {
-    if (skipAnimation || runAnimationDelayMs_ == 0) {
+    const int delay = skipAnimation ? 0 : getRunAnimationDelay();
+    if (delay == 0) {
         fire<ResumeEvent>();
         return;
     }
-    resumeTimer_.start(runAnimationDelayMs_);
+    resumeTimer_.start(delay);
 }
 
 void JspView::setButtonsForError(int errStatus) {

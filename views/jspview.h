@@ -22,8 +22,6 @@ class JspView final : public CommonView {
     Q_OBJECT
 
 public:
-    static constexpr int defaultRunAnimationDelayMs = 150;
-
     JspView();
     ~JspView() override;
 
@@ -46,11 +44,12 @@ public:
     // The files are those of the install unless a test gives others.
     void setSettings(MonitorSettings settings) { settings_ = std::move(settings); }
 
-    // How long an animated run shows each position before it goes on.
+    // How long an animated run shows each position before it goes on: the preferences'
+    // pause unless set here.
     void setRunAnimationDelay(int milliseconds) {
         runAnimationDelayMs_ = std::max(0, milliseconds);
     }
-    int getRunAnimationDelay() const { return runAnimationDelayMs_; }
+    int getRunAnimationDelay() const;
     bool isResumePending() const { return resumeTimer_.isActive(); }
 
     QString getCurFileIdStr() const { return curFileIdStr; }
@@ -79,7 +78,7 @@ private:
     QString curFileIdStr = QStringLiteral("0");
     int lastBreakptLine = 0;
     mutable std::optional<MonitorSettings> settings_;
-    int runAnimationDelayMs_ = defaultRunAnimationDelayMs;
+    std::optional<int> runAnimationDelayMs_;
     QTimer resumeTimer_;
     // Highlights are handled one at a time; a handler may be re-entered by synchronous
     // delivery of what it fires.

@@ -293,6 +293,21 @@ TEST_F(RuntimeConnectionsTest, RecordsWaitForTheirReadPoint) {
     EXPECT_EQ(events.log.back(), "highlight:5:7");
 }
 
+TEST_F(RuntimeConnectionsTest, EveryReplyOwesOneRecordEvenWhenRepliesComeQuickly) {
+    auto page = startPage("5");
+    ASSERT_TRUE(waitForLog(3));
+    connections.setBreakpoint(8, true);
+    connections.resume(1);
+    ASSERT_TRUE(page->waitForReplies(2));
+    page->send("%N");
+    page->send("%L5&7&1&1&1&2");
+    ASSERT_TRUE(waitForLog(4)) << "the record that answers the resume is read too";
+    EXPECT_EQ(events.log.back(), "highlight:5:7");
+    page->send("%L5&9&1&1&1&2");
+    QTest::qWait(100);
+    EXPECT_EQ(events.log.size(), 4u) << "and nothing more than was owed";
+}
+
 TEST_F(RuntimeConnectionsTest, APeerThatClosesMidRecordEndsThePage) {
     auto page = startPage("5");
     ASSERT_TRUE(waitForLog(3));

@@ -1,4 +1,5 @@
 #include "../support/tempdir.h"
+#include "commandaction.h"
 #include "commonviewcomponent.h"
 #include "commonviewcomponenthighlighter.h"
 #include "commonviewcomponentlayoutmanager.h"
@@ -13,7 +14,7 @@
 #include "pagerunner/pagerunner.h"
 #include "panekit/application.h"
 #include "panekit/workbookframe.h"
-#include "simplepagecontrollers.h"
+#include "splitpagecontroller.h"
 #include "stackview.h"
 #include "states.h"
 #include "tracehook/classpath.h"
@@ -86,7 +87,7 @@ protected:
         ASSERT_TRUE(monitor->start({}, Monitor::Options{false, false}));
         jsp = findTool<JspView>();
         html = findTool<HtmlView>();
-        page = findTool<JspPageController>();
+        page = findTool<SplitPageController>();
         ASSERT_TRUE(jsp && html && page && findTool<StackView>() && findTool<JspLstView>());
     }
     void TearDown() override {
@@ -128,14 +129,11 @@ protected:
             finished = true;
         });
     }
-    void resume(int state) {
-        States::createStates().setCurrentState(state);
-        page->fireParentLinkEvent(std::make_shared<ResumeEvent>(page, QString(), std::any(state)));
+    // Chooses a command as a click on its button would.
+    void choose(SplitPageController::Command command) {
+        ASSERT_TRUE(page->action(command)->isEnabled()) << "command " << command;
+        page->action(command)->processAction(QStringLiteral("test"));
     }
-    // The page answers a breakpoint with a continue record; a resume written before that
-    // record has reached the monitor is not waited for separately, so give it time, as a
-    // person's next click would.
-    static void settleBreakpointReply() { QTest::qWait(300); }
     std::optional<FilePosition> mark() const {
         CommonViewComponent* canvas = jsp->getCanvas();
         return canvas ? canvas->getHighlighter().getStartPosition() : std::nullopt;
@@ -150,7 +148,7 @@ protected:
     std::unique_ptr<Monitor> monitor;
     JspView* jsp = nullptr;
     HtmlView* html = nullptr;
-    JspPageController* page = nullptr;
+    SplitPageController* page = nullptr;
     std::unique_ptr<pagerunner::PageRunner> runner;
     std::thread thread;
     std::atomic<bool> finished{false};
@@ -164,10 +162,10 @@ TEST_F(MonitorPageTest, StepsRunsToABreakpointAndFastForwardsToTheEnd) {
         << "the view shows the framework's model";
 
     // Step: the mark moves from one position to the next.
-    resume(States::STEP);
+    choose(SplitPageController::Step);
     ASSERT_TRUE(waitForMarkOtherThan(std::nullopt));
     const FilePosition first = *mark();
-    resume(States::STEP);
+    choose(SplitPageController::Step);
     ASSERT_TRUE(waitForMarkOtherThan(first));
     EXPECT_TRUE(first.isLessThan(*mark()));
 
@@ -176,9 +174,9 @@ TEST_F(MonitorPageTest, StepsRunsToABreakpointAndFastForwardsToTheEnd) {
     const QPoint margin(3, canvas->getLayoutManager().lineNumberToYCoord(8) + 2);
     QTest::mouseDClick(canvas, Qt::LeftButton, {}, margin);
     ASSERT_TRUE(QTest::qWaitFor([&] { return runner->breakpoints(1).count(8) == 1; }, 5000));
-    settleBreakpointReply();
-    MonitorSettings::fromInstall().saveIsSkipRunAnimation(false);
-    resume(States::RUN);
+    choose(SplitPageController::Run);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return States::createStates().getCurrentState() == States::RUN; }, 5000));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return States::createStates().getCurrentState() == States::STEP; }, 10000));
     ASSERT_TRUE(mark());
@@ -188,9 +186,7 @@ TEST_F(MonitorPageTest, StepsRunsToABreakpointAndFastForwardsToTheEnd) {
     // Without the breakpoint, fast forward runs the page to its end.
     QTest::mouseDClick(canvas, Qt::LeftButton, {}, margin);
     ASSERT_TRUE(QTest::qWaitFor([&] { return runner->breakpoints(1).empty(); }, 5000));
-    settleBreakpointReply();
-    MonitorSettings::fromInstall().saveIsSkipRunAnimation(true);
-    resume(States::RUN);
+    choose(SplitPageController::FastForward);
     ASSERT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 10000));
     QString output;
     for (const auto& line : html->model().getLines())
