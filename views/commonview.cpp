@@ -40,7 +40,7 @@ void CommonView::toolInstalled() {
     setViewButtonVisible(false);
     if (!statusLine_) {
         if (panekit::BrowserFrame* frame = getParentFrame())
-            statusLine_ = std::make_shared<StatusBarLine>(frame->statusBar());
+            statusLine_ = std::make_shared<StatusBarLine>(frame);
     }
 }
 

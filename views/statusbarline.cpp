@@ -1,6 +1,7 @@
 #include "statusbarline.h"
 
 #include <QLabel>
+#include <QMainWindow>
 #include <QStatusBar>
 
 namespace tracewin {
@@ -8,24 +9,31 @@ namespace {
 constexpr const char* kLabelName = "tracewinViewStatus";
 }
 
-StatusBarLine::StatusBarLine(QStatusBar* bar) {
-    if (!bar)
-        return;
-    label_ = bar->findChild<QLabel*>(QString::fromLatin1(kLabelName));
-    if (!label_) {
-        label_ = new QLabel(QStringLiteral(" "), bar);
-        label_->setObjectName(QString::fromLatin1(kLabelName));
-        bar->addWidget(label_, 1);
+StatusBarLine::StatusBarLine(QMainWindow* window) : window_(window) {
+    label();
+}
+
+QLabel* StatusBarLine::label() const {
+    if (!window_)
+        return nullptr;
+    QStatusBar* bar = window_->statusBar();
+    auto* found = bar->findChild<QLabel*>(QString::fromLatin1(kLabelName));
+    if (!found) {
+        found = new QLabel(QStringLiteral(" "), bar);
+        found->setObjectName(QString::fromLatin1(kLabelName));
+        bar->addWidget(found, 1);
     }
+    return found;
 }
 
 void StatusBarLine::setMessage(const QString& message) {
-    if (label_)
-        label_->setText(message);
+    if (QLabel* l = label())
+        l->setText(message);
 }
 
 QString StatusBarLine::getMessage() const {
-    return label_ ? label_->text() : QString();
+    QLabel* l = label();
+    return l ? l->text() : QString();
 }
 
 } // namespace tracewin
