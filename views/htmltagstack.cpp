@@ -119,16 +119,8 @@ void HtmlTagStack::remove(std::string_view tagPrefix, HtmlType /*type*/,
                           const HtmlTagPosition& pos) {
     listener_.showStatus(kClearedStatus);
     const std::string prefix = upper(tagPrefix);
-    // The open tag must name the same element: "</b>" does not close "<body>".
-    auto sameElement = [&](const Entry& e) {
-        const std::string text = upper(e.text);
-        if (text.rfind(prefix, 0) != 0)
-            return false;
-        const std::size_t after = prefix.size();
-        return after == text.size() || text[after] == '>' || text[after] == '/' ||
-               std::isspace(static_cast<unsigned char>(text[after]));
-    };
-    auto match = std::find_if(stack_.rbegin(), stack_.rend(), sameElement);
+    auto match = std::find_if(stack_.rbegin(), stack_.rend(),
+                              [&](const Entry& e) { return upper(e.text).rfind(prefix, 0) == 0; });
     if (match == stack_.rend()) {
         const std::string endTag = "</" + std::string(tagPrefix.substr(1)) + ">";
         report(message(MonitorMessageConstants::START_TAG_MISSING, {endTag}), pos, pos);
