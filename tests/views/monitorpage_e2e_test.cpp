@@ -444,19 +444,19 @@ TEST_F(MonitorPageTest, TheTagStackFollowsTheOutput) {
 
 TEST_F(MonitorPageTest, ANestingErrorIsListedAndMarkedInTheHtmlView) {
     // A stray end tag last, with the page's elements left open.
-    tree.dir.write("pages/nesting.jsp", "<html>\n<body>\n<p>Closes nothing</b>\n");
+    tree.dir.write("pages/nesting.jsp", "<html>\n<body>\n<p>Closes nothing</font>\n");
     runPage((tree.dir.path() / "pages/nesting.jsp").string());
     ASSERT_TRUE(waitForCanvas());
     ASSERT_TRUE(waitForButtons("TTTTFF"));
     choose(SplitPageController::FastForward);
     ASSERT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 10000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return htmlOutput().indexOf("</b>") != -1; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return htmlOutput().indexOf("</font>") != -1; }, 5000));
 
     auto* stack = findTool<StackView>();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !stack->model().errorList().empty(); }, 5000));
     ASSERT_EQ(stack->model().errorList().size(), 1u);
     const HtmlTagErrorInfo& error = stack->model().errorList().front();
-    EXPECT_NE(error.getErrMsg().find("</b>"), std::string::npos) << error.getErrMsg();
+    EXPECT_NE(error.getErrMsg().find("</font>"), std::string::npos) << error.getErrMsg();
     ASSERT_TRUE(html->getCanvas());
     auto marked = [&] {
         return html->getCanvas()->getHighlighter().getStartPosition();
