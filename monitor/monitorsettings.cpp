@@ -2,6 +2,7 @@
 
 #include "monitorconstants.h"
 #include "tracehook/atomicfile.h"
+#include "tracehook/decimal.h"
 #include "tracehook/jspdebugdynamicpathfactory.h"
 #include "tracehook/jspresource.h"
 #include "tracehook/messagehandler.h"
@@ -9,7 +10,6 @@
 #include "tracehook/systemproperties.h"
 #include "tracehook/tracer.h"
 
-#include <charconv>
 #include <fstream>
 
 namespace tracewin {
@@ -19,14 +19,6 @@ constexpr const char* kSource = "tracewin::MonitorSettings";
 
 const char* boolText(bool b) {
     return b ? "true" : "false";
-}
-
-std::optional<int> toPort(std::string_view text) {
-    int value = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
 }
 
 void trace(std::string_view method, const std::string& message) {
@@ -100,7 +92,7 @@ std::optional<int> MonitorSettings::getConnectPort() const {
     std::size_t eq = first.find('=');
     if (eq == std::string::npos)
         return std::nullopt;
-    return toPort(std::string_view(first).substr(eq + 1));
+    return tracehook::parseDecimalInt32(std::string_view(first).substr(eq + 1));
 }
 
 DebugSettings MonitorSettings::displaySettings() const {
@@ -124,7 +116,7 @@ DebugSettings MonitorSettings::displaySettings() const {
               "The variable RetrieveSyntaxErr is not set, the syntax error flag is set to false");
     std::optional<int> port;
     if (std::optional<std::string> v = props->get("port"))
-        port = toPort(*v);
+        port = tracehook::parseDecimalInt32(*v);
     if (port)
         s.port = *port;
     else
@@ -240,7 +232,8 @@ std::string MonitorSettings::animationDelayPath() const {
 
 int MonitorSettings::getAnimationDelayMs() const {
     std::optional<tracehook::Properties> props = tracehook::Properties::load(animationDelayPath());
-    std::optional<int> delay = props ? toPort(props->value("AnimationDelayMs")) : std::nullopt;
+    std::optional<int> delay =
+        props ? tracehook::parseDecimalInt32(props->value("AnimationDelayMs")) : std::nullopt;
     // A negative or absurd value would freeze or race the run: keep it between 0 and 10 s.
     return delay && *delay >= 0 && *delay <= 10000 ? *delay : defaultAnimationDelayMs;
 }

@@ -2,11 +2,11 @@
 
 #include "tracehook/compileerrorcodes.h"
 #include "tracehook/debugconstants.h"
+#include "tracehook/decimal.h"
 #include "tracehook/monitorreplies.h"
 #include "tracehook/tracer.h"
 
 #include <QHostAddress>
-#include <charconv>
 
 namespace tracewin {
 namespace {
@@ -22,14 +22,6 @@ void print(const std::string& line) {
 }
 void trace(std::string_view method, std::string_view message) {
     Tracer::trace(kSource, method, message);
-}
-
-std::optional<int> fileIdNumber(const std::string& text) {
-    int value = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
 }
 
 } // namespace
@@ -267,7 +259,7 @@ void RuntimeConnections::makeCurrent(Connection* c) {
 void RuntimeConnections::saveClientSocketInfo() {
     if (!current_)
         return;
-    std::optional<int> id = fileIdNumber(curFileIdStr_);
+    std::optional<int> id = tracehook::parseDecimalInt32(curFileIdStr_);
     if (!id) {
         print("Warning: The file id \"" + curFileIdStr_ +
               "\" is not a number; its connection is not kept.");

@@ -8,11 +8,11 @@
 #include "panekit/toolbarcontribution.h"
 #include "resourceconstants.h"
 #include "runtimeconnections.h"
+#include "tracehook/decimal.h"
 #include "tracehook/jspdebugdynamicpathfactory.h"
 #include "tracehook/tracer.h"
 
 #include <QIcon>
-#include <charconv>
 
 namespace tracewin {
 namespace {
@@ -26,17 +26,12 @@ void print(const std::string& line) {
     Tracer::printLine(line);
 }
 
-std::optional<int> fileIdOf(const JspSourceInfo& record) {
-    const std::string text = record.getFileIdStr().value_or("");
-    int value = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
-
 template <class E> panekit::LinkEventPtr make(const panekit::Tool* source, std::any item = {}) {
     return std::make_shared<E>(source, QString(), std::move(item));
+}
+
+std::optional<int> fileIdOf(const JspSourceInfo& record) {
+    return tracehook::parseDecimalInt32(record.getFileIdStr().value_or(""));
 }
 
 } // namespace
@@ -115,18 +110,17 @@ void SplitPageController::step() {
 }
 
 void SplitPageController::run() {
-    saveIsSkipRunAnimation(false);
-    setButtonStates(true, true, true, true, false, false);
-    if (states.getCurrentState() == States::RUN)
-        return;
-    announceState(States::RUN);
-    fireParentLinkEvent(make<ResumeEvent>(this, States::RUN));
-    Tracer::trace(kSource, "run", "Run action..");
+    startRun(false);
 }
 
 void SplitPageController::fastForward() {
-    saveIsSkipRunAnimation(true);
+    startRun(true);
+}
+
+void SplitPageController::startRun(bool skipAnimation) {
+    saveIsSkipRunAnimation(skipAnimation);
     setButtonStates(true, true, true, true, false, false);
+    // A run in progress only takes the new animation setting.
     if (states.getCurrentState() == States::RUN)
         return;
     announceState(States::RUN);

@@ -109,6 +109,8 @@ private:
     void handleChangeButtonState(ChangeButtonStateEvent& e);
     void handleSendState(SendStateEvent& e);
 
+    // Run and Fast forward, which differ only in the animation setting.
+    void startRun(bool skipAnimation);
     void announceState(int state);
     void buttonStatesChanged();
 

@@ -2,10 +2,10 @@
 
 #include "pagerunner/pagecompiler.h"
 #include "pagerunner/sourcemaplisting.h"
+#include "tracehook/decimal.h"
 #include "tracehook/jspdebugdynamicpathfactory.h"
 #include "tracehook/systemproperties.h"
 
-#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
@@ -19,9 +19,8 @@ constexpr const char* settingsFileName = "jspdebug.properties";
 
 // A decimal number from 1 to max, nothing else.
 std::optional<int> parseNumber(std::string_view text, int max) {
-    int n = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || n < 1 || n > max)
+    std::optional<int> n = tracehook::parseDecimalInt32(text);
+    if (!n || *n < 1 || *n > max)
         return std::nullopt;
     return n;
 }

@@ -4,11 +4,11 @@
 #include "pagerunner/monitorconnection.h"
 #include "pagerunner/stopsignal.h"
 #include "tracehook/compileerrorcodes.h"
+#include "tracehook/decimal.h"
 #include "tracehook/jspsourceinfo.h"
 #include "tracehook/pageruntimerecords.h"
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <filesystem>
 
@@ -42,14 +42,6 @@ std::string lastFieldText(std::string text) {
          at = text.find("%%%END", at + 4))
         text.insert(at + 3, " ");
     return text;
-}
-
-std::optional<int> toInt(std::string_view text) {
-    int v = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return v;
 }
 
 } // namespace
@@ -223,7 +215,8 @@ Reply PageExecutor::awaitReply() {
         case Reply::Kind::Breakpoint:
             // Setting a breakpoint must not move the page: answer with a plain continue
             // record and wait for the reply that does.
-            request_.setBreakpoint(toInt(reply.fileId).value_or(fileId_), reply.line, reply.action);
+            request_.setBreakpoint(tracehook::parseDecimalInt32(reply.fileId).value_or(fileId_),
+                                   reply.line, reply.action);
             send(PageRuntimeRecords::continueInfo());
             break;
         case Reply::Kind::SwitchFile:
@@ -243,7 +236,7 @@ Reply PageExecutor::awaitReply() {
 // the request stopped, or no position.
 std::string PageExecutor::switchRecord(const std::string& fileIdText) const {
     std::optional<std::string> body;
-    if (std::optional<int> id = toInt(fileIdText)) {
+    if (std::optional<int> id = tracehook::parseDecimalInt32(fileIdText)) {
         if (const RequestContext::PagePosition* p = request_.findPosition(*id);
             p && p->sourceTable && p->javaLine != 0)
             body = p->sourceTable->getResumeHighlightInfoStr(*id, p->javaLine);
@@ -327,7 +320,8 @@ void PageExecutor::drainUnsolicited() {
         if (reply.kind == Reply::Kind::ServerExit)
             throw ServerExit{};
         if (reply.kind == Reply::Kind::Breakpoint)
-            request_.setBreakpoint(toInt(reply.fileId).value_or(fileId_), reply.line, reply.action);
+            request_.setBreakpoint(tracehook::parseDecimalInt32(reply.fileId).value_or(fileId_),
+                                   reply.line, reply.action);
     }
 }
 

@@ -1,13 +1,11 @@
-#include "decimal.h"
 #include "tracehook/compileerrorcodes.h"
+#include "tracehook/decimal.h"
 #include "tracehook/jspsourceinfo.h"
 #include "tracehook/tracer.h"
 
 #include <vector>
 
 namespace tracehook {
-using detail::parseDecimalInt32;
-
 namespace {
 
 // The fields after the token, cut at every "&"; runs of "&" count as one separator.

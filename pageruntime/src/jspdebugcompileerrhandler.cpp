@@ -1,7 +1,7 @@
 #include "tracehook/jspdebugcompileerrhandler.h"
 
-#include "decimal.h"
 #include "tracehook/debugconstants.h"
+#include "tracehook/decimal.h"
 #include "tracehook/jspsourceinfo.h"
 #include "tracehook/pageruntimerecords.h"
 #include "tracehook/tracer.h"
@@ -9,7 +9,6 @@
 #include <limits>
 
 namespace tracehook {
-using detail::parseDecimalInt32;
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "tracehook/monitorreplies.h"
 
-#include "decimal.h"
 #include "tracehook/compileerrorcodes.h"
+#include "tracehook/decimal.h"
 #include "tracehook/jspsourceinfo.h"
 
 namespace tracehook {
@@ -37,8 +37,6 @@ std::string MonitorReplies::getSwitchFileStr(std::string_view fileId) {
 std::string MonitorReplies::getServerExitStr() {
     return std::string(JspSourceInfo::serverExitToken);
 }
-
-using detail::parseDecimalInt32;
 
 MonitorReplies::Reply MonitorReplies::parse(std::string_view line) {
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))

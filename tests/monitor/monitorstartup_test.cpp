@@ -1,4 +1,4 @@
-#include "../support/tempdir.h"
+#include "../support/installtree.h"
 #include "commonviewcomponenthighlighter.h"
 #include "jspview.h"
 #include "monitor.h"
@@ -28,40 +28,6 @@ using testing::internal::GetCapturedStdout;
 namespace {
 
 const std::filesystem::path kResources = TRACEWIN_RESOURCES;
-
-// A test-environment tree laid out as an install lays it out, with its own port.
-class InstallTree {
-public:
-    explicit InstallTree(int port) {
-        const std::filesystem::path root = dir.path();
-        program = (root / "jspvlm/tools/com-zet-kwo-ui-jspdebug").string();
-        std::filesystem::create_directories(root / "jspvlm/nqc/bin");
-        std::filesystem::create_directories(program + "/com/zet/kwo/jsp/ui");
-        std::filesystem::create_directories(root / "com/zet/kwo/jsp/debugger");
-        for (const char* f : {"JspToolLabel.properties", "JspExeLabel.properties"})
-            std::filesystem::copy_file(kResources / "debugger" / f,
-                                       root / "com/zet/kwo/jsp/debugger" / f);
-        for (const char* f :
-             {"default.properties", "Monitor.cfg", "Monitor.properties", "MonitorMsg.properties"})
-            std::filesystem::copy_file(kResources / "monitor/ui" / f,
-                                       std::filesystem::path(program) / "com/zet/kwo/jsp/ui" / f);
-        dir.write("jspvlm/tools/com-zet-kwo-ui-jspdebug/jspdebug.properties",
-                  "port=" + std::to_string(port) +
-                      "\nDebugModeOn=false\nRetrieveSyntaxErr=true\nSkipRunAnimation=false\n");
-        tracehook::SystemProperties::reset();
-        tracehook::SystemProperties::set("java.home", (root / "jspvlm/nqc/bin").string());
-        tracehook::SystemProperties::set("os.name", "Linux");
-        tracehook::SystemProperties::set("user.dir", root.string());
-        tracehook::ClassPath::setDirectories({program, root.string()});
-        tracehook::DebugConstants::resetForTests();
-    }
-    ~InstallTree() {
-        tracehook::ClassPath::setDirectories({});
-        tracehook::SystemProperties::reset();
-    }
-    testsupport::TempDir dir;
-    std::string program;
-};
 
 class MonitorStartupTest : public ::testing::Test {
 protected:
@@ -109,7 +75,7 @@ protected:
 };
 
 TEST_F(MonitorStartupTest, ShowsTheWindowListensAndHandsRecordsToItsPage) {
-    InstallTree tree(0);
+    testsupport::InstallTree tree(0, kResources);
     CaptureStdout();
     ASSERT_TRUE(start({}));
     const std::string out = GetCapturedStdout();
@@ -148,7 +114,7 @@ TEST_F(MonitorStartupTest, ShowsTheWindowListensAndHandsRecordsToItsPage) {
 }
 
 TEST_F(MonitorStartupTest, HideBuildsTheWindowShowsNothingAndExitsWithZero) {
-    InstallTree tree(0);
+    testsupport::InstallTree tree(0, kResources);
     CaptureStdout();
     ASSERT_TRUE(start({"-hide"}));
     GetCapturedStdout();
@@ -160,7 +126,7 @@ TEST_F(MonitorStartupTest, HideBuildsTheWindowShowsNothingAndExitsWithZero) {
 TEST_F(MonitorStartupTest, APortInUseShowsTheDialogAndExitsWithAFailure) {
     QTcpServer taken;
     ASSERT_TRUE(taken.listen(QHostAddress::LocalHost, 0));
-    InstallTree tree(taken.serverPort());
+    testsupport::InstallTree tree(taken.serverPort(), kResources);
     CaptureStdout();
     start({});
     const std::string out = GetCapturedStdout();
@@ -176,7 +142,7 @@ TEST_F(MonitorStartupTest, APortInUseShowsTheDialogAndExitsWithAFailure) {
 }
 
 TEST_F(MonitorStartupTest, AMissingDefaultPropertiesOnlyPrintsItsMessage) {
-    InstallTree tree(0);
+    testsupport::InstallTree tree(0, kResources);
     std::filesystem::remove(tree.program + "/com/zet/kwo/jsp/ui/default.properties");
     CaptureStdout();
     start({});
@@ -187,7 +153,7 @@ TEST_F(MonitorStartupTest, AMissingDefaultPropertiesOnlyPrintsItsMessage) {
 }
 
 TEST_F(MonitorStartupTest, AnotherProcessCanBringTheWindowToTheFront) {
-    InstallTree tree(0);
+    testsupport::InstallTree tree(0, kResources);
     ASSERT_TRUE(start({}));
     int raised = 0;
     QObject::connect(monitor.get(), &Monitor::broughtToFront, [&] { ++raised; });

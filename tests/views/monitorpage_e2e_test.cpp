@@ -1,4 +1,4 @@
-#include "../support/tempdir.h"
+#include "../support/installtree.h"
 #include "commandaction.h"
 #include "commonviewcomponent.h"
 #include "commonviewcomponenthighlighter.h"
@@ -37,39 +37,6 @@ namespace {
 
 const std::filesystem::path kResources = TRACEWIN_RESOURCES_DIR;
 const std::filesystem::path kExamples = TRACEWIN_EXAMPLES_DIR;
-
-// A test-environment tree laid out as an install lays it out, listening on any free port.
-class InstallTree {
-public:
-    InstallTree() {
-        const std::filesystem::path root = dir.path();
-        program = (root / "jspvlm/tools/com-zet-kwo-ui-jspdebug").string();
-        std::filesystem::create_directories(root / "jspvlm/nqc/bin");
-        std::filesystem::create_directories(program + "/com/zet/kwo/jsp/ui");
-        std::filesystem::create_directories(root / "com/zet/kwo/jsp/debugger");
-        for (const char* f : {"JspToolLabel.properties", "JspExeLabel.properties"})
-            std::filesystem::copy_file(kResources / "debugger" / f,
-                                       root / "com/zet/kwo/jsp/debugger" / f);
-        for (const char* f :
-             {"default.properties", "Monitor.cfg", "Monitor.properties", "MonitorMsg.properties"})
-            std::filesystem::copy_file(kResources / "monitor/ui" / f,
-                                       std::filesystem::path(program) / "com/zet/kwo/jsp/ui" / f);
-        dir.write("jspvlm/tools/com-zet-kwo-ui-jspdebug/jspdebug.properties",
-                  "port=0\nDebugModeOn=false\nRetrieveSyntaxErr=true\nSkipRunAnimation=false\n");
-        tracehook::SystemProperties::reset();
-        tracehook::SystemProperties::set("java.home", (root / "jspvlm/nqc/bin").string());
-        tracehook::SystemProperties::set("os.name", "Linux");
-        tracehook::SystemProperties::set("user.dir", root.string());
-        tracehook::ClassPath::setDirectories({program, root.string()});
-        tracehook::DebugConstants::resetForTests();
-    }
-    ~InstallTree() {
-        tracehook::ClassPath::setDirectories({});
-        tracehook::SystemProperties::reset();
-    }
-    testsupport::TempDir dir;
-    std::string program;
-};
 
 // The monitor's main window in this process, with the stand-in test server running a page
 // against it on a thread of its own.
@@ -190,7 +157,7 @@ protected:
                !finished;
     }
 
-    InstallTree tree;
+    testsupport::InstallTree tree{0, kResources};
     panekit::Application* app = nullptr;
     tracehook::MessageHandler::Presenter previous;
     std::unique_ptr<Monitor> monitor;

@@ -5,9 +5,10 @@
 #include <optional>
 #include <string_view>
 
-namespace tracehook::detail {
+namespace tracehook {
 
-// A decimal 32-bit integer: an optional minus sign and digits, nothing else.
+// A decimal 32-bit integer: an optional minus sign and digits, nothing else. Every reader
+// of numbers that arrive as text (records, replies, settings, file ids) uses it.
 inline std::optional<std::int32_t> parseDecimalInt32(std::string_view text) {
     std::int32_t value = 0;
     if (text.empty() || text.front() == '+')
@@ -18,4 +19,4 @@ inline std::optional<std::int32_t> parseDecimalInt32(std::string_view text) {
     return value;
 }
 
-} // namespace tracehook::detail
+} // namespace tracehook
