@@ -3,7 +3,6 @@
 // baseline is a raw loopback ping-pong of a line record and its reply in the same run;
 // the ratio of the two rates is what counts, since these machines are noisy.
 #include "pagerunner/pagerunner.h"
-
 #include "tracehook/recordframer.h"
 
 #include <arpa/inet.h>
@@ -124,8 +123,8 @@ void BM_FastForwardPage(benchmark::State& state) {
         if (runner.run() != pagerunner::ExitCode::Ok)
             state.SkipWithError("the page did not end");
     }
-    state.counters["round_trips/s"] = benchmark::Counter(static_cast<double>(monitor.records()),
-                                                         benchmark::Counter::kIsRate);
+    state.counters["round_trips/s"] =
+        benchmark::Counter(static_cast<double>(monitor.records()), benchmark::Counter::kIsRate);
     state.counters["records_per_run"] =
         static_cast<double>(monitor.records()) / static_cast<double>(state.iterations());
     std::filesystem::remove_all(dir);

@@ -6,8 +6,10 @@
 
 namespace tracewin {
 
-void setUpInstallPaths() {
+void setUpInstallPaths(const std::optional<std::string>& runtimeHome) {
     tracehook::SystemProperties::initFromProcess();
+    if (runtimeHome)
+        tracehook::SystemProperties::set("java.home", *runtimeHome);
     std::vector<std::string> directories;
     if (std::optional<std::string> program =
             tracehook::JspDebugDynamicPathFactory::getMonitorInstallPath())

@@ -7,6 +7,7 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    tracewin::Monitor::prepareProcess();
     QApplication app(argc, argv);
     tracewin::setUpInstallPaths();
     tracewin::registerMonitorParts(

@@ -6,6 +6,7 @@
 #include "monitorsettings.h"
 #include "outputredirection.h"
 #include "panekit/application.h"
+#include "panekit/repaintpacer.h"
 #include "panekit/workbookframe.h"
 #include "qtmessagepresenter.h"
 #include "splitpagecontroller.h"
@@ -26,6 +27,7 @@
 #include <QStyleFactory>
 #include <QThread>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 
@@ -35,6 +37,8 @@ namespace {
 using tracehook::Tracer;
 
 constexpr const char* kSource = "Monitor";
+// About thirty pictures a second while the views change faster than that.
+constexpr int kRepaintIntervalMs = 33;
 
 std::mutex exitMutex;
 std::function<void(int)>& exitHandler() {
@@ -190,6 +194,9 @@ bool Monitor::buildWindow(const MonitorArguments& arguments) {
         QString::fromStdString(resource_->getToolString("L-JSPMonitorTitle")),
         QString::fromLatin1(applicationKey));
     frame_->setAttribute(Qt::WA_DeleteOnClose);
+    // Run and Fast forward move the views thousands of times a second; the screen needs
+    // no more than a few dozen pictures of that.
+    panekit::RepaintPacer::install(frame_, std::chrono::milliseconds(kRepaintIntervalMs));
     mainFrame_ = frame_;
     frame_->setApplicationKey(QString::fromLatin1(applicationKey));
     // The monitor's own files live in its install folder: they serve when the home has none.
@@ -224,6 +231,10 @@ bool Monitor::buildWindow(const MonitorArguments& arguments) {
     bringToFront();
     Tracer::trace(kSource, "main", "end of main");
     return true;
+}
+
+void Monitor::prepareProcess() {
+    ::setenv("QT_NO_GLIB", "1", 0);
 }
 
 void Monitor::prepareMenus() {

@@ -1,6 +1,7 @@
 #include "monitorsettings.h"
 
 #include "monitorconstants.h"
+#include "settingsfilecache.h"
 #include "tracehook/atomicfile.h"
 #include "tracehook/decimal.h"
 #include "tracehook/jspdebugdynamicpathfactory.h"
@@ -160,7 +161,7 @@ bool MonitorSettings::saveCurrentDebugMode(const DebugSettings& s) const {
 }
 
 std::optional<bool> MonitorSettings::readFlag(const std::string& path, std::string_view key) const {
-    std::optional<tracehook::Properties> props = tracehook::Properties::load(path);
+    std::shared_ptr<const tracehook::Properties> props = SettingsFileCache::load(path);
     if (!props) {
         trace("readFlag", "Cannot open the file: " + path);
         return std::nullopt;
@@ -231,7 +232,8 @@ std::string MonitorSettings::animationDelayPath() const {
 }
 
 int MonitorSettings::getAnimationDelayMs() const {
-    std::optional<tracehook::Properties> props = tracehook::Properties::load(animationDelayPath());
+    std::shared_ptr<const tracehook::Properties> props =
+        SettingsFileCache::load(animationDelayPath());
     std::optional<int> delay =
         props ? tracehook::parseDecimalInt32(props->value("AnimationDelayMs")) : std::nullopt;
     // A negative or absurd value would freeze or race the run: keep it between 0 and 10 s.

@@ -287,6 +287,10 @@ void RuntimeConnections::awaitRecord() {
         return;
     }
     ++current_->awaitedRecords;
+    // Nothing received yet: the socket's next signal brings the record.
+    if (!current_->framer.hasPartialRecord() && !current_->peerClosed &&
+        (!current_->socket || current_->socket->bytesAvailable() == 0))
+        return;
     // The record may already be buffered; take it from the event loop, never from inside
     // the command that asked for it.
     QPointer<QTcpSocket> socket = current_->socket;

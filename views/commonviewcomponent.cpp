@@ -117,6 +117,16 @@ void CommonViewComponent::setNewLines(const SourceLines* lines) {
     update();
 }
 
+void CommonViewComponent::linesAppended() {
+    const QSize before = layoutManager_->getPreferredSize();
+    layoutManager_->linesAppended();
+    if (layoutManager_->getPreferredSize() != before) {
+        updateGeometry();
+        resize(sizeHint());
+    }
+    update();
+}
+
 void CommonViewComponent::setNewFont(const QFont& font) {
     setFont(font);
     layoutManager_->reCalculate();

@@ -58,6 +58,10 @@ public:
     // The line list is the model's and must outlive the component or be replaced first;
     // null shows nothing.
     void setNewLines(const SourceLines* lines);
+    // The shown list only grew at its end (its last line may also have grown): lays out
+    // the new part only, so that output arriving piece by piece costs the same from the
+    // first piece to the last.
+    void linesAppended();
     void setNewFont(const QFont& font);
     // Shows the text from `line` with the caret at its start.
     void displayCurrentFile(int line);

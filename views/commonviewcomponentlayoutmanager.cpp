@@ -43,11 +43,32 @@ void CommonViewComponentLayoutManager::reCalculate() {
         numRecords_ = recLength_ = graphicsAreaLength_ = sourceAreaStart_ = 0;
         sourceAreaLength_ = sourceCharacterLength_ = 0;
         preferredSize_ = QSize(10, 10);
+        measuredLines_ = 0;
+        recLengthBeforeLast_ = 0;
         return;
     }
-    numRecords_ =
-        static_cast<int>(std::min<std::size_t>(lines_->size(), std::numeric_limits<int>::max()));
-    recLength_ = computeRecLength();
+    measuredLines_ = 0;
+    recLengthBeforeLast_ = 0;
+    linesAppended();
+}
+
+void CommonViewComponentLayoutManager::linesAppended() {
+    if (!lines_ || lines_->size() < measuredLines_) {
+        reCalculate();
+        return;
+    }
+    const std::size_t count = lines_->size();
+    // The line that was last may have grown before more lines came; it is final now.
+    for (std::size_t i = measuredLines_ > 0 ? measuredLines_ - 1 : 0; i + 1 < count; ++i)
+        recLengthBeforeLast_ = grownRecLength(recLengthBeforeLast_, (*lines_)[i]);
+    measuredLines_ = count;
+    recLength_ =
+        count > 0 ? grownRecLength(recLengthBeforeLast_, lines_->back()) : recLengthBeforeLast_;
+    numRecords_ = static_cast<int>(std::min<std::size_t>(count, std::numeric_limits<int>::max()));
+    updateExtent();
+}
+
+void CommonViewComponentLayoutManager::updateExtent() {
     graphicsAreaStart_ = 0;
     graphicsAreaLength_ = breakAreaDim_.width();
     sourceAreaStart_ = graphicsAreaLength_ + SPACER;
@@ -57,15 +78,17 @@ void CommonViewComponentLayoutManager::reCalculate() {
                            saturate(qint64(lineHeight_) * numRecords_));
 }
 
+int CommonViewComponentLayoutManager::grownRecLength(int length, const SourceLine& line) {
+    const qsizetype n = line->text().size();
+    return n > length ? saturate(qint64(n) + 1) : length;
+}
+
 int CommonViewComponentLayoutManager::computeRecLength() const {
     int length = 0;
     if (!lines_)
         return 0;
-    for (const SourceLine& line : *lines_) {
-        const qsizetype n = line->text().size();
-        if (n > length)
-            length = saturate(qint64(n) + 1);
-    }
+    for (const SourceLine& line : *lines_)
+        length = grownRecLength(length, line);
     return length;
 }
 

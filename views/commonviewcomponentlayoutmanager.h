@@ -26,7 +26,11 @@ public:
     // The line list is the model's; it must outlive the layout or be replaced first.
     CommonViewComponentLayoutManager(CommonViewComponent& component, const SourceLines* lines);
 
-    void setLines(const SourceLines* lines) { lines_ = lines; }
+    void setLines(const SourceLines* lines) {
+        lines_ = lines;
+        measuredLines_ = 0;
+        recLengthBeforeLast_ = 0;
+    }
     const SourceLines* getLines() const { return lines_; }
     bool hasLines() const { return lines_ != nullptr; }
     // The view text of a line, or an empty text beyond the list.
@@ -34,6 +38,10 @@ public:
 
     // Recomputes every value from the component's font and the line list.
     void reCalculate();
+    // Brings the values up to date after lines were only added at the end of the list and
+    // the last line may have grown: the cost depends on the lines added, not on the whole
+    // text. A list that shrank is measured again whole.
+    void linesAppended();
     // The longest line, grown to a line's length + 1 whenever a line is longer than the
     // value found so far.
     int computeRecLength() const;
@@ -89,11 +97,20 @@ public:
     QRect lineNumberToMarginRectangle(int line) const;
 
 private:
+    // The record length rule applied to one more line.
+    static int grownRecLength(int length, const SourceLine& line);
+    // The sizes that follow from the line count and the record length.
+    void updateExtent();
+
     CommonViewComponent& comViewComponent_;
     const SourceLines* lines_;
     QFontMetrics fontMetrics_;
     int numRecords_ = 0;
     int recLength_ = 0;
+    // The lines measured so far, and the record length over all of them but the last
+    // (which may still grow).
+    std::size_t measuredLines_ = 0;
+    int recLengthBeforeLast_ = 0;
     int lineHeight_ = 0;
     int textHeight_ = 0;
     int charWidth_ = 0;

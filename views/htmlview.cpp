@@ -84,11 +84,13 @@ void HtmlView::handleHtml(const HtmlEvent& e) {
                             fireLinkEvent(
                                 std::make_shared<HtmlTagEvent>(this, tagText, std::any(position)));
                         });
-        // showSource lays the new lines out; laying them out twice would double the cost.
-        if (model().lineCount() > 0)
-            showSource(model().lineCount());
-        else if (canvas)
-            canvas->setNewLines(&model().getLines());
+        // Output only grows at its end: only the new part is laid out.
+        if (canvas) {
+            canvas->linesAppended();
+            setClient(canvas);
+            if (model().lineCount() > 0)
+                canvas->makeLineVisible(model().lineCount());
+        }
     }
     fire<ResumeEvent>();
 }

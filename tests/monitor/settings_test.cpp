@@ -4,6 +4,7 @@
 #include "tracehook/messagehandler.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 
 using testing::internal::CaptureStdout;
@@ -98,6 +99,32 @@ TEST_F(SettingsTest, FlagFilesRoundTripAndFallBackToTheirDefaults) {
     EXPECT_FALSE(settings.getIsRunPause());
     std::filesystem::remove(settings.skipAnimationPath());
     EXPECT_TRUE(settings.getIsSkipRunAnimation());
+}
+
+// A run reads the flags on every step, from memory while the files stay as they are; every
+// way the file can change must still be seen at the next read.
+TEST_F(SettingsTest, FlagReadsSeeEveryChangeOfTheFile) {
+    const std::string path = settings.runPausePath();
+    ASSERT_TRUE(settings.saveIsRunPause(true));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(settings.getIsRunPause());
+    ASSERT_TRUE(settings.saveIsRunPause(false)); // replaced by rename
+    EXPECT_FALSE(settings.getIsRunPause());
+
+    // Rewritten in place, same length, at once: the change time tells.
+    { std::ofstream(path, std::ios::trunc) << "RunPause =true\n"; }
+    EXPECT_TRUE(settings.getIsRunPause());
+    { std::ofstream(path, std::ios::trunc) << "RunPause=false\n"; }
+    EXPECT_FALSE(settings.getIsRunPause());
+
+    std::filesystem::remove(path);
+    EXPECT_FALSE(settings.getIsRunPause()) << "a removed file gives the default";
+    std::filesystem::create_directory(path);
+    EXPECT_FALSE(settings.getIsRunPause()) << "a folder in its place is not a file";
+    std::filesystem::remove(path);
+    root.write("jspvlm/tools/com-zet-kwo-ui-jspdebug/com/zet/kwo/jsp/ui/runPause.properties",
+               "RunPause=true\n");
+    EXPECT_TRUE(settings.getIsRunPause());
 }
 
 TEST_F(SettingsTest, AFailedWriteKeepsWhatWasThereAndSaysSo) {

@@ -7,6 +7,8 @@
 #include "commonviewcomponenthost.h"
 #include "commonviewcomponentinputcontroller.h"
 #include "commonviewcomponentlayoutmanager.h"
+#include "filedisplayinfo.h"
+#include "htmlmodel.h"
 #include "tracehook/systemproperties.h"
 
 #include <QImageReader>
@@ -18,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <random>
 #include <thread>
 
 using namespace tracewin;
@@ -494,6 +497,46 @@ TEST_F(TextViewTest, ColourPropertiesAndLineChanged) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !paints.rects.empty(); }, 2000));
     EXPECT_EQ(paints.rects[0], component->getVisibleRect());
     component->removeEventFilter(&paints);
+}
+
+// Output shown as it arrives: the component lays out only what was added, and must end
+// up exactly where laying out the whole text would put it.
+TEST(TextViewGrowingOutput, AppendedLinesLayOutAsTheWholeTextWould) {
+    struct HtmlHost : CommonViewComponentHost {
+        const CommonModel* getCommonModel() const override { return &model; }
+        bool getFocus() const override { return false; }
+        void sendBreakpointInfo(int, bool) override {}
+        void refreshSelectedItemMenu() override {}
+        FileDisplayStore store;
+        HtmlModel model{&store};
+    } host;
+    CommonViewComponent growing(&host, false);
+    growing.setNewLines(&host.model.getLines());
+    CommonViewComponent whole(&host, false);
+
+    std::mt19937 random(11);
+    auto piece = [&] {
+        QString text;
+        const int n = static_cast<int>(random() % 120);
+        for (int i = 0; i < n; ++i)
+            text += random() % 9 == 0 ? u'\n' : QChar(char16_t(u'a' + random() % 26));
+        return text;
+    };
+    for (int round = 0; round < 400; ++round) {
+        if (round == 250)
+            host.model.clear(); // another page: the list shrinks
+        host.model.addText(piece());
+        growing.linesAppended();
+        whole.setNewLines(&host.model.getLines());
+        const auto& g = growing.getLayoutManager();
+        const auto& w = whole.getLayoutManager();
+        ASSERT_EQ(g.getRecLength(), w.getRecLength()) << "round " << round;
+        ASSERT_EQ(g.getRecLength(), w.computeRecLength()) << "round " << round;
+        ASSERT_EQ(g.getNumRecords(), w.getNumRecords()) << "round " << round;
+        ASSERT_EQ(g.getPreferredSize(), w.getPreferredSize()) << "round " << round;
+        ASSERT_EQ(growing.size(), whole.size()) << "round " << round;
+    }
+    EXPECT_GT(host.model.lineCount(), 20);
 }
 
 TEST(TextViewFont, CourierOrTheSystemsFixedFace) {
