@@ -3,9 +3,10 @@
 //   stepping  the monitor in Fast forward over a page of 100,000 mapped lines run by the
 //             staged pagerunner, against a raw loopback ping-pong of the same records and
 //             replies between two processes; resident memory after 1,000 and 100,000 steps
-//   html      50 MB of produced HTML in 10,000 records: the time of each MB
+//   html      50 MB of produced HTML in 10,000 records: the time of each MB (flat: no cost
+//             that grows with the output already shown)
 //   startup   process start to the main window shown, against an empty QMainWindow
-// Usage: bench_monitor [--rounds N] [--stage DIR] [stepping] [html] [startup]
+// Usage: bench_monitor [--rounds N] [--html-mb N] [--stage DIR] [stepping] [html] [startup]
 #include "htmlflood.h"
 #include "htmlview.h"
 #include "installpaths.h"
@@ -27,6 +28,7 @@
 #include <iostream>
 #include <set>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -34,13 +36,24 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::size_t kHtmlBytes = 50 * 1000 * 1000;
-constexpr std::size_t kHtmlRecords = 10000;
+// Records of 5,000 bytes: 50 MB in 10,000 records unless --html-mb says otherwise.
+constexpr std::size_t kMB = 1000 * 1000;
+constexpr std::size_t kHtmlRecordsPerMB = 200;
 
 // The monitor sends the process's standard output and error to its log files; figures
 // and failures of the benchmarks go to copies of the streams taken before it starts.
 FILE* g_report = stdout;
 FILE* g_errors = stderr;
+
+// CPU seconds this process has used, user and system.
+double cpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) {
+        return t.tv_sec + t.tv_usec / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
 
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -114,17 +127,22 @@ void benchStepping(bench::MonitorHarness& monitor, const fs::path& scratch, int 
                  conversation.count("%L"), conversation.records.size(), conversation.bytes());
     std::vector<double> ratios;
     for (int round = 1; round <= rounds; ++round) {
+        // CPU time of this process: the answering side of the ping-pong, then the monitor.
+        const double cpu0 = cpuSeconds();
         const double baseline = bench::pingPong(conversation, selfProgram(), scratch);
+        const double cpu1 = cpuSeconds();
         const double monitored = monitor.fastForwardPage(page);
+        const double cpu2 = cpuSeconds();
         if (monitored < 0)
             throw std::runtime_error("the page did not run to its end under the monitor");
         const double records = static_cast<double>(conversation.records.size());
         ratios.push_back(monitored / baseline);
         std::fprintf(g_report,
                      "  round %d: ping-pong %.2f s (%.0f round trips/s), monitor %.2f s "
-                     "(%.0f records/s), ratio %.2f\n",
+                     "(%.0f records/s), ratio %.2f; CPU per record: answering side %.1f us, "
+                     "monitor %.1f us\n",
                      round, baseline, records / baseline, monitored, records / monitored,
-                     ratios.back());
+                     ratios.back(), (cpu1 - cpu0) / records * 1e6, (cpu2 - cpu1) / records * 1e6);
         std::fflush(g_report);
     }
     std::fprintf(g_report, "stepping ratio (median of %d): %.2f  [target <= 3]\n", rounds,
@@ -132,11 +150,11 @@ void benchStepping(bench::MonitorHarness& monitor, const fs::path& scratch, int 
     std::fprintf(g_report, "memory after: %ld KiB\n", bench::residentKiB());
 }
 
-void benchHtml(bench::MonitorHarness& monitor, const fs::path& scratch) {
+void benchHtml(bench::MonitorHarness& monitor, const fs::path& scratch, std::size_t megabytes) {
     const bench::FloodPage page = bench::writeFloodPage(scratch);
-    const bench::Child client =
-        bench::spawn(selfProgram(), {"--html-client", std::to_string(monitor.port()),
-                                     page.jsp.string(), page.java.string()});
+    const bench::Child client = bench::spawn(
+        selfProgram(), {"--html-client", std::to_string(monitor.port()), page.jsp.string(),
+                        page.java.string(), std::to_string(megabytes)});
     if (client.pid < 0 || !monitor.waitForPage(std::chrono::seconds(30)))
         throw std::runtime_error("the HTML flood did not reach the monitor");
     monitor.chooseFastForward();
@@ -172,8 +190,8 @@ void benchHtml(bench::MonitorHarness& monitor, const fs::path& scratch) {
     std::fprintf(g_report,
                  "html: %zu MB in %zu records: %.2f s; per MB: first %.1f ms, median %.1f ms, "
                  "max %.1f ms, last %.1f ms\n",
-                 perMB.size(), kHtmlRecords, total / 1000, perMB.front(), median(perMB),
-                 *std::max_element(perMB.begin(), perMB.end()), perMB.back());
+                 perMB.size(), perMB.size() * kHtmlRecordsPerMB, total / 1000, perMB.front(),
+                 median(perMB), *std::max_element(perMB.begin(), perMB.end()), perMB.back());
     std::fprintf(g_report,
                  "html growth (median of the last 5 MB / median of the first 5 MB): %.2f  "
                  "[flat = 1]\n",
@@ -254,9 +272,11 @@ int main(int argc, char** argv) {
     try {
         if (args.size() == 3 && args[0] == "--ping-client")
             return bench::runPingClient(std::stoi(args[1]), args[2]);
-        if (args.size() == 4 && args[0] == "--html-client")
-            return bench::runHtmlClient(std::stoi(args[1]), {args[2], args[3]}, kHtmlBytes,
-                                        kHtmlRecords);
+        if (args.size() == 5 && args[0] == "--html-client") {
+            const std::size_t megabytes = std::stoul(args[4]);
+            return bench::runHtmlClient(std::stoi(args[1]), {args[2], args[3]}, megabytes * kMB,
+                                        megabytes * kHtmlRecordsPerMB);
+        }
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
         if (args.size() == 1 && args[0] == "--startup-empty")
             return showEmptyWindow(argc, argv);
@@ -264,18 +284,21 @@ int main(int argc, char** argv) {
             return showMonitorWindow(argc, argv, args[1], args[2]);
 
         int rounds = 3;
+        std::size_t htmlMegabytes = 50;
         fs::path stage = TRACEWIN_STAGE_DIR;
         std::set<std::string> chosen;
         for (std::size_t i = 0; i < args.size(); ++i) {
             if (args[i] == "--rounds" && i + 1 < args.size())
                 rounds = std::max(1, std::stoi(args[++i]));
+            else if (args[i] == "--html-mb" && i + 1 < args.size())
+                htmlMegabytes = std::max<std::size_t>(10, std::stoul(args[++i]));
             else if (args[i] == "--stage" && i + 1 < args.size())
                 stage = args[++i];
             else if (args[i] == "stepping" || args[i] == "html" || args[i] == "startup")
                 chosen.insert(args[i]);
             else {
-                std::cerr << "Usage: bench_monitor [--rounds N] [--stage DIR] [stepping] "
-                             "[html] [startup]\n";
+                std::cerr << "Usage: bench_monitor [--rounds N] [--html-mb N] [--stage DIR] "
+                             "[stepping] [html] [startup]\n";
                 return 1;
             }
         }
@@ -302,7 +325,7 @@ int main(int argc, char** argv) {
             if (chosen.count("stepping"))
                 benchStepping(monitor, scratch.path().toStdString(), rounds);
             if (chosen.count("html"))
-                benchHtml(monitor, scratch.path().toStdString());
+                benchHtml(monitor, scratch.path().toStdString(), htmlMegabytes);
         }
         return 0;
     } catch (const std::exception& e) {

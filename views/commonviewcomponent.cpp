@@ -120,7 +120,17 @@ void CommonViewComponent::setNewLines(const SourceLines* lines) {
 void CommonViewComponent::linesAppended() {
     const QSize before = layoutManager_->getPreferredSize();
     layoutManager_->linesAppended();
-    if (layoutManager_->getPreferredSize() != before) {
+    followLayout(before);
+}
+
+void CommonViewComponent::linesChangedFrom(std::size_t firstChanged) {
+    const QSize before = layoutManager_->getPreferredSize();
+    layoutManager_->linesChangedFrom(firstChanged);
+    followLayout(before);
+}
+
+void CommonViewComponent::followLayout(const QSize& sizeBefore) {
+    if (layoutManager_->getPreferredSize() != sizeBefore) {
         updateGeometry();
         resize(sizeHint());
     }

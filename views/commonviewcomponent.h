@@ -62,6 +62,9 @@ public:
     // the new part only, so that output arriving piece by piece costs the same from the
     // first piece to the last.
     void linesAppended();
+    // The lines from a 0-based index on were replaced, removed or added; those before it
+    // are as they were.
+    void linesChangedFrom(std::size_t firstChanged);
     void setNewFont(const QFont& font);
     // Shows the text from `line` with the caret at its start.
     void displayCurrentFile(int line);
@@ -155,6 +158,8 @@ private:
     void setColor(QColor& field, const QColor& c, const char* key, bool repaint);
     // Gives the enclosing scroll area's bars one line and one character per step.
     void applyScrollSteps() const;
+    // Resizes the component when the layout changed its size, and repaints it.
+    void followLayout(const QSize& sizeBefore);
     void paintLines(QPainter& painter, const QRect& clip) const;
     bool isBlankLine(int line) const;
 

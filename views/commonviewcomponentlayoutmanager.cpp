@@ -43,27 +43,33 @@ void CommonViewComponentLayoutManager::reCalculate() {
         numRecords_ = recLength_ = graphicsAreaLength_ = sourceAreaStart_ = 0;
         sourceAreaLength_ = sourceCharacterLength_ = 0;
         preferredSize_ = QSize(10, 10);
-        measuredLines_ = 0;
-        recLengthBeforeLast_ = 0;
+        recLengthThrough_.clear();
         return;
     }
-    measuredLines_ = 0;
-    recLengthBeforeLast_ = 0;
-    linesAppended();
+    linesChangedFrom(0);
 }
 
 void CommonViewComponentLayoutManager::linesAppended() {
-    if (!lines_ || lines_->size() < measuredLines_) {
+    if (!lines_ || lines_->size() < recLengthThrough_.size()) {
+        reCalculate();
+        return;
+    }
+    // The line that was last may have grown before more lines came.
+    linesChangedFrom(recLengthThrough_.empty() ? 0 : recLengthThrough_.size() - 1);
+}
+
+void CommonViewComponentLayoutManager::linesChangedFrom(std::size_t firstChanged) {
+    if (!lines_) {
         reCalculate();
         return;
     }
     const std::size_t count = lines_->size();
-    // The line that was last may have grown before more lines came; it is final now.
-    for (std::size_t i = measuredLines_ > 0 ? measuredLines_ - 1 : 0; i + 1 < count; ++i)
-        recLengthBeforeLast_ = grownRecLength(recLengthBeforeLast_, (*lines_)[i]);
-    measuredLines_ = count;
-    recLength_ =
-        count > 0 ? grownRecLength(recLengthBeforeLast_, lines_->back()) : recLengthBeforeLast_;
+    recLengthThrough_.resize(std::min({firstChanged, recLengthThrough_.size(), count}));
+    for (std::size_t i = recLengthThrough_.size(); i < count; ++i) {
+        const int before = recLengthThrough_.empty() ? 0 : recLengthThrough_.back();
+        recLengthThrough_.push_back(grownRecLength(before, (*lines_)[i]));
+    }
+    recLength_ = recLengthThrough_.empty() ? 0 : recLengthThrough_.back();
     numRecords_ = static_cast<int>(std::min<std::size_t>(count, std::numeric_limits<int>::max()));
     updateExtent();
 }

@@ -8,6 +8,7 @@
 #include <QRect>
 #include <QSize>
 #include <optional>
+#include <vector>
 
 namespace tracewin {
 
@@ -28,8 +29,7 @@ public:
 
     void setLines(const SourceLines* lines) {
         lines_ = lines;
-        measuredLines_ = 0;
-        recLengthBeforeLast_ = 0;
+        recLengthThrough_.clear();
     }
     const SourceLines* getLines() const { return lines_; }
     bool hasLines() const { return lines_ != nullptr; }
@@ -42,6 +42,9 @@ public:
     // the last line may have grown: the cost depends on the lines added, not on the whole
     // text. A list that shrank is measured again whole.
     void linesAppended();
+    // Brings the values up to date after the lines from a 0-based index on were replaced,
+    // removed or added; the lines before it must be as they were.
+    void linesChangedFrom(std::size_t firstChanged);
     // The longest line, grown to a line's length + 1 whenever a line is longer than the
     // value found so far.
     int computeRecLength() const;
@@ -107,10 +110,9 @@ private:
     QFontMetrics fontMetrics_;
     int numRecords_ = 0;
     int recLength_ = 0;
-    // The lines measured so far, and the record length over all of them but the last
-    // (which may still grow).
-    std::size_t measuredLines_ = 0;
-    int recLengthBeforeLast_ = 0;
+    // For each line measured, the record length over the lines up to it: lines changing at
+    // the end are measured alone.
+    std::vector<int> recLengthThrough_;
     int lineHeight_ = 0;
     int textHeight_ = 0;
     int charWidth_ = 0;

@@ -16,6 +16,19 @@ std::string upper(std::string_view text) {
     return out;
 }
 
+// Compares as the upper-case forms would, without making them: a deep stack is searched
+// for every end tag.
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(text[i])) !=
+            std::toupper(static_cast<unsigned char>(prefix[i])))
+            return false;
+    }
+    return true;
+}
+
 bool mayNotNest(int topLevel, int level) {
     if (topLevel == HtmlTagTable::SINGLE_BLOCK_ELEMENT &&
         (level == HtmlTagTable::SINGLE_BLOCK_ELEMENT || level == HtmlTagTable::BLOCK_ELEMENT))
@@ -51,6 +64,7 @@ void HtmlTagStack::report(const std::string& msg, const HtmlTagPosition& at,
 
 void HtmlTagStack::clear() {
     stack_.clear();
+    unchangedDepth_ = 0;
     errors_.clear();
 }
 
@@ -101,6 +115,17 @@ void HtmlTagStack::handleTag(std::string_view tagText, const HtmlTagPosition& po
     }
 }
 
+void HtmlTagStack::popEntry() {
+    stack_.pop_back();
+    unchangedDepth_ = std::min(unchangedDepth_, stack_.size());
+}
+
+std::size_t HtmlTagStack::takeUnchangedDepth() {
+    const std::size_t unchanged = std::min(unchangedDepth_, stack_.size());
+    unchangedDepth_ = stack_.size();
+    return unchanged;
+}
+
 void HtmlTagStack::push(std::string tagText, HtmlType type, const HtmlTagPosition& pos) {
     listener_.showStatus(kClearedStatus);
     while (!stack_.empty()) {
@@ -110,7 +135,7 @@ void HtmlTagStack::push(std::string tagText, HtmlType type, const HtmlTagPositio
         if (top.type.getHtmlType() == HtmlTagTable::END_TAG_REQUIRED)
             report(message(MonitorMessageConstants::END_TAG_REQUIRED, {top.text}), pos,
                    std::nullopt);
-        stack_.pop_back();
+        popEntry();
     }
     stack_.push_back(Entry{std::move(tagText), type, pos});
 }
@@ -118,9 +143,9 @@ void HtmlTagStack::push(std::string tagText, HtmlType type, const HtmlTagPositio
 void HtmlTagStack::remove(std::string_view tagPrefix, HtmlType /*type*/,
                           const HtmlTagPosition& pos) {
     listener_.showStatus(kClearedStatus);
-    const std::string prefix = upper(tagPrefix);
-    auto match = std::find_if(stack_.rbegin(), stack_.rend(),
-                              [&](const Entry& e) { return upper(e.text).rfind(prefix, 0) == 0; });
+    auto match = std::find_if(stack_.rbegin(), stack_.rend(), [&](const Entry& e) {
+        return startsWithIgnoringCase(e.text, tagPrefix);
+    });
     if (match == stack_.rend()) {
         const std::string endTag = "</" + std::string(tagPrefix.substr(1)) + ">";
         report(message(MonitorMessageConstants::START_TAG_MISSING, {endTag}), pos, pos);
@@ -132,9 +157,9 @@ void HtmlTagStack::remove(std::string_view tagPrefix, HtmlType /*type*/,
         const Entry& top = stack_.back();
         if (top.type.getHtmlType() == HtmlTagTable::END_TAG_REQUIRED)
             report(message(MonitorMessageConstants::END_TAG_REQUIRED, {top.text}), pos, pos);
-        stack_.pop_back();
+        popEntry();
     }
-    stack_.pop_back();
+    popEntry();
 }
 
 } // namespace tracewin

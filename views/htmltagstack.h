@@ -55,6 +55,9 @@ public:
     void addTagError(const HtmlTagPosition& pos, std::string message);
 
     const std::vector<Entry>& getStack() const { return stack_; }
+    // How many entries at the bottom of the stack have stayed in place since the last call
+    // (the stack only changes at its top); starts counting again from the current depth.
+    std::size_t takeUnchangedDepth();
     const std::vector<HtmlTagErrorInfo>& errorList() const { return errors_; }
     // Forgets every open element and error (another page is shown).
     void clear();
@@ -67,7 +70,10 @@ private:
     const HtmlTagTable& table_;
     const MonitorMessageFile& messages_;
     HtmlTagStackListener& listener_;
+    void popEntry();
+
     std::vector<Entry> stack_;
+    std::size_t unchangedDepth_ = 0; // the lowest depth since takeUnchangedDepth
     std::vector<HtmlTagErrorInfo> errors_;
 };
 

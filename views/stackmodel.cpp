@@ -2,6 +2,8 @@
 
 #include "monitormessagefile.h"
 
+#include <algorithm>
+
 namespace tracewin {
 
 StackModel::StackModel() = default;
@@ -31,17 +33,17 @@ void StackModel::selectFile(int fileId) {
 
 void StackModel::handleTag(const QString& tagText, const HtmlTagPosition& position) {
     current().handleTag(tagText.toStdString(), position);
-    rebuildLines();
+    followStack();
 }
 
 void StackModel::push(const QString& tagText, HtmlType type, const HtmlTagPosition& pos) {
     current().push(tagText.toStdString(), type, pos);
-    rebuildLines();
+    followStack();
 }
 
 void StackModel::remove(const QString& tagPrefix, HtmlType type, const HtmlTagPosition& pos) {
     current().remove(tagPrefix.toStdString(), type, pos);
-    rebuildLines();
+    followStack();
 }
 
 const HtmlTagStack::Entry* StackModel::getHtmlTagInfo(int index) const {
@@ -53,8 +55,25 @@ const HtmlTagStack::Entry* StackModel::getHtmlTagInfo(int index) const {
 
 void StackModel::rebuildLines() {
     lines_.clear();
+    current().takeUnchangedDepth();
+    firstChangedLine_ = 0;
     for (const HtmlTagStack::Entry& entry : current().getStack())
         lines_.push_back(newLine(QString::fromStdString(entry.text)));
+}
+
+std::size_t StackModel::takeFirstChangedLine() {
+    const std::size_t first = std::min(firstChangedLine_, lines_.size());
+    firstChangedLine_ = lines_.size();
+    return first;
+}
+
+void StackModel::followStack() {
+    const auto& stack = current().getStack();
+    const std::size_t unchanged = std::min(current().takeUnchangedDepth(), lines_.size());
+    firstChangedLine_ = std::min(firstChangedLine_, unchanged);
+    lines_.resize(unchanged);
+    for (std::size_t i = unchanged; i < stack.size(); ++i)
+        lines_.push_back(newLine(QString::fromStdString(stack[i].text)));
 }
 
 void StackModel::showStatus(const std::string& message) {

@@ -32,6 +32,9 @@ public:
     const HtmlTagStack::Entry* getHtmlTagInfo(int index) const;
     const std::vector<HtmlTagStack::Entry>& getStack() const { return current().getStack(); }
     const std::vector<HtmlTagErrorInfo>& errorList() const { return current().errorList(); }
+    // The first 0-based line made again since the last call: the lines before it are as
+    // the view last laid them out.
+    std::size_t takeFirstChangedLine();
 
 protected:
     std::string modelName() const override { return "StackModel"; }
@@ -40,12 +43,15 @@ private:
     void showStatus(const std::string& message) override;
     void highlightTag(const std::optional<HtmlTagPosition>& position) override;
     HtmlTagStack& current() const;
-    // The display lines follow the stack: one line per open tag.
+    // The display lines follow the stack: one line per open tag. Only the lines of the
+    // entries that changed are made again.
     void rebuildLines();
+    void followStack();
 
     HtmlTagStackListener* myTool = nullptr;
     mutable std::map<int, std::unique_ptr<HtmlTagStack>> stacks_;
     int currentFile_ = 0;
+    std::size_t firstChangedLine_ = 0;
 };
 
 } // namespace tracewin

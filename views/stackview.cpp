@@ -51,6 +51,7 @@ CommonViewComponent* StackView::createCanvas() {
 void StackView::showStack() {
     if (!canvas)
         return;
+    model().takeFirstChangedLine();
     canvas->setNewLines(&model().getLines());
     canvas->resize(canvas->sizeHint());
     if (model().lineCount() > 0)
@@ -88,7 +89,23 @@ void StackView::handleHtmlTag(const HtmlTagEvent& e) {
         setClient(canvas);
     }
     model().handleTag(e.getName(), *position);
-    showStack();
+    // Only the top of the stack changed: the rest keeps its layout.
+    canvas->linesChangedFrom(model().takeFirstChangedLine());
+    scheduleScrollToTop();
+}
+
+void StackView::scheduleScrollToTop() {
+    if (scrollPending_)
+        return;
+    scrollPending_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            scrollPending_ = false;
+            if (canvas && model().lineCount() > 0)
+                canvas->makeLineVisible(model().lineCount());
+        },
+        Qt::QueuedConnection);
 }
 
 void StackView::handleSwitchJspFile(const SwitchJspFileEvent& e) {

@@ -33,6 +33,9 @@ public:
 private:
     CommonViewComponent* createCanvas();
     void showStack();
+    // Brings the innermost element into view, once for all the tags handled in one turn
+    // of the event loop (one piece of output holds hundreds of tags).
+    void scheduleScrollToTop();
     void handleStartup(const StartupEvent& e);
     void handleHtmlTag(const HtmlTagEvent& e);
     void handleSwitchJspFile(const SwitchJspFileEvent& e);
@@ -47,6 +50,7 @@ private:
     mutable std::unique_ptr<StackModel> ownModel_;
     QPointer<CommonViewComponent> canvas;
     QString curFileIdStr = QStringLiteral("0");
+    bool scrollPending_ = false;
 };
 
 } // namespace tracewin

@@ -8,6 +8,7 @@
 
 #include <QListWidget>
 #include <QTest>
+#include <random>
 
 using namespace tracewin;
 using namespace viewtest;
@@ -161,6 +162,27 @@ TEST_F(StackViewTest, ClickingAStackLineMarksItsTagInTheHtmlView) {
     ASSERT_EQ(marks.size(), 1u);
     EXPECT_EQ(*marks[0]->itemAs<HtmlTagPosition>(), (HtmlTagPosition{2, 2, 1, 6}));
     EXPECT_EQ(canvas->getHighlighter().getStartPosition()->line, 2);
+}
+
+// Hundreds of tags per piece of output: the view follows the stack's top only, and must
+// still show exactly the open elements, laid out as a fresh layout would lay them out.
+TEST_F(StackViewTest, LinesAndLayoutFollowEveryChangeOfTheStack) {
+    const QStringList tags = {"<div>",  "</div>", "<table>",    "</table>", "<tr>", "<td class=a>",
+                              "</td>",  "<p>",    "</p>",       "<ul>",     "<li>", "</ul>",
+                              "<b>",    "</b>",   "</blink>",   "<span>",   "<br>", "</span>",
+                              "<font>", "</tr>",  "<a href=x>", "</a>",     "<i>",  "</font>"};
+    std::mt19937 random(5);
+    for (int i = 0; i < 3000; ++i) {
+        tag(tags[static_cast<int>(random() % tags.size())]);
+        QStringList expected;
+        for (const auto& entry : view.model().getStack())
+            expected << QString::fromStdString(entry.text);
+        ASSERT_EQ(lines(), expected) << "tag " << i;
+        const auto& layout = view.getCanvas()->getLayoutManager();
+        ASSERT_EQ(layout.getNumRecords(), expected.size()) << "tag " << i;
+        ASSERT_EQ(layout.getRecLength(), layout.computeRecLength()) << "tag " << i;
+    }
+    EXPECT_GT(view.model().getStack().size(), 3u);
 }
 
 TEST_F(StackViewTest, EachFileKeepsItsOwnStack) {
