@@ -64,6 +64,8 @@ void HtmlTagStack::report(const std::string& msg, const HtmlTagPosition& at,
 
 void HtmlTagStack::clear() {
     stack_.clear();
+    upperTexts_.clear();
+    upperTextOf_.clear();
     unchangedDepth_ = 0;
     errors_.clear();
 }
@@ -115,7 +117,14 @@ void HtmlTagStack::handleTag(std::string_view tagText, const HtmlTagPosition& po
     }
 }
 
+void HtmlTagStack::pushEntry(Entry entry) {
+    upperTextOf_.push_back(upperTexts_.insert(upper(entry.text)));
+    stack_.push_back(std::move(entry));
+}
+
 void HtmlTagStack::popEntry() {
+    upperTexts_.erase(upperTextOf_.back());
+    upperTextOf_.pop_back();
     stack_.pop_back();
     unchangedDepth_ = std::min(unchangedDepth_, stack_.size());
 }
@@ -137,15 +146,21 @@ void HtmlTagStack::push(std::string tagText, HtmlType type, const HtmlTagPositio
                    std::nullopt);
         popEntry();
     }
-    stack_.push_back(Entry{std::move(tagText), type, pos});
+    pushEntry(Entry{std::move(tagText), type, pos});
 }
 
 void HtmlTagStack::remove(std::string_view tagPrefix, HtmlType /*type*/,
                           const HtmlTagPosition& pos) {
     listener_.showStatus(kClearedStatus);
-    auto match = std::find_if(stack_.rbegin(), stack_.rend(), [&](const Entry& e) {
-        return startsWithIgnoringCase(e.text, tagPrefix);
-    });
+    const std::string prefix = upper(tagPrefix);
+    const auto indexed = upperTexts_.lower_bound(prefix);
+    const bool anyMatch = indexed != upperTexts_.end() && indexed->starts_with(prefix);
+    // The walk stops at the innermost match; every entry it passes is closed below.
+    auto match = anyMatch ? std::find_if(stack_.rbegin(), stack_.rend(),
+                                         [&](const Entry& e) {
+                                             return startsWithIgnoringCase(e.text, tagPrefix);
+                                         })
+                          : stack_.rend();
     if (match == stack_.rend()) {
         const std::string endTag = "</" + std::string(tagPrefix.substr(1)) + ">";
         report(message(MonitorMessageConstants::START_TAG_MISSING, {endTag}), pos, pos);

@@ -4,6 +4,7 @@
 #include "htmltagtable.h"
 
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,9 +71,14 @@ private:
     const HtmlTagTable& table_;
     const MonitorMessageFile& messages_;
     HtmlTagStackListener& listener_;
+    void pushEntry(Entry entry);
     void popEntry();
 
     std::vector<Entry> stack_;
+    // The entries' texts in upper case, sorted, and each entry's place among them: an end
+    // tag that closes nothing is known as such without walking a deep stack.
+    std::multiset<std::string> upperTexts_;
+    std::vector<std::multiset<std::string>::iterator> upperTextOf_;
     std::size_t unchangedDepth_ = 0; // the lowest depth since takeUnchangedDepth
     std::vector<HtmlTagErrorInfo> errors_;
 };
