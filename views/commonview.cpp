@@ -121,4 +121,11 @@ void CommonView::setCanvasBackground(CommonViewComponent& canvas) {
     canvas.update();
 }
 
+CommonViewComponent* CommonView::newHiddenCanvas(bool withBreakpointMargin) {
+    auto* component = new CommonViewComponent(this, withBreakpointMargin, getScrollPane());
+    component->hide();
+    setCanvasBackground(*component);
+    return component;
+}
+
 } // namespace tracewin

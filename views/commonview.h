@@ -94,6 +94,9 @@ protected:
     void installTitle(const char* labelKey, const QString& iconFile, const char* traceText);
     // The "Tree.background" colour of the style, and repaints.
     static void setCanvasBackground(CommonViewComponent& canvas);
+    // A new text component in the scroll area, hidden until setClient shows it, with the
+    // canvas background.
+    CommonViewComponent* newHiddenCanvas(bool withBreakpointMargin);
     // A hidden component kept in the scroll area: it is shown again by setClient.
     void keep(QWidget* component);
 

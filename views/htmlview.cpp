@@ -43,9 +43,7 @@ void HtmlView::toolInstalled() {
 }
 
 CommonViewComponent* HtmlView::createCanvas() {
-    canvas = new CommonViewComponent(this, false, getScrollPane());
-    canvas->hide();
-    setCanvasBackground(*canvas);
+    canvas = newHiddenCanvas(false);
     return canvas;
 }
 

@@ -51,9 +51,7 @@ void JavaView::toolInstalled() {
 }
 
 CommonViewComponent* JavaView::createCanvas() {
-    canvas = new CommonViewComponent(this, false, getScrollPane());
-    canvas->hide();
-    setCanvasBackground(*canvas);
+    canvas = newHiddenCanvas(false);
     return canvas;
 }
 

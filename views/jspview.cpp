@@ -87,9 +87,7 @@ void JspView::toolInstalled() {
 }
 
 CommonViewComponent* JspView::createCanvas() {
-    canvas = new CommonViewComponent(this, getScrollPane());
-    canvas->hide();
-    setCanvasBackground(*canvas);
+    canvas = newHiddenCanvas(true);
     return canvas;
 }
 

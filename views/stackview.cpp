@@ -41,10 +41,8 @@ void StackView::toolInstalled() {
 }
 
 CommonViewComponent* StackView::createCanvas() {
-    canvas = new CommonViewComponent(this, false, getScrollPane());
-    canvas->hide();
+    canvas = newHiddenCanvas(false);
     canvas->setInputController(std::make_unique<StackViewComponentInputController>(*canvas, *this));
-    setCanvasBackground(*canvas);
     return canvas;
 }
 
