@@ -46,7 +46,7 @@ public:
     // The next whole packet, if one has arrived.
     std::optional<Packet> next();
     // Whether part of a packet is waiting for its rest.
-    bool hasPartial() const { return !buffer_.empty(); }
+    bool hasPartial() const { return buffer_.size() > start_; }
 
 private:
     void cut();
