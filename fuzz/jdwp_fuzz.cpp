@@ -137,6 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         [&] { d->referenceType.fields(1); },
         [&] { d->referenceType.getValues(1, std::vector<FieldId>{1, 2}); },
         [&] { d->referenceType.sourceDebugExtension(1); },
+        [&] { d->classType.superclass(1); },
         [&] { d->method.lineTable(1, 2); },
         [&] { d->method.variableTable(1, 2); },
         [&] { d->thread.name(1); },

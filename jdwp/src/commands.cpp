@@ -23,6 +23,7 @@ constexpr Command Fields{2, 4, "ReferenceType.Fields"};
 constexpr Command Methods{2, 5, "ReferenceType.Methods"};
 constexpr Command StaticValues{2, 6, "ReferenceType.GetValues"};
 constexpr Command SourceDebugExtension{2, 12, "ReferenceType.SourceDebugExtension"};
+constexpr Command Superclass{3, 1, "ClassType.Superclass"};
 constexpr Command LineTable{6, 1, "Method.LineTable"};
 constexpr Command VariableTable{6, 2, "Method.VariableTable"};
 constexpr Command ObjectType{9, 1, "ObjectReference.ReferenceType"};
@@ -245,6 +246,12 @@ std::string ReferenceTypeCommands::sourceDebugExtension(ReferenceTypeId type) {
     out.referenceTypeId(type);
     return request(c_, cmd::SourceDebugExtension, out,
                    [](PacketReader& in) { return in.string(); });
+}
+
+ClassId ClassTypeCommands::superclass(ClassId type) {
+    auto out = writer(c_);
+    out.referenceTypeId(type);
+    return request(c_, cmd::Superclass, out, [](PacketReader& in) { return in.referenceTypeId(); });
 }
 
 LineTable MethodCommands::lineTable(ReferenceTypeId type, MethodId method) {

@@ -163,6 +163,17 @@ private:
     Connection& c_;
 };
 
+class ClassTypeCommands {
+public:
+    explicit ClassTypeCommands(Connection& connection) : c_(connection) {}
+
+    // The direct superclass; 0 for java.lang.Object.
+    ClassId superclass(ClassId type);
+
+private:
+    Connection& c_;
+};
+
 class MethodCommands {
 public:
     explicit MethodCommands(Connection& connection) : c_(connection) {}
