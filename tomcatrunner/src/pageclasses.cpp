@@ -83,13 +83,50 @@ std::optional<int> PageClass::javaLine(jdwp::Debuggee& vm, jdwp::MethodId method
 PageClasses::PageClasses(jdwp::Debuggee& vm, fs::path generatedRoot)
     : vm_(vm), generatedRoot_(std::move(generatedRoot)) {}
 
-void PageClasses::watch() {
-    prepareRequest_ = vm_.eventRequest.set(jdwp::EventRequest::classPrepare().classMatch("org.apache.jsp.*"));
+PageClasses::~PageClasses() {
+    try {
+        disarm();
+    } catch (const jdwp::Error&) {
+        // The VM is gone, and its requests with it.
+    }
+}
+
+void PageClasses::arm() {
+    if (armed()) {
+        return;
+    }
+    // The request first, so that no class prepared during the scan is missed.
+    prepareRequest_ =
+        vm_.eventRequest.set(jdwp::EventRequest::classPrepare().classMatch("org.apache.jsp.*"));
     for (const jdwp::ClassInfo& c : vm_.vm.allClasses()) {
         if (c.signature.starts_with(PagePackage) &&
             (c.status & jdwp::ClassStatusPrepared) != 0) {
             add(c.typeId, c.signature);
         }
+    }
+    for (const auto& [type, starts] : starts_) {
+        setBreakpoints(starts);
+    }
+}
+
+void PageClasses::disarm() {
+    if (!armed()) {
+        return;
+    }
+    const jdwp::RequestId prepare = prepareRequest_;
+    prepareRequest_ = 0;
+    auto entries = std::move(entries_);
+    entries_.clear();
+    vm_.eventRequest.clear(jdwp::EventKind::ClassPrepare, prepare);
+    for (const auto& [request, entry] : entries) {
+        vm_.eventRequest.clear(jdwp::EventKind::Breakpoint, request);
+    }
+}
+
+void PageClasses::setBreakpoints(const std::vector<MethodStart>& starts) {
+    for (const MethodStart& start : starts) {
+        entries_[vm_.eventRequest.set(jdwp::EventRequest::breakpoint(start.location))] =
+            start.entry;
     }
 }
 
@@ -97,7 +134,11 @@ bool PageClasses::prepared(const jdwp::ClassPrepareEvent& event) {
     if (!event.signature.starts_with(PagePackage)) {
         return false;
     }
+    const bool known = classes_.count(event.typeId) != 0;
     add(event.typeId, event.signature);
+    if (!known && armed() && starts_.count(event.typeId) != 0) {
+        setBreakpoints(starts_[event.typeId]);
+    }
     return classes_.count(event.typeId) != 0;
 }
 
@@ -129,6 +170,7 @@ void PageClasses::add(jdwp::ReferenceTypeId typeId, const std::string& signature
     }
     const std::string name = classNameOfSignature(signature);
     auto page = std::make_unique<PageClass>(typeId, name, std::move(*map), javaFileOf(name));
+    std::vector<MethodStart> starts;
     for (const jdwp::MethodInfo& m : vm_.referenceType.methods(typeId)) {
         if (!isPageMethod(m.name)) {
             continue;
@@ -139,12 +181,12 @@ void PageClasses::add(jdwp::ReferenceTypeId typeId, const std::string& signature
         }
         const jdwp::Location at{jdwp::TypeTag::Class, typeId, m.methodId,
                                 static_cast<std::uint64_t>(table.start)};
-        const jdwp::RequestId request = vm_.eventRequest.set(jdwp::EventRequest::breakpoint(at));
         const bool service = m.name == "_jspService" || m.name == "doTag";
-        entries_[request] = EntryPoint{service ? EntryPoint::Kind::PageService
-                                                               : EntryPoint::Kind::PageMethod,
-                                       typeId};
+        starts.push_back(MethodStart{
+            at, EntryPoint{service ? EntryPoint::Kind::PageService : EntryPoint::Kind::PageMethod,
+                           typeId}});
     }
+    starts_.emplace(typeId, std::move(starts));
     classes_.emplace(typeId, std::move(page));
 }
 

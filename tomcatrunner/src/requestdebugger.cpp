@@ -94,15 +94,25 @@ RequestDebugger::RequestDebugger(jdwp::Debuggee& vm, PageClasses& classes,
       output_(vm, fields_), nextFileId_(options_.firstFileId) {}
 
 RequestDebugger::~RequestDebugger() {
-    // Whatever happened, the request's thread goes on.
+    // Whatever happened, the request's thread goes on, and so does every other.
     try {
-        clearRequests();
-        resumeThread();
+        release();
     } catch (const std::exception&) {
     }
 }
 
+void RequestDebugger::release() {
+    classes_.disarm();
+    clearRequests();
+    resumeThread();
+    // Threads the page breakpoints stopped before they were cleared.
+    while (auto set = vm_.nextEvent(0ms)) {
+        handleAfterFinish(*set);
+    }
+}
+
 RequestResult RequestDebugger::run() {
+    classes_.arm();
     http_ = std::make_unique<HttpExchange>(options_.httpHost, options_.httpPort, options_.target,
                                            std::chrono::milliseconds(5000));
     while (!finished_) {
@@ -112,6 +122,7 @@ RequestResult RequestDebugger::run() {
         }
         handle(*set);
     }
+    release();
     if (!anyPage_ && result_.kind == RequestResult::Kind::Ended) {
         result_.kind = RequestResult::Kind::NoPage;
     }
@@ -603,6 +614,7 @@ void RequestDebugger::endPage(bool lastOfRequest, std::optional<Abort> abort) {
 
 void RequestDebugger::finishResponse() {
     // The page is done: the thread runs on unobserved, and the response comes complete.
+    classes_.disarm();
     clearRequests();
     resumeThread();
     const auto deadline = std::chrono::steady_clock::now() + options_.responseTimeout;
@@ -638,6 +650,7 @@ void RequestDebugger::stopObserving(RequestResult::Kind why, const std::string& 
     observing_ = false;
     result_.kind = why;
     result_.message = message;
+    classes_.disarm();
     clearRequests();
     resumeThread();
 }

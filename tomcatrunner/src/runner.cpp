@@ -69,7 +69,6 @@ int runManaged(const CommandLine& cl, std::ostream& out, std::ostream& err,
         << port << std::endl;
     try {
         PageClasses classes(*vm, options.base / "work" / "Catalina" / "localhost" / "ROOT");
-        classes.watch();
         RequestDebugger debugger(*vm, classes, request, stop);
         const RequestResult result = debugger.run();
         vm->vm.dispose();

@@ -50,18 +50,27 @@ private:
     mutable std::map<jdwp::MethodId, jdwp::LineTable> lineTables_;
 };
 
-// The page classes loaded in the VM, found when the runner attaches and as they are
-// prepared, each with breakpoints at the start of its methods so that the thread of a
-// request is caught when it enters a page, a tag method or a fragment.
+// The page classes loaded in the VM. While armed (a request is being debugged), each has
+// breakpoints at the start of its methods, so that the thread of a request is caught when
+// it enters a page, a tag method or a fragment, and classes prepared meanwhile are caught
+// before they run. Disarmed, nothing of it stops a thread: a server between two debugged
+// requests serves as if no debugger were there.
 class PageClasses {
 public:
     // `generatedRoot` is the folder of Jasper's generated sources for the webapp
     // (work/Catalina/localhost/ROOT below a managed Tomcat's base); empty when unknown.
     PageClasses(jdwp::Debuggee& vm, std::filesystem::path generatedRoot);
+    ~PageClasses();
+    PageClasses(const PageClasses&) = delete;
+    PageClasses& operator=(const PageClasses&) = delete;
 
-    // Asks for ClassPrepare events of page classes (suspending the preparing thread) and
-    // takes the page classes loaded already.
-    void watch();
+    // Takes the page classes loaded now, asks for ClassPrepare events of new ones
+    // (suspending the preparing thread) and sets the entry breakpoints.
+    void arm();
+    // Clears every request arm() made. Threads already stopped by them are the caller's
+    // to resume.
+    void disarm();
+    bool armed() const { return prepareRequest_ != 0; }
     // Takes a class that was prepared; false when it is not a page class.
     bool prepared(const jdwp::ClassPrepareEvent& event);
 
@@ -71,14 +80,22 @@ public:
     bool isClassPrepareRequest(jdwp::RequestId request) const { return request == prepareRequest_; }
 
 private:
+    // Where a method of a page class starts, to stop there.
+    struct MethodStart {
+        jdwp::Location location;
+        EntryPoint entry;
+    };
+
     void add(jdwp::ReferenceTypeId typeId, const std::string& signature);
+    void setBreakpoints(const std::vector<MethodStart>& starts);
     std::filesystem::path javaFileOf(const std::string& className) const;
 
     jdwp::Debuggee& vm_;
     std::filesystem::path generatedRoot_;
     jdwp::RequestId prepareRequest_ = 0;
     std::map<jdwp::ReferenceTypeId, std::unique_ptr<PageClass>> classes_;
-    std::map<jdwp::RequestId, EntryPoint> entries_;
+    std::map<jdwp::ReferenceTypeId, std::vector<MethodStart>> starts_;
+    std::map<jdwp::RequestId, EntryPoint> entries_; // while armed
 };
 
 // "org.apache.jsp.index_jsp" for "Lorg/apache/jsp/index_jsp;".

@@ -119,6 +119,8 @@ private:
     void step(jdwp::StepDepth depth);
     void resumeThread();
     void clearRequests();
+    // Ends everything the debugger asked of the VM, and lets every thread it stopped go on.
+    void release();
     void stopObserving(RequestResult::Kind why, const std::string& message);
     void finishResponse();
     void absorbBody();
