@@ -25,8 +25,9 @@ constexpr std::array<std::string_view, 50> javaKeywords = {
     "this",     "throw",  "throws",     "transient", "try",        "void",      "volatile",
     "while"};
 
-// What Java's Character.isJavaIdentifierStart/Part say about a UTF-16 unit.
-enum class IdentifierUse { None, Part, Start };
+// Where a UTF-16 unit may stand in a Java identifier, as Java's Character class says:
+// nowhere, anywhere but first, or anywhere.
+enum class IdentifierUse { None, Inside, Start };
 
 struct UnitRange {
     char16_t first;
@@ -41,39 +42,39 @@ struct UnitRange {
 // (Java would put "_" before a digit or mark) or for a rare punctuation mark (Java would
 // mangle it).
 constexpr UnitRange nonLetters[] = {
-    {0x02C2, 0x02C5, IdentifierUse::None}, {0x02D2, 0x02DF, IdentifierUse::None},
-    {0x02E5, 0x02EB, IdentifierUse::None}, {0x02ED, 0x02ED, IdentifierUse::None},
-    {0x02EF, 0x02FF, IdentifierUse::None}, {0x0300, 0x036F, IdentifierUse::Part},
-    {0x2000, 0x200A, IdentifierUse::None}, {0x200B, 0x200F, IdentifierUse::Part},
-    {0x2010, 0x2029, IdentifierUse::None}, {0x202A, 0x202E, IdentifierUse::Part},
-    {0x202F, 0x203E, IdentifierUse::None}, {0x2041, 0x2053, IdentifierUse::None},
-    {0x2055, 0x205F, IdentifierUse::None}, {0x2060, 0x2064, IdentifierUse::Part},
-    {0x2065, 0x2065, IdentifierUse::None}, {0x2066, 0x206F, IdentifierUse::Part},
-    {0x2070, 0x2070, IdentifierUse::None}, {0x2072, 0x207E, IdentifierUse::None},
-    {0x2080, 0x208F, IdentifierUse::None}, {0x209D, 0x209F, IdentifierUse::None},
-    {0x20C0, 0x20CF, IdentifierUse::None}, {0x20D0, 0x20DC, IdentifierUse::Part},
-    {0x20DD, 0x20E0, IdentifierUse::None}, {0x20E1, 0x20E1, IdentifierUse::Part},
-    {0x20E2, 0x20E4, IdentifierUse::None}, {0x20E5, 0x20F0, IdentifierUse::Part},
-    {0x20F1, 0x20FF, IdentifierUse::None}, {0x2150, 0x215F, IdentifierUse::None},
-    {0x2189, 0x218F, IdentifierUse::None}, {0x2190, 0x2BFF, IdentifierUse::None},
-    {0x2E00, 0x2E7F, IdentifierUse::None}, {0x2E80, 0x2FFF, IdentifierUse::None},
-    {0x3000, 0x3004, IdentifierUse::None}, {0x3008, 0x3020, IdentifierUse::None},
-    {0x302A, 0x302F, IdentifierUse::Part}, {0x3030, 0x3030, IdentifierUse::None},
-    {0x3036, 0x3037, IdentifierUse::None}, {0x303D, 0x3040, IdentifierUse::None},
-    {0x3099, 0x309A, IdentifierUse::Part}, {0x309B, 0x309C, IdentifierUse::None},
-    {0x30A0, 0x30A0, IdentifierUse::None}, {0x30FB, 0x30FB, IdentifierUse::None},
-    {0x318F, 0x319F, IdentifierUse::None}, {0x31C0, 0x31EF, IdentifierUse::None},
-    {0x3200, 0x33FF, IdentifierUse::None}, {0x4DC0, 0x4DFF, IdentifierUse::None},
-    {0xD800, 0xF8FF, IdentifierUse::None}, {0xFE00, 0xFE0F, IdentifierUse::Part},
-    {0xFE10, 0xFE1F, IdentifierUse::None}, {0xFE20, 0xFE2F, IdentifierUse::Part},
-    {0xFE30, 0xFE32, IdentifierUse::None}, {0xFE35, 0xFE4C, IdentifierUse::None},
-    {0xFE50, 0xFE68, IdentifierUse::None}, {0xFE6A, 0xFE6F, IdentifierUse::None},
-    {0xFEFF, 0xFEFF, IdentifierUse::Part}, {0xFF00, 0xFF03, IdentifierUse::None},
-    {0xFF05, 0xFF0F, IdentifierUse::None}, {0xFF10, 0xFF19, IdentifierUse::Part},
-    {0xFF1A, 0xFF20, IdentifierUse::None}, {0xFF3B, 0xFF3E, IdentifierUse::None},
-    {0xFF40, 0xFF40, IdentifierUse::None}, {0xFF5B, 0xFF65, IdentifierUse::None},
-    {0xFFE2, 0xFFE4, IdentifierUse::None}, {0xFFE7, 0xFFF8, IdentifierUse::None},
-    {0xFFF9, 0xFFFB, IdentifierUse::Part}, {0xFFFC, 0xFFFF, IdentifierUse::None},
+    {0x02C2, 0x02C5, IdentifierUse::None},   {0x02D2, 0x02DF, IdentifierUse::None},
+    {0x02E5, 0x02EB, IdentifierUse::None},   {0x02ED, 0x02ED, IdentifierUse::None},
+    {0x02EF, 0x02FF, IdentifierUse::None},   {0x0300, 0x036F, IdentifierUse::Inside},
+    {0x2000, 0x200A, IdentifierUse::None},   {0x200B, 0x200F, IdentifierUse::Inside},
+    {0x2010, 0x2029, IdentifierUse::None},   {0x202A, 0x202E, IdentifierUse::Inside},
+    {0x202F, 0x203E, IdentifierUse::None},   {0x2041, 0x2053, IdentifierUse::None},
+    {0x2055, 0x205F, IdentifierUse::None},   {0x2060, 0x2064, IdentifierUse::Inside},
+    {0x2065, 0x2065, IdentifierUse::None},   {0x2066, 0x206F, IdentifierUse::Inside},
+    {0x2070, 0x2070, IdentifierUse::None},   {0x2072, 0x207E, IdentifierUse::None},
+    {0x2080, 0x208F, IdentifierUse::None},   {0x209D, 0x209F, IdentifierUse::None},
+    {0x20C0, 0x20CF, IdentifierUse::None},   {0x20D0, 0x20DC, IdentifierUse::Inside},
+    {0x20DD, 0x20E0, IdentifierUse::None},   {0x20E1, 0x20E1, IdentifierUse::Inside},
+    {0x20E2, 0x20E4, IdentifierUse::None},   {0x20E5, 0x20F0, IdentifierUse::Inside},
+    {0x20F1, 0x20FF, IdentifierUse::None},   {0x2150, 0x215F, IdentifierUse::None},
+    {0x2189, 0x218F, IdentifierUse::None},   {0x2190, 0x2BFF, IdentifierUse::None},
+    {0x2E00, 0x2E7F, IdentifierUse::None},   {0x2E80, 0x2FFF, IdentifierUse::None},
+    {0x3000, 0x3004, IdentifierUse::None},   {0x3008, 0x3020, IdentifierUse::None},
+    {0x302A, 0x302F, IdentifierUse::Inside}, {0x3030, 0x3030, IdentifierUse::None},
+    {0x3036, 0x3037, IdentifierUse::None},   {0x303D, 0x3040, IdentifierUse::None},
+    {0x3099, 0x309A, IdentifierUse::Inside}, {0x309B, 0x309C, IdentifierUse::None},
+    {0x30A0, 0x30A0, IdentifierUse::None},   {0x30FB, 0x30FB, IdentifierUse::None},
+    {0x318F, 0x319F, IdentifierUse::None},   {0x31C0, 0x31EF, IdentifierUse::None},
+    {0x3200, 0x33FF, IdentifierUse::None},   {0x4DC0, 0x4DFF, IdentifierUse::None},
+    {0xD800, 0xF8FF, IdentifierUse::None},   {0xFE00, 0xFE0F, IdentifierUse::Inside},
+    {0xFE10, 0xFE1F, IdentifierUse::None},   {0xFE20, 0xFE2F, IdentifierUse::Inside},
+    {0xFE30, 0xFE32, IdentifierUse::None},   {0xFE35, 0xFE4C, IdentifierUse::None},
+    {0xFE50, 0xFE68, IdentifierUse::None},   {0xFE6A, 0xFE6F, IdentifierUse::None},
+    {0xFEFF, 0xFEFF, IdentifierUse::Inside}, {0xFF00, 0xFF03, IdentifierUse::None},
+    {0xFF05, 0xFF0F, IdentifierUse::None},   {0xFF10, 0xFF19, IdentifierUse::Inside},
+    {0xFF1A, 0xFF20, IdentifierUse::None},   {0xFF3B, 0xFF3E, IdentifierUse::None},
+    {0xFF40, 0xFF40, IdentifierUse::None},   {0xFF5B, 0xFF65, IdentifierUse::None},
+    {0xFFE2, 0xFFE4, IdentifierUse::None},   {0xFFE7, 0xFFF8, IdentifierUse::None},
+    {0xFFF9, 0xFFFB, IdentifierUse::Inside}, {0xFFFC, 0xFFFF, IdentifierUse::None},
 };
 
 // Exact below U+0100, from Java's rules: letters, currency signs and "_" start an
@@ -82,9 +83,9 @@ IdentifierUse latin1Use(char16_t c) {
     if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '$')
         return IdentifierUse::Start;
     if (c >= '0' && c <= '9')
-        return IdentifierUse::Part;
+        return IdentifierUse::Inside;
     if (c <= 0x08 || (c >= 0x0E && c <= 0x1B) || (c >= 0x7F && c <= 0x9F) || c == 0xAD)
-        return IdentifierUse::Part;
+        return IdentifierUse::Inside;
     if ((c >= 0xA2 && c <= 0xA5) || c == 0xAA || c == 0xB5 || c == 0xBA)
         return IdentifierUse::Start;
     if (c >= 0xC0 && c != 0xD7 && c != 0xF7)
