@@ -132,6 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         [&] { d->vm.classesBySignature("LX;"); },
         [&] { d->vm.allClasses(); },
         [&] { d->vm.capabilitiesNew(); },
+        [&] { d->vm.createString("x"); },
         [&] { d->referenceType.signature(1); },
         [&] { d->referenceType.methods(1); },
         [&] { d->referenceType.fields(1); },

@@ -16,6 +16,7 @@ constexpr Command Dispose{1, 6, "VirtualMachine.Dispose"};
 constexpr Command IDSizes{1, 7, "VirtualMachine.IDSizes"};
 constexpr Command Suspend{1, 8, "VirtualMachine.Suspend"};
 constexpr Command Resume{1, 9, "VirtualMachine.Resume"};
+constexpr Command CreateString{1, 11, "VirtualMachine.CreateString"};
 constexpr Command CapabilitiesNew{1, 17, "VirtualMachine.CapabilitiesNew"};
 constexpr Command SetDefaultStratum{1, 19, "VirtualMachine.SetDefaultStratum"};
 constexpr Command Signature{2, 1, "ReferenceType.Signature"};
@@ -179,6 +180,12 @@ void VirtualMachineCommands::suspend() {
 
 void VirtualMachineCommands::resume() {
     requestNothing(c_, cmd::Resume, writer(c_));
+}
+
+StringId VirtualMachineCommands::createString(std::string_view text) {
+    auto out = writer(c_);
+    out.string(text);
+    return request(c_, cmd::CreateString, out, [](PacketReader& in) { return in.objectId(); });
 }
 
 void VirtualMachineCommands::dispose() {

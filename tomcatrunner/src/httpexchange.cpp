@@ -53,7 +53,7 @@ int pollFor(int fd, short events, Clock::time_point deadline) {
 } // namespace
 
 HttpExchange::HttpExchange(const std::string& host, int port, const std::string& target,
-                           Timeout connectTimeout)
+                           Timeout connectTimeout, const Headers& headers)
     : where_(host + ":" + std::to_string(port)) {
     const auto deadline = Clock::now() + connectTimeout;
     addrinfo hints{};
@@ -97,8 +97,12 @@ HttpExchange::HttpExchange(const std::string& host, int port, const std::string&
     }
     const int one = 1;
     ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    const std::string request = "GET " + target + " HTTP/1.1\r\nHost: " + where_ +
-                                "\r\nConnection: close\r\nUser-Agent: tomcatrunner\r\n\r\n";
+    std::string request = "GET " + target + " HTTP/1.1\r\nHost: " + where_ +
+                          "\r\nConnection: close\r\nUser-Agent: tomcatrunner\r\n";
+    for (const auto& [name, value] : headers) {
+        request += name + ": " + value + "\r\n";
+    }
+    request += "\r\n";
     std::string_view rest = request;
     while (!rest.empty()) {
         const ssize_t n = ::send(fd_, rest.data(), rest.size(), MSG_NOSIGNAL);

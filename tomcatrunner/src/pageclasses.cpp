@@ -39,6 +39,11 @@ PageClass::PageClass(jdwp::ReferenceTypeId typeId, std::string className, jdwp::
     : typeId_(typeId), className_(std::move(className)), map_(std::move(map)),
       javaFile_(std::move(javaFile)) {}
 
+void PageClass::setJavaFile(fs::path javaFile) {
+    javaFile_ = std::move(javaFile);
+    javaLines_.reset();
+}
+
 const std::vector<std::string>& PageClass::javaLines() const {
     if (!javaLines_) {
         javaLines_.emplace();
@@ -188,6 +193,16 @@ void PageClasses::add(jdwp::ReferenceTypeId typeId, const std::string& signature
     }
     starts_.emplace(typeId, std::move(starts));
     classes_.emplace(typeId, std::move(page));
+}
+
+void PageClasses::setGeneratedRoot(const fs::path& root) {
+    if (root == generatedRoot_) {
+        return;
+    }
+    generatedRoot_ = root;
+    for (auto& [type, page] : classes_) {
+        page->setJavaFile(javaFileOf(page->className()));
+    }
 }
 
 const PageClass* PageClasses::find(jdwp::ReferenceTypeId typeId) const {

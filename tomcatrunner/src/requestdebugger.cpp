@@ -6,6 +6,7 @@
 #include "tracehook/pageruntimerecords.h"
 
 #include <algorithm>
+#include <fnmatch.h>
 #include <cctype>
 #include <fstream>
 #include <poll.h>
@@ -86,12 +87,30 @@ std::size_t decodeUtf8(const std::string& bytes, std::size_t from, std::u16strin
     return i;
 }
 
+// The header that marks the request this runner sends, and its value's length.
+constexpr const char* MarkerHeader = "X-Tracewin-Request";
+
+std::string newMarker() {
+    std::ifstream random("/dev/urandom", std::ios::binary);
+    unsigned char bytes[12] = {};
+    random.read(reinterpret_cast<char*>(bytes), sizeof bytes);
+    static constexpr char Hex[] = "0123456789abcdef";
+    std::string out;
+    for (const unsigned char b : bytes) {
+        out += Hex[b >> 4];
+        out += Hex[b & 15];
+    }
+    // Without randomness, the time still tells runs apart.
+    out += std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+    return out;
+}
+
 } // namespace
 
 RequestDebugger::RequestDebugger(jdwp::Debuggee& vm, PageClasses& classes,
                                  RequestOptions options, pagerunner::StopSignal& stop)
     : vm_(vm), classes_(classes), options_(std::move(options)), stop_(stop), fields_(vm),
-      output_(vm, fields_), nextFileId_(options_.firstFileId) {}
+      invoker_(vm, fields_), output_(vm, fields_), nextFileId_(options_.firstFileId) {}
 
 RequestDebugger::~RequestDebugger() {
     // Whatever happened, the request's thread goes on, and so does every other.
@@ -113,8 +132,12 @@ void RequestDebugger::release() {
 
 RequestResult RequestDebugger::run() {
     classes_.arm();
-    http_ = std::make_unique<HttpExchange>(options_.httpHost, options_.httpPort, options_.target,
-                                           std::chrono::milliseconds(5000));
+    if (!options_.target.empty()) {
+        marker_ = newMarker();
+        http_ = std::make_unique<HttpExchange>(options_.httpHost, options_.httpPort,
+                                               options_.target, std::chrono::milliseconds(5000),
+                                               HttpExchange::Headers{{MarkerHeader, marker_}});
+    }
     while (!finished_) {
         const std::optional<jdwp::EventSet> set = waitForEvent();
         if (!set) {
@@ -127,8 +150,10 @@ RequestResult RequestDebugger::run() {
         result_.kind = RequestResult::Kind::NoPage;
     }
     absorbBody();
-    result_.httpStatus = http_->status();
-    result_.body = http_->body();
+    if (http_) {
+        result_.httpStatus = http_->status();
+        result_.body = http_->body();
+    }
     return result_;
 }
 
@@ -163,6 +188,11 @@ bool RequestDebugger::responseDone() const {
     return http_->complete() || http_->pollHandle() < 0;
 }
 
+bool RequestDebugger::requestOver() const {
+    // A request from elsewhere is over once its pages have run; ours once its response came.
+    return http_ ? responseDone() : anyPage_ || !observing_;
+}
+
 std::optional<jdwp::EventSet> RequestDebugger::waitForEvent() {
     for (;;) {
         if (!deferred_.empty()) {
@@ -178,14 +208,14 @@ std::optional<jdwp::EventSet> RequestDebugger::waitForEvent() {
         absorbBody();
         // The response is complete, and no page of it is running (none ever ran, or the
         // run is no longer observed): nothing more will come for this request.
-        if (responseDone() && (pages_.empty() || !observing_)) {
+        if (requestOver() && (pages_.empty() || !observing_)) {
             return std::nullopt;
         }
         if (stop_.stopped()) {
             throw ConnectionError(ConnectionError::Kind::Stopped, "the run was stopped");
         }
         pollfd fds[2] = {{vm_.connection().pollHandle(), POLLIN, 0}, {-1, POLLIN, 0}};
-        if (!responseDone()) {
+        if (http_ && !responseDone()) {
             fds[1].fd = http_->pollHandle();
         }
         if (::poll(fds, 2, static_cast<int>(Tick.count())) > 0 && fds[0].revents != 0) {
@@ -249,7 +279,8 @@ void RequestDebugger::handle(const jdwp::EventSet& set) {
             const auto* hit = std::get_if<jdwp::LocatedEvent>(&e);
             if (hit && hit->kind == jdwp::EventKind::Breakpoint) {
                 const auto entry = classes_.entryPoint(hit->requestId);
-                if (entry && entry->kind == EntryPoint::Kind::PageService) {
+                if (entry && entry->kind == EntryPoint::Kind::PageService &&
+                    claims(*thread, hit->location)) {
                     thread_ = *thread;
                     exceptionRequest_ = vm_.eventRequest.set(
                         jdwp::EventRequest::exception(0, true, true).threadOnly(thread_));
@@ -287,6 +318,71 @@ void RequestDebugger::handle(const jdwp::EventSet& set) {
         stopAt(stop);
     }
     resumeThread();
+}
+
+bool RequestDebugger::claims(jdwp::ThreadId thread, const jdwp::Location& at) {
+    const PageClass* page = classes_.find(at.classId);
+    if (page == nullptr) {
+        return false;
+    }
+    const auto files = page->sourceMap().files();
+    if (!options_.only.empty() &&
+        (files.empty() ||
+         ::fnmatch(options_.only.c_str(), ("/" + files.front().path).c_str(), 0) != 0)) {
+        return false;
+    }
+    if (!marker_.empty() || options_.webapp.empty()) {
+        // The request object is the service method's first argument.
+        const auto frames = vm_.thread.frames(thread, 0, 1);
+        if (frames.empty()) {
+            return false;
+        }
+        std::optional<jdwp::ObjectId> request;
+        for (const jdwp::Variable& v : vm_.method.variableTable(at.classId, at.methodId).variables) {
+            if (v.name == "request") {
+                const jdwp::SlotRequest slot{v.slot, jdwp::Tag::Object};
+                const auto values =
+                    vm_.stackFrame.getValues(thread, frames[0].frameId, std::span(&slot, 1));
+                if (!values.empty() && !values[0].isNull()) {
+                    request = values[0].objectId();
+                }
+            }
+        }
+        if (!request) {
+            return false;
+        }
+        if (!marker_.empty() &&
+            invoker_.callString(thread, *request, "getHeader",
+                                "(Ljava/lang/String;)Ljava/lang/String;",
+                                {MarkerHeader}) != marker_) {
+            return false;
+        }
+        if (options_.webapp.empty()) {
+            resolvePaths(thread, *request);
+        }
+    }
+    return true;
+}
+
+void RequestDebugger::resolvePaths(jdwp::ThreadId thread, jdwp::ObjectId request) {
+    // A server the runner did not start: its webapp's folder and Jasper's work folder are
+    // what the webapp's context says they are.
+    const auto context = invoker_.callObject(thread, request, "getServletContext",
+                                             "()Ljakarta/servlet/ServletContext;");
+    if (!context) {
+        return;
+    }
+    if (auto root = invoker_.callString(thread, *context, "getRealPath",
+                                        "(Ljava/lang/String;)Ljava/lang/String;", {"/"})) {
+        options_.webapp = *root;
+    }
+    if (auto work = invoker_.callObject(thread, *context, "getAttribute",
+                                        "(Ljava/lang/String;)Ljava/lang/Object;",
+                                        {"jakarta.servlet.context.tempdir"})) {
+        if (auto path = invoker_.callString(thread, *work, "getPath", "()Ljava/lang/String;")) {
+            classes_.setGeneratedRoot(*path);
+        }
+    }
 }
 
 void RequestDebugger::resumeThread() {
@@ -580,7 +676,7 @@ void RequestDebugger::endPage(bool lastOfRequest, std::optional<Abort> abort) {
         finishResponse();
     }
     if (observing_ && main != nullptr) {
-        if (lastOfRequest) {
+        if (lastOfRequest && http_) {
             sendHtml(*main, output_.takeRest(body_));
         } else {
             sendHtml(*main, output_.takeNew());
@@ -626,7 +722,8 @@ void RequestDebugger::finishResponse() {
         if (responseDone()) {
             break;
         }
-        pollfd fds[2] = {{vm_.connection().pollHandle(), POLLIN, 0}, {http_->pollHandle(), POLLIN, 0}};
+        pollfd fds[2] = {{vm_.connection().pollHandle(), POLLIN, 0},
+                         {http_ ? http_->pollHandle() : -1, POLLIN, 0}};
         ::poll(fds, 2, static_cast<int>(Tick.count()));
         if (stop_.stopped()) {
             throw ConnectionError(ConnectionError::Kind::Stopped, "the run was stopped");

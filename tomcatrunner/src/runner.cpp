@@ -20,6 +20,31 @@ int fail(std::ostream& err, int code, const std::string& message) {
     return code;
 }
 
+// What a debugged request's end means for the program.
+int reportResult(const RequestResult& result, const std::string& what, std::ostream& out,
+                 std::ostream& err) {
+    switch (result.kind) {
+    case RequestResult::Kind::Ended:
+    case RequestResult::Kind::Abnormal:
+    case RequestResult::Kind::MonitorClosed:
+        out << "tomcatrunner: the request for " << what << " is over" << std::endl;
+        return ExitCode::Ok;
+    case RequestResult::Kind::MonitorLost:
+        return fail(err, ExitCode::ConnectionLost,
+                    result.message + " before the page " + what + " ended");
+    case RequestResult::Kind::MonitorMissing:
+        return fail(err, ExitCode::ConnectFailed, result.message);
+    case RequestResult::Kind::NoPage:
+        if (result.httpStatus == 404) {
+            return fail(err, ExitCode::PageUnreadable, "the server does not serve " + what);
+        }
+        return fail(err, ExitCode::PageUnreadable,
+                    "no page ran for " + what + " (HTTP " + std::to_string(result.httpStatus) +
+                        ")");
+    }
+    return ExitCode::Ok;
+}
+
 // Runs the page of the command line in a private Tomcat.
 int runManaged(const CommandLine& cl, std::ostream& out, std::ostream& err,
                pagerunner::StopSignal& stop) {
@@ -72,26 +97,7 @@ int runManaged(const CommandLine& cl, std::ostream& out, std::ostream& err,
         RequestDebugger debugger(*vm, classes, request, stop);
         const RequestResult result = debugger.run();
         vm->vm.dispose();
-        switch (result.kind) {
-        case RequestResult::Kind::Ended:
-        case RequestResult::Kind::Abnormal:
-        case RequestResult::Kind::MonitorClosed:
-            out << "tomcatrunner: the request for " << cl.page << " is over" << std::endl;
-            return ExitCode::Ok;
-        case RequestResult::Kind::MonitorLost:
-            return fail(err, ExitCode::ConnectionLost,
-                        result.message + " before the page " + cl.page + " ended");
-        case RequestResult::Kind::MonitorMissing:
-            return fail(err, ExitCode::ConnectFailed, result.message);
-        case RequestResult::Kind::NoPage:
-            if (result.httpStatus == 404) {
-                return fail(err, ExitCode::PageUnreadable, "Tomcat does not serve " + request.target);
-            }
-            return fail(err, ExitCode::PageUnreadable,
-                        "no page ran for " + request.target + " (HTTP " +
-                            std::to_string(result.httpStatus) + ")");
-        }
-        return ExitCode::Ok;
+        return reportResult(result, cl.page, out, err);
     } catch (const pagerunner::ConnectionError& e) {
         switch (e.kind()) {
         case pagerunner::ConnectionError::Kind::ConnectFailed:
@@ -113,6 +119,77 @@ int runManaged(const CommandLine& cl, std::ostream& out, std::ostream& err,
     }
 }
 
+// Debugs requests in a server that runs with a debugger agent.
+int runAttached(const CommandLine& cl, std::ostream& out, std::ostream& err,
+                pagerunner::StopSignal& stop) {
+    const CommandLine::Attach& a = *cl.attach;
+    const std::string peer = a.host + ":" + std::to_string(a.port);
+    std::unique_ptr<jdwp::Debuggee> vm;
+    try {
+        auto transport = jdwp::SocketTransport::connect(a.host, a.port, std::chrono::seconds(5));
+        if (!transport->peerIsLoopback()) {
+            if (!a.allowRemote) {
+                return fail(err, ExitCode::TomcatFailed,
+                            peer + " is not on this machine: a debugger agent hands whoever "
+                                   "connects full control of its JVM, so tomcatrunner attaches "
+                                   "to another host only with --allow-remote");
+            }
+            err << "tomcatrunner: warning: attaching to " << peer
+                << " over the network; its debugger agent hands whoever reaches that port full "
+                   "control of the JVM, and nothing on the way is encrypted"
+                << std::endl;
+        }
+        vm = std::make_unique<jdwp::Debuggee>(std::move(transport), peer, jdwp::AttachOptions{});
+        vm->vm.setDefaultStratum("Java");
+    } catch (const jdwp::Error& e) {
+        return fail(err, ExitCode::TomcatFailed, std::string("cannot attach: ") + e.what());
+    }
+    PageClasses classes(*vm, {});
+    RequestOptions request;
+    request.monitorPort = cl.resolvePort();
+    request.connectWait = cl.connectWait;
+    request.webapp = cl.webapp.empty() ? fs::path() : fs::absolute(cl.webapp);
+    request.only = a.only;
+    request.firstFileId = cl.firstFileId;
+    int code = ExitCode::Ok;
+    try {
+        if (!a.url.empty()) {
+            const HttpUrl url = *parseHttpUrl(a.url);
+            request.httpHost = url.host;
+            request.httpPort = url.port;
+            request.target = url.target;
+            out << "tomcatrunner: debugging " << a.url << " in " << peer << std::endl;
+            RequestDebugger debugger(*vm, classes, request, stop);
+            code = reportResult(debugger.run(), a.url, out, err);
+        } else {
+            out << "tomcatrunner: debugging the JSP requests that reach " << peer
+                << ", one after the other; Ctrl+C ends" << std::endl;
+            while (code == ExitCode::Ok && !stop.stopped()) {
+                RequestDebugger debugger(*vm, classes, request, stop);
+                code = reportResult(debugger.run(), "the request", out, err);
+            }
+        }
+    } catch (const pagerunner::ConnectionError& e) {
+        if (e.kind() == pagerunner::ConnectionError::Kind::ConnectFailed) {
+            code = fail(err, ExitCode::ConnectFailed, e.what());
+        } else if (e.kind() != pagerunner::ConnectionError::Kind::Stopped) {
+            code = fail(err, ExitCode::ConnectionLost, e.what());
+        }
+        // Interrupted: the usual end of an attached run.
+    } catch (const HttpError& e) {
+        code = fail(err, ExitCode::TomcatFailed, e.what());
+    } catch (const jdwp::Error& e) {
+        return fail(err, ExitCode::TomcatFailed, std::string("the server went away: ") + e.what());
+    }
+    try {
+        // The server goes on serving: every request of this debugger cancelled, every
+        // thread it stopped resumed.
+        vm->vm.dispose();
+    } catch (const jdwp::Error&) {
+    }
+    return code;
+}
+
 } // namespace
 
 int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -128,7 +205,7 @@ int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         out << CommandLine::usage();
         return ExitCode::Ok;
     }
-    return runManaged(cl, out, err, stop);
+    return cl.attach ? runAttached(cl, out, err, stop) : runManaged(cl, out, err, stop);
 }
 
 } // namespace tomcatrunner

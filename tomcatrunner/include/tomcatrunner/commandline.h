@@ -27,7 +27,18 @@ enum ExitCode : int {
 // The command line of tomcatrunner:
 //   tomcatrunner [--port N] [--root DIR] [--work DIR] [--param NAME=VALUE]... [--file-id N]
 //                [--wait SECONDS] [--webapp DIR] PAGE.jsp
+//   tomcatrunner [--port N] [--root DIR] [--file-id N] [--wait SECONDS] [--webapp DIR]
+//                --attach HOST:PORT [--url URL] [--only GLOB] [--allow-remote]
 struct CommandLine {
+    // Attach mode: the debugger agent of a running server.
+    struct Attach {
+        std::string host;
+        int port = 0;
+        std::string url;  // a request to send and debug; empty: debug requests as they come
+        std::string only; // only pages whose path matches
+        bool allowRemote = false;
+    };
+
     bool help = false;
     std::optional<int> port;
     std::string root;
@@ -37,6 +48,7 @@ struct CommandLine {
     std::chrono::milliseconds connectWait{0};
     std::string webapp; // the folder served; the page's folder when empty
     std::string page;
+    std::optional<Attach> attach;
 
     // Throws std::invalid_argument with a message for the user.
     static CommandLine parse(const std::vector<std::string>& args);
@@ -47,6 +59,14 @@ struct CommandLine {
     // The work folder used when none is given.
     static std::string defaultWorkDir();
 };
+
+// A URL "http://HOST[:PORT]/PATH?QUERY" as host, port and target; nullopt for anything else.
+struct HttpUrl {
+    std::string host;
+    int port = 80;
+    std::string target;
+};
+std::optional<HttpUrl> parseHttpUrl(const std::string& url);
 
 // The request target for a page of the webapp: "/dir/a%20b.jsp?x=1&y=%C3%A9".
 std::string requestTarget(const std::string& pathInWebapp,

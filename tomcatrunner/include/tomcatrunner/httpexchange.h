@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace tomcatrunner {
 
@@ -22,10 +24,12 @@ class HttpExchange {
 public:
     using Timeout = std::chrono::milliseconds;
 
-    // Connects to host:port and sends "GET target HTTP/1.1" with Connection: close.
-    // Throws HttpError when no connection can be made within the timeout.
+    using Headers = std::vector<std::pair<std::string, std::string>>;
+
+    // Connects to host:port and sends "GET target HTTP/1.1" with Connection: close and the
+    // extra headers. Throws HttpError when no connection can be made within the timeout.
     HttpExchange(const std::string& host, int port, const std::string& target,
-                 Timeout connectTimeout);
+                 Timeout connectTimeout, const Headers& headers = {});
     ~HttpExchange();
     HttpExchange(const HttpExchange&) = delete;
     HttpExchange& operator=(const HttpExchange&) = delete;

@@ -27,6 +27,8 @@ class PageClass {
 public:
     PageClass(jdwp::ReferenceTypeId typeId, std::string className, jdwp::SourceMap map,
               std::filesystem::path javaFile);
+    // Where the generated Java source is, once it is known.
+    void setJavaFile(std::filesystem::path javaFile);
 
     jdwp::ReferenceTypeId typeId() const { return typeId_; }
     // Dotted, "org.apache.jsp.index_jsp" or "org.apache.jsp.index_jsp$Helper".
@@ -75,6 +77,8 @@ public:
     bool prepared(const jdwp::ClassPrepareEvent& event);
 
     const PageClass* find(jdwp::ReferenceTypeId typeId) const;
+    // The folder of Jasper's generated sources, once known (a server the runner attached to).
+    void setGeneratedRoot(const std::filesystem::path& root);
     // The page class whose service method or other method a breakpoint request stands for.
     std::optional<EntryPoint> entryPoint(jdwp::RequestId request) const;
     bool isClassPrepareRequest(jdwp::RequestId request) const { return request == prepareRequest_; }

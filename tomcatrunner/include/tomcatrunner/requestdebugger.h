@@ -4,6 +4,7 @@
 #include "pagerunner/stopsignal.h"
 #include "tomcatrunner/filechannel.h"
 #include "tomcatrunner/httpexchange.h"
+#include "tomcatrunner/invoker.h"
 #include "tomcatrunner/objectfields.h"
 #include "tomcatrunner/outputtracker.h"
 #include "tomcatrunner/pageclasses.h"
@@ -28,7 +29,12 @@ struct RequestOptions {
     std::filesystem::path webapp;
     std::string httpHost = "127.0.0.1";
     int httpPort = 0;
-    std::string target; // "/loop.jsp?user=ann"
+    // The request to send, "/loop.jsp?user=ann"; empty to debug the next request that
+    // comes from elsewhere (a browser) instead.
+    std::string target;
+    // Only requests whose page's path in the webapp matches this pattern ("/admin/*.jsp")
+    // are debugged; empty for any page.
+    std::string only;
     int firstFileId = 1;
     // How long the response may take once the page has ended.
     std::chrono::milliseconds responseTimeout{60'000};
@@ -50,8 +56,9 @@ struct RequestResult {
     std::string body; // the response body, as received
 };
 
-// Debugs one request in a Tomcat under JDWP against the monitor. It sends the request,
-// catches its thread when it enters a page, and from there steps it line by line: each
+// Debugs one request in a Tomcat under JDWP against the monitor. It sends the request (with
+// a header of its own, so that its thread is told from other users'), or waits for one from
+// elsewhere, catches its thread when it enters a page, and from there steps it line by line: each
 // servlet line that the page's source map maps is reported as "%L" on the connection of its
 // JSP file, with the output it produced before as "%H", as pagerunner does. An included or
 // forwarded page runs as a file of its own; a page that throws ends with "%A". When the
@@ -113,6 +120,10 @@ private:
     // Runs one exchange with the monitor; false when the monitor closed the conversation or
     // went away, and the request is then no longer observed.
     bool talk(FileChannel& ch, const std::function<void()>& exchange);
+    // Whether the thread stopped at a page's start runs the request to debug.
+    bool claims(jdwp::ThreadId thread, const jdwp::Location& at);
+    void resolvePaths(jdwp::ThreadId thread, jdwp::ObjectId request);
+    bool requestOver() const;
     void emitOutput(PageRun& run);
     void sendHtml(FileChannel& ch, const std::string& html);
     void findWriter(PageRun& run);
@@ -133,7 +144,9 @@ private:
     RequestOptions options_;
     pagerunner::StopSignal& stop_;
     ObjectFields fields_;
+    Invoker invoker_;
     OutputTracker output_;
+    std::string marker_; // the value of the marker header our request carries
     std::unique_ptr<HttpExchange> http_;
     std::u16string body_; // decoded from the response as it arrives
     std::size_t bodyBytesDecoded_ = 0;
