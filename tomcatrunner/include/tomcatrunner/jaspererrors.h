@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -72,5 +73,45 @@ public:
     // one.
     static std::optional<std::string> errorPageMessage(std::string_view body);
 };
+
+// The page that was asked for and failed to compile.
+struct FailedPage {
+    int fileId = 0;
+    std::filesystem::path webapp;  // the folder Tomcat serves at the root path
+    std::filesystem::path jspFile; // the requested page on disk, inside webapp
+    // The servlet Jasper generated for it, when it wrote one (it keeps the .java file of
+    // a page whose Java does not compile).
+    std::optional<std::filesystem::path> javaFile;
+};
+
+// The records that show a failed page and its errors in the monitor, as
+// tracehook::JspDebugCompileErrHandler builds them for pages compiled by pagerunner: the
+// "%M" record that opens the page, then the "%P" record of error i, sent for index i as
+// the monitor walks the list with replies 22 (previous) and 23 (next).
+struct CompileErrorRecords {
+    std::string fileRecord;
+    std::vector<std::string> errorRecords; // without the record terminator
+};
+
+// Places Jasper's errors in the JSP files that the monitor shows.
+//
+// The monitor shows one file per page: the requested page when an error is in it, else
+// the file of the first error (an included file). Every error lands there at its place,
+// in the monitor's columns (1-based, a tab two columns, one per UTF-16 unit): a JSP error
+// at its line and column, a Java error on its whole JSP line, an error Jasper gives no
+// place for (EL, tag library) on the first occurrence in the page of the text it quotes
+// in brackets ("[${1 +}]"), else on line 1. An error in another file is put on the
+// directive that includes it, else on line 1, and its message says where it is. EL errors
+// go as JSP errors: the monitor knows no other kind of translation error. The "%M" record
+// names the servlet only for Java errors; their Java line is 0 (Jasper turns compiler
+// lines into JSP lines) unless Jasper names one of the servlet. Messages are made safe as
+// record fields. No errors give no "%P" record: end the page with an abnormal exit, as
+// pagerunner does with a compiler message it cannot read.
+//
+// Reads the JSP files involved (below page.webapp) to turn Jasper's columns into the
+// monitor's; a file it cannot read keeps Jasper's numbers. Throws std::invalid_argument
+// for a file name the records cannot carry (one holding "&", the field separator).
+CompileErrorRecords buildCompileErrorRecords(const FailedPage& page,
+                                             const std::vector<JasperError>& errors);
 
 } // namespace tomcatrunner
