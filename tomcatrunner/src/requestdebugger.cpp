@@ -2,6 +2,8 @@
 
 #include "jdwp/error.h"
 #include "pagerunner/htmlsplitter.h"
+#include "jdwp/jaspernames.h"
+#include "tomcatrunner/compileerrorwalk.h"
 #include "tracehook/jspsourceinfo.h"
 #include "tracehook/pageruntimerecords.h"
 
@@ -147,7 +149,8 @@ RequestResult RequestDebugger::run() {
     }
     release();
     if (!anyPage_ && result_.kind == RequestResult::Kind::Ended) {
-        result_.kind = RequestResult::Kind::NoPage;
+        result_.kind = showCompileErrors() ? RequestResult::Kind::CompileFailed
+                                           : RequestResult::Kind::NoPage;
     }
     absorbBody();
     if (http_) {
@@ -318,6 +321,61 @@ void RequestDebugger::handle(const jdwp::EventSet& set) {
         stopAt(stop);
     }
     resumeThread();
+}
+
+bool RequestDebugger::showCompileErrors() {
+    if (!http_ || !http_->complete() || http_->status() != 500) {
+        return false;
+    }
+    const std::vector<JasperError> errors = JasperErrorReader::fromErrorPage(http_->body());
+    if (errors.empty()) {
+        return false;
+    }
+    // The page asked for, as a file of the webapp.
+    std::string path = options_.target.substr(0, options_.target.find('?'));
+    std::string decoded;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == '%' && i + 2 < path.size() &&
+            std::isxdigit(static_cast<unsigned char>(path[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(path[i + 2]))) {
+            decoded += static_cast<char>(std::stoi(path.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            decoded += path[i];
+        }
+    }
+    FailedPage page;
+    page.fileId = nextFileId_++;
+    page.webapp = options_.webapp;
+    page.jspFile = (options_.webapp / fs::path(decoded).relative_path()).lexically_normal();
+    // Jasper keeps the servlet of a page whose Java does not compile.
+    try {
+        std::string cls = jdwp::JasperNames(decoded).className();
+        std::replace(cls.begin(), cls.end(), '.', '/');
+        const fs::path javaFile = classes_.generatedRoot() / (cls + ".java");
+        if (!classes_.generatedRoot().empty() && fs::exists(javaFile)) {
+            page.javaFile = javaFile;
+        }
+    } catch (const jdwp::Error&) {
+        // A path Jasper could not have compiled: no servlet to name.
+    }
+    CompileErrorRecords records;
+    try {
+        records = buildCompileErrorRecords(page, errors);
+    } catch (const std::invalid_argument& e) {
+        result_.message = e.what();
+        return false;
+    }
+    auto connection = connectMonitor();
+    pagerunner::MonitorSession session(*connection, page.fileId, {});
+    try {
+        walkCompileErrors(session, records,
+                          JasperErrorReader::errorPageMessage(http_->body()).value_or(""));
+    } catch (const ConnectionError& e) {
+        result_.kind = RequestResult::Kind::MonitorLost;
+        result_.message = e.what();
+    }
+    return true;
 }
 
 bool RequestDebugger::claims(jdwp::ThreadId thread, const jdwp::Location& at) {

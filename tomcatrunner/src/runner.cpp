@@ -26,6 +26,7 @@ int reportResult(const RequestResult& result, const std::string& what, std::ostr
     switch (result.kind) {
     case RequestResult::Kind::Ended:
     case RequestResult::Kind::Abnormal:
+    case RequestResult::Kind::CompileFailed:
     case RequestResult::Kind::MonitorClosed:
         out << "tomcatrunner: the request for " << what << " is over" << std::endl;
         return ExitCode::Ok;

@@ -79,6 +79,7 @@ public:
     const PageClass* find(jdwp::ReferenceTypeId typeId) const;
     // The folder of Jasper's generated sources, once known (a server the runner attached to).
     void setGeneratedRoot(const std::filesystem::path& root);
+    const std::filesystem::path& generatedRoot() const { return generatedRoot_; }
     // The page class whose service method or other method a breakpoint request stands for.
     std::optional<EntryPoint> entryPoint(jdwp::RequestId request) const;
     bool isClassPrepareRequest(jdwp::RequestId request) const { return request == prepareRequest_; }

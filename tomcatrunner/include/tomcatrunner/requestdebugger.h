@@ -45,7 +45,8 @@ struct RequestResult {
     enum class Kind {
         Ended,          // the page ran to its end ("%E")
         Abnormal,       // an exception left the page ("%A")
-        NoPage,         // the response came without any page running (a compile error, 404)
+        CompileFailed,  // the page did not compile; its errors were shown
+        NoPage,         // the response came without any page running (404, ...)
         MonitorClosed,  // the monitor closed the conversation ("%T"); the request ran on
         MonitorLost,    // the monitor went away; the request ran on
         MonitorMissing, // no monitor to connect to
@@ -124,6 +125,8 @@ private:
     bool claims(jdwp::ThreadId thread, const jdwp::Location& at);
     void resolvePaths(jdwp::ThreadId thread, jdwp::ObjectId request);
     bool requestOver() const;
+    // The page asked for failed to compile: shows its errors, when the response says so.
+    bool showCompileErrors();
     void emitOutput(PageRun& run);
     void sendHtml(FileChannel& ch, const std::string& html);
     void findWriter(PageRun& run);
