@@ -261,8 +261,22 @@ void RequestDebugger::handle(const jdwp::EventSet& set) {
         const jdwp::EventKind kind = jdwp::kindOf(e);
         if (kind == jdwp::EventKind::VmDeath || kind == jdwp::EventKind::VmDisconnected) {
             const auto* gone = std::get_if<jdwp::VmDisconnectedEvent>(&e);
-            throw jdwp::DisconnectedError("Tomcat's JVM ended" +
-                                          (gone ? ": " + gone->reason : std::string()));
+            const std::string why =
+                "Tomcat's JVM ended" + (gone ? ": " + gone->reason : std::string());
+            // The monitor learns it too: every page still open ends there.
+            while (!pages_.empty() && observing_) {
+                FileChannel* main = pages_.back()->current;
+                if (main != nullptr && !main->ended) {
+                    talk(*main, [&] {
+                        main->session.endWith(PageRuntimeRecords::abnormalExitFreeForm(
+                            PageRuntimeRecords::safeField(lastFieldText(why))));
+                    });
+                    main->ended = true;
+                }
+                pages_.pop_back();
+            }
+            pages_.clear();
+            throw jdwp::DisconnectedError(why);
         }
         if (const auto* prepared = std::get_if<jdwp::ClassPrepareEvent>(&e)) {
             classes_.prepared(*prepared);
