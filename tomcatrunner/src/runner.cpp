@@ -8,6 +8,7 @@
 #include "tomcatrunner/requestdebugger.h"
 
 #include <filesystem>
+#include <thread>
 
 namespace tomcatrunner {
 
@@ -111,12 +112,18 @@ int runManaged(const CommandLine& cl, std::ostream& out, std::ostream& err,
     } catch (const HttpError& e) {
         return fail(err, ExitCode::TomcatFailed, e.what());
     } catch (const jdwp::Error& e) {
-        std::string message = e.what();
-        if (!tomcat->running()) {
-            message = "Tomcat died while the page ran (" + message + "); its log: " +
-                      tomcat->log().string();
+        // A JVM killed outright closes its sockets before its parent can reap it: give it a
+        // moment to be seen gone.
+        bool gone = !tomcat->running();
+        for (int i = 0; i < 100 && !gone; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            gone = !tomcat->running();
         }
-        return fail(err, ExitCode::TomcatFailed, message);
+        return fail(err, ExitCode::TomcatFailed,
+                    gone ? "Tomcat's JVM ended while the page ran (" + std::string(e.what()) +
+                               "); its log: " + tomcat->log().string()
+                         : "the connection to Tomcat broke while the page ran: " +
+                               std::string(e.what()));
     }
 }
 
