@@ -128,6 +128,10 @@ int ServerKeeper::run() {
         fs::remove(files_.state(), ec);
     }
     say("stopped");
+    // Gone before the run lock goes, so that a run waiting for it finds no server at all
+    // rather than one that is ending.
+    ::close(KeeperLauncher::AliveFd);
+    runLock_.reset();
     return 0;
 }
 
