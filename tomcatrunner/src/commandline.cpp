@@ -34,7 +34,7 @@ std::string CommandLine::usage() {
            "  --param NAME=VALUE   a request parameter (may be repeated)\n"
            "  --file-id N          the file id of the page (default 1); other files count up\n"
            "  --wait SECONDS       keep trying that long while no monitor listens yet\n"
-           "  --idle-minutes N     stop the kept Tomcat when no run has used it for N minutes\n"
+           "  --idle-minutes N     stop the kept Tomcat after N minutes without a run\n"
            "                       (default 30)\n"
            "  --stop-server        stop the Tomcat kept for the work folder, and exit\n"
            "  --help               show this text\n"
