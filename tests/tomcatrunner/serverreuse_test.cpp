@@ -3,17 +3,21 @@
 // silent server is replaced, an idle one stops itself, two runs at once share one server,
 // and a Tomcat that cannot start is exit code 7 and leaves nothing behind.
 #include "scriptedmonitor.h"
+
 #include "tomcatrunner/commandline.h"
 #include "tomcatrunner/filelock.h"
 #include "tomcatrunner/managedtomcat.h"
 #include "tomcatrunner/serverstate.h"
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
+#include <poll.h>
 #include <set>
 #include <sstream>
 #include <sys/wait.h>
@@ -69,13 +73,13 @@ bool awaitEnded(pid_t pid) {
     return true;
 }
 
-// One run of the tomcatrunner program, its output (both streams) in a file; killed when
-// it is still running as this object goes.
+// One run of the tomcatrunner program, its output (both streams) read through a pipe to
+// its end, as a caller of the program reads it: a server the run leaves must not keep
+// the pipe open. Killed when it is still running as this object goes.
 class ProgramRun {
 public:
-    ProgramRun(const std::vector<std::string>& args, fs::path output,
-               const std::map<std::string, std::string>& env = {})
-        : output_(std::move(output)) {
+    explicit ProgramRun(const std::vector<std::string>& args,
+                        const std::map<std::string, std::string>& env = {}) {
         std::vector<std::string> argStrings = {TOMCATRUNNER_PROGRAM};
         argStrings.insert(argStrings.end(), args.begin(), args.end());
         std::vector<std::string> envStrings;
@@ -100,36 +104,51 @@ public:
         }
         argv.push_back(nullptr);
         envp.push_back(nullptr);
-        const int out = ::open(output_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        int out[2] = {-1, -1};
+        if (::pipe(out) != 0) {
+            throw std::runtime_error("cannot create a pipe");
+        }
         const int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
         pid_ = ::fork();
         if (pid_ == 0) {
             // A process group of its own, as a terminal gives a command.
             ::setpgid(0, 0);
             ::dup2(in, STDIN_FILENO);
-            ::dup2(out, STDOUT_FILENO);
-            ::dup2(out, STDERR_FILENO);
+            ::dup2(out[1], STDOUT_FILENO);
+            ::dup2(out[1], STDERR_FILENO);
             for (int fd = 3; fd < 1024; ++fd) {
                 ::close(fd);
             }
             ::execve(argv[0], argv.data(), envp.data());
             ::_exit(127);
         }
-        ::close(out);
+        ::close(out[1]);
         ::close(in);
+        outputFd_ = out[0];
     }
     ~ProgramRun() {
         if (pid_ > 0) {
             ::kill(pid_, SIGKILL);
             ::waitpid(pid_, nullptr, 0);
         }
+        if (outputFd_ >= 0) {
+            ::close(outputFd_);
+        }
     }
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
 
-    // Waits for the end; the exit code, or -1 when it did not end within the bound.
+    // Reads the output to its end, then waits for the exit; the exit code, or -1 when
+    // either did not come within the bound.
     int finish() {
         const auto deadline = Clock::now() + RunBound;
+        while (outputFd_ >= 0) {
+            if (Clock::now() >= deadline) {
+                output_ += "\n(the output did not end within the bound)";
+                return -1;
+            }
+            pump();
+        }
         while (pid_ > 0) {
             int status = 0;
             if (::waitpid(pid_, &status, WNOHANG) == pid_) {
@@ -143,15 +162,15 @@ public:
         }
         return -1;
     }
-    std::string output() const { return readFile(output_); }
-    // Waits until the output says the text (bounded); false when it does not.
-    bool awaitOutput(const std::string& text) const {
+    const std::string& output() const { return output_; }
+    // Reads until the output says the text (bounded); false when it does not.
+    bool awaitOutput(const std::string& text) {
         const auto deadline = Clock::now() + RunBound;
-        while (output().find(text) == std::string::npos) {
-            if (Clock::now() >= deadline) {
+        while (output_.find(text) == std::string::npos) {
+            if (outputFd_ < 0 || Clock::now() >= deadline) {
                 return false;
             }
-            std::this_thread::sleep_for(20ms);
+            pump();
         }
         return true;
     }
@@ -159,8 +178,25 @@ public:
     void interrupt() const { ::kill(-pid_, SIGINT); }
 
 private:
-    fs::path output_;
+    // Reads what has come, waiting a little for it; closes the pipe at its end.
+    void pump() {
+        pollfd p{outputFd_, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0) {
+            return;
+        }
+        char buffer[4096];
+        const ssize_t n = ::read(outputFd_, buffer, sizeof buffer);
+        if (n > 0) {
+            output_.append(buffer, static_cast<std::size_t>(n));
+        } else if (n == 0 || errno != EINTR) {
+            ::close(outputFd_);
+            outputFd_ = -1;
+        }
+    }
+
     pid_t pid_ = -1;
+    int outputFd_ = -1;
+    std::string output_;
 };
 
 struct RunResult {
@@ -231,7 +267,7 @@ protected:
 
     RunResult run(const std::vector<std::string>& args,
                   const std::map<std::string, std::string>& env = {}) {
-        ProgramRun program(args, dir_ / ("run" + std::to_string(++runs_) + ".out"), env);
+        ProgramRun program(args, env);
         RunResult result;
         result.exitCode = program.finish();
         result.output = program.output();
@@ -271,7 +307,6 @@ protected:
     }
 
     fs::path dir_;
-    int runs_ = 0;
     std::set<pid_t> seen_;
 };
 
@@ -358,7 +393,7 @@ TEST_F(ServerReuseTest, AKeeperKilledOutrightTakesItsJvmAndTheNextRunReplacesIts
 
 TEST_F(ServerReuseTest, CtrlCEndsTheRunButNotTheServerKeptForTheNext) {
     ScriptedMonitor firstMonitor;
-    ProgramRun first(pageRun(firstMonitor, app() / "hello.jsp"), dir_ / "first.out");
+    ProgramRun first(pageRun(firstMonitor, app() / "hello.jsp"));
     ASSERT_TRUE(first.awaitOutput("starting Tomcat")) << first.output();
     first.interrupt();
     EXPECT_EQ(first.finish(), ExitCode::Stopped) << first.output();
@@ -433,8 +468,8 @@ TEST_F(ServerReuseTest, AServerNoRunUsesStopsItself) {
 TEST_F(ServerReuseTest, TwoRunsAtOnceShareOneServer) {
     ScriptedMonitor firstMonitor;
     ScriptedMonitor secondMonitor;
-    ProgramRun first(pageRun(firstMonitor, app() / "hello.jsp"), dir_ / "first.out");
-    ProgramRun second(pageRun(secondMonitor, app() / "hello.jsp"), dir_ / "second.out");
+    ProgramRun first(pageRun(firstMonitor, app() / "hello.jsp"));
+    ProgramRun second(pageRun(secondMonitor, app() / "hello.jsp"));
     ASSERT_EQ(first.finish(), 0) << first.output();
     ASSERT_EQ(second.finish(), 0) << second.output();
     noteServer();
