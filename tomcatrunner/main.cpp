@@ -1,5 +1,6 @@
 #include "pagerunner/stopsignal.h"
 #include "tomcatrunner/commandline.h"
+#include "tomcatrunner/servercommands.h"
 
 #include <csignal>
 #include <iostream>
@@ -9,8 +10,15 @@
 #include <vector>
 
 int main(int argc, char** argv) {
-    // Ctrl+C and SIGTERM end the run cleanly, so that Tomcat is stopped and the page's
-    // thread resumed: a thread of its own waits for them, as handlers may do almost nothing.
+    std::vector<std::string> args(argv + 1, argv + argc);
+    // Before the signals are blocked below: the keeper of a kept server catches its own.
+    if (const auto code = tomcatrunner::runServerCommand(args, std::cout, std::cerr)) {
+        return *code;
+    }
+
+    // Ctrl+C and SIGTERM end the run cleanly, so that the debugger leaves the kept Tomcat
+    // and the page's thread goes on: a thread of its own waits for them, as handlers may do
+    // almost nothing.
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
@@ -24,6 +32,5 @@ int main(int argc, char** argv) {
     });
     watcher.detach();
 
-    std::vector<std::string> args(argv + 1, argv + argc);
     return tomcatrunner::runCommandLine(args, std::cout, std::cerr, stop);
 }

@@ -3,6 +3,8 @@
 #include "pagerunner/commandline.h"
 
 #include <cctype>
+#include <charconv>
+#include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 
@@ -12,14 +14,19 @@ namespace fs = std::filesystem;
 
 std::string CommandLine::usage() {
     return "Usage: tomcatrunner [--port N] [--root DIR] [--work DIR] [--param NAME=VALUE]...\n"
-           "                    [--file-id N] [--wait SECONDS] [--webapp DIR] PAGE.jsp\n"
+           "                    [--file-id N] [--wait SECONDS] [--webapp DIR]\n"
+           "                    [--idle-minutes N] PAGE.jsp\n"
+           "       tomcatrunner --stop-server [--work DIR]\n"
            "       tomcatrunner [--port N] [--root DIR] [--file-id N] [--wait SECONDS]\n"
            "                    --attach HOST:PORT [--url URL] [--only GLOB] [--allow-remote]\n"
            "\n"
            "Runs a JSP page in a real Apache Tomcat 10 and debugs its request against the\n"
            "monitor on the loopback address: each line of the page that runs, the HTML it\n"
            "writes, the pages it includes, and the errors of a page that does not compile.\n"
-           "A private Tomcat serves the webapp, on loopback ports of its own.\n"
+           "Tomcat serves the webapp on loopback ports of its own, and is kept for the next\n"
+           "runs with the same work folder: they reuse it while it answers and serves the\n"
+           "same webapp, one run at a time. It stops when no run has used it for the idle\n"
+           "time, or on --stop-server.\n"
            "\n"
            "With --attach it debugs a Tomcat that runs with a debugger agent (catalina.sh jpda\n"
            "run): the JSP requests that arrive, one after the other, each as a page of its own,\n"
@@ -28,11 +35,14 @@ std::string CommandLine::usage() {
            "  --port N             the monitor's port (default: the first line of the\n"
            "                       monitor's debug settings file, else 8082)\n"
            "  --root DIR           the test-environment root whose debug settings give the port\n"
-           "  --work DIR           where the private Tomcat keeps its files\n"
+           "  --work DIR           where Tomcat keeps its files; one server per work folder\n"
            "  --webapp DIR         the webapp to serve (default: the folder of PAGE)\n"
            "  --param NAME=VALUE   a request parameter (may be repeated)\n"
            "  --file-id N          the file id of the page (default 1); other files count up\n"
            "  --wait SECONDS       keep trying that long while no monitor listens yet\n"
+           "  --idle-minutes N     stop the kept Tomcat after N minutes without a run\n"
+           "                       (default 30)\n"
+           "  --stop-server        stop the Tomcat kept for the work folder, and exit\n"
            "  --attach HOST:PORT   the debugger agent of a running server (loopback only)\n"
            "  --url URL            with --attach: the request to send and debug\n"
            "  --only GLOB          with --attach: debug only pages whose path matches, as\n"
@@ -41,11 +51,40 @@ std::string CommandLine::usage() {
            "                       whoever connects full control of that JVM)\n"
            "  --help               show this text\n"
            "\n"
-           "Exit codes: 0 the page ended or the monitor closed the connection; 1 bad command\n"
-           "line; 2 the page cannot be read; 3 no monitor to connect to; 4 the monitor went\n"
-           "away or answered something unreadable mid-page; 7 Tomcat could not be started or\n"
-           "attached, or it died.\n";
+           "Exit codes: 0 the page ended or the monitor closed the connection, or the server\n"
+           "is stopped (or none ran); 1 bad command line; 2 the page cannot be read; 3 no\n"
+           "monitor to connect to; 4 the monitor went away or answered something unreadable\n"
+           "mid-page; 5 interrupted; 7 Tomcat could not be started, stopped or attached, or\n"
+           "it died.\n";
 }
+
+namespace {
+
+constexpr std::int64_t MaxIdleSeconds = 7 * 24 * 3600;
+
+std::chrono::seconds parseIdle(const std::string& option, const std::string& text,
+                               std::int64_t unit) {
+    const std::int64_t max = MaxIdleSeconds / unit;
+    std::int64_t n = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (ec != std::errc() || end != text.data() + text.size() || n < 1 || n > max) {
+        throw std::invalid_argument("the option " + option + " needs a number from 1 to " +
+                                    std::to_string(max) + ", not \"" + text + "\"");
+    }
+    return std::chrono::seconds(n * unit);
+}
+
+// pagerunner's options that take a value.
+bool takesValue(const std::string& option) {
+    for (const char* name : {"--port", "--root", "--work", "--param", "--file-id", "--wait"}) {
+        if (option == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 CommandLine CommandLine::parse(const std::vector<std::string>& args) {
     CommandLine cl;
@@ -60,41 +99,77 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
             cl.help = true;
             return cl;
         }
-        if (arg == "--translate") {
-            throw std::invalid_argument("unknown option --translate");
-        }
-        // Our options with a value, "--name VALUE" or "--name=VALUE".
-        const auto valued = [&](const std::string& name) -> std::optional<std::string> {
-            if (arg == name) {
-                if (i + 1 >= args.size()) {
-                    throw std::invalid_argument("the option " + name + " needs a value");
-                }
-                return args[++i];
+        const std::size_t eq = arg.starts_with("--") ? arg.find('=') : std::string::npos;
+        const std::string name = arg.substr(0, eq);
+        const auto value = [&]() -> std::string {
+            if (eq != std::string::npos) {
+                return arg.substr(eq + 1);
             }
-            if (arg.starts_with(name + "=")) {
-                return arg.substr(name.size() + 1);
+            if (i + 1 >= args.size()) {
+                throw std::invalid_argument("the option " + name + " needs a value");
             }
-            return std::nullopt;
+            return args[++i];
         };
-        if (auto v = valued("--webapp")) {
-            if (v->empty()) {
+        if (name == "--translate") {
+            throw std::invalid_argument("unknown option --translate");
+        } else if (name == "--webapp") {
+            cl.webapp = value();
+            if (cl.webapp.empty()) {
                 throw std::invalid_argument("the option --webapp needs a folder");
             }
-            cl.webapp = *v;
-        } else if (auto a = valued("--attach")) {
-            attach = *a;
-        } else if (auto u = valued("--url")) {
-            attachOptions.url = *u;
+        } else if (name == "--stop-server") {
+            if (eq != std::string::npos) {
+                throw std::invalid_argument("the option --stop-server takes no value");
+            }
+            cl.mode = Mode::StopServer;
+        } else if (name == "--keep-server") {
+            cl.mode = Mode::KeepServer;
+            cl.keepBase = value();
+            if (cl.keepBase.empty()) {
+                throw std::invalid_argument("the option --keep-server needs a folder");
+            }
+        } else if (name == "--attach") {
+            attach = value();
+        } else if (name == "--url") {
+            attachOptions.url = value();
             attachOnly = true;
-        } else if (auto o = valued("--only")) {
-            attachOptions.only = *o;
+        } else if (name == "--only") {
+            attachOptions.only = value();
             attachOnly = true;
-        } else if (arg == "--allow-remote") {
+        } else if (name == "--allow-remote") {
             attachOptions.allowRemote = true;
             attachOnly = true;
+        } else if (name == "--idle-minutes") {
+            cl.idle = parseIdle(name, value(), 60);
+        } else if (name == "--idle-seconds") {
+            cl.idle = parseIdle(name, value(), 1);
+        } else if (takesValue(name) && eq == std::string::npos && i + 1 < args.size()) {
+            // Whole, so that its value never reads as one of the options above.
+            common.push_back(arg);
+            common.push_back(args[++i]);
         } else {
             common.push_back(arg);
         }
+    }
+    if (cl.mode == Mode::KeepServer) {
+        if (cl.webapp.empty() || !common.empty()) {
+            throw std::invalid_argument("--keep-server takes a base and --webapp DIR only");
+        }
+        return cl;
+    }
+    if (cl.mode == Mode::StopServer) {
+        // The work folder is the only thing it needs.
+        for (std::size_t i = 0; i < common.size(); ++i) {
+            if (common[i] == "--work" && i + 1 < common.size()) {
+                cl.workDir = common[++i];
+            } else if (common[i].starts_with("--work=")) {
+                cl.workDir = common[i].substr(7);
+            } else {
+                throw std::invalid_argument("--stop-server takes --work DIR only, not \"" +
+                                            common[i] + "\"");
+            }
+        }
+        return cl;
     }
     if (attachOnly && !attach) {
         throw std::invalid_argument("--url, --only and --allow-remote go with --attach");

@@ -29,7 +29,7 @@ namespace {
 constexpr std::string_view ListeningLine = "Listening for transport dt_socket at address: ";
 
 // The environment of the JVM: ours, with Tomcat's folders and the debugger agent on a
-// loopback port the agent picks (it says which on its first line of output).
+// loopback port (it says which on its first line of output).
 std::vector<std::string> tomcatEnvironment(const ManagedTomcatOptions& o) {
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
@@ -44,7 +44,8 @@ std::vector<std::string> tomcatEnvironment(const ManagedTomcatOptions& o) {
     env.push_back("CATALINA_BASE=" + o.base.string());
     env.push_back("CATALINA_TMPDIR=" + (o.base / "temp").string());
     env.push_back("JAVA_OPTS=-agentlib:jdwp=transport=dt_socket,server=y,suspend=n,"
-                  "address=127.0.0.1:0 -Djava.awt.headless=true");
+                  "address=127.0.0.1:" +
+                  std::to_string(o.jdwpPort) + " -Djava.awt.headless=true");
     return env;
 }
 

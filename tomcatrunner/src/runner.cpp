@@ -6,6 +6,7 @@
 #include "tomcatrunner/managedtomcat.h"
 #include "tomcatrunner/pageclasses.h"
 #include "tomcatrunner/requestdebugger.h"
+#include "tomcatrunner/serverlease.h"
 
 #include <filesystem>
 #include <thread>
@@ -66,21 +67,21 @@ int runManaged(const CommandLine& cl, std::ostream& out, std::ostream& err,
     const fs::path work = fs::absolute(cl.workDir.empty() ? CommandLine::defaultWorkDir() : cl.workDir);
     const int port = cl.resolvePort();
 
-    ManagedTomcatOptions options;
-    options.base = work / "tomcat";
+    // The Tomcat kept for the work folder, started when none serves the webapp; the lease
+    // ends after the debugger has left (declared before it).
+    ServerLeaseOptions options;
+    options.base = ServerFiles::baseFor(work);
     options.webapp = webapp;
-    out << "tomcatrunner: starting Tomcat for " << webapp.string() << std::endl;
-    std::unique_ptr<ManagedTomcat> tomcat;
-    try {
-        tomcat = ManagedTomcat::start(options);
-    } catch (const TomcatError& e) {
-        return fail(err, ExitCode::TomcatFailed, e.what());
-    }
+    options.idle = cl.idle;
+    std::unique_ptr<ServerLease> tomcat;
     std::unique_ptr<jdwp::Debuggee> vm;
     try {
-        vm = jdwp::Debuggee::attach("127.0.0.1", tomcat->jdwpPort());
+        tomcat = ServerLease::acquire(options, out, stop);
+        vm = tomcat->takeDebuggee();
         // Steps by Java lines: the page's own stratum would merge the pieces of a line.
         vm->vm.setDefaultStratum("Java");
+    } catch (const TomcatError& e) {
+        return fail(err, stop.stopped() ? ExitCode::Stopped : ExitCode::TomcatFailed, e.what());
     } catch (const jdwp::Error& e) {
         return fail(err, ExitCode::TomcatFailed, std::string("cannot debug Tomcat: ") + e.what());
     }

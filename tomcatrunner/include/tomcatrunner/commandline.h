@@ -26,10 +26,14 @@ enum ExitCode : int {
 
 // The command line of tomcatrunner:
 //   tomcatrunner [--port N] [--root DIR] [--work DIR] [--param NAME=VALUE]... [--file-id N]
-//                [--wait SECONDS] [--webapp DIR] PAGE.jsp
+//                [--wait SECONDS] [--webapp DIR] [--idle-minutes N] PAGE.jsp
+//   tomcatrunner --stop-server [--work DIR]
 //   tomcatrunner [--port N] [--root DIR] [--file-id N] [--wait SECONDS] [--webapp DIR]
 //                --attach HOST:PORT [--url URL] [--only GLOB] [--allow-remote]
+// and two options left out of the usage: --keep-server BASE --webapp DIR, the keeper of a
+// kept server (started by a run), and --idle-seconds N, an idle time short enough for tests.
 struct CommandLine {
+    enum class Mode { Run, StopServer, KeepServer };
     // Attach mode: the debugger agent of a running server.
     struct Attach {
         std::string host;
@@ -40,6 +44,7 @@ struct CommandLine {
     };
 
     bool help = false;
+    Mode mode = Mode::Run;
     std::optional<int> port;
     std::string root;
     std::string workDir;
@@ -48,6 +53,9 @@ struct CommandLine {
     std::chrono::milliseconds connectWait{0};
     std::string webapp; // the folder served; the page's folder when empty
     std::string page;
+    // How long the server is kept after the run when no other run uses it.
+    std::chrono::seconds idle{30 * 60};
+    std::string keepBase; // the base of --keep-server
     std::optional<Attach> attach;
 
     // Throws std::invalid_argument with a message for the user.

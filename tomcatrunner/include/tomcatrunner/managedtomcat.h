@@ -19,6 +19,10 @@ struct ManagedTomcatOptions {
     std::filesystem::path catalinaHome = "/usr/share/tomcat10";
     std::filesystem::path base;   // CATALINA_BASE; prepared by start()
     std::filesystem::path webapp; // served at the root path
+    // The debugger agent's port; 0 lets the agent pick one. The agent listens anew after
+    // each debugger leaves, on a new port when it picks: a server kept for several
+    // debuggers needs a port of its own.
+    int jdwpPort = 0;
     std::chrono::milliseconds startTimeout{90'000};
 };
 
