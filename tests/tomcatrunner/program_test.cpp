@@ -186,7 +186,11 @@ TEST(TomcatRunnerProgram, RunsAPageToItsEndAgainstTheMonitor) {
     EXPECT_EQ(monitor.recordsOf(0).back(), "%E");
     EXPECT_EQ(monitor.recordsOf(1).back(), "%E");
     EXPECT_THAT(monitor.html(), HasSubstr("<p>After the header</p>"));
-    EXPECT_EQ(tomcatBelow(dir.path / "work"), 0) << "Tomcat outlived the run";
+    // The server is kept for the next run, until it is told to stop.
+    EXPECT_NE(tomcatBelow(dir.path / "work"), 0);
+    EXPECT_EQ(runProgram({"--stop-server", "--work", (dir.path / "work").string()}, dir.path).code,
+              0);
+    EXPECT_EQ(tomcatBelow(dir.path / "work"), 0) << "Tomcat outlived --stop-server";
 }
 
 TEST(TomcatRunnerProgram, ATomcatThatDiesMidPageEndsTheRunWithSeven) {
