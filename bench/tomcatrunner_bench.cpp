@@ -8,11 +8,13 @@
 //                 monitor answering every record at once            [target: <= 20 s]
 //   bare step     the baseline: the request's thread stepped with nothing but JDWP from a
 //                 breakpoint at the start of _jspService: EventRequest.Set (Step LINE/OVER),
-//                 ThreadReference.Resume, the SingleStep event, EventRequest.Clear
+//                 ThreadReference.Resume, the SingleStep event, EventRequest.Clear; measured
+//                 just before and just after the runner's steps, over the same passes
 //   what-ifs      the bare step with fewer waits: a Count(1) step request sent together with
 //                 the resume, and one step request kept for every step (a resume only)
-// For each: the CPU time per step of this process and of the JVM, and the JDWP commands
-// per step with their round trips, as a counting transport under the connection saw them.
+// For each: the CPU time per step of this process (the stand-in monitor's thread included)
+// and of the JVM, and the JDWP commands per step with their round trips, as a counting
+// transport under the connection saw them.
 // Every JVM started is stopped, also on failure; --limit bounds the whole run.
 // Usage: bench_tomcatrunner [--rounds N] [--passes N] [--limit SECONDS]
 #include "jdwp/debuggee.h"
@@ -67,7 +69,7 @@ double micros(Clock::duration d) {
     return std::chrono::duration<double, std::micro>(d).count();
 }
 
-// Sorted samples in microseconds and the figures taken from them.
+// Samples in microseconds and the figures taken from them.
 struct Samples {
     std::vector<double> values;
 
@@ -454,9 +456,10 @@ std::string commandName(std::uint8_t commandSet, std::uint8_t command) {
 // time anything was awaited from the VM (commands in flight at once counted once).
 class TrafficProfile {
 public:
-    TrafficProfile(const TrafficLog& log, Clock::time_point from, Clock::time_point to,
-                   std::size_t steps)
-        : steps_(static_cast<double>(std::max<std::size_t>(steps, 1))) {
+    explicit TrafficProfile(std::size_t steps)
+        : steps_(static_cast<double>(std::max<std::size_t>(steps, 1))) {}
+
+    void addWindow(const TrafficLog& log, Clock::time_point from, Clock::time_point to) {
         using Interval = std::pair<Clock::time_point, Clock::time_point>;
         std::vector<Interval> waits;
         Clock::time_point lastResumeAnswer{};
@@ -769,11 +772,13 @@ private:
 
 // One measured run: its step times, its time window, and its CPU time.
 struct Measured {
-    Samples steps;              // µs
-    Samples untilNextRecord;    // runner: reply to the next record of any kind, µs
-    std::size_t allSteps = 0;   // steps of the whole request
-    Clock::time_point from, to; // passes 2..N
-    double ownCpu = 0;          // s, whole request
+    using Window = std::pair<Clock::time_point, Clock::time_point>;
+
+    Samples steps;               // µs
+    Samples untilNextRecord;     // runner: reply to the next record of any kind, µs
+    std::size_t allSteps = 0;    // steps of the whole request
+    std::vector<Window> windows; // passes 2..N of each request
+    double ownCpu = 0;           // s, whole request
     double jvmCpu = 0;
     double seconds = 0; // the whole request
 
@@ -782,6 +787,19 @@ struct Measured {
     }
     double jvmCpuPerStep() const {
         return jvmCpu * 1e6 / static_cast<double>(std::max<std::size_t>(allSteps, 1));
+    }
+    // Another request's figures pooled with these.
+    void add(const Measured& other) {
+        steps.values.insert(steps.values.end(), other.steps.values.begin(),
+                            other.steps.values.end());
+        untilNextRecord.values.insert(untilNextRecord.values.end(),
+                                      other.untilNextRecord.values.begin(),
+                                      other.untilNextRecord.values.end());
+        allSteps += other.allSteps;
+        windows.insert(windows.end(), other.windows.begin(), other.windows.end());
+        ownCpu += other.ownCpu;
+        jvmCpu += other.jvmCpu;
+        seconds += other.seconds;
     }
 };
 
@@ -848,8 +866,7 @@ public:
         for (std::size_t i = first + 1; i <= last; ++i) {
             m.steps.add(micros(steps[i].end - steps[i].start));
         }
-        m.from = steps[first + 1].start;
-        m.to = steps[last].end;
+        m.windows.emplace_back(steps[first + 1].start, steps[last].end);
         return m;
     }
 
@@ -872,8 +889,8 @@ public:
             m.steps.add(micros(entries[b].arrived - entries[a].replied));
             m.untilNextRecord.add(micros(entries[a + 1].arrived - entries[a].replied));
         }
-        m.from = entries[lineRecords[first]].replied;
-        m.to = entries[lineRecords[last]].arrived;
+        m.windows.emplace_back(entries[lineRecords[first]].replied,
+                               entries[lineRecords[last]].arrived);
         // Passes 2..N run between the second arrival at the loop's test and the last one.
         const double perPass = static_cast<double>(last - first) / static_cast<double>(passes_ - 1);
         if (perPass != kLinesPerPass) {
@@ -943,7 +960,11 @@ void printRow(const char* name, const Measured& m) {
 
 void printProfile(const char* name, const Bench& bench, const Measured& m) {
     std::printf("  %s, JDWP per step over passes 2..N:\n", name);
-    TrafficProfile(bench.traffic(), m.from, m.to, m.steps.size()).print("    ", m.steps.mean());
+    TrafficProfile profile(m.steps.size());
+    for (const auto& [from, to] : m.windows) {
+        profile.addWindow(bench.traffic(), from, to);
+    }
+    profile.print("    ", m.steps.mean());
 }
 
 struct RoundFigures {
@@ -954,8 +975,11 @@ struct RoundFigures {
 
 RoundFigures runRound(Bench& bench, int round, int rounds) {
     std::printf("\nround %d of %d\n", round, rounds);
-    const Measured bare = bench.bareSteps(BareStepper::Mode::SetResumeClear);
+    // The baseline before and after the runner's steps, so that a change of the machine's
+    // load during the round weighs on both alike.
+    Measured bare = bench.bareSteps(BareStepper::Mode::SetResumeClear);
     const Measured runner = bench.runnerSteps();
+    bare.add(bench.bareSteps(BareStepper::Mode::SetResumeClear));
     const Measured ff = bench.fastForward();
     const Measured counted = bench.bareSteps(BareStepper::Mode::CountedWithResume);
     const Measured kept = bench.bareSteps(BareStepper::Mode::KeptRequest);
