@@ -776,6 +776,7 @@ struct Measured {
 
     Samples steps;               // µs
     Samples untilNextRecord;     // runner: reply to the next record of any kind, µs
+    Samples htmlToLine;          // runner: an "%H" record's arrival to the line record's, µs
     std::size_t allSteps = 0;    // steps of the whole request
     std::vector<Window> windows; // passes 2..N of each request
     double ownCpu = 0;           // s, whole request
@@ -795,6 +796,8 @@ struct Measured {
         untilNextRecord.values.insert(untilNextRecord.values.end(),
                                       other.untilNextRecord.values.begin(),
                                       other.untilNextRecord.values.end());
+        htmlToLine.values.insert(htmlToLine.values.end(), other.htmlToLine.values.begin(),
+                                 other.htmlToLine.values.end());
         allSteps += other.allSteps;
         windows.insert(windows.end(), other.windows.begin(), other.windows.end());
         ownCpu += other.ownCpu;
@@ -888,6 +891,9 @@ public:
             const std::size_t b = lineRecords[k + 1];
             m.steps.add(micros(entries[b].arrived - entries[a].replied));
             m.untilNextRecord.add(micros(entries[a + 1].arrived - entries[a].replied));
+            if (a + 1 < b) {
+                m.htmlToLine.add(micros(entries[b].arrived - entries[a + 1].arrived));
+            }
         }
         m.windows.emplace_back(entries[lineRecords[first]].replied,
                                entries[lineRecords[last]].arrived);
@@ -990,10 +996,12 @@ RoundFigures runRound(Bench& bench, int round, int rounds) {
     printRow("bare JDWP step (baseline)", bare);
     printRow("what-if: Count(1) set + resume", counted);
     printRow("what-if: request kept, resume", kept);
-    std::printf("  runner step, reply to the next record: median %.0f µs; the rest (%%H "
-                "exchange, line record): %.0f µs\n",
+    std::printf("  runner step: reply to the next record median %.0f µs; an %%H record came "
+                "first in %.0f%% of steps, from its arrival to the line record median %.0f µs\n",
                 runner.untilNextRecord.median(),
-                runner.steps.median() - runner.untilNextRecord.median());
+                100.0 * static_cast<double>(runner.htmlToLine.size()) /
+                    static_cast<double>(std::max<std::size_t>(runner.steps.size(), 1)),
+                runner.htmlToLine.median());
     std::printf("  ratio runner/baseline (medians): %.2f\n",
                 runner.steps.median() / bare.steps.median());
     std::printf("  fast forward: %zu line records in %.2f s, %.0f µs a line; CPU a line: bench "
