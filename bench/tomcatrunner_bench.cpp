@@ -661,51 +661,18 @@ public:
         vm_.eventRequest.clear(jdwp::EventKind::Breakpoint, entry);
 
         std::vector<TimedStep> steps;
-        const auto request =
-            jdwp::EventRequest::step(thread, jdwp::StepSize::Line, jdwp::StepDepth::Over);
         if (mode == Mode::KeptRequest) {
-            release.stepping(vm_.eventRequest.set(request));
+            release.stepping(vm_.eventRequest.set(stepOver(thread)));
         }
         for (;;) {
             TimedStep step;
             step.start = Clock::now();
-            if (mode == Mode::SetResumeClear) {
-                const jdwp::RequestId id = vm_.eventRequest.set(request);
-                release.stepping(id);
-                vm_.thread.resume(thread);
-                release.resumed();
-                const jdwp::Location at = awaitStop(thread, id, http).second;
-                release.suspended();
-                vm_.eventRequest.clear(jdwp::EventKind::SingleStep, id);
-                release.stepping(0);
-                step.end = Clock::now();
-                step.javaLine = lineInPage(at);
-            } else if (mode == Mode::CountedWithResume) {
-                auto counted = request;
-                counted.count(1);
-                auto& c = vm_.connection();
-                const auto setId =
-                    c.send(kEventRequestSet, jdwp::encodeEventRequest(counted, c.idSizes()));
-                const auto resumeId =
-                    c.send(kThreadResume, jdwp::PacketWriter(c.idSizes()).objectId(thread).take());
-                const auto reply = c.awaitReply(setId, kEventRequestSet);
-                const jdwp::RequestId id = jdwp::PacketReader(reply, c.idSizes()).i32();
-                release.stepping(id);
-                release.resumed();
-                c.awaitReply(resumeId, kThreadResume);
-                const jdwp::Location at = awaitStop(thread, id, http).second;
-                release.suspended();
-                release.stepping(0); // it expired with its event
-                step.end = Clock::now();
-                step.javaLine = lineInPage(at);
-            } else {
-                vm_.thread.resume(thread);
-                release.resumed();
-                const jdwp::Location at = awaitStop(thread, 0, http).second;
-                release.suspended();
-                step.end = Clock::now();
-                step.javaLine = lineInPage(at);
-            }
+            const jdwp::Location at =
+                mode == Mode::SetResumeClear      ? setResumeClear(thread, release, http)
+                : mode == Mode::CountedWithResume ? countedWithResume(thread, release, http)
+                                                  : resumeOnly(thread, release, http);
+            step.end = Clock::now();
+            step.javaLine = lineInPage(at);
             if (step.javaLine == 0) {
                 break; // the thread left the page
             }
@@ -723,6 +690,54 @@ public:
 private:
     static constexpr jdwp::Command kEventRequestSet{15, 1, "EventRequest.Set"};
     static constexpr jdwp::Command kThreadResume{11, 3, "ThreadReference.Resume"};
+
+    static jdwp::EventRequest stepOver(jdwp::ThreadId thread) {
+        return jdwp::EventRequest::step(thread, jdwp::StepSize::Line, jdwp::StepDepth::Over);
+    }
+
+    // One step as the runner takes it: each command waits for the reply of the one before.
+    jdwp::Location setResumeClear(jdwp::ThreadId thread, ThreadRelease& release,
+                                  tomcatrunner::HttpExchange& http) {
+        const jdwp::RequestId id = vm_.eventRequest.set(stepOver(thread));
+        release.stepping(id);
+        vm_.thread.resume(thread);
+        release.resumed();
+        const jdwp::Location at = awaitStop(thread, id, http).second;
+        release.suspended();
+        vm_.eventRequest.clear(jdwp::EventKind::SingleStep, id);
+        release.stepping(0);
+        return at;
+    }
+
+    // A step request that expires with its event, sent together with the resume.
+    jdwp::Location countedWithResume(jdwp::ThreadId thread, ThreadRelease& release,
+                                     tomcatrunner::HttpExchange& http) {
+        auto& c = vm_.connection();
+        const auto setId = c.send(kEventRequestSet,
+                                  jdwp::encodeEventRequest(stepOver(thread).count(1), c.idSizes()));
+        const auto resumeId =
+            c.send(kThreadResume, jdwp::PacketWriter(c.idSizes()).objectId(thread).take());
+        const auto reply = c.awaitReply(setId, kEventRequestSet);
+        const jdwp::RequestId id = jdwp::PacketReader(reply, c.idSizes()).i32();
+        release.stepping(id);
+        release.resumed();
+        c.awaitReply(resumeId, kThreadResume);
+        const jdwp::Location at = awaitStop(thread, id, http).second;
+        release.suspended();
+        release.stepping(0); // it expired with its event
+        return at;
+    }
+
+    // The step request set before the first step stays: the VM arms it again each time it
+    // reports a step, so a resume is all a step takes.
+    jdwp::Location resumeOnly(jdwp::ThreadId thread, ThreadRelease& release,
+                              tomcatrunner::HttpExchange& http) {
+        vm_.thread.resume(thread);
+        release.resumed();
+        const jdwp::Location at = awaitStop(thread, 0, http).second;
+        release.suspended();
+        return at;
+    }
 
     // The page's Java line at a location; 0 outside _jspService.
     int lineInPage(const jdwp::Location& at) const {
