@@ -316,6 +316,8 @@ void RequestDebugger::handle(const jdwp::EventSet& set) {
     threadSuspended_ = suspended;
     Stop stop;
     bool located = false;
+    bool byOwnStep = false;
+    bool byOther = false;
     for (const jdwp::Event& e : set.events) {
         if (const auto* hit = std::get_if<jdwp::LocatedEvent>(&e)) {
             stop.location = hit->location;
@@ -324,13 +326,19 @@ void RequestDebugger::handle(const jdwp::EventSet& set) {
                 if (const auto entry = classes_.entryPoint(hit->requestId)) {
                     stop.entry = entry;
                 }
+                byOther = true;
             } else if (hit->kind == jdwp::EventKind::SingleStep) {
                 stop.arrivedByStep = true;
+                byOwnStep = hit->requestId == stepRequest_;
+            } else {
+                byOther = true;
             }
         } else if (const auto* thrown = std::get_if<jdwp::ExceptionEvent>(&e)) {
+            byOther = true;
             onException(*thrown);
         }
     }
+    stoppedByStep_ = byOwnStep && !byOther;
     if (located && observing_ && !finished_) {
         stopAt(stop);
     }
@@ -465,6 +473,7 @@ void RequestDebugger::resumeThread() {
 }
 
 void RequestDebugger::clearRequests() {
+    stoppedByStep_ = false;
     if (stepRequest_ != 0) {
         vm_.eventRequest.clear(jdwp::EventKind::SingleStep, stepRequest_);
         stepRequest_ = 0;
@@ -476,12 +485,19 @@ void RequestDebugger::clearRequests() {
 }
 
 void RequestDebugger::step(jdwp::StepDepth depth) {
+    // A step request goes on from where its last step ended: when the thread stopped on it,
+    // with the same depth, it steps on as it is. Each new request (and each cleared one)
+    // makes the JVM stop every thread for a moment.
+    if (stepRequest_ != 0 && stoppedByStep_ && depth == stepDepth_) {
+        return;
+    }
     if (stepRequest_ != 0) {
         vm_.eventRequest.clear(jdwp::EventKind::SingleStep, stepRequest_);
         stepRequest_ = 0;
     }
     stepRequest_ =
         vm_.eventRequest.set(jdwp::EventRequest::step(thread_, jdwp::StepSize::Line, depth));
+    stepDepth_ = depth;
 }
 
 int RequestDebugger::frameCount() {

@@ -156,6 +156,8 @@ private:
     jdwp::ThreadId thread_ = 0;
     bool threadSuspended_ = false;
     jdwp::RequestId stepRequest_ = 0;
+    jdwp::StepDepth stepDepth_ = jdwp::StepDepth::Over;
+    bool stoppedByStep_ = false; // the thread stands where the step request left it
     jdwp::RequestId exceptionRequest_ = 0;
     std::vector<std::unique_ptr<PageRun>> pages_;
     int nextFileId_;
