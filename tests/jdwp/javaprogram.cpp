@@ -37,9 +37,7 @@ public:
         posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETPGROUP);
         posix_spawnattr_setpgroup(&attributes_, 0);
     }
-    void inputFromNull() {
-        posix_spawn_file_actions_addopen(&actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    }
+    void inputFrom(int fd) { posix_spawn_file_actions_adddup2(&actions_, fd, STDIN_FILENO); }
     void outputTo(int fd) {
         posix_spawn_file_actions_adddup2(&actions_, fd, STDOUT_FILENO);
         posix_spawn_file_actions_adddup2(&actions_, fd, STDERR_FILENO);
@@ -93,9 +91,10 @@ std::vector<std::string> agentArguments(const CompiledJava& classes, const std::
                                         const std::vector<std::string>& arguments) {
     // Never without the host: the agent would listen on every interface, and whoever
     // connects has the JVM in hand.
-    std::vector<std::string> all{
-        "-agentlib:jdwp=transport=dt_socket,server=y,suspend=y,address=127.0.0.1:0", "-cp",
-        classes.classPath().string(), mainClass};
+    const std::string agent =
+        "-agentlib:jdwp=transport=dt_socket,server=y,suspend=y,address=127.0.0.1:0,timeout=" +
+        std::to_string(AgentJvm::AttachWindow.count());
+    std::vector<std::string> all{agent, "-cp", classes.classPath().string(), mainClass};
     all.insert(all.end(), arguments.begin(), arguments.end());
     return all;
 }
@@ -103,13 +102,21 @@ std::vector<std::string> agentArguments(const CompiledJava& classes, const std::
 } // namespace
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& arguments) {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0)
+    // Close-on-exec: no other child may hold an end, or the pipes would not end with us.
+    int input[2];
+    int output[2];
+    if (::pipe2(input, O_CLOEXEC) != 0)
         throw std::runtime_error(std::string("cannot make a pipe: ") + std::strerror(errno));
+    if (::pipe2(output, O_CLOEXEC) != 0) {
+        const int error = errno;
+        ::close(input[0]);
+        ::close(input[1]);
+        throw std::runtime_error(std::string("cannot make a pipe: ") + std::strerror(error));
+    }
     SpawnSetup setup;
     setup.ownProcessGroup();
-    setup.inputFromNull();
-    setup.outputTo(fds[1]);
+    setup.inputFrom(input[0]);
+    setup.outputTo(output[1]);
 
     std::vector<std::string> texts;
     texts.push_back(program);
@@ -121,12 +128,16 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
 
     const int error = ::posix_spawn(&pid_, program.c_str(), setup.actions(), setup.attributes(),
                                     argv.data(), environ);
-    ::close(fds[1]); // the child's copies keep the pipe open while it lives
+    // The child's copies keep its ends open while it lives.
+    ::close(input[0]);
+    ::close(output[1]);
     if (error != 0) {
-        ::close(fds[0]);
+        ::close(input[1]);
+        ::close(output[0]);
         throw std::runtime_error("cannot start " + program + ": " + std::strerror(error));
     }
-    outputFd_ = fds[0];
+    inputFd_ = input[1];
+    outputFd_ = output[0];
     reader_ = std::thread([this] { collect(); });
 }
 
@@ -137,6 +148,7 @@ ChildProcess::~ChildProcess() {
     }
     reader_.join();
     ::close(outputFd_);
+    ::close(inputFd_);
 }
 
 void ChildProcess::collect() {

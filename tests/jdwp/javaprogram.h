@@ -25,11 +25,13 @@ using Bound = std::chrono::milliseconds;
 // A child process in a process group of its own, its standard output and error collected
 // into one text by a reader thread, so that the child never blocks on a full pipe and a
 // failing test can print what it said. It is killed with its group (SIGKILL) and reaped
-// when the object goes. Safe to use from several threads.
+// when the object goes. Its standard input is a pipe that nothing is written to: it ends
+// when the object goes or this process dies, however it dies, so that a child can watch
+// it to end itself. Safe to use from several threads.
 class ChildProcess {
 public:
-    // Starts program (a path, no shell) with the arguments, standard input /dev/null.
-    // Throws std::runtime_error when it cannot be started.
+    // Starts program (a path, no shell) with the arguments. Throws std::runtime_error when
+    // it cannot be started.
     ChildProcess(const std::string& program, const std::vector<std::string>& arguments);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
@@ -52,6 +54,7 @@ private:
     void signalGroupLocked(int signal);
 
     pid_t pid_ = -1;
+    int inputFd_ = -1;
     int outputFd_ = -1;
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
@@ -79,9 +82,12 @@ private:
 };
 
 // A JVM running a main class under the JDWP agent, suspended at its start (suspend=y),
-// listening on 127.0.0.1 at a port the system chose.
+// listening on 127.0.0.1 at a port the system chose. Should this process die without
+// killing it, the agent ends the VM when no debugger attaches within AttachWindow.
 class AgentJvm {
 public:
+    static constexpr Bound AttachWindow = std::chrono::minutes(2);
+
     // Starts the JVM and waits, up to the bound, for the agent to say its port. Throws
     // std::runtime_error with the JVM's output when it does not.
     AgentJvm(const std::string& java, const CompiledJava& classes, const std::string& mainClass,

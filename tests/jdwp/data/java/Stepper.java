@@ -3,6 +3,7 @@
 //   no argument: walks a loop, throws and catches, lets a second thread die of an
 //                uncaught exception, prints a summary and ends normally
 //   spin:        runs an endless loop of plain lines to step through
+// Either way it ends when the process that started it is gone (see ParentWatch).
 public class Stepper {
     private int counter = 7;
     private final String label = "stepper";
@@ -19,6 +20,7 @@ public class Stepper {
     private final Object nothing = null;
 
     public static void main(String[] args) throws Exception {
+        ParentWatch.begin();
         if (args.length > 0 && args[0].equals("spin")) {
             new Stepper().spin();
             return;
@@ -89,5 +91,27 @@ public class Stepper {
             sum ^= sum >>> 7; // line:spin-mix
             counter = (int) sum; // line:spin-store
         }
+    }
+}
+
+// Ends the VM once the process that started it is gone, even when that process could not
+// clean up (it crashed or was killed): it holds the other end of the VM's standard input,
+// which ends with it.
+final class ParentWatch implements Runnable {
+    static void begin() {
+        Thread thread = new Thread(new ParentWatch(), "parent-watch");
+        thread.setDaemon(true);
+        thread.start();
+    }
+
+    @Override
+    public void run() {
+        try {
+            while (System.in.read() >= 0) {
+            }
+        } catch (java.io.IOException e) {
+            // An input that fails has ended as well.
+        }
+        Runtime.getRuntime().halt(3);
     }
 }
