@@ -1,11 +1,11 @@
 #include "javaprogram.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
-#include <regex>
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -253,20 +253,18 @@ int AgentJvm::waitForNextPort(Bound bound) {
 }
 
 LineMarkers::LineMarkers(const std::filesystem::path& source) {
-    static const std::regex marker(R"(//\s*line:([A-Za-z0-9_-]+))");
+    constexpr std::string_view Marker = "// line:";
     const std::string text = readWholeFile(source);
     int number = 1;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::smatch match;
-        const std::string line = text.substr(start, end - start);
-        if (std::regex_search(line, match, marker))
-            lines_[match[1].str()] = number;
+    for (std::size_t start = 0; start < text.size(); ++number) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string_view line = std::string_view(text).substr(start, end - start);
+        if (const std::size_t at = line.find(Marker); at != std::string_view::npos) {
+            const std::string_view rest = line.substr(at + Marker.size());
+            const std::size_t length = std::min(rest.find_first_of(" \t\r"), rest.size());
+            lines_[std::string(rest.substr(0, length))] = number;
+        }
         start = end + 1;
-        ++number;
     }
 }
 

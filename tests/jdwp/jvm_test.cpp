@@ -590,7 +590,8 @@ TEST_F(JvmEnd, ARunToItsEndGivesVmDeathThenTheDisconnect) {
     ASSERT_NE(vmDeath, nullptr) << kindName(death.events[0]);
     EXPECT_EQ(vmDeath->requestId, 0); // sent unasked
 
-    const auto* disconnect = std::get_if<VmDisconnectedEvent>(&nextEventSet().events.at(0));
+    const EventSet end = nextEventSet();
+    const auto* disconnect = std::get_if<VmDisconnectedEvent>(&end.events.at(0));
     ASSERT_NE(disconnect, nullptr);
     EXPECT_FALSE(disconnect->reason.empty());
     EXPECT_FALSE(vm_->connection().isOpen());
