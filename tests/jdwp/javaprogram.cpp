@@ -94,7 +94,11 @@ std::vector<std::string> agentArguments(const CompiledJava& classes, const std::
     const std::string agent =
         "-agentlib:jdwp=transport=dt_socket,server=y,suspend=y,address=127.0.0.1:0,timeout=" +
         std::to_string(AgentJvm::AttachWindow.count());
-    std::vector<std::string> all{agent, "-cp", classes.classPath().string(), mainClass};
+    // A crashing VM writes its report beside the classes, not into the tree the tests run in;
+    // its summary goes to the output.
+    const std::string errorFile =
+        "-XX:ErrorFile=" + (classes.classPath() / "hs_err_pid%p.log").string();
+    std::vector<std::string> all{agent, errorFile, "-cp", classes.classPath().string(), mainClass};
     all.insert(all.end(), arguments.begin(), arguments.end());
     return all;
 }

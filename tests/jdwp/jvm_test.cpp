@@ -30,6 +30,8 @@ using jdwptest::LineMarkers;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
+constexpr std::int32_t AccStatic = 0x0008; // the class file's modifier bit
+
 // A failure bound only: a correct run on a loaded machine stays far below it.
 constexpr Timeout FailureBound = 60s;
 
@@ -70,9 +72,9 @@ protected:
     static int line(const std::string& marker) { return markers_->line(marker); }
 
     // Starts Stepper, attaches, and takes the VMStart event (suspend=y holds every thread).
-    void startStepper() {
-        jvm_ = std::make_unique<AgentJvm>(TRACEWIN_JAVA, *classes_, "Stepper",
-                                          std::vector<std::string>{}, FailureBound);
+    void startStepper(const std::vector<std::string>& arguments = {}) {
+        jvm_ = std::make_unique<AgentJvm>(TRACEWIN_JAVA, *classes_, "Stepper", arguments,
+                                          FailureBound);
         vm_ = Debuggee::attach("127.0.0.1", jvm_->port());
         main_ = next<VmStartEvent>().thread;
     }
@@ -399,10 +401,16 @@ TEST_F(JvmValues, FieldsOfEveryKindKeepTheirValues) {
     startStepper();
     const LocatedEvent hit = runToLine("walk-array");
     const Value self = vm_->stackFrame.thisObject(hit.thread, topFrame(hit.thread).frameId);
-    const std::vector<FieldInfo> fields = vm_->referenceType.fields(stepper_);
+    // Instance fields only: HotSpot 17 crashes when ObjectReference.GetValues is given a
+    // static field.
+    std::vector<FieldInfo> fields;
     std::vector<FieldId> ids;
-    for (const FieldInfo& f : fields)
-        ids.push_back(f.fieldId);
+    for (const FieldInfo& f : vm_->referenceType.fields(stepper_)) {
+        if ((f.modBits & AccStatic) == 0) {
+            fields.push_back(f);
+            ids.push_back(f.fieldId);
+        }
+    }
     const std::vector<Value> values = vm_->object.getValues(self.objectId(), ids);
     ASSERT_EQ(values.size(), fields.size());
     std::map<std::string, Value> byName;
@@ -428,6 +436,32 @@ TEST_F(JvmValues, FieldsOfEveryKindKeepTheirValues) {
     ASSERT_EQ(byName["greeting"].tag, Tag::String);
     EXPECT_EQ(vm_->string.value(byName["greeting"].objectId()),
               "gr\xc3\xbc\xc3\x9f \xe2\x82\xac \xf0\x9f\x98\x80");
+}
+
+TEST_F(JvmValues, ObjectArraysAndStaticFields) {
+    // Arguments that choose no mode: main only takes them in.
+    startStepper({"alpha", "beta"});
+    const LocatedEvent hit = runToLine("main-walk");
+
+    // An array of objects comes with a tag for each element, unlike one of ints.
+    const Value args = local(hit.thread, topFrame(hit.thread), "args");
+    ASSERT_EQ(args.tag, Tag::Array);
+    ASSERT_EQ(vm_->array.length(args.objectId()), 2);
+    const std::vector<Value> words = vm_->array.getValues(args.objectId(), 0, 2);
+    ASSERT_EQ(words.size(), 2u);
+    EXPECT_EQ(words[0].tag, Tag::String);
+    EXPECT_EQ(vm_->string.value(words[0].objectId()), "alpha");
+    EXPECT_EQ(vm_->string.value(words[1].objectId()), "beta");
+
+    // A static field, read through the class.
+    FieldId instances = 0;
+    for (const FieldInfo& f : vm_->referenceType.fields(stepper_))
+        if (f.name == "instances")
+            instances = f.fieldId;
+    ASSERT_NE(instances, 0u);
+    const std::vector<Value> statics =
+        vm_->referenceType.getValues(stepper_, std::span(&instances, 1));
+    EXPECT_THAT(statics, ElementsAre(Value::ofInt(1)));
 }
 
 TEST_F(JvmValues, RefusedCommandsAreVmErrorsWithTheirCodeAndTheSessionGoesOn) {
@@ -602,6 +636,32 @@ TEST_F(JvmEnd, ARunToItsEndGivesVmDeathThenTheDisconnect) {
 
     EXPECT_EQ(jvm_->process().waitForExit(FailureBound), 0);
     EXPECT_THAT(jvm_->process().output(), HasSubstr("done 21 caught here joined"));
+}
+
+TEST_F(JvmEnd, ADisposedSessionLeavesTheVmRunningForTheNextDebugger) {
+    startStepper({"spin"});
+    runUntilStepperPrepared();
+    vm_->eventRequest.set(EventRequest::breakpoint(locationOf("spin-add")));
+    vm_->vm.dispose();
+    // The VM closes the connection; the breakpoint went with the session.
+    const EventSet end = nextEventSet();
+    ASSERT_EQ(end.events.size(), 1u);
+    EXPECT_TRUE(std::holds_alternative<VmDisconnectedEvent>(end.events[0]));
+    EXPECT_THROW(vm_->vm.version(), DisconnectedError);
+
+    const auto next = Debuggee::attach("127.0.0.1", jvm_->waitForNextPort(FailureBound));
+    const std::vector<ClassInfo> found = next->vm.classesBySignature("LStepper;");
+    ASSERT_EQ(found.size(), 1u);
+    next->vm.suspend();
+    const Location spinAdd{TypeTag::Class, found[0].typeId, locationOf("spin-add").methodId,
+                           locationOf("spin-add").index};
+    const RequestId request = next->eventRequest.set(EventRequest::breakpoint(spinAdd));
+    next->vm.resume();
+    const std::optional<EventSet> hit = next->nextEvent(FailureBound);
+    ASSERT_TRUE(hit.has_value());
+    ASSERT_EQ(hit->events.size(), 1u);
+    EXPECT_EQ(requestIdOf(hit->events[0]), request);
+    EXPECT_EQ(next->thread.name(*threadOf(hit->events[0])), "main");
 }
 
 TEST_F(JvmEnd, AVmKilledWhileSuspendedFailsTheNextCall) {

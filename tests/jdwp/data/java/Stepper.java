@@ -18,6 +18,11 @@ public class Stepper {
     private final double ratio = -1.25;
     private final String greeting = "gr\u00fc\u00df \u20ac \ud83d\ude00";
     private final Object nothing = null;
+    private static int instances;
+
+    Stepper() {
+        instances++;
+    }
 
     public static void main(String[] args) throws Exception {
         ParentWatch.begin();
