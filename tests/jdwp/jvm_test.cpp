@@ -641,7 +641,8 @@ TEST_F(JvmEnd, ARunToItsEndGivesVmDeathThenTheDisconnect) {
 TEST_F(JvmEnd, ADisposedSessionLeavesTheVmRunningForTheNextDebugger) {
     startStepper({"spin"});
     runUntilStepperPrepared();
-    vm_->eventRequest.set(EventRequest::breakpoint(locationOf("spin-add")));
+    const Location spinAdd = locationOf("spin-add");
+    vm_->eventRequest.set(EventRequest::breakpoint(spinAdd));
     vm_->vm.dispose();
     // The VM closes the connection; the breakpoint went with the session.
     const EventSet end = nextEventSet();
@@ -649,13 +650,13 @@ TEST_F(JvmEnd, ADisposedSessionLeavesTheVmRunningForTheNextDebugger) {
     EXPECT_TRUE(std::holds_alternative<VmDisconnectedEvent>(end.events[0]));
     EXPECT_THROW(vm_->vm.version(), DisconnectedError);
 
+    // The next session looks the class up again; a method's id outlives the session.
     const auto next = Debuggee::attach("127.0.0.1", jvm_->waitForNextPort(FailureBound));
     const std::vector<ClassInfo> found = next->vm.classesBySignature("LStepper;");
     ASSERT_EQ(found.size(), 1u);
     next->vm.suspend();
-    const Location spinAdd{TypeTag::Class, found[0].typeId, locationOf("spin-add").methodId,
-                           locationOf("spin-add").index};
-    const RequestId request = next->eventRequest.set(EventRequest::breakpoint(spinAdd));
+    const Location again{TypeTag::Class, found[0].typeId, spinAdd.methodId, spinAdd.index};
+    const RequestId request = next->eventRequest.set(EventRequest::breakpoint(again));
     next->vm.resume();
     const std::optional<EventSet> hit = next->nextEvent(FailureBound);
     ASSERT_TRUE(hit.has_value());
