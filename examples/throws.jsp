@@ -3,7 +3,7 @@
 <p>Before the failure</p>
 <%
     int count = 0;
-    throw new IllegalStateException("The basket is empty");
+    if (count == 0) throw new IllegalStateException("The basket is empty");
 %>
 <p>Never written</p>
 </body>

@@ -16,6 +16,7 @@ constexpr Command Dispose{1, 6, "VirtualMachine.Dispose"};
 constexpr Command IDSizes{1, 7, "VirtualMachine.IDSizes"};
 constexpr Command Suspend{1, 8, "VirtualMachine.Suspend"};
 constexpr Command Resume{1, 9, "VirtualMachine.Resume"};
+constexpr Command CreateString{1, 11, "VirtualMachine.CreateString"};
 constexpr Command CapabilitiesNew{1, 17, "VirtualMachine.CapabilitiesNew"};
 constexpr Command SetDefaultStratum{1, 19, "VirtualMachine.SetDefaultStratum"};
 constexpr Command Signature{2, 1, "ReferenceType.Signature"};
@@ -23,6 +24,7 @@ constexpr Command Fields{2, 4, "ReferenceType.Fields"};
 constexpr Command Methods{2, 5, "ReferenceType.Methods"};
 constexpr Command StaticValues{2, 6, "ReferenceType.GetValues"};
 constexpr Command SourceDebugExtension{2, 12, "ReferenceType.SourceDebugExtension"};
+constexpr Command Superclass{3, 1, "ClassType.Superclass"};
 constexpr Command LineTable{6, 1, "Method.LineTable"};
 constexpr Command VariableTable{6, 2, "Method.VariableTable"};
 constexpr Command ObjectType{9, 1, "ObjectReference.ReferenceType"};
@@ -180,6 +182,12 @@ void VirtualMachineCommands::resume() {
     requestNothing(c_, cmd::Resume, writer(c_));
 }
 
+StringId VirtualMachineCommands::createString(std::string_view text) {
+    auto out = writer(c_);
+    out.string(text);
+    return request(c_, cmd::CreateString, out, [](PacketReader& in) { return in.objectId(); });
+}
+
 void VirtualMachineCommands::dispose() {
     requestNothing(c_, cmd::Dispose, writer(c_));
 }
@@ -245,6 +253,12 @@ std::string ReferenceTypeCommands::sourceDebugExtension(ReferenceTypeId type) {
     out.referenceTypeId(type);
     return request(c_, cmd::SourceDebugExtension, out,
                    [](PacketReader& in) { return in.string(); });
+}
+
+ClassId ClassTypeCommands::superclass(ClassId type) {
+    auto out = writer(c_);
+    out.referenceTypeId(type);
+    return request(c_, cmd::Superclass, out, [](PacketReader& in) { return in.referenceTypeId(); });
 }
 
 LineTable MethodCommands::lineTable(ReferenceTypeId type, MethodId method) {

@@ -23,18 +23,6 @@ using Reply = MonitorReplies::Reply;
 
 // The body of a "%S" record for a page that has reported no line yet.
 constexpr const char* noPosition = "0&0&0&0&0";
-// How long a finished page waits for the monitor's closing "%T" before it hangs up.
-constexpr std::chrono::milliseconds closingWait{5000};
-
-std::string printable(std::string_view line) {
-    std::string out;
-    for (char c : line.substr(0, 80))
-        out += (static_cast<unsigned char>(c) < 0x20) ? '?' : c;
-    if (line.size() > 80)
-        out += "...";
-    return out;
-}
-
 // A text for the last field of a record: "%%%END" could run into the terminator and
 // end the record early, so it gets a blank inside.
 std::string lastFieldText(std::string text) {
@@ -48,7 +36,7 @@ std::string lastFieldText(std::string text) {
 
 PageExecutor::PageExecutor(const CompiledPage& page, MonitorConnection& connection,
                            RequestContext& request, int fileId)
-    : page_(page), connection_(connection), request_(request), fileId_(fileId),
+    : page_(page), request_(request), fileId_(fileId),
       fileIdText_(std::to_string(fileId)), position_(request.position(fileId)),
       evaluator_(
           [this](std::string_view name) -> std::optional<std::int64_t> {
@@ -57,7 +45,17 @@ PageExecutor::PageExecutor(const CompiledPage& page, MonitorConnection& connecti
                       return it->value;
               return std::nullopt;
           },
-          request.params()) {
+          request.params()),
+      session_(connection, fileId,
+               {[this](int id, std::int32_t line, std::int32_t action) {
+                    request_.setBreakpoint(id, line, action);
+                },
+                [this](const std::string& id) { return switchRecord(id); },
+                [this] {
+                    if (request_.stop().stopped())
+                        throw ConnectionError(ConnectionError::Kind::Stopped,
+                                              "the run was stopped");
+                }}) {
     position_.sourceTable = page.sourceTable;
     position_.javaLine = 0;
 }
@@ -72,9 +70,9 @@ PageResult PageExecutor::run() {
         exchange(*fileRecord); // both file names are always set
         walk();
         flushHtml();
-        endWith(PageRuntimeRecords::clientExit());
+        session_.endWith(PageRuntimeRecords::clientExit());
         return {PageResult::Kind::Ended, {}};
-    } catch (const ServerExit&) {
+    } catch (const MonitorClosed&) {
         return {page_.page.failed() ? PageResult::Kind::CompileFailed
                                     : PageResult::Kind::MonitorClosed,
                 {}};
@@ -84,10 +82,10 @@ PageResult PageExecutor::run() {
             std::optional<tracehook::JspLineSourceInfo> at =
                 page_.sourceTable->getJspLineSourceInfo(abort.javaLine);
             const std::string message = lastFieldText(abort.message);
-            endWith(at ? PageRuntimeRecords::abnormalExit(fileIdText_, *at, message)
+            session_.endWith(at ? PageRuntimeRecords::abnormalExit(fileIdText_, *at, message)
                        : PageRuntimeRecords::abnormalExitFreeForm(
                              PageRuntimeRecords::safeField(message)));
-        } catch (const ServerExit&) {
+        } catch (const MonitorClosed&) {
             return {PageResult::Kind::MonitorClosed, {}};
         }
         return {PageResult::Kind::Abnormal, abort.message};
@@ -192,46 +190,6 @@ void PageExecutor::flushHtml() {
         exchange(PageRuntimeRecords::html(fileIdText_, piece));
 }
 
-void PageExecutor::send(const std::string& record) {
-    connection_.send(PageRuntimeRecords::framed(record));
-}
-
-Reply PageExecutor::exchange(const std::string& record) {
-    send(record);
-    return awaitReply();
-}
-
-Reply PageExecutor::awaitReply() {
-    while (true) {
-        if (request_.stop().stopped())
-            throw ConnectionError(ConnectionError::Kind::Stopped, "the run was stopped");
-        const std::string line = connection_.readLine();
-        if (line.empty()) // the single-file monitor resumes with an empty line
-            return Reply{Reply::Kind::Continue, fileIdText_, std::nullopt, 0, 0};
-        Reply reply = MonitorReplies::parse(line);
-        switch (reply.kind) {
-        case Reply::Kind::Continue:
-            return reply;
-        case Reply::Kind::Breakpoint:
-            // Setting a breakpoint must not move the page: answer with a plain continue
-            // record and wait for the reply that does.
-            request_.setBreakpoint(tracehook::parseDecimalInt32(reply.fileId).value_or(fileId_),
-                                   reply.line, reply.action);
-            send(PageRuntimeRecords::continueInfo());
-            break;
-        case Reply::Kind::SwitchFile:
-            send(switchRecord(reply.fileId));
-            break;
-        case Reply::Kind::ServerExit:
-            throw ServerExit{};
-        case Reply::Kind::Unknown:
-            throw ConnectionError(ConnectionError::Kind::Garbage,
-                                  "the monitor sent a reply that cannot be read: \"" +
-                                      printable(line) + "\"");
-        }
-    }
-}
-
 // "%S" F and the position of page F: this page's current line, or where another page of
 // the request stopped, or no position.
 std::string PageExecutor::switchRecord(const std::string& fileIdText) const {
@@ -265,10 +223,10 @@ void PageExecutor::walkCompileErrors() {
         }
         if (!record) { // nothing readable in the compiler's message: end the page with it
             const std::string message = page_.page.compileMessage.value_or("");
-            endWith(PageRuntimeRecords::abnormalExitFreeForm(
+            session_.endWith(PageRuntimeRecords::abnormalExitFreeForm(
                 PageRuntimeRecords::safeField(lastFieldText(
                     "The page could not be compiled: " + message.substr(0, message.find('\n'))))));
-            throw ServerExit{};
+            throw MonitorClosed{};
         }
         reply = exchange(*record);
     }
@@ -308,36 +266,8 @@ void PageExecutor::runInclude(const PageStatement& st) {
         throw PageAbort{st.javaLine, "The included page " + st.text + " could not be compiled"};
 
     // Back in this page: tell the monitor where it stands.
-    drainUnsolicited();
+    session_.drainUnsolicited();
     exchange(switchRecord(fileIdText_));
-}
-
-// Replies that reached this connection while an included page ran: a "%T" ends this
-// page, breakpoints are kept, anything else is superseded by the switch record.
-void PageExecutor::drainUnsolicited() {
-    while (std::optional<std::string> line = connection_.pollLine(std::chrono::milliseconds(0))) {
-        Reply reply = MonitorReplies::parse(*line);
-        if (reply.kind == Reply::Kind::ServerExit)
-            throw ServerExit{};
-        if (reply.kind == Reply::Kind::Breakpoint)
-            request_.setBreakpoint(tracehook::parseDecimalInt32(reply.fileId).value_or(fileId_),
-                                   reply.line, reply.action);
-    }
-}
-
-// Sends the last record of the page, then gives the monitor a moment to answer with its
-// closing "%T" before hanging up, so that nothing it sends is cut off.
-void PageExecutor::endWith(const std::string& record) {
-    send(record);
-    connection_.shutdownSend();
-    const auto deadline = std::chrono::steady_clock::now() + closingWait;
-    while (std::chrono::steady_clock::now() < deadline) {
-        std::optional<std::string> line =
-            connection_.pollLine(std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now()));
-        if (!line || MonitorReplies::parse(*line).kind == Reply::Kind::ServerExit)
-            return;
-    }
 }
 
 } // namespace pagerunner

@@ -335,7 +335,7 @@ TEST_F(Executor, AThrowEndsThePageWithTheAbnormalEndRecordAtItsPosition) {
     EXPECT_EQ(jspLines(records), (std::vector<int>{1, 2, 3, 5, 6}));
     const std::string& last = records.back();
     EXPECT_THAT(last,
-                ::testing::MatchesRegex("%A1&[0-9]+&6&5&6&60&IllegalStateException: The basket "
+                ::testing::MatchesRegex("%A1&[0-9]+&6&5&6&76&IllegalStateException: The basket "
                                         "is empty"));
     EXPECT_THAT(html(records), ::testing::Not(HasSubstr("Never written")));
     EXPECT_EQ(run.join(), ExitCode::Ok);

@@ -137,6 +137,9 @@ public:
     Capabilities capabilitiesNew();
     void suspend();
     void resume();
+    // A new string in the VM, to pass to an invoked method. The VM may collect it once
+    // nothing refers to it, so use it at once.
+    StringId createString(std::string_view text);
     // Ends the session: the VM cancels the event requests and resumes what is suspended.
     void dispose();
     // "" for each class's own default; "Java" for Java lines. Global to the VM and kept
@@ -158,6 +161,17 @@ public:
     std::vector<Value> getValues(ReferenceTypeId type, std::span<const FieldId> fields);
     // The class's SourceDebugExtension (its SMAP); VmError ABSENT_INFORMATION without one.
     std::string sourceDebugExtension(ReferenceTypeId type);
+
+private:
+    Connection& c_;
+};
+
+class ClassTypeCommands {
+public:
+    explicit ClassTypeCommands(Connection& connection) : c_(connection) {}
+
+    // The direct superclass; 0 for java.lang.Object.
+    ClassId superclass(ClassId type);
 
 private:
     Connection& c_;

@@ -45,6 +45,7 @@ private:
 public:
     VirtualMachineCommands vm{connection_};
     ReferenceTypeCommands referenceType{connection_};
+    ClassTypeCommands classType{connection_};
     MethodCommands method{connection_};
     ThreadReferenceCommands thread{connection_};
     StackFrameCommands stackFrame{connection_};

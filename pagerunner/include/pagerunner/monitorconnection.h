@@ -52,6 +52,10 @@ public:
     void shutdownSend();
     // Whether Nagle's algorithm is off on the socket, as it must be.
     bool noDelay() const;
+    // Whether reply bytes have been read already (polling the socket would not show them).
+    bool hasBufferedInput() const { return lines_.pendingBytes() > 0; }
+    // The socket, for poll() beside other inputs.
+    int pollHandle() const { return fd_; }
 
 private:
     // Reads more bytes into the framer; false at end of stream.

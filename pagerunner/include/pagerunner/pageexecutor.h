@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pagerunner/expressionevaluator.h"
+#include "pagerunner/monitorsession.h"
 #include "pagerunner/pagecompiler.h"
 #include "pagerunner/requestcontext.h"
 #include "tracehook/monitorreplies.h"
@@ -46,7 +47,6 @@ private:
         std::int64_t value;
         std::int64_t bound;
     };
-    struct ServerExit {};
     struct PageAbort {
         std::int32_t javaLine;
         std::string message;
@@ -62,22 +62,19 @@ private:
 
     void reportLine(std::int32_t javaLine);
     void flushHtml();
-    // Sends one record (terminator added here) and obeys replies until a continue comes.
-    tracehook::MonitorReplies::Reply exchange(const std::string& record);
-    tracehook::MonitorReplies::Reply awaitReply();
-    void send(const std::string& record);
+    tracehook::MonitorReplies::Reply exchange(const std::string& record) {
+        return session_.exchange(record);
+    }
     std::string switchRecord(const std::string& fileIdText) const;
-    void drainUnsolicited();
-    void endWith(const std::string& record);
 
     const CompiledPage& page_;
-    MonitorConnection& connection_;
     RequestContext& request_;
     const int fileId_;
     const std::string fileIdText_;
     RequestContext::PagePosition& position_;
     std::vector<LoopFrame> frames_;
     ExpressionEvaluator evaluator_;
+    MonitorSession session_;
     std::string html_; // produced and not yet sent
 };
 

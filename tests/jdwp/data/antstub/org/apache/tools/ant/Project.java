@@ -1,0 +1,8 @@
+// Stands in for Ant's class so that Jasper's JspC loads without Ant (see Task.java).
+package org.apache.tools.ant;
+
+public class Project {
+    public java.io.File getBaseDir() {
+        return new java.io.File(".").getAbsoluteFile();
+    }
+}

@@ -1,0 +1,2 @@
+<%@ page isErrorPage="true" %>
+<p>java-error-page <%= "java-error-expression" %></p>

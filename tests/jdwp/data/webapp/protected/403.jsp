@@ -1,0 +1,1 @@
+<p>forbidden-page <%= "forbidden-expression" %></p>

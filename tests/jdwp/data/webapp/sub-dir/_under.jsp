@@ -1,0 +1,1 @@
+<p>under-page</p>

@@ -1,0 +1,4 @@
+<%@ page import="no.such.pkg.Thing" %>
+<html>
+<p>hi</p>
+</html>

@@ -1,0 +1,6 @@
+<html>
+<body>
+<p>Price: ${price}</p>
+<p>Total:	${1 +}</p>
+</body>
+</html>

@@ -1,0 +1,2 @@
+<p>before</p>
+<jsp:include page="/java-error.jsp"/>

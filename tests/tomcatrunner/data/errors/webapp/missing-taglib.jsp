@@ -1,0 +1,4 @@
+<%@ taglib uri="http://example.com/tags/none" prefix="x" %>
+<html>
+<x:hello/>
+</html>

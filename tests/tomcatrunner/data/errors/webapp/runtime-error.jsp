@@ -1,0 +1,2 @@
+<p>before</p>
+<% if (true) throw new IllegalStateException("boom & <bang>"); %>

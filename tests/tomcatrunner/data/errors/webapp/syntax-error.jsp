@@ -1,0 +1,8 @@
+<%@ page pageEncoding="UTF-8" %>
+<html>
+<body>
+<ul>
+	<li>Größe <%= "x"
+</ul>
+</body>
+</html>

@@ -1,0 +1,2 @@
+<p>Größe: <%= 1 + 1 </p>
+<p>never closed</p>

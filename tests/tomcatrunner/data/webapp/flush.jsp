@@ -1,0 +1,3 @@
+<p>before the flush</p>
+<% out.flush(); %>
+<p>after the flush</p>

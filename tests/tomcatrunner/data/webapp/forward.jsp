@@ -1,0 +1,2 @@
+<p>this text is discarded by the forward</p>
+<jsp:forward page="target.jsp"/>

@@ -1,0 +1,1 @@
+<p>forwarded here</p>

@@ -1,0 +1,4 @@
+<%@ page buffer="none" %>
+<p>one</p>
+<p><%= 2 %></p>
+<p>three</p>

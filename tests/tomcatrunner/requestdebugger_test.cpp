@@ -1,0 +1,235 @@
+// Requests debugged in a real Tomcat against a stand-in monitor: every example page stepped
+// to its end with the whole response shown, included and forwarded pages, an exception,
+// the monitor's replies obeyed, and a monitor that leaves mid-page.
+#include "scriptedmonitor.h"
+
+#include "jdwp/debuggee.h"
+#include "pagerunner/stopsignal.h"
+#include "tomcatrunner/httpexchange.h"
+#include "tomcatrunner/managedtomcat.h"
+#include "tomcatrunner/pageclasses.h"
+#include "tomcatrunner/requestdebugger.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using namespace tomcatrunner;
+using tomcattest::ScriptedMonitor;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+class RequestDebuggerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        std::string pattern = (fs::temp_directory_path() / "tomcatrunner-e2e-XXXXXX").string();
+        dir_ = ::mkdtemp(pattern.data());
+        const fs::path app = dir_ / "app";
+        fs::create_directories(app);
+        for (const char* source : {TRACEWIN_EXAMPLES, TOMCATRUNNER_TEST_PAGES}) {
+            fs::copy(source, app, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        }
+        ManagedTomcatOptions options;
+        options.base = dir_ / "base";
+        options.webapp = app;
+        tomcat_ = ManagedTomcat::start(options).release();
+        vm_ = jdwp::Debuggee::attach("127.0.0.1", tomcat_->jdwpPort()).release();
+        vm_->vm.setDefaultStratum("Java");
+        classes_ = new PageClasses(*vm_, options.base / "work" / "Catalina" / "localhost" / "ROOT");
+    }
+    static void TearDownTestSuite() {
+        delete classes_;
+        if (vm_ != nullptr) {
+            try {
+                vm_->vm.dispose();
+            } catch (const std::exception&) {
+            }
+        }
+        delete vm_;
+        delete tomcat_;
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+
+    RequestResult debug(const std::string& target, ScriptedMonitor& monitor) {
+        RequestOptions options;
+        options.monitorPort = monitor.port();
+        options.webapp = dir_ / "app";
+        options.httpPort = tomcat_->httpPort();
+        options.target = target;
+        pagerunner::StopSignal stop;
+        RequestDebugger debugger(*vm_, *classes_, options, stop);
+        return debugger.run();
+    }
+
+    static std::string plainBody(const std::string& target,
+                                 std::chrono::milliseconds within = 60s) {
+        HttpExchange exchange("127.0.0.1", tomcat_->httpPort(), target, 5s);
+        exchange.finish(within);
+        return exchange.body();
+    }
+
+    static std::string page(const std::string& name) { return (dir_ / "app" / name).string(); }
+
+    static inline fs::path dir_;
+    static inline ManagedTomcat* tomcat_ = nullptr;
+    static inline jdwp::Debuggee* vm_ = nullptr;
+    static inline PageClasses* classes_ = nullptr;
+};
+
+// JSP start lines of the line records.
+std::vector<int> jspLines(const std::vector<std::string>& records) {
+    std::vector<int> lines;
+    for (const std::string& r : records) {
+        if (r.starts_with("%L")) {
+            std::size_t a = r.find('&');
+            a = r.find('&', a + 1);
+            lines.push_back(std::stoi(r.substr(a + 1)));
+        }
+    }
+    return lines;
+}
+
+TEST_F(RequestDebuggerTest, EveryPageStepsToItsEndShowingTheWholeResponseBody) {
+    for (const std::string name : {"plain.jsp", "loop.jsp?user=Ann", "header.jsp", "flush.jsp",
+                                    "smallbuffer.jsp", "bigwrite.jsp", "unbuffered.jsp",
+                                    "utf8.jsp"}) {
+        SCOPED_TRACE(name);
+        ScriptedMonitor monitor;
+        const RequestResult result = debug("/" + name, monitor);
+        EXPECT_EQ(result.kind, RequestResult::Kind::Ended) << result.message;
+        EXPECT_EQ(result.httpStatus, 200);
+        const auto records = monitor.recordsOf(0);
+        ASSERT_FALSE(records.empty());
+        const std::string file = page(name.substr(0, name.find('?')));
+        EXPECT_THAT(records.front(), StartsWith("%F1&" + file + "&"));
+        EXPECT_EQ(records.back(), "%E");
+        EXPECT_FALSE(jspLines(records).empty());
+        // The output shown, joined, is the response body byte for byte.
+        EXPECT_EQ(monitor.html(), result.body);
+        std::string plain = plainBody("/" + name);
+        std::string shown = monitor.html();
+        if (name.starts_with("loop.jsp")) {
+            const std::regex date("Today is [^<]*");
+            plain = std::regex_replace(plain, date, "Today is");
+            shown = std::regex_replace(shown, date, "Today is");
+        }
+        EXPECT_EQ(shown, plain);
+    }
+}
+
+TEST_F(RequestDebuggerTest, LinesComeInTheOrderThePageRunsThemWithTheirSpans) {
+    ScriptedMonitor monitor;
+    debug("/loop.jsp?user=Ann", monitor);
+    const auto records = monitor.recordsOf(0);
+    // The loop's header and body run three times, then the rest of the page.
+    const std::vector<int> lines = jspLines(records);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), 8), 3 * 5) << ::testing::PrintToString(lines);
+    EXPECT_EQ(lines.back(), 13);
+    // The expression <%= i * i %> on line 8 is a span of its own: columns 27 to 39.
+    EXPECT_THAT(records, ::testing::Contains(::testing::MatchesRegex("%L1&[0-9]+&8&27&8&39")));
+    EXPECT_THAT(monitor.html(), HasSubstr("<li>3 squared is 9</li>"));
+}
+
+TEST_F(RequestDebuggerTest, AnIncludedPageRunsAsAFileOfItsOwnThenTheIncluderGoesOn) {
+    ScriptedMonitor monitor;
+    const RequestResult result = debug("/include.jsp", monitor);
+    EXPECT_EQ(result.kind, RequestResult::Kind::Ended);
+    const auto outer = monitor.recordsOf(0);
+    const auto inner = monitor.recordsOf(1);
+    ASSERT_FALSE(inner.empty());
+    EXPECT_THAT(inner.front(), StartsWith("%F2&" + page("header.jsp") + "&"));
+    EXPECT_EQ(inner.back(), "%E");
+    // Back in the including page, it says where it stands, then goes on to its end.
+    const auto back = std::find_if(outer.begin(), outer.end(),
+                                   [](const std::string& r) { return r.starts_with("%S1&"); });
+    ASSERT_NE(back, outer.end());
+    EXPECT_THAT(*back, ::testing::MatchesRegex("%S1&[0-9]+&4&.*"));
+    EXPECT_EQ(outer.back(), "%E");
+    EXPECT_EQ(monitor.html(), plainBody("/include.jsp"));
+}
+
+TEST_F(RequestDebuggerTest, AnExceptionEndsThePageWhereItWasThrown) {
+    ScriptedMonitor monitor;
+    const RequestResult result = debug("/throws.jsp", monitor);
+    EXPECT_EQ(result.kind, RequestResult::Kind::Abnormal);
+    const auto records = monitor.recordsOf(0);
+    ASSERT_FALSE(records.empty());
+    EXPECT_THAT(records.back(),
+                ::testing::MatchesRegex("%A1&[0-9]+&6&5&6&76&java.lang.IllegalStateException: "
+                                        "The basket is empty"));
+    EXPECT_THAT(monitor.html(), HasSubstr("Before the failure"));
+    EXPECT_THAT(monitor.html(), ::testing::Not(HasSubstr("Never written")));
+    EXPECT_EQ(result.httpStatus, 500);
+}
+
+TEST_F(RequestDebuggerTest, BreakpointAndSwitchRepliesDoNotMoveThePage) {
+    int lineRecords = 0;
+    ScriptedMonitor monitor([&](const ScriptedMonitor::Record& r) -> std::optional<std::string> {
+        if (r.text.starts_with("%L") && ++lineRecords == 2) {
+            return "%B1&7&1";
+        }
+        if (r.text == "%N") {
+            return "%S1"; // after the breakpoint's continue record: where is the page?
+        }
+        return ScriptedMonitor::continueAll(r);
+    });
+    debug("/loop.jsp?user=Ann", monitor);
+    const auto records = monitor.recordsOf(0);
+    const auto second = std::find_if(records.begin(), records.end(), [n = 0](const std::string& r) mutable {
+        return r.starts_with("%L") && ++n == 2;
+    });
+    ASSERT_NE(second, records.end());
+    ASSERT_GE(records.end() - second, 3);
+    EXPECT_EQ(*(second + 1), "%N");
+    // The position is the one of the second line record: "%S1&" and the same body.
+    EXPECT_EQ(*(second + 2), "%S" + second->substr(2));
+    EXPECT_EQ(records.back(), "%E");
+}
+
+TEST_F(RequestDebuggerTest, TerminateLetsTheRequestRunOnUnobserved) {
+    int lineRecords = 0;
+    ScriptedMonitor monitor([&](const ScriptedMonitor::Record& r) -> std::optional<std::string> {
+        if (r.text.starts_with("%L") && ++lineRecords == 3) {
+            return "%T";
+        }
+        return ScriptedMonitor::continueAll(r);
+    });
+    const RequestResult result = debug("/loop.jsp?user=Ann", monitor);
+    EXPECT_EQ(result.kind, RequestResult::Kind::MonitorClosed);
+    EXPECT_EQ(result.httpStatus, 200);
+    EXPECT_THAT(result.body, HasSubstr("</html>"));
+    EXPECT_EQ(lineRecords, 3);
+}
+
+TEST_F(RequestDebuggerTest, AMonitorThatGoesAwayLeavesTheServerServing) {
+    int lineRecords = 0;
+    ScriptedMonitor monitor([&](const ScriptedMonitor::Record& r) -> std::optional<std::string> {
+        if (r.text.starts_with("%L") && ++lineRecords == 2) {
+            return std::string(); // the monitor dies: its connection closes
+        }
+        return ScriptedMonitor::continueAll(r);
+    });
+    const RequestResult result = debug("/loop.jsp?user=Ann", monitor);
+    EXPECT_EQ(result.kind, RequestResult::Kind::MonitorLost);
+    EXPECT_THAT(result.body, HasSubstr("</html>"));
+    // No thread stays suspended: the next request is served at once.
+    EXPECT_THAT(plainBody("/plain.jsp", 2s), HasSubstr("Plain page"));
+}
+
+TEST_F(RequestDebuggerTest, AForwardShowsOnlyWhatReachesTheResponse) {
+    ScriptedMonitor monitor;
+    const RequestResult result = debug("/forward.jsp", monitor);
+    EXPECT_EQ(result.kind, RequestResult::Kind::Ended) << result.message;
+    EXPECT_EQ(monitor.html(), result.body);
+    EXPECT_THAT(result.body, HasSubstr("forwarded here"));
+    EXPECT_THAT(monitor.html(), ::testing::Not(HasSubstr("discarded")));
+}
+
+} // namespace

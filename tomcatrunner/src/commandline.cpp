@@ -1,0 +1,220 @@
+#include "tomcatrunner/commandline.h"
+
+#include "pagerunner/commandline.h"
+
+#include <cctype>
+#include <filesystem>
+#include <stdexcept>
+
+namespace tomcatrunner {
+
+namespace fs = std::filesystem;
+
+std::string CommandLine::usage() {
+    return "Usage: tomcatrunner [--port N] [--root DIR] [--work DIR] [--param NAME=VALUE]...\n"
+           "                    [--file-id N] [--wait SECONDS] [--webapp DIR] PAGE.jsp\n"
+           "       tomcatrunner [--port N] [--root DIR] [--file-id N] [--wait SECONDS]\n"
+           "                    --attach HOST:PORT [--url URL] [--only GLOB] [--allow-remote]\n"
+           "\n"
+           "Runs a JSP page in a real Apache Tomcat 10 and debugs its request against the\n"
+           "monitor on the loopback address: each line of the page that runs, the HTML it\n"
+           "writes, the pages it includes, and the errors of a page that does not compile.\n"
+           "A private Tomcat serves the webapp, on loopback ports of its own.\n"
+           "\n"
+           "With --attach it debugs a Tomcat that runs with a debugger agent (catalina.sh jpda\n"
+           "run): the JSP requests that arrive, one after the other, each as a page of its own,\n"
+           "until interrupted; with --url it sends that request itself and ends with it.\n"
+           "\n"
+           "  --port N             the monitor's port (default: the first line of the\n"
+           "                       monitor's debug settings file, else 8082)\n"
+           "  --root DIR           the test-environment root whose debug settings give the port\n"
+           "  --work DIR           where the private Tomcat keeps its files\n"
+           "  --webapp DIR         the webapp to serve (default: the folder of PAGE)\n"
+           "  --param NAME=VALUE   a request parameter (may be repeated)\n"
+           "  --file-id N          the file id of the page (default 1); other files count up\n"
+           "  --wait SECONDS       keep trying that long while no monitor listens yet\n"
+           "  --attach HOST:PORT   the debugger agent of a running server (loopback only)\n"
+           "  --url URL            with --attach: the request to send and debug\n"
+           "  --only GLOB          with --attach: debug only pages whose path matches, as\n"
+           "                       \"/admin/*.jsp\"; other requests run unobserved\n"
+           "  --allow-remote       with --attach: allow an agent on another host (it hands\n"
+           "                       whoever connects full control of that JVM)\n"
+           "  --help               show this text\n"
+           "\n"
+           "Exit codes: 0 the page ended or the monitor closed the connection; 1 bad command\n"
+           "line; 2 the page cannot be read; 3 no monitor to connect to; 4 the monitor went\n"
+           "away or answered something unreadable mid-page; 7 Tomcat could not be started or\n"
+           "attached, or it died.\n";
+}
+
+CommandLine CommandLine::parse(const std::vector<std::string>& args) {
+    CommandLine cl;
+    // The options every page runtime shares are pagerunner's; the rest are ours.
+    std::vector<std::string> common;
+    std::optional<std::string> attach;
+    CommandLine::Attach attachOptions;
+    bool attachOnly = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            cl.help = true;
+            return cl;
+        }
+        if (arg == "--translate") {
+            throw std::invalid_argument("unknown option --translate");
+        }
+        // Our options with a value, "--name VALUE" or "--name=VALUE".
+        const auto valued = [&](const std::string& name) -> std::optional<std::string> {
+            if (arg == name) {
+                if (i + 1 >= args.size()) {
+                    throw std::invalid_argument("the option " + name + " needs a value");
+                }
+                return args[++i];
+            }
+            if (arg.starts_with(name + "=")) {
+                return arg.substr(name.size() + 1);
+            }
+            return std::nullopt;
+        };
+        if (auto v = valued("--webapp")) {
+            if (v->empty()) {
+                throw std::invalid_argument("the option --webapp needs a folder");
+            }
+            cl.webapp = *v;
+        } else if (auto a = valued("--attach")) {
+            attach = *a;
+        } else if (auto u = valued("--url")) {
+            attachOptions.url = *u;
+            attachOnly = true;
+        } else if (auto o = valued("--only")) {
+            attachOptions.only = *o;
+            attachOnly = true;
+        } else if (arg == "--allow-remote") {
+            attachOptions.allowRemote = true;
+            attachOnly = true;
+        } else {
+            common.push_back(arg);
+        }
+    }
+    if (attachOnly && !attach) {
+        throw std::invalid_argument("--url, --only and --allow-remote go with --attach");
+    }
+    if (attach) {
+        const auto colon = attach->rfind(':');
+        const auto port = colon == std::string::npos
+                              ? std::nullopt
+                              : std::optional<int>(std::atoi(attach->c_str() + colon + 1));
+        if (!port || *port < 1 || *port > 65535 || colon == 0 ||
+            attach->find_first_not_of("0123456789", colon + 1) != std::string::npos) {
+            throw std::invalid_argument("--attach takes HOST:PORT, not \"" + *attach + "\"");
+        }
+        attachOptions.host = attach->substr(0, colon);
+        if (attachOptions.host.size() > 2 && attachOptions.host.front() == '[' &&
+            attachOptions.host.back() == ']') {
+            attachOptions.host = attachOptions.host.substr(1, attachOptions.host.size() - 2);
+        }
+        attachOptions.port = *port;
+        if (!attachOptions.url.empty() && !parseHttpUrl(attachOptions.url)) {
+            throw std::invalid_argument("--url takes an http:// URL, not \"" +
+                                        attachOptions.url + "\"");
+        }
+        cl.attach = attachOptions;
+        // The shared options need a page; an attached runner's pages come from the server.
+        for (const std::string& a : common) {
+            if (!a.starts_with("-") && a != "-") {
+                throw std::invalid_argument("--attach takes no page: the server chooses them");
+            }
+        }
+        common.push_back("attached.jsp");
+    }
+    const pagerunner::CommandLine shared = pagerunner::CommandLine::parse(common);
+    cl.port = shared.port;
+    cl.root = shared.root;
+    cl.workDir = shared.options.workDir;
+    cl.params = shared.options.params;
+    cl.firstFileId = shared.options.firstFileId;
+    cl.connectWait = shared.options.connectWait;
+    if (!cl.attach) {
+        cl.page = shared.options.page;
+    }
+    return cl;
+}
+
+int CommandLine::resolvePort() const {
+    pagerunner::CommandLine shared;
+    shared.port = port;
+    shared.root = root;
+    return shared.resolvePort();
+}
+
+std::string CommandLine::defaultWorkDir() {
+    return (fs::temp_directory_path() / "tomcatrunner-work").string();
+}
+
+namespace {
+
+// Percent-encodes what a URL's path segment or query value cannot hold.
+std::string percentEncode(std::string_view text, bool keepSlash) {
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (std::isalnum(b) || c == '-' || c == '.' || c == '_' || c == '~' ||
+            (keepSlash && c == '/')) {
+            out += c;
+        } else {
+            out += '%';
+            out += Hex[b >> 4];
+            out += Hex[b & 15];
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::optional<HttpUrl> parseHttpUrl(const std::string& url) {
+    constexpr std::string_view scheme = "http://";
+    if (!url.starts_with(scheme)) {
+        return std::nullopt;
+    }
+    const std::string rest = url.substr(scheme.size());
+    const auto slash = rest.find('/');
+    const std::string authority = rest.substr(0, slash);
+    HttpUrl out;
+    out.target = slash == std::string::npos ? "/" : rest.substr(slash);
+    std::string host = authority;
+    const auto colon = authority.rfind(':');
+    if (colon != std::string::npos && authority.find(']', colon) == std::string::npos) {
+        const std::string port = authority.substr(colon + 1);
+        if (port.empty() || port.find_first_not_of("0123456789") != std::string::npos ||
+            port.size() > 5) {
+            return std::nullopt;
+        }
+        out.port = std::stoi(port);
+        host = authority.substr(0, colon);
+    }
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
+        host = host.substr(1, host.size() - 2);
+    }
+    if (host.empty() || out.port < 1 || out.port > 65535 ||
+        host.find_first_of("@ /") != std::string::npos) {
+        return std::nullopt;
+    }
+    out.host = host;
+    return out;
+}
+
+std::string requestTarget(const std::string& pathInWebapp,
+                          const std::map<std::string, std::string>& params) {
+    std::string target = "/" + percentEncode(pathInWebapp, true);
+    char separator = '?';
+    for (const auto& [name, value] : params) {
+        target += separator;
+        target += percentEncode(name, false) + "=" + percentEncode(value, false);
+        separator = '&';
+    }
+    return target;
+}
+
+} // namespace tomcatrunner

@@ -1,0 +1,158 @@
+#include "tomcatrunner/outputtracker.h"
+
+#include "jdwp/error.h"
+
+#include <algorithm>
+
+namespace tomcatrunner {
+
+namespace {
+
+constexpr std::string_view ConnectorResponse = "Lorg/apache/catalina/connector/Response;";
+
+} // namespace
+
+std::string OutputTracker::toUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        unsigned c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
+            ++i;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD; // a lone surrogate
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+void OutputTracker::findOutputBuffer(jdwp::ObjectId writer) {
+    // The writer's response, unwrapped (a facade, or a filter's wrapper, each keeps the
+    // response it stands for in a field "response") down to the connector's Response.
+    try {
+        jdwp::ObjectId response = fields_.read(writer, "response").objectId();
+        for (int depth = 0; response != 0 && depth < 16; ++depth) {
+            if (vm_.referenceType.signature(fields_.typeOf(response)) == ConnectorResponse) {
+                outputBuffer_ = fields_.read(response, "outputBuffer").objectId();
+                return;
+            }
+            response = fields_.read(response, "response").objectId();
+        }
+    } catch (const jdwp::DisconnectedError&) {
+        throw;
+    } catch (const jdwp::Error&) {
+        // A response of another kind: what leaves the writer is then known from the body
+        // alone, at the end.
+    }
+}
+
+void OutputTracker::pushWriter(jdwp::ObjectId writer, bool holdBack) {
+    if (writers_.empty()) {
+        findOutputBuffer(writer);
+    }
+    writers_.push_back(Writer{writer, holdBack, 0, 0});
+    refresh();
+}
+
+void OutputTracker::popWriter() {
+    if (!writers_.empty()) {
+        writers_.pop_back();
+    }
+}
+
+void OutputTracker::refresh() {
+    if (outputBuffer_) {
+        downstream_ = fields_.read(*outputBuffer_, "charsWritten").asLong();
+    }
+    for (Writer& w : writers_) {
+        // One read for both fields of the writer.
+        const jdwp::FieldId next = fields_.field(w.object, "nextChar");
+        const jdwp::FieldId cb = fields_.field(w.object, "cb");
+        const auto values = vm_.object.getValues(w.object, std::vector<jdwp::FieldId>{next, cb});
+        w.nextChar = values.at(0).asInt();
+        w.buffer = values.at(1).objectId();
+        if (w.buffer == 0) {
+            w.nextChar = 0; // unbuffered: everything goes straight through
+        }
+    }
+}
+
+std::string OutputTracker::takeNew() {
+    refresh();
+    const auto shownBefore = static_cast<std::int64_t>(shown_.size());
+    std::int64_t total = downstream_;
+    for (const Writer& w : writers_) {
+        total += w.nextChar;
+    }
+    if (total < shown()) {
+        // A buffer was discarded (a forward or an error page cleared it).
+        mismatch_ = "the page discarded output that had been shown";
+        return {};
+    }
+    // Chars that left the writers: from the body as it arrives.
+    if (shown() < downstream_ && body_ != nullptr) {
+        const auto upTo = std::min<std::int64_t>(downstream_, static_cast<std::int64_t>(body_->size()));
+        if (upTo > shown()) {
+            shown_.append(std::u16string_view(*body_).substr(static_cast<std::size_t>(shown()),
+                                                      static_cast<std::size_t>(upTo - shown())));
+        }
+    }
+    // Chars still in the writers' buffers, in order.
+    std::int64_t start = downstream_;
+    for (const Writer& w : writers_) {
+        const std::int64_t end = start + w.nextChar;
+        if (w.holdBack || shown() < start) {
+            break; // what comes later cannot be shown before this
+        }
+        if (shown() < end) {
+            const auto first = static_cast<std::int32_t>(shown() - start);
+            const auto values = vm_.array.getValues(w.buffer, first, w.nextChar - first);
+            std::u16string text;
+            text.reserve(values.size());
+            for (const jdwp::Value& v : values) {
+                text += v.asChar();
+            }
+            shown_.append(text);
+        }
+        start = end;
+    }
+    // Keep a trailing high surrogate back for the next step.
+    std::size_t upTo = shown_.size();
+    if (upTo > static_cast<std::size_t>(shownBefore) && shown_[upTo - 1] >= 0xD800 &&
+        shown_[upTo - 1] < 0xDC00) {
+        shown_.pop_back();
+        --upTo;
+    }
+    return toUtf8(std::u16string_view(shown_).substr(static_cast<std::size_t>(shownBefore)));
+}
+
+std::string OutputTracker::takeRest(const std::u16string& body) {
+    if (body.size() < shown_.size() || body.compare(0, shown_.size(), shown_) != 0) {
+        if (mismatch_.empty()) {
+            mismatch_ = "what was shown is not the start of the response body";
+        }
+        return {};
+    }
+    const std::u16string rest = body.substr(shown_.size());
+    shown_ = body;
+    return toUtf8(rest);
+}
+
+} // namespace tomcatrunner
