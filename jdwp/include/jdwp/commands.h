@@ -223,6 +223,8 @@ public:
     explicit ObjectReferenceCommands(Connection& connection) : c_(connection) {}
 
     std::pair<TypeTag, ReferenceTypeId> referenceType(ObjectId object);
+    // Instance fields only: HotSpot 17 crashes on a static one (read those through
+    // ReferenceTypeCommands::getValues; FieldInfo::modBits & 0x0008 tells them apart).
     std::vector<Value> getValues(ObjectId object, std::span<const FieldId> fields);
     // Runs a method in a suspended thread. Only that thread runs meanwhile
     // (InvokeSingleThreaded is always set); a method that does not return within the
