@@ -28,7 +28,9 @@ jdwp::FieldId ObjectFields::field(jdwp::ObjectId object, const std::string& name
     for (jdwp::ReferenceTypeId type = objectType; type != 0;
          type = vm_.classType.superclass(type)) {
         for (const jdwp::FieldInfo& f : vm_.referenceType.fields(type)) {
-            if (f.name == name) {
+            // Instance fields only: reading a static one through its object crashes HotSpot.
+            constexpr std::int32_t Static = 0x0008;
+            if (f.name == name && (f.modBits & Static) == 0) {
                 fields_[key] = f.fieldId;
                 return f.fieldId;
             }
