@@ -1,6 +1,7 @@
 #include "jdwp/jaspernames.h"
 
 #include "jdwp/error.h"
+#include "jdwp/utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -135,24 +136,6 @@ std::u16string utf16(std::string_view utf8) {
         i += static_cast<std::size_t>(length);
     }
     return units;
-}
-
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 void appendMangled(std::string& out, char16_t unit) {

@@ -1,5 +1,6 @@
 #include "tomcatrunner/jaspererrors.h"
 
+#include "jdwp/utf8.h"
 #include "tracehook/compileerrorcodes.h"
 #include "tracehook/decimal.h"
 #include "tracehook/jspsourceinfo.h"
@@ -67,24 +68,10 @@ std::string replaceAll(std::string text, std::string_view from, std::string_view
 }
 
 // Appends a code point as UTF-8; false for one that is no character.
-bool appendUtf8(std::string& out, std::uint32_t cp) {
+bool appendCharacter(std::string& out, std::uint32_t cp) {
     if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
         return false;
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    jdwp::appendUtf8(out, cp);
     return true;
 }
 
@@ -108,7 +95,7 @@ bool appendReference(std::string& out, std::string_view name) {
         std::from_chars(digits.data(), digits.data() + digits.size(), cp, hex ? 16 : 10);
     if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size())
         return false;
-    return appendUtf8(out, cp);
+    return appendCharacter(out, cp);
 }
 
 std::string unescapeHtml(std::string_view text) {

@@ -1,6 +1,7 @@
 #include "tomcatrunner/outputtracker.h"
 
 #include "jdwp/error.h"
+#include "jdwp/utf8.h"
 
 #include <algorithm>
 
@@ -11,37 +12,6 @@ namespace {
 constexpr std::string_view ConnectorResponse = "Lorg/apache/catalina/connector/Response;";
 
 } // namespace
-
-std::string OutputTracker::toUtf8(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        unsigned c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
-            ++i;
-        } else if (c >= 0xD800 && c < 0xE000) {
-            c = 0xFFFD; // a lone surrogate
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 void OutputTracker::findOutputBuffer(jdwp::ObjectId writer) {
     // The writer's response, unwrapped (a facade, or a filter's wrapper, each keeps the
@@ -140,7 +110,7 @@ std::string OutputTracker::takeNew() {
         shown_.pop_back();
         --upTo;
     }
-    return toUtf8(std::u16string_view(shown_).substr(static_cast<std::size_t>(shownBefore)));
+    return jdwp::utf16ToUtf8(std::u16string_view(shown_).substr(static_cast<std::size_t>(shownBefore)));
 }
 
 std::string OutputTracker::takeRest(const std::u16string& body) {
@@ -152,7 +122,7 @@ std::string OutputTracker::takeRest(const std::u16string& body) {
     }
     const std::u16string rest = body.substr(shown_.size());
     shown_ = body;
-    return toUtf8(rest);
+    return jdwp::utf16ToUtf8(rest);
 }
 
 } // namespace tomcatrunner

@@ -3,6 +3,7 @@
 #include "jdwp/error.h"
 #include "pagerunner/htmlsplitter.h"
 #include "jdwp/jaspernames.h"
+#include "jdwp/utf8.h"
 #include "tomcatrunner/compileerrorwalk.h"
 #include "tracehook/jspsourceinfo.h"
 #include "tracehook/pageruntimerecords.h"
@@ -55,38 +56,6 @@ bool charsetIsUtf8(const std::optional<std::string>& contentType) {
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return lower.find("charset=utf-8") != std::string::npos ||
            lower.find("charset=\"utf-8\"") != std::string::npos;
-}
-
-// Decodes UTF-8 bytes from `from` on into UTF-16 units; an incomplete sequence at the end
-// is left for the next call. Returns where decoding stopped.
-std::size_t decodeUtf8(const std::string& bytes, std::size_t from, std::u16string& out) {
-    std::size_t i = from;
-    while (i < bytes.size()) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        const std::size_t length = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 1;
-        if (i + length > bytes.size()) {
-            break;
-        }
-        unsigned code = length == 1 ? b : b & (0xFF >> (length + 1));
-        bool valid = length == 1 ? b < 0x80 : true;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto c = static_cast<unsigned char>(bytes[i + k]);
-            valid = valid && (c & 0xC0) == 0x80;
-            code = (code << 6) | (c & 0x3F);
-        }
-        if (!valid) {
-            code = 0xFFFD;
-        }
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (code >> 10));
-            out += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(code);
-        }
-        i += length;
-    }
-    return i;
 }
 
 // The header that marks the request this runner sends, and its value's length.
@@ -175,7 +144,7 @@ void RequestDebugger::absorbBody() {
     }
     const std::string& bytes = http_->body();
     if (charsetIsUtf8(http_->header("Content-Type"))) {
-        bodyBytesDecoded_ = decodeUtf8(bytes, bodyBytesDecoded_, body_);
+        bodyBytesDecoded_ = jdwp::appendUtf16(bytes, bodyBytesDecoded_, body_);
     } else {
         for (; bodyBytesDecoded_ < bytes.size(); ++bodyBytesDecoded_) {
             body_ += static_cast<char16_t>(static_cast<unsigned char>(bytes[bodyBytesDecoded_]));

@@ -1,5 +1,7 @@
 #include "tomcatrunner/spanfinder.h"
 
+#include "jdwp/utf8.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -29,24 +31,6 @@ std::optional<std::string_view> callArgument(std::string_view statement, std::st
         return std::nullopt;
     }
     return trim(statement.substr(name.size(), statement.size() - name.size() - 2));
-}
-
-void appendUtf8(std::string& out, unsigned code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
 }
 
 } // namespace
@@ -109,7 +93,7 @@ std::optional<std::string> SpanFinder::unescapeJavaLiteral(std::string_view lite
                 code = 0x10000 + ((pendingHigh - 0xD800) << 10) + (code - 0xDC00);
             }
             pendingHigh = 0;
-            appendUtf8(out, code);
+            jdwp::appendUtf8(out, code);
             break;
         }
         default:
@@ -120,7 +104,7 @@ std::optional<std::string> SpanFinder::unescapeJavaLiteral(std::string_view lite
                      ++k) {
                     code = code * 8 + static_cast<unsigned>(literal[++i] - '0');
                 }
-                appendUtf8(out, code);
+                jdwp::appendUtf8(out, code);
             } else {
                 out += c; // \" \' \\ and the rest stand for themselves
             }

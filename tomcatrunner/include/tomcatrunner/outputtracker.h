@@ -48,8 +48,6 @@ public:
     // Why the join of what was shown differs from the body, when it does.
     const std::string& mismatch() const { return mismatch_; }
 
-    static std::string toUtf8(std::u16string_view text);
-
 private:
     struct Writer {
         jdwp::ObjectId object = 0;
