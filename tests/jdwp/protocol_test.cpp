@@ -5,6 +5,7 @@
 #include "jdwp/commands.h"
 #include "jdwp/events.h"
 #include "jdwp/packet.h"
+#include "jdwp/utf8.h"
 #include "jdwp/wire.h"
 
 #include <gtest/gtest.h>
@@ -258,6 +259,31 @@ TEST(EventRequestEncoding, ModifiersGoOnTheWireInTheOrderGiven) {
     EXPECT_EQ(b.u8(), 7);
     EXPECT_EQ(b.location(), at(9));
     EXPECT_TRUE(b.atEnd());
+}
+
+} // namespace
+
+namespace {
+
+TEST(Utf8Conversions, RoundTripAndPiecesAndMalformedInput) {
+    const std::string text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9D\x84\x9E"; // a, é, €, a clef
+    std::u16string units;
+    EXPECT_EQ(jdwp::appendUtf16(text, 0, units), text.size());
+    EXPECT_EQ(units, u"a\u00E9\u20AC\U0001D11E");
+    EXPECT_EQ(jdwp::utf16ToUtf8(units), text);
+
+    // Cut anywhere, the pieces decode to the same units.
+    for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+        std::u16string pieces;
+        const std::size_t stopped = jdwp::appendUtf16(text.substr(0, cut), 0, pieces);
+        EXPECT_EQ(jdwp::appendUtf16(text, stopped, pieces), text.size());
+        EXPECT_EQ(pieces, units) << cut;
+    }
+    // Malformed bytes and lone surrogates become U+FFFD, never a crash.
+    std::u16string bad;
+    jdwp::appendUtf16("\xFF" "x\xC0\x80" "\xED\xA0\x80", 0, bad);
+    EXPECT_EQ(bad, u"\uFFFDx\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(jdwp::utf16ToUtf8(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD");
 }
 
 } // namespace
