@@ -14,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <regex>
 
 namespace {
 
@@ -83,6 +82,16 @@ protected:
     static inline PageClasses* classes_ = nullptr;
 };
 
+// loop.jsp prints the time: the text without it.
+std::string withoutDate(std::string html) {
+    const std::string label = "Today is ";
+    if (const auto at = html.find(label); at != std::string::npos) {
+        const auto end = html.find('<', at);
+        html.erase(at + label.size(), end == std::string::npos ? end : end - at - label.size());
+    }
+    return html;
+}
+
 // JSP start lines of the line records.
 std::vector<int> jspLines(const std::vector<std::string>& records) {
     std::vector<int> lines;
@@ -116,9 +125,8 @@ TEST_F(RequestDebuggerTest, EveryPageStepsToItsEndShowingTheWholeResponseBody) {
         std::string plain = plainBody("/" + name);
         std::string shown = monitor.html();
         if (name.starts_with("loop.jsp")) {
-            const std::regex date("Today is [^<]*");
-            plain = std::regex_replace(plain, date, "Today is");
-            shown = std::regex_replace(shown, date, "Today is");
+            plain = withoutDate(plain);
+            shown = withoutDate(shown);
         }
         EXPECT_EQ(shown, plain);
     }
