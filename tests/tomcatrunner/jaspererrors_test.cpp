@@ -16,6 +16,8 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+
+#include "tempdir.h"
 #include <iterator>
 #include <optional>
 #include <string>
@@ -48,16 +50,8 @@ const fs::path capturedDir = dataDir / "captured";
 constexpr std::string_view fullwidthAmpersand = "\xEF\xBC\x86";
 constexpr std::string_view fullwidthPercent = "\xEF\xBC\x85";
 
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "jaspererrors-test-XXXXXX").string();
-        path = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
+struct TempDir : tomcattest::TempDir {
+    TempDir() : tomcattest::TempDir("jaspererrors-test") {}
 };
 
 std::string readFile(const fs::path& file) {

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tempdir.h"
+
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -20,16 +22,8 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using namespace tomcatrunner;
 
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "tomcatrunner-test-XXXXXX").string();
-        path = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
+struct TempDir : tomcattest::TempDir {
+    TempDir() : tomcattest::TempDir("tomcatrunner-test") {}
 };
 
 void writeFile(const fs::path& file, const std::string& text) {

@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "tempdir.h"
+
 #include <atomic>
 #include <csignal>
 #include <fcntl.h>
@@ -26,16 +28,8 @@ using namespace std::chrono_literals;
 using tomcattest::ScriptedMonitor;
 using ::testing::HasSubstr;
 
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "tomcatrunner-prog-XXXXXX").string();
-        path = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
+struct TempDir : tomcattest::TempDir {
+    TempDir() : tomcattest::TempDir("tomcatrunner-prog") {}
 };
 
 std::string readFile(const fs::path& file) {

@@ -23,23 +23,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// The last lines of a log, for a message.
-std::string tailOf(const fs::path& file, std::size_t lines) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    const std::string text = s.str();
-    std::size_t pos = text.size();
-    for (std::size_t n = 0; n <= lines && pos > 0; ++n) {
-        const auto nl = text.rfind('\n', pos - 1);
-        if (nl == std::string::npos) {
-            return text;
-        }
-        pos = nl;
-    }
-    return text.substr(pos + 1);
-}
-
 struct Descriptor {
     int fd = -1;
     explicit Descriptor(int f) : fd(f) {}
@@ -195,7 +178,7 @@ ServerState KeeperLauncher::launch(const ServerFiles& files, const fs::path& web
         throw TomcatError(said.substr(7));
     }
     throw TomcatError("Tomcat's keeper ended before Tomcat started; the end of its log (" +
-                      files.keeperLog().string() + "):\n" + tailOf(files.keeperLog(), 10));
+                      files.keeperLog().string() + "):\n" + lastLinesOf(files.keeperLog(), 10));
 }
 
 } // namespace tomcatrunner

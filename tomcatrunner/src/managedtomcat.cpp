@@ -174,7 +174,11 @@ void ManagedTomcat::stop(std::chrono::milliseconds grace) {
 }
 
 std::string ManagedTomcat::logTail(std::size_t lines) const {
-    const std::string text = readAll(log_);
+    return lastLinesOf(log_, lines);
+}
+
+std::string lastLinesOf(const fs::path& file, std::size_t lines) {
+    const std::string text = readAll(file);
     std::size_t pos = text.size();
     for (std::size_t n = 0; n <= lines && pos > 0; ++n) {
         const auto nl = text.rfind('\n', pos - 1);

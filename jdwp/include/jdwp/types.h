@@ -124,7 +124,7 @@ constexpr std::uint16_t VmDead = 112;
 constexpr std::uint16_t AlreadyInvoking = 502;
 } // namespace error_code
 
-// The specification's name of an error code ("ABSENT_INFORMATION"), or "error N".
+// The protocol's name of an error code ("ABSENT_INFORMATION"), or "error N".
 std::string errorName(std::uint16_t code);
 
 // A place in the code: a method of a class and a bytecode index in it.

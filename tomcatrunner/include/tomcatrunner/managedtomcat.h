@@ -60,6 +60,9 @@ private:
     int jdwpPort_ = 0;
 };
 
+// The last lines of a log file, for a message; empty when it cannot be read.
+std::string lastLinesOf(const std::filesystem::path& file, std::size_t lines);
+
 // A TCP port on 127.0.0.1 that nothing listens on right now.
 int freeLoopbackPort();
 
