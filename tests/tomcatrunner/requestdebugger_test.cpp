@@ -1,14 +1,8 @@
 // Requests debugged in a real Tomcat against a stand-in monitor: every example page stepped
 // to its end with the whole response shown, included and forwarded pages, an exception,
 // the monitor's replies obeyed, and a monitor that leaves mid-page.
-#include "scriptedmonitor.h"
-
-#include "jdwp/debuggee.h"
-#include "pagerunner/stopsignal.h"
-#include "tomcatrunner/httpexchange.h"
-#include "tomcatrunner/managedtomcat.h"
-#include "tomcatrunner/pageclasses.h"
-#include "tomcatrunner/requestdebugger.h"
+#include "debuggedtomcat.h"
+#include "tempdir.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -20,66 +14,42 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using namespace tomcatrunner;
+using tomcattest::DebuggedTomcat;
+using tomcattest::jspLines;
 using tomcattest::ScriptedMonitor;
+using tomcattest::TempDir;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 class RequestDebuggerTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        std::string pattern = (fs::temp_directory_path() / "tomcatrunner-e2e-XXXXXX").string();
-        dir_ = ::mkdtemp(pattern.data());
-        const fs::path app = dir_ / "app";
+        dir_ = std::make_unique<TempDir>("tomcatrunner-e2e");
+        const fs::path app = dir_->path / "app";
         fs::create_directories(app);
         for (const char* source : {TRACEWIN_EXAMPLES, TOMCATRUNNER_TEST_PAGES}) {
             fs::copy(source, app, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
         }
-        ManagedTomcatOptions options;
-        options.base = dir_ / "base";
-        options.webapp = app;
-        tomcat_ = ManagedTomcat::start(options).release();
-        vm_ = jdwp::Debuggee::attach("127.0.0.1", tomcat_->jdwpPort()).release();
-        vm_->vm.setDefaultStratum("Java");
-        classes_ = new PageClasses(*vm_, options.base / "work" / "Catalina" / "localhost" / "ROOT");
+        tomcat_ = std::make_unique<DebuggedTomcat>(app, dir_->path / "base");
     }
     static void TearDownTestSuite() {
-        delete classes_;
-        if (vm_ != nullptr) {
-            try {
-                vm_->vm.dispose();
-            } catch (const std::exception&) {
-            }
-        }
-        delete vm_;
-        delete tomcat_;
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
+        tomcat_.reset();
+        dir_.reset();
     }
 
-    RequestResult debug(const std::string& target, ScriptedMonitor& monitor) {
-        RequestOptions options;
-        options.monitorPort = monitor.port();
-        options.webapp = dir_ / "app";
-        options.httpPort = tomcat_->httpPort();
-        options.target = target;
-        pagerunner::StopSignal stop;
-        RequestDebugger debugger(*vm_, *classes_, options, stop);
-        return debugger.run();
+    static RequestResult debug(const std::string& target, ScriptedMonitor& monitor) {
+        return tomcat_->debug(target, monitor);
     }
-
     static std::string plainBody(const std::string& target,
                                  std::chrono::milliseconds within = 60s) {
-        HttpExchange exchange("127.0.0.1", tomcat_->httpPort(), target, 5s);
-        exchange.finish(within);
-        return exchange.body();
+        return tomcat_->plainBody(target, within);
     }
+    static std::string page(const std::string& name) { return (tomcat_->webapp() / name).string(); }
 
-    static std::string page(const std::string& name) { return (dir_ / "app" / name).string(); }
+    void SetUp() override { ASSERT_NE(tomcat_, nullptr) << "the server did not start"; }
 
-    static inline fs::path dir_;
-    static inline ManagedTomcat* tomcat_ = nullptr;
-    static inline jdwp::Debuggee* vm_ = nullptr;
-    static inline PageClasses* classes_ = nullptr;
+    static inline std::unique_ptr<TempDir> dir_;
+    static inline std::unique_ptr<DebuggedTomcat> tomcat_;
 };
 
 // loop.jsp prints the time: the text without it.
@@ -90,19 +60,6 @@ std::string withoutDate(std::string html) {
         html.erase(at + label.size(), end == std::string::npos ? end : end - at - label.size());
     }
     return html;
-}
-
-// JSP start lines of the line records.
-std::vector<int> jspLines(const std::vector<std::string>& records) {
-    std::vector<int> lines;
-    for (const std::string& r : records) {
-        if (r.starts_with("%L")) {
-            std::size_t a = r.find('&');
-            a = r.find('&', a + 1);
-            lines.push_back(std::stoi(r.substr(a + 1)));
-        }
-    }
-    return lines;
 }
 
 TEST_F(RequestDebuggerTest, EveryPageStepsToItsEndShowingTheWholeResponseBody) {
@@ -238,6 +195,38 @@ TEST_F(RequestDebuggerTest, AForwardShowsOnlyWhatReachesTheResponse) {
     EXPECT_EQ(monitor.html(), result.body);
     EXPECT_THAT(result.body, HasSubstr("forwarded here"));
     EXPECT_THAT(monitor.html(), ::testing::Not(HasSubstr("discarded")));
+}
+
+TEST_F(RequestDebuggerTest, APreludeAndACodaRunInTheirOwnFilesAroundThePage) {
+    ScriptedMonitor monitor;
+    const RequestResult result = debug("/framed/page.jsp", monitor);
+    EXPECT_EQ(result.kind, RequestResult::Kind::Ended) << result.message;
+    // The requested page is the first file even though its prelude runs first.
+    const auto pageRecords = monitor.recordsOf(0);
+    const auto prelude = monitor.recordsOf(1);
+    const auto coda = monitor.recordsOf(2);
+    ASSERT_FALSE(pageRecords.empty());
+    ASSERT_FALSE(prelude.empty());
+    ASSERT_FALSE(coda.empty());
+    EXPECT_THAT(pageRecords.front(), StartsWith("%F1&" + page("framed/page.jsp") + "&"));
+    EXPECT_THAT(prelude.front(), StartsWith("%F2&" + page("framed/top.jspf") + "&"));
+    EXPECT_THAT(coda.front(), StartsWith("%F3&" + page("framed/bottom.jspf") + "&"));
+    // Each file's lines are its own: the prelude's two, the page's loop, the coda's two.
+    EXPECT_THAT(jspLines(prelude), ::testing::Each(::testing::AllOf(::testing::Ge(1), ::testing::Le(2))));
+    EXPECT_THAT(jspLines(coda), ::testing::Each(::testing::AllOf(::testing::Ge(1), ::testing::Le(2))));
+    const auto lines = jspLines(pageRecords);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), 3), 2 * 3) << ::testing::PrintToString(lines);
+    // The prelude's records all come before the page's first line, the coda's after its last.
+    const auto all = monitor.records();
+    const auto firstOf = [&](int connection, const char* kind) {
+        return std::find_if(all.begin(), all.end(), [&](const ScriptedMonitor::Record& r) {
+            return r.connection == connection && r.text.starts_with(kind);
+        });
+    };
+    EXPECT_LT(firstOf(1, "%L"), firstOf(0, "%L"));
+    EXPECT_LT(firstOf(0, "%L"), firstOf(2, "%L"));
+    EXPECT_EQ(monitor.html(), plainBody("/framed/page.jsp"));
+    EXPECT_THAT(monitor.html(), HasSubstr("<p>The end of Framed</p>"));
 }
 
 } // namespace

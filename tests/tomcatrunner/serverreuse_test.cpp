@@ -520,6 +520,17 @@ TEST_F(ServerReuseTest, TheKeeperModeIsNotForHands) {
     EXPECT_FALSE(fs::exists(files().state()));
 }
 
+TEST(ServerCommandLine, EveryParameterValueReachesTheRequestInItsOrder) {
+    const CommandLine cl = CommandLine::parse(
+        {"--param", "fruit=melons", "--param=fruit=grapes", "--param", "q=a b&c", "p.jsp"});
+    const std::vector<std::pair<std::string, std::string>> expected{
+        {"fruit", "melons"}, {"fruit", "grapes"}, {"q", "a b&c"}};
+    EXPECT_EQ(cl.params, expected);
+    EXPECT_EQ(requestTarget("dir/p ä.jsp", cl.params),
+              "/dir/p%20%C3%A4.jsp?fruit=melons&fruit=grapes&q=a%20b%26c");
+    EXPECT_EQ(requestTarget("p.jsp", {}), "/p.jsp");
+}
+
 TEST(ServerCommandLine, ReadsTheServerOptions) {
     const CommandLine stop = CommandLine::parse({"--stop-server", "--work", "/w"});
     EXPECT_EQ(stop.mode, CommandLine::Mode::StopServer);

@@ -206,7 +206,19 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
     cl.port = shared.port;
     cl.root = shared.root;
     cl.workDir = shared.options.workDir;
-    cl.params = shared.options.params;
+    // The shared parser checked every --param; it keeps one value per name, we keep all.
+    for (std::size_t i = 0; i < common.size(); ++i) {
+        std::string param;
+        if (common[i] == "--param" && i + 1 < common.size()) {
+            param = common[++i];
+        } else if (common[i].starts_with("--param=")) {
+            param = common[i].substr(8);
+        } else {
+            continue;
+        }
+        const std::size_t eq = param.find('=');
+        cl.params.emplace_back(param.substr(0, eq), param.substr(eq + 1));
+    }
     cl.firstFileId = shared.options.firstFileId;
     cl.connectWait = shared.options.connectWait;
     if (!cl.attach) {
@@ -281,7 +293,7 @@ std::optional<HttpUrl> parseHttpUrl(const std::string& url) {
 }
 
 std::string requestTarget(const std::string& pathInWebapp,
-                          const std::map<std::string, std::string>& params) {
+                          const std::vector<std::pair<std::string, std::string>>& params) {
     std::string target = "/" + percentEncode(pathInWebapp, true);
     char separator = '?';
     for (const auto& [name, value] : params) {

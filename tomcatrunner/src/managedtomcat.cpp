@@ -29,7 +29,8 @@ namespace {
 constexpr std::string_view ListeningLine = "Listening for transport dt_socket at address: ";
 
 // The environment of the JVM: ours, with Tomcat's folders and the debugger agent on a
-// loopback port (it says which on its first line of output).
+// loopback port (it says which on its first line of output). Jasper's messages are read
+// back from its error pages, so they are asked for in English whatever the user's locale.
 std::vector<std::string> tomcatEnvironment(const ManagedTomcatOptions& o) {
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
@@ -45,7 +46,8 @@ std::vector<std::string> tomcatEnvironment(const ManagedTomcatOptions& o) {
     env.push_back("CATALINA_TMPDIR=" + (o.base / "temp").string());
     env.push_back("JAVA_OPTS=-agentlib:jdwp=transport=dt_socket,server=y,suspend=n,"
                   "address=127.0.0.1:" +
-                  std::to_string(o.jdwpPort) + " -Djava.awt.headless=true");
+                  std::to_string(o.jdwpPort) +
+                  " -Djava.awt.headless=true -Duser.language=en -Duser.country=US");
     return env;
 }
 

@@ -10,6 +10,7 @@ namespace tomcatrunner {
 namespace {
 
 constexpr std::string_view ConnectorResponse = "Lorg/apache/catalina/connector/Response;";
+constexpr std::string_view BodyContent = "Lorg/apache/jasper/runtime/BodyContentImpl;";
 
 } // namespace
 
@@ -33,11 +34,22 @@ void OutputTracker::findOutputBuffer(jdwp::ObjectId writer) {
     }
 }
 
+bool OutputTracker::isPageWriter(jdwp::ObjectId writer) {
+    const jdwp::ReferenceTypeId type = fields_.typeOf(writer);
+    auto it = pageWriterTypes_.find(type);
+    if (it == pageWriterTypes_.end()) {
+        it = pageWriterTypes_.emplace(type, vm_.referenceType.signature(type) != BodyContent).first;
+    }
+    return it->second;
+}
+
 void OutputTracker::pushWriter(jdwp::ObjectId writer, bool holdBack) {
     if (writers_.empty()) {
         findOutputBuffer(writer);
     }
-    writers_.push_back(Writer{writer, holdBack, 0, 0});
+    const bool alias = std::any_of(writers_.begin(), writers_.end(),
+                                   [&](const Writer& w) { return w.object == writer; });
+    writers_.push_back(Writer{writer, holdBack, 0, 0, !alias && isPageWriter(writer)});
     refresh();
 }
 
@@ -52,6 +64,9 @@ void OutputTracker::refresh() {
         downstream_ = fields_.read(*outputBuffer_, "charsWritten").asLong();
     }
     for (Writer& w : writers_) {
+        if (!w.counted) {
+            continue;
+        }
         // One read for both fields of the writer.
         const jdwp::FieldId next = fields_.field(w.object, "nextChar");
         const jdwp::FieldId cb = fields_.field(w.object, "cb");
@@ -69,7 +84,7 @@ std::string OutputTracker::takeNew() {
     const auto shownBefore = static_cast<std::int64_t>(shown_.size());
     std::int64_t total = downstream_;
     for (const Writer& w : writers_) {
-        total += w.nextChar;
+        total += w.counted ? w.nextChar : 0;
     }
     if (total < shown()) {
         // A buffer was discarded (a forward or an error page cleared it).
@@ -87,6 +102,9 @@ std::string OutputTracker::takeNew() {
     // Chars still in the writers' buffers, in order.
     std::int64_t start = downstream_;
     for (const Writer& w : writers_) {
+        if (!w.counted) {
+            continue;
+        }
         const std::int64_t end = start + w.nextChar;
         if (w.holdBack || shown() < start) {
             break; // what comes later cannot be shown before this

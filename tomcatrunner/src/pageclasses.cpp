@@ -1,6 +1,7 @@
 #include "tomcatrunner/pageclasses.h"
 
 #include "jdwp/error.h"
+#include "jdwp/jaspernames.h"
 
 #include <fstream>
 
@@ -39,6 +40,26 @@ PageClass::PageClass(jdwp::ReferenceTypeId typeId, std::string className, jdwp::
     : typeId_(typeId), className_(std::move(className)), map_(std::move(map)),
       javaFile_(std::move(javaFile)) {}
 
+std::optional<jdwp::SourceFile> PageClass::pageFile() const {
+    const auto files = map_.files();
+    if (files.empty()) {
+        return std::nullopt;
+    }
+    // A fragment's $Helper belongs to the page of its outer class.
+    const std::string outer = className_.substr(0, className_.find('$'));
+    for (const jdwp::SourceFile& file : files) {
+        try {
+            const std::string path = file.path.starts_with('/') ? file.path : "/" + file.path;
+            if (jdwp::JasperNames(path).className() == outer) {
+                return file;
+            }
+        } catch (const jdwp::Error&) {
+            // A path Jasper names no class after.
+        }
+    }
+    return files.front();
+}
+
 void PageClass::setJavaFile(fs::path javaFile) {
     javaFile_ = std::move(javaFile);
     javaLines_.reset();
@@ -62,6 +83,19 @@ bool PageClass::javaSourceContains(std::string_view text) const {
     for (const std::string& line : javaLines()) {
         if (line.find(text) != std::string::npos) {
             return true;
+        }
+    }
+    return false;
+}
+
+bool PageClass::hasErrorPage() const {
+    // Jasper passes the error page's URL, or null, on the line after getPageContext(.
+    const auto& lines = javaLines();
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+        if (lines[i].find("_jspxFactory.getPageContext(") != std::string::npos) {
+            const std::string& next = lines[i + 1];
+            const std::size_t first = next.find_first_not_of(" \t");
+            return first != std::string::npos && next[first] == '"';
         }
     }
     return false;

@@ -374,10 +374,9 @@ bool RequestDebugger::claims(jdwp::ThreadId thread, const jdwp::Location& at) {
     if (page == nullptr) {
         return false;
     }
-    const auto files = page->sourceMap().files();
+    const auto file = page->pageFile();
     if (!options_.only.empty() &&
-        (files.empty() ||
-         ::fnmatch(options_.only.c_str(), ("/" + files.front().path).c_str(), 0) != 0)) {
+        (!file || ::fnmatch(options_.only.c_str(), ("/" + file->path).c_str(), 0) != 0)) {
         return false;
     }
     if (!marker_.empty() || options_.webapp.empty()) {
@@ -534,15 +533,15 @@ void RequestDebugger::enterPage(const PageClass& page, jdwp::MethodId service) {
     run->page = &page;
     run->service = service;
     run->entryDepth = frameCount();
-    // Output a forward may discard is shown only once it has left the page's writer.
-    run->holdBack = page.javaSourceContains("_jspx_page_context.forward(");
+    // Output a forward, or the forward to an error page, may discard is shown only once it
+    // has left the page's writer.
+    run->holdBack = page.javaSourceContains("_jspx_page_context.forward(") || page.hasErrorPage();
     lastEventMethod_ = service;
     pages_.push_back(std::move(run));
     // The page's own file opens at once, so that even a page without a single mapped line
     // shows up, with its output.
-    const auto files = page.sourceMap().files();
-    if (!files.empty()) {
-        channel(*pages_.back(), page, jdwp::SourceLocation{files.front(), 0});
+    if (const auto file = page.pageFile()) {
+        channel(*pages_.back(), page, jdwp::SourceLocation{*file, 0});
     }
 }
 
@@ -818,7 +817,11 @@ void RequestDebugger::onException(const jdwp::ExceptionEvent& event) {
         return;
     }
     // Only the catch block every page's service method ends with lets an exception leave
-    // the page; a page's own try and catch keeps it.
+    // the page; a page's own try and catch keeps it, and so does a page with an error page
+    // (that block forwards to it, and the page ends normally).
+    if (catcher->hasErrorPage()) {
+        return;
+    }
     const auto catchLine =
         catcher->javaLine(vm_, event.catchLocation->methodId, event.catchLocation->index);
     const auto& lines = catcher->javaLines();

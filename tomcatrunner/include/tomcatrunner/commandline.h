@@ -1,7 +1,7 @@
 #pragma once
 
 #include <chrono>
-#include <map>
+#include <utility>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -48,7 +48,8 @@ struct CommandLine {
     std::optional<int> port;
     std::string root;
     std::string workDir;
-    std::map<std::string, std::string> params;
+    // In the order given; a name given twice sends both values, as a form's checkboxes do.
+    std::vector<std::pair<std::string, std::string>> params;
     int firstFileId = 1;
     std::chrono::milliseconds connectWait{0};
     std::string webapp; // the folder served; the page's folder when empty
@@ -78,7 +79,7 @@ std::optional<HttpUrl> parseHttpUrl(const std::string& url);
 
 // The request target for a page of the webapp: "/dir/a%20b.jsp?x=1&y=%C3%A9".
 std::string requestTarget(const std::string& pathInWebapp,
-                          const std::map<std::string, std::string>& params);
+                          const std::vector<std::pair<std::string, std::string>>& params);
 
 // The program: parses the arguments, runs the page, and returns the exit code. Messages go
 // to the two streams; `stop` ends a run from another thread.

@@ -4,6 +4,7 @@
 #include "tomcatrunner/objectfields.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,7 +22,9 @@ namespace tomcatrunner {
 // the response before they could be read are taken from the response body as it arrives.
 // A page may discard its buffer (a forward, an error page): text already shown cannot be
 // taken back, so a page that can forward shows its buffered text only once it has left
-// the writer ("hold back").
+// the writer ("hold back"). A tag file or a fragment writes to the writer of the page that
+// runs it, or to a tag's body content, which is output only once the tag writes it out:
+// neither is counted again.
 //
 // Chars are UTF-16 units as the VM holds them; what is returned is UTF-8.
 class OutputTracker {
@@ -29,7 +32,8 @@ public:
     OutputTracker(jdwp::Debuggee& vm, ObjectFields& fields) : vm_(vm), fields_(fields) {}
 
     // A page's writer starts (the requested page's first); `holdBack` for a page that can
-    // forward. The first writer also finds the response's OutputBuffer.
+    // forward. The first writer also finds the response's OutputBuffer. Each push is
+    // matched by a pop, whether the writer is counted or not.
     void pushWriter(jdwp::ObjectId writer, bool holdBack);
     // The innermost page ended; its writer has drained into the one before.
     void popWriter();
@@ -54,15 +58,18 @@ private:
         bool holdBack = false;
         std::int32_t nextChar = 0; // as last read
         jdwp::ObjectId buffer = 0; // cb
+        bool counted = true; // false: another writer's alias, or a body content
     };
 
     void findOutputBuffer(jdwp::ObjectId writer);
+    bool isPageWriter(jdwp::ObjectId writer);
     void refresh();
 
     jdwp::Debuggee& vm_;
     ObjectFields& fields_;
     std::vector<Writer> writers_;
     std::optional<jdwp::ObjectId> outputBuffer_;
+    std::map<jdwp::ReferenceTypeId, bool> pageWriterTypes_;
     std::int64_t downstream_ = 0; // chars that left the first writer
     const std::u16string* body_ = nullptr;
     std::u16string shown_;

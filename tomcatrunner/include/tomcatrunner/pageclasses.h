@@ -34,6 +34,9 @@ public:
     // Dotted, "org.apache.jsp.index_jsp" or "org.apache.jsp.index_jsp$Helper".
     const std::string& className() const { return className_; }
     const jdwp::SourceMap& sourceMap() const { return map_; }
+    // The JSP file or tag file the class was generated from, among the files of its map
+    // (which may list a prelude first); the map's first file when none is named for it.
+    std::optional<jdwp::SourceFile> pageFile() const;
     const std::filesystem::path& javaFile() const { return javaFile_; }
     // The generated Java source, line 1 first; empty when it cannot be read.
     const std::vector<std::string>& javaLines() const;
@@ -42,6 +45,9 @@ public:
                                 std::uint64_t index) const;
     // Whether the Java source holds `text` (read from the generated file).
     bool javaSourceContains(std::string_view text) const;
+    // Whether the page names an error page (<%@ page errorPage %>): an exception that
+    // reaches its service method's end is then handled by the page, which forwards to it.
+    bool hasErrorPage() const;
 
 private:
     jdwp::ReferenceTypeId typeId_;

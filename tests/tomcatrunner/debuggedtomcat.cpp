@@ -1,0 +1,69 @@
+#include "debuggedtomcat.h"
+
+#include "jdwp/debuggee.h"
+#include "pagerunner/stopsignal.h"
+#include "tomcatrunner/httpexchange.h"
+#include "tomcatrunner/managedtomcat.h"
+#include "tomcatrunner/pageclasses.h"
+
+namespace tomcattest {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using namespace tomcatrunner;
+
+DebuggedTomcat::DebuggedTomcat(const fs::path& webapp, const fs::path& base) : webapp_(webapp) {
+    ManagedTomcatOptions options;
+    options.base = base;
+    options.webapp = webapp;
+    tomcat_ = ManagedTomcat::start(options);
+    vm_ = jdwp::Debuggee::attach("127.0.0.1", tomcat_->jdwpPort());
+    vm_->vm.setDefaultStratum("Java");
+    classes_ = std::make_unique<PageClasses>(*vm_,
+                                             base / "work" / "Catalina" / "localhost" / "ROOT");
+}
+
+DebuggedTomcat::~DebuggedTomcat() {
+    classes_.reset();
+    if (vm_) {
+        try {
+            vm_->vm.dispose();
+        } catch (const std::exception&) {
+            // The server stops next anyway.
+        }
+    }
+    vm_.reset();
+    tomcat_.reset();
+}
+
+RequestResult DebuggedTomcat::debug(const std::string& target, ScriptedMonitor& monitor) {
+    RequestOptions options;
+    options.monitorPort = monitor.port();
+    options.webapp = webapp_;
+    options.httpPort = tomcat_->httpPort();
+    options.target = target;
+    pagerunner::StopSignal stop;
+    RequestDebugger debugger(*vm_, *classes_, options, stop);
+    return debugger.run();
+}
+
+std::string DebuggedTomcat::plainBody(const std::string& target,
+                                      std::chrono::milliseconds within) const {
+    HttpExchange exchange("127.0.0.1", tomcat_->httpPort(), target, 5s);
+    exchange.finish(within);
+    return exchange.body();
+}
+
+std::vector<int> jspLines(const std::vector<std::string>& records) {
+    std::vector<int> lines;
+    for (const std::string& r : records) {
+        if (r.starts_with("%L")) {
+            std::size_t a = r.find('&');
+            a = r.find('&', a + 1);
+            lines.push_back(std::stoi(r.substr(a + 1)));
+        }
+    }
+    return lines;
+}
+
+} // namespace tomcattest

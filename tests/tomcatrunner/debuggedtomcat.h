@@ -1,0 +1,50 @@
+#pragma once
+
+#include "scriptedmonitor.h"
+
+#include "tomcatrunner/requestdebugger.h"
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace jdwp {
+class Debuggee;
+}
+namespace tomcatrunner {
+class ManagedTomcat;
+class PageClasses;
+} // namespace tomcatrunner
+
+namespace tomcattest {
+
+// A private Tomcat serving one webapp, attached through JDWP, for a whole test program:
+// requests to it are debugged against a stand-in monitor, or sent plainly.
+class DebuggedTomcat {
+public:
+    // Starts the server with its files below `base`.
+    DebuggedTomcat(const std::filesystem::path& webapp, const std::filesystem::path& base);
+    ~DebuggedTomcat();
+    DebuggedTomcat(const DebuggedTomcat&) = delete;
+    DebuggedTomcat& operator=(const DebuggedTomcat&) = delete;
+
+    // Sends the request ("/dir/page.jsp?x=1") and debugs it against the monitor.
+    tomcatrunner::RequestResult debug(const std::string& target, ScriptedMonitor& monitor);
+    // The body of the same request sent without a debugger.
+    std::string plainBody(const std::string& target,
+                          std::chrono::milliseconds within = std::chrono::seconds(60)) const;
+    const std::filesystem::path& webapp() const { return webapp_; }
+
+private:
+    std::filesystem::path webapp_;
+    std::unique_ptr<tomcatrunner::ManagedTomcat> tomcat_;
+    std::unique_ptr<jdwp::Debuggee> vm_;
+    std::unique_ptr<tomcatrunner::PageClasses> classes_;
+};
+
+// The JSP start lines of the line records ("%L1&j&LINE&...").
+std::vector<int> jspLines(const std::vector<std::string>& records);
+
+} // namespace tomcattest
