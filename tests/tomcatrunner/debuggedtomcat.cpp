@@ -37,12 +37,17 @@ DebuggedTomcat::~DebuggedTomcat() {
 }
 
 RequestResult DebuggedTomcat::debug(const std::string& target, ScriptedMonitor& monitor) {
+    pagerunner::StopSignal stop;
+    return debug(target, monitor.port(), stop);
+}
+
+RequestResult DebuggedTomcat::debug(const std::string& target, int monitorPort,
+                                    pagerunner::StopSignal& stop) {
     RequestOptions options;
-    options.monitorPort = monitor.port();
+    options.monitorPort = monitorPort;
     options.webapp = webapp_;
     options.httpPort = tomcat_->httpPort();
     options.target = target;
-    pagerunner::StopSignal stop;
     RequestDebugger debugger(*vm_, *classes_, options, stop);
     return debugger.run();
 }

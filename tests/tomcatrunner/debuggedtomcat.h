@@ -13,6 +13,9 @@
 namespace jdwp {
 class Debuggee;
 }
+namespace pagerunner {
+class StopSignal;
+}
 namespace tomcatrunner {
 class ManagedTomcat;
 class PageClasses;
@@ -32,6 +35,9 @@ public:
 
     // Sends the request ("/dir/page.jsp?x=1") and debugs it against the monitor.
     tomcatrunner::RequestResult debug(const std::string& target, ScriptedMonitor& monitor);
+    // The same against a monitor listening on `monitorPort`; `stop` ends it early.
+    tomcatrunner::RequestResult debug(const std::string& target, int monitorPort,
+                                      pagerunner::StopSignal& stop);
     // The body of the same request sent without a debugger.
     std::string plainBody(const std::string& target,
                           std::chrono::milliseconds within = std::chrono::seconds(60)) const;

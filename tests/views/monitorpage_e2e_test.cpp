@@ -1,37 +1,12 @@
-#include "../support/installtree.h"
-#include "commandaction.h"
-#include "commonviewcomponent.h"
-#include "commonviewcomponenthighlighter.h"
-#include "commonviewcomponentlayoutmanager.h"
-#include "htmlview.h"
-#include "jsplstview.h"
-#include "jspview.h"
-#include "monitor.h"
-#include "monitorcontroller.h"
+#include "../support/monitorwindow.h"
 #include "monitorevents.h"
-#include "monitorparts.h"
 #include "monitorsettings.h"
 #include "pagerunner/pagerunner.h"
-#include "panekit/application.h"
-#include "panekit/workbookframe.h"
-#include "splitpagecontroller.h"
-#include "stackview.h"
-#include "states.h"
 #include "tracehook/classpath.h"
 #include "tracehook/debugconstants.h"
-#include "tracehook/messagehandler.h"
 #include "tracehook/systemproperties.h"
 
-#include <QTest>
-#include <atomic>
-#include <filesystem>
-#include <gtest/gtest.h>
-#include <iostream>
-#include <thread>
-
 using namespace tracewin;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
 
 namespace {
 
@@ -40,54 +15,18 @@ const std::filesystem::path kExamples = TRACEWIN_EXAMPLES_DIR;
 
 // The monitor's main window in this process, with the stand-in test server running a page
 // against it on a thread of its own.
-class MonitorPageTest : public ::testing::Test {
+class MonitorPageTest : public testsupport::MonitorWindowTest {
 protected:
-    void SetUp() override {
-        States::resetForTests();
-        app = panekit::Application::getApplication(QString::fromLatin1(Monitor::applicationKey));
-        registerMonitorParts(app->getPartsFactory());
-        app->setExitHandler([](int) {});
-        Monitor::setExitHandler([](int) {});
-        previous = tracehook::MessageHandler::setPresenter([](const auto&) {});
-        CaptureStdout();
-        monitor = std::make_unique<Monitor>();
-        ASSERT_TRUE(monitor->start({}, Monitor::Options{false, false}));
-        jsp = findTool<JspView>();
-        html = findTool<HtmlView>();
-        page = findTool<SplitPageController>();
-        ASSERT_TRUE(jsp && html && page && findTool<StackView>() && findTool<JspLstView>());
-    }
-    void TearDown() override {
+    MonitorPageTest() : MonitorWindowTest(kResources) {}
+
+    void stopRuntime() override {
         if (runner)
             runner->stop();
-        if (thread.joinable())
-            thread.join();
-        if (monitor && monitor->frame())
-            delete monitor->frame();
-        monitor.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        const std::string out = GetCapturedStdout();
-        if (HasFailure())
-            std::cerr << "The monitor's output:\n" << out;
-        tracehook::MessageHandler::setPresenter(previous);
-        Monitor::setExitHandler({});
-        app->setExitHandler({});
-    }
-
-    template <class T> T* findTool() const {
-        T* found = nullptr;
-        monitor->frame()->applyToAllTools([&](panekit::Tool& t) {
-            if (!found)
-                found = dynamic_cast<T*>(&t);
-        });
-        return found;
     }
     void runPage(const std::string& name) {
         pagerunner::PageRunnerOptions options;
         options.page = (kExamples / name).string();
-        options.port = dynamic_cast<MonitorController*>(monitor->frame()->getController())
-                           ->connections()
-                           .listeningPort();
+        options.port = monitorPort();
         options.workDir = (tree.dir.path() / "work").string();
         options.params = {{"user", "Ann"}};
         runner = std::make_unique<pagerunner::PageRunner>(options);
@@ -96,77 +35,9 @@ protected:
             finished = true;
         });
     }
-    // Chooses a command as a click on its button would.
-    void choose(SplitPageController::Command command) {
-        ASSERT_TRUE(page->action(command)->isEnabled()) << "command " << command;
-        page->action(command)->processAction(QStringLiteral("test"));
-    }
-    std::optional<FilePosition> mark() const {
-        CommonViewComponent* canvas = jsp->getCanvas();
-        return canvas ? canvas->getHighlighter().getStartPosition() : std::nullopt;
-    }
-    bool waitForMarkOtherThan(std::optional<FilePosition> old) {
-        return QTest::qWaitFor([&] { return mark() && mark() != old; }, 5000);
-    }
-    bool waitForCanvas() {
-        return QTest::qWaitFor([&] { return jsp->getCanvas() != nullptr; }, 5000);
-    }
-    static int state() { return States::createStates().getCurrentState(); }
-    bool enabled(SplitPageController::Command command) const {
-        return page->action(command)->isEnabled();
-    }
-    // The enabled flags of Step, Run, Fast forward, Terminate, Previous error, Next error.
-    std::string buttons() const {
-        std::string flags;
-        for (int c = SplitPageController::Step; c <= SplitPageController::NextErr; ++c)
-            flags += enabled(static_cast<SplitPageController::Command>(c)) ? 'T' : 'F';
-        return flags;
-    }
-    bool waitForButtons(const std::string& flags) {
-        return QTest::qWaitFor([&] { return buttons() == flags; }, 5000);
-    }
-    // Whether the highlighted JSP span covers a line.
-    bool markCovers(int line) const {
-        CommonViewComponent* canvas = jsp->getCanvas();
-        if (!canvas)
-            return false;
-        const auto start = canvas->getHighlighter().getStartPosition();
-        const auto end = canvas->getHighlighter().getEndPosition();
-        return start && end && start->line <= line && line <= end->line;
-    }
-    QString htmlOutput() const {
-        QString output;
-        for (const auto& line : html->model().getLines())
-            output += line->getViewLine() + "\n";
-        return output;
-    }
     void walkCompileErrors(const std::string& pagePath, std::size_t count);
-    QString jspFileName() const { return jsp->model().getFilename().value_or(QString()); }
-    QString jspStatus() const { return jsp->statusLineMessage(); }
-    // Double-clicks the JSP margin beside a line, as a user sets or clears a breakpoint.
-    void toggleBreakpoint(int line) {
-        CommonViewComponent* canvas = jsp->getCanvas();
-        const QPoint margin(3, canvas->getLayoutManager().lineNumberToYCoord(line) + 2);
-        QTest::mouseDClick(canvas, Qt::LeftButton, {}, margin);
-    }
-    // Chooses Run and waits until the run stops (the state falls back to STEP).
-    bool runToStop() {
-        choose(SplitPageController::Run);
-        return QTest::qWaitFor([&] { return state() == States::RUN; }, 5000) &&
-               QTest::qWaitFor([&] { return state() == States::STEP || finished; }, 10000) &&
-               !finished;
-    }
 
-    testsupport::InstallTree tree{0, kResources};
-    panekit::Application* app = nullptr;
-    tracehook::MessageHandler::Presenter previous;
-    std::unique_ptr<Monitor> monitor;
-    JspView* jsp = nullptr;
-    HtmlView* html = nullptr;
-    SplitPageController* page = nullptr;
     std::unique_ptr<pagerunner::PageRunner> runner;
-    std::thread thread;
-    std::atomic<bool> finished{false};
 };
 
 TEST_F(MonitorPageTest, StepsRunsToABreakpointAndFastForwardsToTheEnd) {
