@@ -52,6 +52,19 @@ RequestResult DebuggedTomcat::debug(const std::string& target, int monitorPort,
     return debugger.run();
 }
 
+RequestResult DebuggedTomcat::debugFromElsewhere(ScriptedMonitor& monitor,
+                                                 WaitingRequests* waiting) {
+    RequestOptions options;
+    options.monitorPort = monitor.port();
+    options.webapp = webapp_;
+    options.waiting = waiting;
+    pagerunner::StopSignal stop;
+    RequestDebugger debugger(*vm_, *classes_, options, stop);
+    return debugger.run();
+}
+
+int DebuggedTomcat::httpPort() const { return tomcat_->httpPort(); }
+
 std::string DebuggedTomcat::plainBody(const std::string& target,
                                       std::chrono::milliseconds within) const {
     HttpExchange exchange("127.0.0.1", tomcat_->httpPort(), target, 5s);

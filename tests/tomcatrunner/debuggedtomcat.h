@@ -38,6 +38,11 @@ public:
     // The same against a monitor listening on `monitorPort`; `stop` ends it early.
     tomcatrunner::RequestResult debug(const std::string& target, int monitorPort,
                                       pagerunner::StopSignal& stop);
+    // Debugs the next request that comes from elsewhere (or, with `waiting`, the one that
+    // waited longest), holding the requests that arrive meanwhile in `waiting`.
+    tomcatrunner::RequestResult debugFromElsewhere(ScriptedMonitor& monitor,
+                                                   tomcatrunner::WaitingRequests* waiting);
+    int httpPort() const;
     // The body of the same request sent without a debugger.
     std::string plainBody(const std::string& target,
                           std::chrono::milliseconds within = std::chrono::seconds(60)) const;

@@ -3,11 +3,15 @@
 // the monitor's replies obeyed, and a monitor that leaves mid-page.
 #include "debuggedtomcat.h"
 #include "tempdir.h"
+#include "tomcatrunner/httpexchange.h"
+#include "tomcatrunner/waitingrequests.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -46,6 +50,16 @@ protected:
     }
     static std::string page(const std::string& name) { return (tomcat_->webapp() / name).string(); }
 
+    // A user's request from elsewhere, sent again until a debugger catches it: one sent
+    // before the debugger is ready runs unobserved.
+    static std::thread sendUntilDebugged(const std::string& target, const ScriptedMonitor& monitor) {
+        return std::thread([target, &monitor] {
+            const auto deadline = std::chrono::steady_clock::now() + 60s;
+            while (monitor.records().empty() && std::chrono::steady_clock::now() < deadline) {
+                plainBody(target);
+            }
+        });
+    }
     void SetUp() override { ASSERT_NE(tomcat_, nullptr) << "the server did not start"; }
 
     static inline std::unique_ptr<TempDir> dir_;
@@ -227,6 +241,88 @@ TEST_F(RequestDebuggerTest, APreludeAndACodaRunInTheirOwnFilesAroundThePage) {
     EXPECT_LT(firstOf(0, "%L"), firstOf(2, "%L"));
     EXPECT_EQ(monitor.html(), plainBody("/framed/page.jsp"));
     EXPECT_THAT(monitor.html(), HasSubstr("<p>The end of Framed</p>"));
+}
+
+// Another user's request, sent while the debugged one waits at its first line.
+class OtherUser {
+public:
+    explicit OtherUser(int httpPort) : port_(httpPort) {}
+    void send(const std::string& target) {
+        const std::lock_guard lock(mutex_);
+        exchange_ = std::make_unique<HttpExchange>("127.0.0.1", port_, target, 5s);
+    }
+    std::string body(std::chrono::milliseconds within = 60s) {
+        const std::lock_guard lock(mutex_);
+        if (!exchange_) {
+            return "(never sent)";
+        }
+        exchange_->finish(within);
+        return exchange_->body();
+    }
+
+private:
+    int port_;
+    std::mutex mutex_;
+    std::unique_ptr<HttpExchange> exchange_;
+};
+
+TEST_F(RequestDebuggerTest, AnotherRequestRunsOnWhileTheDebuggedOneWaits) {
+    OtherUser bob(tomcat_->httpPort());
+    std::string bobsPage;
+    int lineRecords = 0;
+    ScriptedMonitor monitor([&](const ScriptedMonitor::Record& r) -> std::optional<std::string> {
+        if (r.text.starts_with("%L") && ++lineRecords == 1) {
+            // Ann's request stands at its first line: Bob's is served meanwhile.
+            bob.send("/loop.jsp?user=Bob");
+            bobsPage = bob.body();
+        }
+        return ScriptedMonitor::continueAll(r);
+    });
+    std::thread ann = sendUntilDebugged("/loop.jsp?user=Ann", monitor);
+    const RequestResult result = tomcat_->debugFromElsewhere(monitor, nullptr);
+    ann.join();
+    EXPECT_EQ(result.kind, RequestResult::Kind::Ended) << result.message;
+    EXPECT_THAT(bobsPage, HasSubstr("Squares for Bob"));
+    EXPECT_THAT(monitor.html(), HasSubstr("Squares for Ann"));
+    EXPECT_THAT(monitor.html(), ::testing::Not(HasSubstr("Bob")));
+    EXPECT_TRUE(monitor.recordsOf(1).empty()) << "Bob's request was not debugged";
+}
+
+TEST_F(RequestDebuggerTest, WithAllARequestThatArrivesMeanwhileWaitsForItsTurn) {
+    WaitingRequests waiting;
+    OtherUser bob(tomcat_->httpPort());
+    int lineRecords = 0;
+    ScriptedMonitor first([&](const ScriptedMonitor::Record& r) -> std::optional<std::string> {
+        if (r.text.starts_with("%L") && ++lineRecords == 1) {
+            bob.send("/loop.jsp?user=Bob");
+            const auto deadline = std::chrono::steady_clock::now() + 60s;
+            while (waiting.size() == 0 && std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(10ms); // polls a condition, bounded
+            }
+        }
+        return ScriptedMonitor::continueAll(r);
+    });
+    std::thread ann = sendUntilDebugged("/loop.jsp?user=Ann", first);
+    const RequestResult annResult = tomcat_->debugFromElsewhere(first, &waiting);
+    ann.join();
+    EXPECT_EQ(annResult.kind, RequestResult::Kind::Ended) << annResult.message;
+    EXPECT_THAT(first.html(), HasSubstr("Squares for Ann"));
+    ASSERT_EQ(waiting.size(), 1u) << "Bob's request waits at its page's first line";
+
+    // Its turn: it is debugged from that first line to its end, as a page of its own.
+    ScriptedMonitor second;
+    const RequestResult bobResult = tomcat_->debugFromElsewhere(second, &waiting);
+    EXPECT_EQ(bobResult.kind, RequestResult::Kind::Ended) << bobResult.message;
+    EXPECT_EQ(bobResult.page, page("loop.jsp"));
+    EXPECT_EQ(waiting.size(), 0u);
+    const auto records = second.recordsOf(0);
+    ASSERT_FALSE(records.empty());
+    EXPECT_THAT(records.front(), StartsWith("%F1&" + page("loop.jsp") + "&"));
+    EXPECT_EQ(jspLines(records), jspLines(first.recordsOf(0)));
+    EXPECT_EQ(records.back(), "%E");
+    const std::string bobsPage = bob.body();
+    EXPECT_THAT(bobsPage, HasSubstr("Squares for Bob"));
+    EXPECT_EQ(withoutDate(second.html()), withoutDate(bobsPage));
 }
 
 } // namespace

@@ -520,6 +520,15 @@ TEST_F(ServerReuseTest, TheKeeperModeIsNotForHands) {
     EXPECT_FALSE(fs::exists(files().state()));
 }
 
+TEST(ServerCommandLine, AllLetsRequestsFromElsewhereWaitForTheirTurn) {
+    const CommandLine cl =
+        CommandLine::parse({"--attach", "127.0.0.1:8000", "--all", "--port", "9000"});
+    ASSERT_TRUE(cl.attach);
+    EXPECT_TRUE(cl.attach->all);
+    EXPECT_EQ(cl.port, 9000);
+    EXPECT_FALSE(CommandLine::parse({"--attach", "127.0.0.1:8000"}).attach->all);
+}
+
 TEST(ServerCommandLine, EveryParameterValueReachesTheRequestInItsOrder) {
     const CommandLine cl = CommandLine::parse(
         {"--param", "fruit=melons", "--param=fruit=grapes", "--param", "q=a b&c", "p.jsp"});
@@ -560,7 +569,10 @@ TEST(ServerCommandLine, ReadsTheServerOptions) {
              {"--idle-minutes", "99999999", "p.jsp"},
              {"--idle-minutes"},
              {"--keep-server", "/b"},
-             {"--keep-server", "/b", "--webapp", "/a", "p.jsp"}}) {
+             {"--keep-server", "/b", "--webapp", "/a", "p.jsp"},
+             {"--all", "p.jsp"},
+             {"--attach", "127.0.0.1:8000", "--all=yes"},
+             {"--attach", "127.0.0.1:8000", "--all", "--url", "http://127.0.0.1:8080/a.jsp"}}) {
         EXPECT_THROW(CommandLine::parse(bad), std::invalid_argument) << bad.front();
     }
 

@@ -18,7 +18,8 @@ std::string CommandLine::usage() {
            "                    [--idle-minutes N] PAGE.jsp\n"
            "       tomcatrunner --stop-server [--work DIR]\n"
            "       tomcatrunner [--port N] [--root DIR] [--file-id N] [--wait SECONDS]\n"
-           "                    --attach HOST:PORT [--url URL] [--only GLOB] [--allow-remote]\n"
+           "                    --attach HOST:PORT [--url URL | --all] [--only GLOB]\n"
+           "                    [--allow-remote]\n"
            "\n"
            "Runs a JSP page in a real Apache Tomcat 10 and debugs its request against the\n"
            "monitor on the loopback address: each line of the page that runs, the HTML it\n"
@@ -31,6 +32,8 @@ std::string CommandLine::usage() {
            "With --attach it debugs a Tomcat that runs with a debugger agent (catalina.sh jpda\n"
            "run): the JSP requests that arrive, one after the other, each as a page of its own,\n"
            "until interrupted; with --url it sends that request itself and ends with it.\n"
+           "Requests that arrive while one is debugged run on unobserved, or with --all wait\n"
+           "for their turn at the first line of their page.\n"
            "\n"
            "  --port N             the monitor's port (default: the first line of the\n"
            "                       monitor's debug settings file, else 8082)\n"
@@ -47,6 +50,9 @@ std::string CommandLine::usage() {
            "  --url URL            with --attach: the request to send and debug\n"
            "  --only GLOB          with --attach: debug only pages whose path matches, as\n"
            "                       \"/admin/*.jsp\"; other requests run unobserved\n"
+           "  --all                with --attach: requests that arrive while one is debugged\n"
+           "                       wait for their turn (a server that also serves others\n"
+           "                       keeps them waiting)\n"
            "  --allow-remote       with --attach: allow an agent on another host (it hands\n"
            "                       whoever connects full control of that JVM)\n"
            "  --help               show this text\n"
@@ -136,6 +142,12 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
         } else if (name == "--only") {
             attachOptions.only = value();
             attachOnly = true;
+        } else if (name == "--all") {
+            if (eq != std::string::npos) {
+                throw std::invalid_argument("the option --all takes no value");
+            }
+            attachOptions.all = true;
+            attachOnly = true;
         } else if (name == "--allow-remote") {
             attachOptions.allowRemote = true;
             attachOnly = true;
@@ -172,7 +184,7 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
         return cl;
     }
     if (attachOnly && !attach) {
-        throw std::invalid_argument("--url, --only and --allow-remote go with --attach");
+        throw std::invalid_argument("--url, --only, --all and --allow-remote go with --attach");
     }
     if (attach) {
         const auto colon = attach->rfind(':');
@@ -189,14 +201,19 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
             attachOptions.host = attachOptions.host.substr(1, attachOptions.host.size() - 2);
         }
         attachOptions.port = *port;
+        if (attachOptions.all && !attachOptions.url.empty()) {
+            throw std::invalid_argument("--all goes with requests from elsewhere, not --url");
+        }
         if (!attachOptions.url.empty() && !parseHttpUrl(attachOptions.url)) {
             throw std::invalid_argument("--url takes an http:// URL, not \"" +
                                         attachOptions.url + "\"");
         }
         cl.attach = attachOptions;
         // The shared options need a page; an attached runner's pages come from the server.
-        for (const std::string& a : common) {
-            if (!a.starts_with("-") && a != "-") {
+        for (std::size_t i = 0; i < common.size(); ++i) {
+            if (takesValue(common[i])) {
+                ++i; // its value, kept whole above
+            } else if (!common[i].starts_with("-") && common[i] != "-") {
                 throw std::invalid_argument("--attach takes no page: the server chooses them");
             }
         }

@@ -103,6 +103,15 @@ void RequestDebugger::release() {
 
 RequestResult RequestDebugger::run() {
     classes_.arm();
+    if (options_.target.empty() && options_.waiting != nullptr) {
+        while (thread_ == 0) {
+            const auto waiting = options_.waiting->next();
+            if (!waiting) {
+                break;
+            }
+            adopt(*waiting);
+        }
+    }
     if (!options_.target.empty()) {
         marker_ = newMarker();
         http_ = std::make_unique<HttpExchange>(options_.httpHost, options_.httpPort,
@@ -268,15 +277,14 @@ void RequestDebugger::handle(const jdwp::EventSet& set) {
                 if (entry && entry->kind == EntryPoint::Kind::PageService &&
                     claims(*thread, hit->location)) {
                     thread_ = *thread;
-                    exceptionRequest_ = vm_.eventRequest.set(
-                        jdwp::EventRequest::exception(0, true, true).threadOnly(thread_));
+                    watchExceptions();
                     break;
                 }
             }
         }
     }
     if (*thread != thread_ || !observing_ || finished_) {
-        if (suspended) {
+        if (suspended && (*thread == thread_ || !holdForLater(*thread, set))) {
             vm_.thread.resume(*thread);
         }
         return;
@@ -369,14 +377,58 @@ bool RequestDebugger::showCompileErrors() {
     return true;
 }
 
-bool RequestDebugger::claims(jdwp::ThreadId thread, const jdwp::Location& at) {
-    const PageClass* page = classes_.find(at.classId);
-    if (page == nullptr) {
+void RequestDebugger::watchExceptions() {
+    exceptionRequest_ =
+        vm_.eventRequest.set(jdwp::EventRequest::exception(0, true, true).threadOnly(thread_));
+}
+
+bool RequestDebugger::matchesOnly(const PageClass& page) const {
+    if (options_.only.empty()) {
+        return true;
+    }
+    const auto file = page.pageFile();
+    return file && ::fnmatch(options_.only.c_str(), ("/" + file->path).c_str(), 0) == 0;
+}
+
+bool RequestDebugger::holdForLater(jdwp::ThreadId thread, const jdwp::EventSet& set) {
+    if (options_.waiting == nullptr || !options_.target.empty()) {
         return false;
     }
-    const auto file = page->pageFile();
-    if (!options_.only.empty() &&
-        (!file || ::fnmatch(options_.only.c_str(), ("/" + file->path).c_str(), 0) != 0)) {
+    for (const jdwp::Event& e : set.events) {
+        const auto* hit = std::get_if<jdwp::LocatedEvent>(&e);
+        if (hit == nullptr || hit->kind != jdwp::EventKind::Breakpoint) {
+            continue;
+        }
+        const auto entry = classes_.entryPoint(hit->requestId);
+        const PageClass* page = classes_.find(hit->location.classId);
+        if (entry && entry->kind == EntryPoint::Kind::PageService && page != nullptr &&
+            matchesOnly(*page)) {
+            options_.waiting->hold({thread, hit->location, *entry});
+            return true;
+        }
+    }
+    return false;
+}
+
+void RequestDebugger::adopt(const WaitingRequests::Waiting& waiting) {
+    if (!claims(waiting.thread, waiting.location)) {
+        vm_.thread.resume(waiting.thread);
+        return;
+    }
+    thread_ = waiting.thread;
+    threadSuspended_ = true;
+    watchExceptions();
+    Stop stop;
+    stop.location = waiting.location;
+    stop.entry = waiting.entry;
+    stoppedByStep_ = false;
+    stopAt(stop);
+    resumeThread();
+}
+
+bool RequestDebugger::claims(jdwp::ThreadId thread, const jdwp::Location& at) {
+    const PageClass* page = classes_.find(at.classId);
+    if (page == nullptr || !matchesOnly(*page)) {
         return false;
     }
     if (!marker_.empty() || options_.webapp.empty()) {
@@ -541,6 +593,9 @@ void RequestDebugger::enterPage(const PageClass& page, jdwp::MethodId service) {
     // The page's own file opens at once, so that even a page without a single mapped line
     // shows up, with its output.
     if (const auto file = page.pageFile()) {
+        if (result_.page.empty()) {
+            result_.page = (options_.webapp / file->path).lexically_normal().string();
+        }
         channel(*pages_.back(), page, jdwp::SourceLocation{*file, 0});
     }
 }

@@ -160,6 +160,10 @@ int runAttached(const CommandLine& cl, std::ostream& out, std::ostream& err,
     request.webapp = cl.webapp.empty() ? fs::path() : fs::absolute(cl.webapp);
     request.only = a.only;
     request.firstFileId = cl.firstFileId;
+    WaitingRequests waiting;
+    if (a.all) {
+        request.waiting = &waiting;
+    }
     int code = ExitCode::Ok;
     try {
         if (!a.url.empty()) {
@@ -172,10 +176,19 @@ int runAttached(const CommandLine& cl, std::ostream& out, std::ostream& err,
             code = reportResult(debugger.run(), a.url, out, err);
         } else {
             out << "tomcatrunner: debugging the JSP requests that reach " << peer
-                << ", one after the other; Ctrl+C ends" << std::endl;
+                << ", one after the other" << (a.all ? ", each waiting for its turn" : "")
+                << "; Ctrl+C ends" << std::endl;
             while (code == ExitCode::Ok && !stop.stopped()) {
                 RequestDebugger debugger(*vm, classes, request, stop);
-                code = reportResult(debugger.run(), "the request", out, err);
+                const RequestResult result = debugger.run();
+                code = reportResult(result, result.page.empty() ? "a request" : result.page,
+                                    out, err);
+                if (waiting.size() > 0) {
+                    const std::size_t n = waiting.size();
+                    out << "tomcatrunner: " << n
+                        << (n == 1 ? " request waits for its turn" : " requests wait for their turn")
+                        << std::endl;
+                }
             }
         }
     } catch (const pagerunner::ConnectionError& e) {
@@ -192,7 +205,7 @@ int runAttached(const CommandLine& cl, std::ostream& out, std::ostream& err,
     }
     try {
         // The server goes on serving: every request of this debugger cancelled, every
-        // thread it stopped resumed.
+        // thread it stopped resumed, those that waited for their turn included.
         vm->vm.dispose();
     } catch (const jdwp::Error&) {
     }

@@ -40,6 +40,9 @@ struct CommandLine {
         int port = 0;
         std::string url;  // a request to send and debug; empty: debug requests as they come
         std::string only; // only pages whose path matches
+        // Requests that arrive while one is debugged wait for their turn instead of running
+        // on unobserved.
+        bool all = false;
         bool allowRemote = false;
     };
 

@@ -8,6 +8,7 @@
 #include "tomcatrunner/objectfields.h"
 #include "tomcatrunner/outputtracker.h"
 #include "tomcatrunner/pageclasses.h"
+#include "tomcatrunner/waitingrequests.h"
 
 #include <chrono>
 #include <deque>
@@ -38,6 +39,10 @@ struct RequestOptions {
     int firstFileId = 1;
     // How long the response may take once the page has ended.
     std::chrono::milliseconds responseTimeout{60'000};
+    // Where requests from elsewhere that enter a page meanwhile wait for their turn; null:
+    // they run on unobserved. The next debugger of a request from elsewhere starts with the
+    // one that waited longest.
+    WaitingRequests* waiting = nullptr;
 };
 
 // How a request's debugging ended.
@@ -55,6 +60,7 @@ struct RequestResult {
     std::string message;
     int httpStatus = 0;
     std::string body; // the response body, as received
+    std::string page; // the JSP file of the request's first page; empty when none ran
 };
 
 // Debugs one request in a Tomcat under JDWP against the monitor. It sends the request (with
@@ -123,6 +129,12 @@ private:
     bool talk(FileChannel& ch, const std::function<void()>& exchange);
     // Whether the thread stopped at a page's start runs the request to debug.
     bool claims(jdwp::ThreadId thread, const jdwp::Location& at);
+    bool matchesOnly(const PageClass& page) const;
+    // Holds a thread that entered a page for a later debugger; false when it is not held.
+    bool holdForLater(jdwp::ThreadId thread, const jdwp::EventSet& set);
+    // Follows a request that waited for its turn, from the page entry it waited at.
+    void adopt(const WaitingRequests::Waiting& waiting);
+    void watchExceptions();
     void resolvePaths(jdwp::ThreadId thread, jdwp::ObjectId request);
     bool requestOver() const;
     // The page asked for failed to compile: shows its errors, when the response says so.
