@@ -209,6 +209,37 @@ TEST_F(RequestDebuggerTest, AForwardShowsOnlyWhatReachesTheResponse) {
     EXPECT_EQ(monitor.html(), result.body);
     EXPECT_THAT(result.body, HasSubstr("forwarded here"));
     EXPECT_THAT(monitor.html(), ::testing::Not(HasSubstr("discarded")));
+    // The page forwarded to shows its output as it runs, not only once it is sent.
+    EXPECT_THAT(monitor.recordsOf(1), ::testing::Contains(StartsWith("%H")));
+}
+
+TEST_F(RequestDebuggerTest, APageThatFailsRunsOnIntoItsErrorPage) {
+    ScriptedMonitor monitor;
+    const RequestResult result = debug("/fails.jsp?fail=1", monitor);
+    EXPECT_EQ(result.kind, RequestResult::Kind::Ended) << result.message;
+    EXPECT_EQ(result.httpStatus, 500);
+    const auto failing = monitor.recordsOf(0);
+    const auto errorPage = monitor.recordsOf(1);
+    ASSERT_FALSE(failing.empty());
+    ASSERT_FALSE(errorPage.empty());
+    // The line that threw is the last the failing page reports; no abnormal end, as the
+    // page handles its exception itself.
+    EXPECT_EQ(jspLines(failing).back(), 3);
+    EXPECT_THAT(failing, ::testing::Not(::testing::Contains(StartsWith("%A"))));
+    EXPECT_THAT(errorPage.front(), StartsWith("%F2&" + page("failed.jsp") + "&"));
+    EXPECT_EQ(errorPage.back(), "%E");
+    EXPECT_THAT(errorPage, ::testing::Contains(StartsWith("%H")))
+        << "the error page's output shows while it runs";
+    EXPECT_EQ(failing.back(), "%E");
+    EXPECT_EQ(monitor.html(), result.body);
+    EXPECT_THAT(monitor.html(), HasSubstr("The error page shows: asked to fail"));
+    EXPECT_THAT(monitor.html(), ::testing::Not(HasSubstr("discarded")));
+
+    // Without the exception, the same page shows its own output.
+    ScriptedMonitor fine;
+    EXPECT_EQ(debug("/fails.jsp", fine).kind, RequestResult::Kind::Ended);
+    EXPECT_THAT(fine.html(), HasSubstr("the page did not fail"));
+    EXPECT_TRUE(fine.recordsOf(1).empty());
 }
 
 TEST_F(RequestDebuggerTest, APreludeAndACodaRunInTheirOwnFilesAroundThePage) {

@@ -59,6 +59,13 @@ void OutputTracker::popWriter() {
     }
 }
 
+void OutputTracker::discardWriters() {
+    for (Writer& w : writers_) {
+        w.counted = false;
+        w.nextChar = 0;
+    }
+}
+
 void OutputTracker::refresh() {
     if (outputBuffer_) {
         downstream_ = fields_.read(*outputBuffer_, "charsWritten").asLong();

@@ -579,8 +579,28 @@ void RequestDebugger::stopAt(const Stop& stop) {
     step(jdwp::StepDepth::Over);
 }
 
+bool RequestDebugger::forwarding() const {
+    if (pages_.empty()) {
+        return false;
+    }
+    const PageRun& run = *pages_.back();
+    if (run.toErrorPage) {
+        return true;
+    }
+    // A <jsp:forward> is reported at its own line before it runs.
+    const auto& lines = run.page->javaLines();
+    const int line = run.current != nullptr ? run.current->javaLine : 0;
+    return line >= 1 && static_cast<std::size_t>(line) <= lines.size() &&
+           lines[static_cast<std::size_t>(line - 1)].find("_jspx_page_context.forward(") !=
+               std::string::npos;
+}
+
 void RequestDebugger::enterPage(const PageClass& page, jdwp::MethodId service) {
     anyPage_ = true;
+    if (forwarding()) {
+        // What the pages so far hold is discarded: only the page forwarded to writes now.
+        output_.discardWriters();
+    }
     auto run = std::make_unique<PageRun>();
     run->page = &page;
     run->service = service;
@@ -872,11 +892,7 @@ void RequestDebugger::onException(const jdwp::ExceptionEvent& event) {
         return;
     }
     // Only the catch block every page's service method ends with lets an exception leave
-    // the page; a page's own try and catch keeps it, and so does a page with an error page
-    // (that block forwards to it, and the page ends normally).
-    if (catcher->hasErrorPage()) {
-        return;
-    }
+    // the page; a page's own try and catch keeps it.
     const auto catchLine =
         catcher->javaLine(vm_, event.catchLocation->methodId, event.catchLocation->index);
     const auto& lines = catcher->javaLines();
@@ -893,6 +909,13 @@ void RequestDebugger::onException(const jdwp::ExceptionEvent& event) {
         leavesPage = true;
     }
     if (!leavesPage) {
+        return;
+    }
+    if (catcher->hasErrorPage()) {
+        // That block forwards to the error page, and the page ends normally.
+        if (!pages_.empty() && pages_.back()->page == catcher) {
+            pages_.back()->toErrorPage = true;
+        }
         return;
     }
     auto owner = std::find_if(pages_.rbegin(), pages_.rend(),

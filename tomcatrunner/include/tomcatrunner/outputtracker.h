@@ -37,6 +37,8 @@ public:
     void pushWriter(jdwp::ObjectId writer, bool holdBack);
     // The innermost page ended; its writer has drained into the one before.
     void popWriter();
+    // A page forwards: what the writers so far hold is discarded and they write no more.
+    void discardWriters();
     std::size_t writerCount() const { return writers_.size(); }
 
     // The response body received so far (UTF-16); the tracker takes what it needs.

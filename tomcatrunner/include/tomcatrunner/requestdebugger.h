@@ -93,6 +93,7 @@ private:
         int entryDepth = 0;
         bool writerKnown = false;
         bool holdBack = false;
+        bool toErrorPage = false; // it caught an exception and forwards to its error page
         std::map<std::string, std::unique_ptr<FileChannel>> files; // by JSP path
         FileChannel* current = nullptr;
         std::map<jdwp::MethodId, int> lastLineIn; // the line reported last in each method
@@ -135,6 +136,8 @@ private:
     // Follows a request that waited for its turn, from the page entry it waited at.
     void adopt(const WaitingRequests::Waiting& waiting);
     void watchExceptions();
+    // Whether the innermost page is forwarding (to another page, or to its error page).
+    bool forwarding() const;
     void resolvePaths(jdwp::ThreadId thread, jdwp::ObjectId request);
     bool requestOver() const;
     // The page asked for failed to compile: shows its errors, when the response says so.
