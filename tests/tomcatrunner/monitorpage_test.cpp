@@ -27,7 +27,9 @@ protected:
         dir_ = std::make_unique<TempDir>("tomcatrunner-monitor");
         const fs::path app = dir_->path / "app";
         fs::create_directories(app);
-        fs::copy(TRACEWIN_EXAMPLES, app, fs::copy_options::recursive);
+        for (const char* source : {TRACEWIN_EXAMPLES, TOMCATRUNNER_TEST_PAGES}) {
+            fs::copy(source, app, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        }
         tomcat_ = std::make_unique<DebuggedTomcat>(app, dir_->path / "base");
     }
     static void TearDownTestSuite() {
@@ -43,7 +45,13 @@ protected:
     void runPage(const std::string& target) {
         const int port = monitorPort();
         thread = std::thread([this, target, port] {
-            result_ = tomcat_->debug(target, port, stop_);
+            try {
+                result_ = tomcat_->debug(target, port, stop_);
+            } catch (const std::exception& e) {
+                // Stopped by the fixture, or a failure the test reports through result_.
+                result_.kind = RequestResult::Kind::MonitorLost;
+                result_.message = e.what();
+            }
             finished = true;
         });
     }
@@ -136,6 +144,36 @@ TEST_F(TomcatMonitorTest, AnIncludedPageIsShownThenTheIncluderComesBack) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 60'000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return htmlOutput().indexOf("After the header") != -1; }, 5000))
         << htmlOutput().toStdString();
+    EXPECT_TRUE(waitForButtons("FFFFFF")) << buttons();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !mark(); }, 5000)) << "the end clears the mark";
+}
+
+TEST_F(TomcatMonitorTest, APageThatFailsIntoItsErrorPageEndsWithIt) {
+    runPage("/fails.jsp?fail=1");
+    ASSERT_TRUE(waitForCanvas(FirstRecordWait));
+    ASSERT_TRUE(waitForButtons("TTTTFF")) << buttons();
+    stepUntilFile("failed.jsp");
+    ASSERT_TRUE(jspFileName().endsWith("failed.jsp")) << jspFileName().toStdString();
+    // Fast forward runs the error page to its end; back in the failing page, the monitor
+    // stops as at every change of file, and Fast forward runs it to its end.
+    for (int i = 0; i < 3 && !finished; ++i) {
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return finished || (state() == States::STEP &&
+                                    enabled(SplitPageController::FastForward));
+            },
+            10000))
+            << buttons();
+        if (finished)
+            break;
+        choose(SplitPageController::FastForward);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return finished || state() != States::STEP; }, 10000));
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 60'000));
+    EXPECT_EQ(result_.kind, RequestResult::Kind::Ended) << result_.message;
+    EXPECT_NE(result_.body.find("The error page shows: asked to fail"), std::string::npos);
+    EXPECT_TRUE(waitForButtons("FFFFFF")) << buttons();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !mark(); }, 5000)) << "the end clears the mark";
 }
 
 TEST_F(TomcatMonitorTest, APageThatThrowsShowsTheExceptionWhereItWasThrown) {
