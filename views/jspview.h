@@ -51,6 +51,8 @@ public:
     }
     int getRunAnimationDelay() const;
     bool isResumePending() const { return resumeTimer_.isActive(); }
+    // The wait before the pending resume, in milliseconds (0 when none is pending).
+    int pendingResumeDelay() const { return resumeTimer_.isActive() ? resumeTimer_.interval() : 0; }
 
     QString getCurFileIdStr() const { return curFileIdStr; }
     int getLastBreakptLine() const { return lastBreakptLine; }

@@ -47,6 +47,7 @@ std::unique_ptr<MonitorConnection> PageRunner::connect() {
     const auto deadline = std::chrono::steady_clock::now() + options_.connectWait;
     while (true) {
         try {
+            ++connectAttempts_;
             return std::make_unique<MonitorConnection>(options_.port, stop_);
         } catch (const ConnectionError& e) {
             if (e.kind() != ConnectionError::Kind::ConnectFailed ||

@@ -1,4 +1,5 @@
 #include "fakemonitor.h"
+#include "../support/refusingport.h"
 #include "pagerunner/commandline.h"
 #include "pagerunner/jsptext.h"
 #include "pagerunner/jsptranslator.h"
@@ -196,12 +197,9 @@ TEST(ProgramExit, CodesAndMessagesForEachFailure) {
     EXPECT_EQ(r.exitCode, ExitCode::PageUnreadable);
     EXPECT_THAT(r.err, HasSubstr("cannot read the page"));
 
-    int port = 0;
-    {
-        testsupport::FakeMonitor gone;
-        port = gone.port();
-    }
-    r = runProgram({"--port", std::to_string(port), "--work", work.str(), examples + "/plain.jsp"});
+    const testsupport::RefusingPort refusing;
+    r = runProgram({"--port", std::to_string(refusing.port()), "--work", work.str(),
+                    examples + "/plain.jsp"});
     EXPECT_EQ(r.exitCode, ExitCode::ConnectFailed);
     EXPECT_THAT(r.err, HasSubstr("Connection refused"));
 }

@@ -1,4 +1,5 @@
 #include "fakemonitor.h"
+#include "../support/refusingport.h"
 #include "pagerunner/jsptranslator.h"
 #include "support/tempdir.h"
 
@@ -380,10 +381,8 @@ TEST_F(Executor, AWorkFolderThatCannotBeWrittenIsReportedWithoutConnecting) {
 
 TEST_F(Executor, ARefusedConnectionIsReported) {
     PageRunnerOptions o = options("plain.jsp");
-    {
-        FakeMonitor gone;
-        o.port = gone.port();
-    }
+    const testsupport::RefusingPort refusing;
+    o.port = refusing.port();
     BackgroundRun run(o);
     EXPECT_EQ(run.join(), ExitCode::ConnectFailed);
     EXPECT_THAT(run.runner().errorMessage(),
@@ -392,17 +391,18 @@ TEST_F(Executor, ARefusedConnectionIsReported) {
 
 TEST_F(Executor, AMonitorThatStartsLateIsWaitedFor) {
     PageRunnerOptions o = options("plain.jsp");
-    std::unique_ptr<FakeMonitor> late;
-    {
-        FakeMonitor probe;
-        o.port = probe.port();
-    }
-    o.connectWait = 10s;
+    // The port is taken but refuses connections until the monitor listens.
+    FakeMonitor late(0, false);
+    o.port = late.port();
+    o.connectWait = 60s;
     BackgroundRun run(o);
-    std::this_thread::sleep_for(200ms);
-    // The port was free a moment ago; take it now, as a monitor starting late would.
-    late = std::make_unique<FakeMonitor>(o.port);
-    auto c = late->accept();
+    // Refused twice: it keeps trying.
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (run.runner().connectAttempts() < 2 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(5ms); // polls a condition, bounded
+    ASSERT_GE(run.runner().connectAttempts(), 2);
+    late.listen();
+    auto c = late.accept();
     ASSERT_TRUE(c);
     EXPECT_EQ(runToEnd(*c).back(), "%E");
     EXPECT_EQ(run.join(), ExitCode::Ok);

@@ -104,8 +104,9 @@ private:
 // A loopback listener on a free port, standing in for the monitor.
 class FakeMonitor {
 public:
-    // Listens on the given port, or on a free one.
-    explicit FakeMonitor(int port = 0) {
+    // Listens on the given port, or on a free one; or only holds the port, refusing every
+    // connection, until listen() (a monitor that starts late).
+    explicit FakeMonitor(int port = 0, bool listening = true) {
         fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
         int one = 1;
         ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
@@ -114,7 +115,7 @@ public:
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         addr.sin_port = htons(static_cast<std::uint16_t>(port));
         if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-            ::listen(fd_, 8) != 0)
+            (listening && ::listen(fd_, 8) != 0))
             throw std::runtime_error("cannot listen on the loopback address");
         socklen_t len = sizeof addr;
         ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
@@ -125,6 +126,10 @@ public:
     FakeMonitor& operator=(const FakeMonitor&) = delete;
 
     int port() const { return port_; }
+    void listen() {
+        if (::listen(fd_, 8) != 0)
+            throw std::runtime_error("cannot listen on the loopback address");
+    }
 
     std::unique_ptr<FakeConnection> accept(std::chrono::milliseconds timeout = 10s) {
         pollfd p{fd_, POLLIN, 0};

@@ -1,5 +1,6 @@
 // The runner's HTTP client against a canned server: every framing of a body, split at
 // every byte, and the answers that are not HTTP.
+#include "../support/refusingport.h"
 #include "tomcatrunner/httpexchange.h"
 
 #include <gtest/gtest.h>
@@ -108,14 +109,9 @@ TEST(HttpExchange, RefusesPeersThatAreNotHttpServers) {
                  HttpError);
     EXPECT_THROW(fetch("", 100), HttpError);
 
-    // Nothing listens on a port just released.
-    int port = 0;
-    {
-        CannedServer closed("", 1);
-        port = closed.port();
-        HttpExchange unblock("127.0.0.1", port, "/", 5s);
-    }
-    EXPECT_THROW(HttpExchange("127.0.0.1", port, "/", 5s), HttpError);
+    // Nothing listens.
+    const testsupport::RefusingPort refusing;
+    EXPECT_THROW(HttpExchange("127.0.0.1", refusing.port(), "/", 5s), HttpError);
 }
 
 TEST(HttpExchange, ShowsTheBodyAsItArrives) {

@@ -1,5 +1,6 @@
 // The tomcatrunner program as a user runs it: its command line, its exit codes, a page
 // debugged end to end, and the faults: no agent, not an agent, a server that dies mid-page.
+#include "../support/refusingport.h"
 #include "scriptedmonitor.h"
 
 #include <gmock/gmock.h>
@@ -154,12 +155,9 @@ TEST(TomcatRunnerProgram, CommandLineMistakesAreUsageErrors) {
 
 TEST(TomcatRunnerProgram, AttachingToWhatIsNotAnAgentExitsSeven) {
     TempDir dir;
-    int released = 0;
-    {
-        Impostor gone("");
-        released = gone.port();
-    }
-    const ProgramRun nothing = runProgram({"--attach", "127.0.0.1:" + std::to_string(released)}, dir.path);
+    const testsupport::RefusingPort refusing;
+    const ProgramRun nothing =
+        runProgram({"--attach", "127.0.0.1:" + std::to_string(refusing.port())}, dir.path);
     EXPECT_EQ(nothing.code, 7);
     EXPECT_THAT(nothing.err, HasSubstr("cannot attach"));
 

@@ -26,6 +26,8 @@ public:
     // Repaints let through and held back so far.
     long paintedCount() const { return painted_; }
     long heldBackCount() const { return heldBack_; }
+    // Whether a repaint request waits for the interval to pass.
+    bool holdsRequest() const { return pending_.isActive(); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

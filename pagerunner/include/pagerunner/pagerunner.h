@@ -2,6 +2,7 @@
 
 #include "pagerunner/stopsignal.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -67,6 +68,9 @@ public:
     static std::string defaultWorkDir();
     // The breakpoints the monitor has set on a page of the request (by file id).
     std::set<std::int32_t> breakpoints(int fileId) const;
+    // How many times it has tried to reach the monitor so far (it retries while --wait
+    // lasts); safe to read from any thread.
+    int connectAttempts() const { return connectAttempts_.load(); }
 
 private:
     int fail(int code, const std::string& message);
@@ -77,6 +81,7 @@ private:
     mutable std::mutex mutex_;
     std::string error_;
     std::unique_ptr<RequestContext> request_; // guarded by mutex_ while it is replaced
+    std::atomic<int> connectAttempts_{0};
 };
 
 } // namespace pagerunner
