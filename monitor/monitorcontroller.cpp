@@ -20,10 +20,6 @@ void print(const std::string& line) {
     Tracer::printLine(line);
 }
 
-template <class Event> panekit::LinkEventPtr make(const panekit::Tool* source, std::any item = {}) {
-    return std::make_shared<Event>(source, QString(), std::move(item));
-}
-
 std::any recordItem(const Record& record) {
     return record ? std::any(record) : std::any();
 }
@@ -110,7 +106,7 @@ void MonitorController::handleClientExit(ClientExitEvent&) {
 }
 
 void MonitorController::handleExit(ExitEvent&) {
-    fireChildrenLinkEvent(make<HighlightEvent>(this));
+    fireChildrenLinkEvent(makeEvent<HighlightEvent>(this));
     connections_.cleanAllClientSocket();
     settings_.saveIsMonitorWindowExists(false);
     exiting_ = true;
@@ -136,20 +132,20 @@ bool MonitorController::applicationExiting() {
 }
 
 void MonitorController::startup(const Record& record) {
-    fireChildrenLinkEvent(make<StartupEvent>(this, recordItem(record)));
+    fireChildrenLinkEvent(makeEvent<StartupEvent>(this, recordItem(record)));
 }
 void MonitorController::highlight(const Record& record) {
-    fireChildrenLinkEvent(make<HighlightEvent>(this, recordItem(record)));
+    fireChildrenLinkEvent(makeEvent<HighlightEvent>(this, recordItem(record)));
 }
 void MonitorController::html(const Record& record) {
-    fireChildrenLinkEvent(make<HtmlEvent>(this, recordItem(record)));
+    fireChildrenLinkEvent(makeEvent<HtmlEvent>(this, recordItem(record)));
 }
 void MonitorController::clientExit(const Record& record, int code) {
-    fireChildrenLinkEvent(record ? make<ClientExitEvent>(this, std::any(record))
+    fireChildrenLinkEvent(record ? makeEvent<ClientExitEvent>(this, std::any(record))
                                  : std::make_shared<ClientExitEvent>(this, code));
 }
 void MonitorController::switchFromServlet(const Record& record) {
-    fireChildrenLinkEvent(make<SwitchJspFileFromServletEvent>(this, recordItem(record)));
+    fireChildrenLinkEvent(makeEvent<SwitchJspFileFromServletEvent>(this, recordItem(record)));
 }
 
 bool MonitorController::isHidden() const {

@@ -2,7 +2,9 @@
 
 #include "panekit/linkevent.h"
 
+#include <any>
 #include <cstdint>
+#include <memory>
 
 // The monitor's vocabulary of link events. Every kind is a LinkEvent without fields of
 // its own, routed by "com.zet.kwo.jsp.ui." and its class name; the item carries the
@@ -40,6 +42,11 @@ TRACEWIN_EVENT(EndProcessEvent);
 TRACEWIN_EVENT(PrimeModelEvent);
 
 #undef TRACEWIN_EVENT
+
+// An event of kind E from `source`, as the monitor fires them: no name, the item given.
+template <class E> panekit::LinkEventPtr makeEvent(const panekit::Tool* source, std::any item = {}) {
+    return std::make_shared<E>(source, QString(), std::move(item));
+}
 
 // The end of a page, both ways: an integer (8 ended or terminated, 9 abnormal end
 // without a file) or the abnormal-end record that names its file.

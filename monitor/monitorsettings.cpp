@@ -16,7 +16,7 @@
 namespace tracewin {
 namespace {
 
-constexpr const char* kSource = "tracewin::MonitorSettings";
+constexpr const char* kSource = "MonitorSettings";
 
 const char* boolText(bool b) {
     return b ? "true" : "false";

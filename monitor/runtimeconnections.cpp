@@ -15,7 +15,7 @@ using tracehook::JspSourceInfo;
 using tracehook::MonitorReplies;
 using tracehook::Tracer;
 
-constexpr const char* kSource = "MonitorController";
+constexpr const char* kSource = "RuntimeConnections";
 
 void print(const std::string& line) {
     Tracer::printLine(line);

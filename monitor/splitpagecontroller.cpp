@@ -26,10 +26,6 @@ void print(const std::string& line) {
     Tracer::printLine(line);
 }
 
-template <class E> panekit::LinkEventPtr make(const panekit::Tool* source, std::any item = {}) {
-    return std::make_shared<E>(source, QString(), std::move(item));
-}
-
 std::optional<int> fileIdOf(const JspSourceInfo& record) {
     return tracehook::parseDecimalInt32(record.getFileIdStr().value_or(""));
 }
@@ -94,7 +90,7 @@ QStringList SplitPageController::getLinkEventNames() const {
 // ---- commands ----
 
 void SplitPageController::announceState(int state) {
-    fireLinkEvent(make<ChangeCurrentStateEvent>(this, state));
+    fireLinkEvent(makeEvent<ChangeCurrentStateEvent>(this, state));
 }
 
 void SplitPageController::step() {
@@ -106,7 +102,7 @@ void SplitPageController::step() {
     states.setCurrentState(States::STEP);
     announceState(States::STEP);
     Tracer::trace(kSource, "run", "Step action..");
-    fireParentLinkEvent(make<ResumeEvent>(this, States::STEP));
+    fireParentLinkEvent(makeEvent<ResumeEvent>(this, States::STEP));
 }
 
 void SplitPageController::run() {
@@ -124,7 +120,7 @@ void SplitPageController::startRun(bool skipAnimation) {
     if (states.getCurrentState() == States::RUN)
         return;
     announceState(States::RUN);
-    fireParentLinkEvent(make<ResumeEvent>(this, States::RUN));
+    fireParentLinkEvent(makeEvent<ResumeEvent>(this, States::RUN));
     Tracer::trace(kSource, "run", "Run action..");
 }
 
@@ -138,19 +134,19 @@ void SplitPageController::terminate() {
 
 void SplitPageController::exitMonitor() {
     announceState(States::EXIT);
-    fireParentLinkEvent(make<ExitEvent>(this));
+    fireParentLinkEvent(makeEvent<ExitEvent>(this));
     Tracer::trace(kSource, "run", "Exit action..");
 }
 
 void SplitPageController::prevErr() {
     announceState(States::PREV_ERR);
-    fireParentLinkEvent(make<PrevErrEvent>(this));
-    Tracer::trace(kSource, "run", "Previour Error action..");
+    fireParentLinkEvent(makeEvent<PrevErrEvent>(this));
+    Tracer::trace(kSource, "run", "Previous error action..");
 }
 
 void SplitPageController::nextErr() {
     announceState(States::NEXT_ERR);
-    fireParentLinkEvent(make<NextErrEvent>(this));
+    fireParentLinkEvent(makeEvent<NextErrEvent>(this));
     Tracer::trace(kSource, "run", "Next Error action..");
 }
 
@@ -311,7 +307,7 @@ void SplitPageController::handleHighlightTag(HighlightTagEvent& e) {
 }
 
 void SplitPageController::handleResume(ResumeEvent&) {
-    fireParentLinkEvent(make<ResumeEvent>(this, states.getCurrentState()));
+    fireParentLinkEvent(makeEvent<ResumeEvent>(this, states.getCurrentState()));
 }
 
 void SplitPageController::handleExit(ExitEvent& e) {
@@ -333,12 +329,12 @@ void SplitPageController::handleSetBreakpoint(SetBreakpointEvent& e) {
         return;
     BreakpointInfo withFile = *info;
     withFile.setFileIdInt(curFileIdInt);
-    fireParentLinkEvent(make<SetBreakpointEvent>(this, withFile));
+    fireParentLinkEvent(makeEvent<SetBreakpointEvent>(this, withFile));
 }
 
 void SplitPageController::handleClientExit(ClientExitEvent& e) {
     if (const Record* record = e.itemAs<Record>(); record && *record)
-        fireLinkEvent(make<HighlightEvent>(this, *record));
+        fireLinkEvent(makeEvent<HighlightEvent>(this, *record));
     setButtonStates(false, false, false, false, false, false);
     fireLinkEvent(e);
 }
@@ -369,13 +365,13 @@ void SplitPageController::handleSwitchFromServlet(SwitchJspFileFromServletEvent&
         curFileIdInt = *id;
         restoreButtonStates(*id);
     }
-    fireLinkEvent(make<SwitchJspFileEvent>(this, *id));
+    fireLinkEvent(makeEvent<SwitchJspFileEvent>(this, *id));
     if (r.getJavaLine() != 0 || r.getJspStartLine() != 0 || r.getJspStartPos() != 0 ||
         r.getJspEndLine() != 0 || r.getJspEndPos() != 0) {
         Record line = std::make_shared<const JspSourceInfo>(
             r.getFileIdStr().value_or(""), r.getJavaLine(), r.getJspStartLine(), r.getJspStartPos(),
             r.getJspEndLine(), r.getJspEndPos());
-        fireLinkEvent(make<HighlightEvent>(this, line));
+        fireLinkEvent(makeEvent<HighlightEvent>(this, line));
     }
 }
 

@@ -144,19 +144,19 @@ void CommonModel::saveJspCanvas(int fileId, QWidget* canvas, const CommonViewSta
     tracehook::Tracer::trace(this, "saveJspCanvas",
                              "saving jsp canvas, state: " +
                                  std::to_string(states_->getCurrentState()));
-    store_->retreiveFileDisplayInfo(fileId).setJspCanvas(canvas, *this, view);
+    store_->retrieveFileDisplayInfo(fileId).setJspCanvas(canvas, *this, view);
 }
 void CommonModel::saveJavaCanvas(int fileId, QWidget* canvas, const CommonViewState* view) {
-    store_->retreiveFileDisplayInfo(fileId).setJavaCanvas(canvas, *this, view);
+    store_->retrieveFileDisplayInfo(fileId).setJavaCanvas(canvas, *this, view);
 }
 void CommonModel::saveHtmlCanvas(int fileId, QWidget* canvas, const CommonViewState* view) {
-    store_->retreiveFileDisplayInfo(fileId).setHtmlCanvas(canvas, *this, view);
+    store_->retrieveFileDisplayInfo(fileId).setHtmlCanvas(canvas, *this, view);
 }
 void CommonModel::saveStackCanvas(int fileId, QWidget* canvas, const CommonViewState* view) {
-    store_->retreiveFileDisplayInfo(fileId).setStackCanvas(canvas, *this, view);
+    store_->retrieveFileDisplayInfo(fileId).setStackCanvas(canvas, *this, view);
 }
 void CommonModel::saveBrowserCanvas(int fileId, QWidget* canvas) {
-    store_->retreiveFileDisplayInfo(fileId).setBrowserCanvas(canvas);
+    store_->retrieveFileDisplayInfo(fileId).setBrowserCanvas(canvas);
 }
 
 void CommonModel::restoreCanvas(const CommonModelViewInfo& info) {

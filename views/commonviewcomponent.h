@@ -33,7 +33,7 @@ public:
     static constexpr const char* NON_EXECUTABLE_COLOR = "dbg.nonExecutableColor";
     static constexpr const char* EXECUTION_POINT_HIGHLIGHT_COLOR =
         "dbg.executablePointHighlightColor";
-    static constexpr const char* SELECTION_HIGHLIGHT_COLOR = "dbg.selectionHightlightColor";
+    static constexpr const char* SELECTION_HIGHLIGHT_COLOR = "dbg.selectionHighlightColor";
     static constexpr const char* EXECUTION_POINT_AND_SELECTION_INTERSECTION_COLOR =
         "dbg.executionPointAndSelectionIntersectionColor";
     static constexpr const char* CARET_COLOR = "dbg.caretColor";

@@ -47,7 +47,7 @@ public:
         entries_[fileId] = std::move(info);
     }
     // The entry of the file, made empty when there is none yet.
-    FileDisplayInfo& retreiveFileDisplayInfo(int fileId) { return entries_[fileId]; }
+    FileDisplayInfo& retrieveFileDisplayInfo(int fileId) { return entries_[fileId]; }
     void removeFileDisplayInfo(int fileId) { entries_.erase(fileId); }
     bool contains(int fileId) const { return entries_.count(fileId) != 0; }
     void clear() { entries_.clear(); }

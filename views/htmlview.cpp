@@ -107,7 +107,7 @@ void HtmlView::handleSwitchJspFile(const SwitchJspFileEvent& e) {
     if (!id)
         return;
     model().saveHtmlCanvas(curFileIdStr.toInt(), canvas, this);
-    FileDisplayInfo& info = model().fileDisplayStore().retreiveFileDisplayInfo(*id);
+    FileDisplayInfo& info = model().fileDisplayStore().retrieveFileDisplayInfo(*id);
     curFileIdStr = QString::number(*id);
     canvas = qobject_cast<CommonViewComponent*>(info.getHtmlCanvas());
     if (const auto& snapshot = info.getHtmlCommonModelViewInfo()) {

@@ -118,7 +118,7 @@ void JavaView::handleSwitchJspFile(const SwitchJspFileEvent& e) {
     if (!id)
         return;
     model().saveJavaCanvas(curFileIdStr.toInt(), canvas, this);
-    FileDisplayInfo& info = model().fileDisplayStore().retreiveFileDisplayInfo(*id);
+    FileDisplayInfo& info = model().fileDisplayStore().retrieveFileDisplayInfo(*id);
     curFileIdStr = QString::number(*id);
     canvas = qobject_cast<CommonViewComponent*>(info.getJavaCanvas());
     if (const auto& snapshot = info.getJavaCommonModelViewInfo()) {

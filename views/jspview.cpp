@@ -4,6 +4,7 @@
 #include "commonviewcomponenthighlighter.h"
 #include "filedisplayinfo.h"
 #include "panekit/page.h"
+#include "runrules.h"
 #include "runtimeconnections.h"
 #include "states.h"
 #include "tracehook/compileerrorcodes.h"
@@ -175,34 +176,35 @@ void JspView::handleHighlight(const HighlightEvent& e) {
 
     const int state = states.getCurrentState();
     if (state == States::RUN) {
-        bool stop = false;
-        if (getIsRunPause()) {
+        RunRules::Run run;
+        run.spanFirstLine = startLine;
+        run.spanLastLine = end.line;
+        run.isBreakpoint = [this](int line) {
+            const bool set = canvas && canvas->getBreakpointState(line);
+            if (set)
+                Tracer::trace(this, "handleLinkEvent",
+                              "The break pt is found in the line: " + std::to_string(line));
+            return set;
+        };
+        run.lastBreakpointLine = lastBreakptLine;
+        run.pauseRequested = getIsRunPause();
+        run.skipAnimation = [this] { return getIsSkipRunAnimation(); };
+        const RunRules::Decision decision = RunRules::afterPosition(run);
+        if (decision.pauseTaken)
             saveIsRunPause(false);
-            stop = true;
-        }
-        std::optional<bool> skipAnimation;
-        for (int line = startLine; line <= end.line && !stop; ++line) {
-            if (!canvas || !canvas->getBreakpointState(line))
-                continue;
-            Tracer::trace(this, "handleLinkEvent",
-                          "The break pt is found in the line: " + std::to_string(line));
-            if (line != lastBreakptLine) {
-                stop = true;
-                lastBreakptLine = line;
-            } else {
-                if (!skipAnimation)
-                    skipAnimation = getIsSkipRunAnimation();
-                stop = *skipAnimation;
-            }
-        }
-        if (stop) {
+        lastBreakptLine = decision.lastBreakpointLine;
+        switch (decision.action) {
+        case RunRules::Decision::Action::Stop:
             states.setCurrentState(States::STEP);
             fireState();
             return;
+        case RunRules::Decision::Action::ResumeNow:
+            resumeRun(true);
+            break;
+        case RunRules::Decision::Action::ResumeAfterDelay:
+            resumeRun(false);
+            break;
         }
-        resumeRun(skipAnimation ? *skipAnimation : getIsSkipRunAnimation());
-        if (end.line != lastBreakptLine)
-            lastBreakptLine = 0;
     } else if (state == States::PREV_ERR || state == States::NEXT_ERR) {
         if (const auto message = r->getDisplayErrMsg())
             setStatusLineMsg(QString::fromStdString(*message));
@@ -249,7 +251,7 @@ void JspView::handleSwitchJspFile(const SwitchJspFileEvent& e) {
         return;
     resumeTimer_.stop();
     model().saveJspCanvas(curFileId(), canvas, this);
-    FileDisplayInfo& info = model().fileDisplayStore().retreiveFileDisplayInfo(*id);
+    FileDisplayInfo& info = model().fileDisplayStore().retrieveFileDisplayInfo(*id);
     curFileIdStr = QString::number(*id);
     canvas = qobject_cast<CommonViewComponent*>(info.getJspCanvas());
     if (const auto& snapshot = info.getJspCommonModelViewInfo()) {

@@ -111,7 +111,7 @@ void StackView::handleSwitchJspFile(const SwitchJspFileEvent& e) {
     if (!id)
         return;
     model().saveStackCanvas(curFileIdStr.toInt(), canvas, this);
-    FileDisplayInfo& info = model().fileDisplayStore().retreiveFileDisplayInfo(*id);
+    FileDisplayInfo& info = model().fileDisplayStore().retrieveFileDisplayInfo(*id);
     curFileIdStr = QString::number(*id);
     canvas = qobject_cast<CommonViewComponent*>(info.getStackCanvas());
     model().selectFile(*id);

@@ -58,14 +58,7 @@ protected:
                    ? dynamic_cast<MonitorController*>(monitor->frame()->getController())
                    : nullptr;
     }
-    template <class T> T* findTool() const {
-        T* found = nullptr;
-        monitor->frame()->applyToAllTools([&](panekit::Tool& t) {
-            if (!found)
-                found = dynamic_cast<T*>(&t);
-        });
-        return found;
-    }
+    template <class T> T* findTool() const { return monitor->frame()->template findTool<T>(); }
 
     panekit::Application* app = nullptr;
     std::unique_ptr<Monitor> monitor;

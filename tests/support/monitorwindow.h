@@ -76,14 +76,7 @@ protected:
             ->connections()
             .listeningPort();
     }
-    template <class T> T* findTool() const {
-        T* found = nullptr;
-        monitor->frame()->applyToAllTools([&](panekit::Tool& t) {
-            if (!found)
-                found = dynamic_cast<T*>(&t);
-        });
-        return found;
-    }
+    template <class T> T* findTool() const { return monitor->frame()->template findTool<T>(); }
     // Chooses a command as a click on its button would.
     void choose(tracewin::SplitPageController::Command command) {
         ASSERT_TRUE(page->action(command)->isEnabled()) << "command " << command;

@@ -464,7 +464,7 @@ TEST_F(TextViewTest, ColourPropertiesAndLineChanged) {
     const QStringList keys{"dbg.executableColor",
                            "dbg.nonExecutableColor",
                            "dbg.executablePointHighlightColor",
-                           "dbg.selectionHightlightColor",
+                           "dbg.selectionHighlightColor",
                            "dbg.executionPointAndSelectionIntersectionColor",
                            "dbg.caretColor",
                            "dbg.leftMarginColor"};

@@ -100,7 +100,7 @@ TEST_F(ModelsTest, SnapshotsShareLinesAndRestoreTheExecutionState) {
     States::createStates().setCurrentState(States::NEXT_ERR);
     jsp.saveJspCanvas(3, &canvas, &view);
 
-    const FileDisplayInfo& entry = store.retreiveFileDisplayInfo(3);
+    const FileDisplayInfo& entry = store.retrieveFileDisplayInfo(3);
     ASSERT_TRUE(entry.getJspCommonModelViewInfo());
     EXPECT_EQ(entry.getJspCanvas(), &canvas);
     EXPECT_EQ(entry.getJspCommonModelViewInfo()->statesValue, States::NEXT_ERR);
@@ -128,13 +128,13 @@ TEST_F(ModelsTest, CanvasesAreReferencesNotOwnership) {
     {
         QWidget canvas;
         java.saveJavaCanvas(1, &canvas, nullptr);
-        EXPECT_EQ(store.retreiveFileDisplayInfo(1).getJavaCommonModelViewInfo()->currentViewLine,
+        EXPECT_EQ(store.retrieveFileDisplayInfo(1).getJavaCommonModelViewInfo()->currentViewLine,
                   -1);
     }
-    EXPECT_EQ(store.retreiveFileDisplayInfo(1).getJavaCanvas(), nullptr)
+    EXPECT_EQ(store.retrieveFileDisplayInfo(1).getJavaCanvas(), nullptr)
         << "a destroyed canvas is not dangling";
     EXPECT_FALSE(store.contains(2));
-    (void)store.retreiveFileDisplayInfo(2);
+    (void)store.retrieveFileDisplayInfo(2);
     EXPECT_TRUE(store.contains(2));
     store.removeFileDisplayInfo(2);
     EXPECT_FALSE(store.contains(2));

@@ -45,6 +45,15 @@ public:
     virtual Tool* getController() const;
     virtual Tool* getPrintableTool() const;
     virtual void applyToAllTools(const std::function<void(Tool&)>& apply);
+    // The first tool of type T, or null.
+    template <class T> T* findTool() {
+        T* found = nullptr;
+        applyToAllTools([&found](Tool& tool) {
+            if (!found)
+                found = dynamic_cast<T*>(&tool);
+        });
+        return found;
+    }
     // ---- menus, tool bars and status line (built from the tools' contributions) ----
     // A frame builds all three when first shown unless the application built them before.
     virtual void buildMenuBar(bool rebuild = false);
