@@ -1,7 +1,7 @@
 #include "eventlogview.h"
 
 #include "breakpoints.h"
-#include "runtimeconnections.h"
+#include "record.h"
 
 #include <QPlainTextEdit>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "panekit/tool.h"
-#include "runtimeconnections.h"
+#include "record.h"
 
 namespace tracewin {
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "record.h"
 #include "tracehook/jspsourceinfo.h"
 #include "tracehook/recordframer.h"
 
@@ -13,8 +14,6 @@
 #include <string>
 
 namespace tracewin {
-
-using Record = std::shared_ptr<const tracehook::JspSourceInfo>;
 
 // What the connections report: the records that start, move and end pages, and the three
 // things they need of the main window. The monitor controller turns them into link events.

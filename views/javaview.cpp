@@ -3,7 +3,7 @@
 #include "commonviewcomponent.h"
 #include "commonviewcomponenthighlighter.h"
 #include "filedisplayinfo.h"
-#include "runtimeconnections.h"
+#include "record.h"
 #include "states.h"
 #include "tracehook/compileerrorcodes.h"
 #include "tracehook/jspsourceinfo.h"

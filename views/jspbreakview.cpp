@@ -2,7 +2,7 @@
 
 #include "commonviewcomponent.h"
 #include "commonviewcomponenthighlighter.h"
-#include "runtimeconnections.h"
+#include "record.h"
 #include "states.h"
 #include "tracehook/jspsourceinfo.h"
 #include "tracehook/tracer.h"

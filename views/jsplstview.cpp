@@ -1,6 +1,6 @@
 #include "jsplstview.h"
 
-#include "runtimeconnections.h"
+#include "record.h"
 #include "states.h"
 #include "tracehook/jspsourceinfo.h"
 #include "tracehook/tracer.h"

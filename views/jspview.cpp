@@ -5,7 +5,7 @@
 #include "filedisplayinfo.h"
 #include "panekit/page.h"
 #include "runrules.h"
-#include "runtimeconnections.h"
+#include "record.h"
 #include "states.h"
 #include "tracehook/compileerrorcodes.h"
 #include "tracehook/jspsourceinfo.h"

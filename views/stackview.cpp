@@ -3,7 +3,7 @@
 #include "commonviewcomponent.h"
 #include "commonviewcomponenthighlighter.h"
 #include "filedisplayinfo.h"
-#include "runtimeconnections.h"
+#include "record.h"
 #include "stackviewcomponentinputcontroller.h"
 #include "states.h"
 
