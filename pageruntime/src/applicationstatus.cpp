@@ -88,7 +88,8 @@ Round touchFile(ApplicationStatus& status, std::optional<detail::FileStamp>& las
         return Round::Ended;
     bool bringToFront = false;
     if (detail::fileStamp(path) != lastWritten) {
-        status.readAppStatus(path);
+        // Changed since this loop wrote it: a request, however long ago this round came.
+        status.readOwnAppStatus(path);
         bringToFront = status.getIsBringAppToFront();
         status.setIsBringAppToFront(false);
     }
@@ -270,6 +271,10 @@ void ApplicationStatus::printFileWriteError(std::string_view name) {
 void ApplicationStatus::readAppStatus(const std::string& file) {
     if (!isFresh(file))
         return;
+    readOwnAppStatus(file);
+}
+
+void ApplicationStatus::readOwnAppStatus(const std::string& file) {
     std::optional<Properties> prop = Properties::load(file);
     if (!prop)
         return;

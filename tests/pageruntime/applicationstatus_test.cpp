@@ -317,6 +317,25 @@ TEST(ApplicationStatus, BringToFrontRequestFiresOneEventAndIsCleared) {
     EXPECT_EQ(listener.count(), 1u);
 }
 
+TEST(ApplicationStatus, ARequestIsTakenHoweverLateTheNextRoundComes) {
+    TempDir dir;
+    ApplicationStatus running(dir.path + "/status");
+    RecordingListener listener;
+    running.addEventListener(&listener);
+    ASSERT_TRUE(running.startApp());
+    const std::string file = running.getStatusFilename();
+    const ino_t started = inode(file);
+    ASSERT_TRUE(waitUntil([&] { return inode(file) != started; }, 60s)) << "its first round";
+    // A request written just after that round, which on a loaded machine comes more than
+    // one interval later: the file then looks older than the interval.
+    ASSERT_TRUE(ApplicationStatus::sendBringAppToFront(file));
+    const std::string reference = dir.path + "/reference";
+    std::ofstream(reference) << "now";
+    makeOlderThan(file, reference, ApplicationStatus::TOUCH_FILE_INTERVAL + 2000);
+    EXPECT_TRUE(listener.waitForEvents(1, 60s)) << "the request was lost";
+    running.stopApp();
+}
+
 TEST(ApplicationStatus, ListenerMayStopTheApplication) {
     TempDir dir;
     ApplicationStatus status(dir.path + "/status");

@@ -79,6 +79,9 @@ public:
 
     // When the file is fresh, takes both values from it; otherwise keeps the last ones.
     void readAppStatus(const std::string& file);
+    // Takes both values from the file however old it is: the keep-alive loop reads its own
+    // file, which a request may have rewritten just after the loop's last round.
+    void readOwnAppStatus(const std::string& file);
 
     void addEventListener(AppStatusEventListener* listener);
     // Removes the first registration of listener.
