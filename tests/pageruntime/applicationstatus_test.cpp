@@ -120,6 +120,12 @@ template <class Predicate> bool waitUntil(Predicate done, std::chrono::milliseco
     return true;
 }
 
+// Waits until the keep-alive loop has had its first look at its file and rewritten it.
+bool waitForFirstRound(const std::string& file) {
+    const ino_t started = inode(file);
+    return waitUntil([&] { return inode(file) != started; }, 60s);
+}
+
 } // namespace
 
 TEST(ApplicationStatus, FileNameDropsTheExtension) {
@@ -284,8 +290,7 @@ TEST(ApplicationStatus, BringToFrontRequestFiresOneEventAndIsCleared) {
     running.addEventListener(&listener);
     ASSERT_TRUE(running.startApp());
     // Ask only once the keep-alive thread has had its first look and gone to sleep.
-    const ino_t started = inode(running.getStatusFilename());
-    ASSERT_TRUE(waitUntil([&] { return inode(running.getStatusFilename()) != started; }, 60s));
+    ASSERT_TRUE(waitForFirstRound(running.getStatusFilename()));
 
     ApplicationStatus asking(dir.path + "/monitor");
     const std::string file = asking.getStatusFilename();
@@ -324,8 +329,7 @@ TEST(ApplicationStatus, ARequestIsTakenHoweverLateTheNextRoundComes) {
     running.addEventListener(&listener);
     ASSERT_TRUE(running.startApp());
     const std::string file = running.getStatusFilename();
-    const ino_t started = inode(file);
-    ASSERT_TRUE(waitUntil([&] { return inode(file) != started; }, 60s)) << "its first round";
+    ASSERT_TRUE(waitForFirstRound(file));
     // A request written just after that round, which on a loaded machine comes more than
     // one interval later: the file then looks older than the interval.
     ASSERT_TRUE(ApplicationStatus::sendBringAppToFront(file));

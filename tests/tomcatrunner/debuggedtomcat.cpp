@@ -23,6 +23,16 @@ DebuggedTomcat::DebuggedTomcat(const fs::path& webapp, const fs::path& base) : w
                                              base / "work" / "Catalina" / "localhost" / "ROOT");
 }
 
+std::unique_ptr<DebuggedTomcat> DebuggedTomcat::servingCopiesOf(
+    std::initializer_list<fs::path> pages, const fs::path& dir) {
+    const fs::path app = dir / "app";
+    fs::create_directories(app);
+    for (const fs::path& source : pages) {
+        fs::copy(source, app, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    }
+    return std::make_unique<DebuggedTomcat>(app, dir / "base");
+}
+
 DebuggedTomcat::~DebuggedTomcat() {
     classes_.reset();
     if (vm_) {

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +30,10 @@ class DebuggedTomcat {
 public:
     // Starts the server with its files below `base`.
     DebuggedTomcat(const std::filesystem::path& webapp, const std::filesystem::path& base);
+    // Copies the folders of pages into `dir`/app, one over the other, and serves them with
+    // the server's files below `dir`/base.
+    static std::unique_ptr<DebuggedTomcat> servingCopiesOf(
+        std::initializer_list<std::filesystem::path> pages, const std::filesystem::path& dir);
     ~DebuggedTomcat();
     DebuggedTomcat(const DebuggedTomcat&) = delete;
     DebuggedTomcat& operator=(const DebuggedTomcat&) = delete;

@@ -29,12 +29,8 @@ class RequestDebuggerTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         dir_ = std::make_unique<TempDir>("tomcatrunner-e2e");
-        const fs::path app = dir_->path / "app";
-        fs::create_directories(app);
-        for (const char* source : {TRACEWIN_EXAMPLES, TOMCATRUNNER_TEST_PAGES}) {
-            fs::copy(source, app, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-        }
-        tomcat_ = std::make_unique<DebuggedTomcat>(app, dir_->path / "base");
+        tomcat_ = DebuggedTomcat::servingCopiesOf({TRACEWIN_EXAMPLES, TOMCATRUNNER_TEST_PAGES},
+                                                  dir_->path);
     }
     static void TearDownTestSuite() {
         tomcat_.reset();

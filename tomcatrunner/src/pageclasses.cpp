@@ -41,6 +41,13 @@ PageClass::PageClass(jdwp::ReferenceTypeId typeId, std::string className, jdwp::
       javaFile_(std::move(javaFile)) {}
 
 std::optional<jdwp::SourceFile> PageClass::pageFile() const {
+    if (!pageFile_) {
+        pageFile_ = findPageFile();
+    }
+    return *pageFile_;
+}
+
+std::optional<jdwp::SourceFile> PageClass::findPageFile() const {
     const auto files = map_.files();
     if (files.empty()) {
         return std::nullopt;
@@ -63,6 +70,7 @@ std::optional<jdwp::SourceFile> PageClass::pageFile() const {
 void PageClass::setJavaFile(fs::path javaFile) {
     javaFile_ = std::move(javaFile);
     javaLines_.reset();
+    hasErrorPage_.reset();
 }
 
 const std::vector<std::string>& PageClass::javaLines() const {
@@ -89,6 +97,13 @@ bool PageClass::javaSourceContains(std::string_view text) const {
 }
 
 bool PageClass::hasErrorPage() const {
+    if (!hasErrorPage_) {
+        hasErrorPage_ = namesErrorPage();
+    }
+    return *hasErrorPage_;
+}
+
+bool PageClass::namesErrorPage() const {
     // Jasper passes the error page's URL, or null, on the line after getPageContext(.
     const auto& lines = javaLines();
     for (std::size_t i = 0; i + 1 < lines.size(); ++i) {

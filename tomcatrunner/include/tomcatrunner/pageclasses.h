@@ -50,11 +50,17 @@ public:
     bool hasErrorPage() const;
 
 private:
+    std::optional<jdwp::SourceFile> findPageFile() const;
+    bool namesErrorPage() const;
+
     jdwp::ReferenceTypeId typeId_;
     std::string className_;
     jdwp::SourceMap map_;
     std::filesystem::path javaFile_;
     mutable std::optional<std::vector<std::string>> javaLines_;
+    // Asked each time the class's page is entered: found once.
+    mutable std::optional<std::optional<jdwp::SourceFile>> pageFile_;
+    mutable std::optional<bool> hasErrorPage_;
     mutable std::map<jdwp::MethodId, jdwp::LineTable> lineTables_;
 };
 
