@@ -7,15 +7,15 @@
 //             that grows with the output already shown)
 //   startup   process start to the main window shown, against an empty QMainWindow
 // Usage: bench_monitor [--rounds N] [--html-mb N] [--stage DIR] [stepping] [html] [startup]
+#include "app/monitor.h"
+#include "app/monitorparts.h"
+#include "core/installpaths.h"
 #include "htmlflood.h"
-#include "htmlview.h"
-#include "installpaths.h"
 #include "loopback.h"
-#include "monitor.h"
 #include "monitorharness.h"
-#include "monitorparts.h"
 #include "panekit/application.h"
 #include "panekit/workbookframe.h"
+#include "views/htmlview.h"
 
 #include <QApplication>
 #include <QMainWindow>

@@ -1,15 +1,15 @@
 #include "monitorharness.h"
 
-#include "commandaction.h"
-#include "htmlview.h"
-#include "installpaths.h"
-#include "jspview.h"
-#include "monitor.h"
-#include "monitorcontroller.h"
-#include "monitorparts.h"
+#include "app/commandaction.h"
+#include "app/monitor.h"
+#include "app/monitorcontroller.h"
+#include "app/monitorparts.h"
+#include "app/splitpagecontroller.h"
+#include "core/installpaths.h"
 #include "panekit/application.h"
 #include "panekit/workbookframe.h"
-#include "splitpagecontroller.h"
+#include "views/htmlview.h"
+#include "views/jspview.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -2,10 +2,10 @@
 // and painting it for the first time, and one repaint after a scroll for texts of growing
 // length (the cost must not grow with the text). "x_baseline" compares a repaint with
 // drawing the same visible lines straight into an image, measured in the same run.
-#include "commonviewcomponent.h"
-#include "commonviewcomponenthost.h"
-#include "commonviewcomponentlayoutmanager.h"
-#include "sourcemodels.h"
+#include "views/commonviewcomponent.h"
+#include "views/commonviewcomponenthost.h"
+#include "views/commonviewcomponentlayoutmanager.h"
+#include "views/sourcemodels.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

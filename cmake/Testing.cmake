@@ -28,6 +28,8 @@ function(tracewin_add_test name)
         target_link_libraries(${name} PRIVATE GTest::gtest GTest::gmock GTest::gtest_main)
     endif()
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} tracewin_warnings)
+    # Shared test helpers are included as "support/...".
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
     if(ARG_WHOLE)
         add_test(NAME ${name} COMMAND ${name})
         set_tests_properties(${name} PROPERTIES ${properties})

@@ -1,8 +1,8 @@
 // HTML output appended piece by piece, with every complete tag checked by the tag stack.
-#include "filedisplayinfo.h"
-#include "htmlmodel.h"
-#include "htmltagstack.h"
-#include "monitormessagefile.h"
+#include "core/htmltagstack.h"
+#include "core/monitormessagefile.h"
+#include "views/filedisplayinfo.h"
+#include "views/htmlmodel.h"
 
 #include <QString>
 #include <cstddef>
@@ -21,11 +21,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tracewin::HtmlModel model(&store);
     Silent listener;
     tracewin::HtmlTagStack stack(tracewin::HtmlTagTable::createHtmlTagTable(), messages, listener);
-    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const QString text =
+        QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     for (qsizetype pos = 0, step = 3; pos < text.size(); pos += step, step = step % 11 + 1) {
-        model.addText(text.mid(pos, step), [&](const QString& tag, const tracewin::HtmlTagPosition& at) {
-            stack.handleTag(tag.toStdString(), at);
-        });
+        model.addText(text.mid(pos, step),
+                      [&](const QString& tag, const tracewin::HtmlTagPosition& at) {
+                          stack.handleTag(tag.toStdString(), at);
+                      });
     }
     return 0;
 }

@@ -1,5 +1,5 @@
 // Message templates formatted with a few arguments.
-#include "monitormessagefile.h"
+#include "core/monitormessagefile.h"
 
 #include <cstddef>
 #include <cstdint>

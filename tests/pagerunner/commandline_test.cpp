@@ -1,9 +1,9 @@
 #include "fakemonitor.h"
-#include "../support/refusingport.h"
 #include "pagerunner/commandline.h"
 #include "pagerunner/jsptext.h"
 #include "pagerunner/jsptranslator.h"
 #include "pagerunner/sourcemaplisting.h"
+#include "support/refusingport.h"
 #include "support/tempdir.h"
 
 #include <fcntl.h>
@@ -198,8 +198,8 @@ TEST(ProgramExit, CodesAndMessagesForEachFailure) {
     EXPECT_THAT(r.err, HasSubstr("cannot read the page"));
 
     const testsupport::RefusingPort refusing;
-    r = runProgram({"--port", std::to_string(refusing.port()), "--work", work.str(),
-                    examples + "/plain.jsp"});
+    r = runProgram(
+        {"--port", std::to_string(refusing.port()), "--work", work.str(), examples + "/plain.jsp"});
     EXPECT_EQ(r.exitCode, ExitCode::ConnectFailed);
     EXPECT_THAT(r.err, HasSubstr("Connection refused"));
 }

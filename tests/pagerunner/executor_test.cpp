@@ -1,6 +1,6 @@
 #include "fakemonitor.h"
-#include "../support/refusingport.h"
 #include "pagerunner/jsptranslator.h"
+#include "support/refusingport.h"
 #include "support/tempdir.h"
 
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "../support/tempdir.h"
+#include "support/tempdir.h"
 #include "tracehook/atomicfile.h"
 #include "tracehook/properties.h"
 

@@ -1,4 +1,4 @@
-#include "../support/tempdir.h"
+#include "support/tempdir.h"
 #include "tracehook/classpath.h"
 #include "tracehook/compileerrorcodes.h"
 #include "tracehook/debugconstants.h"

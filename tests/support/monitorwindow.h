@@ -4,24 +4,23 @@
 // runtime runs a page against it on a thread of its own. Test fixtures derive from it and
 // start their runtime on `thread`, setting `finished` when it ends.
 
+#include "app/commandaction.h"
+#include "app/monitor.h"
+#include "app/monitorcontroller.h"
+#include "app/monitorparts.h"
+#include "app/splitpagecontroller.h"
+#include "core/states.h"
 #include "installtree.h"
-
-#include "commandaction.h"
-#include "commonviewcomponent.h"
-#include "commonviewcomponenthighlighter.h"
-#include "commonviewcomponentlayoutmanager.h"
-#include "htmlview.h"
-#include "jsplstview.h"
-#include "jspview.h"
-#include "monitor.h"
-#include "monitorcontroller.h"
-#include "monitorparts.h"
 #include "panekit/application.h"
 #include "panekit/workbookframe.h"
-#include "splitpagecontroller.h"
-#include "stackview.h"
-#include "states.h"
 #include "tracehook/messagehandler.h"
+#include "views/commonviewcomponent.h"
+#include "views/commonviewcomponenthighlighter.h"
+#include "views/commonviewcomponentlayoutmanager.h"
+#include "views/htmlview.h"
+#include "views/jsplstview.h"
+#include "views/jspview.h"
+#include "views/stackview.h"
 
 #include <QTest>
 #include <atomic>
@@ -99,8 +98,8 @@ protected:
     // The enabled flags of Step, Run, Fast forward, Terminate, Previous error, Next error.
     std::string buttons() const {
         std::string flags;
-        for (int c = tracewin::SplitPageController::Step; c <= tracewin::SplitPageController::NextErr;
-             ++c)
+        for (int c = tracewin::SplitPageController::Step;
+             c <= tracewin::SplitPageController::NextErr; ++c)
             flags += enabled(static_cast<tracewin::SplitPageController::Command>(c)) ? 'T' : 'F';
         return flags;
     }
@@ -134,8 +133,8 @@ protected:
     bool runToStop(int milliseconds = 10000) {
         choose(tracewin::SplitPageController::Run);
         return QTest::qWaitFor([&] { return state() == tracewin::States::RUN; }, 5000) &&
-               QTest::qWaitFor(
-                   [&] { return state() == tracewin::States::STEP || finished; }, milliseconds) &&
+               QTest::qWaitFor([&] { return state() == tracewin::States::STEP || finished; },
+                               milliseconds) &&
                !finished;
     }
 

@@ -1,11 +1,10 @@
 // The runner's HTTP client against a canned server: every framing of a body, split at
 // every byte, and the answers that are not HTTP.
-#include "../support/refusingport.h"
+#include "support/refusingport.h"
 #include "tomcatrunner/httpexchange.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <string>
 #include <sys/socket.h>
@@ -79,7 +78,8 @@ TEST(HttpExchange, ReadsEveryBodyFramingWhateverThePieces) {
         "5\r\n<h1>x\r\nA;ext=1\r\n</h1>\r\n<p>\r\n0\r\n\r\n";
     const std::string length = "HTTP/1.1 500 \r\nContent-Length: 11\r\n\r\n<b>error</b>";
     const std::string untilClose = "HTTP/1.0 200 OK\r\n\r\nall of it";
-    for (const std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{7}, std::size_t{4096}}) {
+    for (const std::size_t piece :
+         {std::size_t{1}, std::size_t{2}, std::size_t{7}, std::size_t{4096}}) {
         SCOPED_TRACE(piece);
         int status = 0;
         EXPECT_EQ(fetch(chunked, piece, &status), "<h1>x</h1>\r\n<p>");

@@ -1,20 +1,19 @@
 // The monitor's main window in this process, debugging pages that run in a real Tomcat: what
 // a user does with it (step, run to a breakpoint, terminate, follow an include, walk compile
 // errors) works the same as with the stand-in runtime.
-#include "../support/monitorwindow.h"
 #include "debuggedtomcat.h"
 #include "pagerunner/stopsignal.h"
+#include "support/monitorwindow.h"
 #include "tempdir.h"
-
-#include "commonview.h"
+#include "views/commonview.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace tracewin;
+using tomcatrunner::RequestResult;
 using tomcattest::DebuggedTomcat;
 using tomcattest::TempDir;
-using tomcatrunner::RequestResult;
 
 // The first request of a page compiles it, which takes a while on a loaded machine.
 constexpr int FirstRecordWait = 120'000;
@@ -138,7 +137,8 @@ TEST_F(TomcatMonitorTest, AnIncludedPageIsShownThenTheIncluderComesBack) {
 
     choose(SplitPageController::FastForward);
     ASSERT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 60'000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return htmlOutput().indexOf("After the header") != -1; }, 5000))
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return htmlOutput().indexOf("After the header") != -1; }, 5000))
         << htmlOutput().toStdString();
     EXPECT_TRUE(waitForButtons("FFFFFF")) << buttons();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !mark(); }, 5000)) << "the end clears the mark";
@@ -155,8 +155,8 @@ TEST_F(TomcatMonitorTest, APageThatFailsIntoItsErrorPageEndsWithIt) {
     for (int i = 0; i < 3 && !finished; ++i) {
         ASSERT_TRUE(QTest::qWaitFor(
             [&] {
-                return finished || (state() == States::STEP &&
-                                    enabled(SplitPageController::FastForward));
+                return finished ||
+                       (state() == States::STEP && enabled(SplitPageController::FastForward));
             },
             10000))
             << buttons();

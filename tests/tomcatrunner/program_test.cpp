@@ -1,11 +1,7 @@
 // The tomcatrunner program as a user runs it: its command line, its exit codes, a page
 // debugged end to end, and the faults: no agent, not an agent, a server that dies mid-page.
-#include "../support/refusingport.h"
 #include "scriptedmonitor.h"
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
+#include "support/refusingport.h"
 #include "tempdir.h"
 
 #include <atomic>
@@ -13,6 +9,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -26,8 +24,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using tomcattest::ScriptedMonitor;
 using ::testing::HasSubstr;
+using tomcattest::ScriptedMonitor;
 
 struct TempDir : tomcattest::TempDir {
     TempDir() : tomcattest::TempDir("tomcatrunner-prog") {}
@@ -46,7 +44,7 @@ struct ProgramRun {
 };
 
 ProgramRun runProgram(const std::vector<std::string>& args, const fs::path& dir,
-               std::chrono::seconds bound = 180s) {
+                      std::chrono::seconds bound = 180s) {
     std::vector<std::string> all{TOMCATRUNNER_EXE};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -141,10 +139,13 @@ TEST(TomcatRunnerProgram, CommandLineMistakesAreUsageErrors) {
     TempDir dir;
     EXPECT_EQ(runProgram({"--help"}, dir.path).code, 0);
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"--url", "http://127.0.0.1:1/a.jsp", "x.jsp"},
-          {"--attach", "nohost"}, {"--attach", "127.0.0.1:99999"},
+         {std::vector<std::string>{},
+          {"--url", "http://127.0.0.1:1/a.jsp", "x.jsp"},
+          {"--attach", "nohost"},
+          {"--attach", "127.0.0.1:99999"},
           {"--attach", "127.0.0.1:8000", "--url", "ftp://x/y"},
-          {"--attach", "127.0.0.1:8000", "page.jsp"}, {"--translate", "x.jsp"}}) {
+          {"--attach", "127.0.0.1:8000", "page.jsp"},
+          {"--translate", "x.jsp"}}) {
         const ProgramRun run = runProgram(args, dir.path);
         EXPECT_EQ(run.code, 1) << ::testing::PrintToString(args) << run.err;
         EXPECT_THAT(run.err, HasSubstr("tomcatrunner --help"));
@@ -162,7 +163,8 @@ TEST(TomcatRunnerProgram, AttachingToWhatIsNotAnAgentExitsSeven) {
     EXPECT_THAT(nothing.err, HasSubstr("cannot attach"));
 
     Impostor web("HTTP/1.1 400 Bad Request\r\n\r\n");
-    const ProgramRun http = runProgram({"--attach", "127.0.0.1:" + std::to_string(web.port())}, dir.path);
+    const ProgramRun http =
+        runProgram({"--attach", "127.0.0.1:" + std::to_string(web.port())}, dir.path);
     EXPECT_EQ(http.code, 7);
     EXPECT_THAT(http.err, HasSubstr("not a JDWP agent"));
 }
@@ -170,10 +172,10 @@ TEST(TomcatRunnerProgram, AttachingToWhatIsNotAnAgentExitsSeven) {
 TEST(TomcatRunnerProgram, RunsAPageToItsEndAgainstTheMonitor) {
     TempDir dir;
     ScriptedMonitor monitor;
-    const ProgramRun run = runProgram({"--port", std::to_string(monitor.port()), "--work",
-                                (dir.path / "work").string(),
-                                std::string(TRACEWIN_EXAMPLES) + "/include.jsp"},
-                               dir.path);
+    const ProgramRun run =
+        runProgram({"--port", std::to_string(monitor.port()), "--work",
+                    (dir.path / "work").string(), std::string(TRACEWIN_EXAMPLES) + "/include.jsp"},
+                   dir.path);
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(monitor.recordsOf(0).back(), "%E");
     EXPECT_EQ(monitor.recordsOf(1).back(), "%E");
@@ -197,9 +199,9 @@ TEST(TomcatRunnerProgram, ATomcatThatDiesMidPageEndsTheRunWithSeven) {
         }
         return ScriptedMonitor::continueAll(r);
     });
-    const ProgramRun run = runProgram({"--port", std::to_string(monitor.port()), "--work", work.string(),
-                                std::string(TRACEWIN_EXAMPLES) + "/loop.jsp"},
-                               dir.path);
+    const ProgramRun run = runProgram({"--port", std::to_string(monitor.port()), "--work",
+                                       work.string(), std::string(TRACEWIN_EXAMPLES) + "/loop.jsp"},
+                                      dir.path);
     EXPECT_GE(lines.load(), 3);
     EXPECT_EQ(run.code, 7) << run.err;
     EXPECT_THAT(run.err, HasSubstr("Tomcat"));

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "core/record.h"
+#include "panekit/tool.h"
+
+namespace tracewin {
+
+class ExitEvent;
+class ResumeEvent;
+
+// A controller for a page layout without a page runtime: it starts a fixed page and
+// never opens a socket, so resumes find nothing to talk to.
+class JspBreakMonitorController : public panekit::Tool {
+    Q_OBJECT
+public:
+    JspBreakMonitorController();
+
+    QStringList getLinkEventNames() const override;
+    void toolActive() override;
+
+    // The fixed start-up record ("1", simple.jsp twice).
+    static Record fixedFileInfo();
+
+private:
+    void getFilenames();
+    void handleResume(ResumeEvent& e);
+    void handleExit(ExitEvent& e);
+    void write(const std::string& line);
+    Record read();
+};
+
+} // namespace tracewin

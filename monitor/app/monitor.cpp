@@ -1,0 +1,274 @@
+#include "app/monitor.h"
+
+#include "app/generalprefnode.h"
+#include "app/qtmessagepresenter.h"
+#include "app/splitpagecontroller.h"
+#include "core/monitorconstants.h"
+#include "core/monitormessagefile.h"
+#include "core/monitorsettings.h"
+#include "core/outputredirection.h"
+#include "panekit/application.h"
+#include "panekit/repaintpacer.h"
+#include "panekit/workbookframe.h"
+#include "tracehook/applicationstatus.h"
+#include "tracehook/appstatusevent.h"
+#include "tracehook/classpath.h"
+#include "tracehook/debugconstants.h"
+#include "tracehook/eventidnames.h"
+#include "tracehook/jspdebugdynamicpathfactory.h"
+#include "tracehook/jspmonitorresource.h"
+#include "tracehook/messagehandler.h"
+#include "tracehook/properties.h"
+#include "tracehook/systemproperties.h"
+#include "tracehook/tracer.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QStyleFactory>
+#include <QThread>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+
+namespace tracewin {
+namespace {
+
+using tracehook::Tracer;
+
+constexpr const char* kSource = "Monitor";
+// About thirty pictures a second while the views change faster than that.
+constexpr int kRepaintIntervalMs = 33;
+
+std::mutex exitMutex;
+std::function<void(int)>& exitHandler() {
+    static std::function<void(int)> handler;
+    return handler;
+}
+
+void print(const std::string& line) {
+    Tracer::printLine(line);
+}
+
+std::string elapsed(QElapsedTimer& timer) {
+    const std::string ms = std::to_string(timer.restart());
+    return ms;
+}
+
+} // namespace
+
+Monitor::Monitor() = default;
+
+Monitor::~Monitor() {
+    if (appStatus_) {
+        appStatus_->removeEventListener(this);
+        appStatus_->stopApp();
+    }
+}
+
+std::string Monitor::programDirectory() {
+    return tracehook::JspDebugDynamicPathFactory::getMonitorInstallPath().value_or(
+        tracehook::SystemProperties::value("user.dir", "."));
+}
+
+void Monitor::setExitHandler(std::function<void(int)> handler) {
+    std::lock_guard lock(exitMutex);
+    exitHandler() = std::move(handler);
+}
+
+void Monitor::exitProcess(int code) {
+    std::function<void(int)> handler;
+    {
+        std::lock_guard lock(exitMutex);
+        handler = exitHandler();
+    }
+    if (handler) {
+        handler(code);
+        return;
+    }
+    std::fflush(stdout);
+    std::fflush(stderr);
+    if (QCoreApplication::instance() && QThread::currentThread()->loopLevel() > 0) {
+        QCoreApplication::exit(code);
+        return;
+    }
+    std::exit(code);
+}
+
+void Monitor::initFailed(const std::string& reason) {
+    print("Monitor init fail: " + reason);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    if (mainFrame_) {
+        mainFrame_->raise();
+        mainFrame_->activateWindow();
+    }
+    tracehook::JspMonitorResource resource;
+    tracehook::MessageHandler::showToolError(resource.getToolString("E-MONITOR_WIN_INIT_FAIL"));
+    MonitorSettings::fromInstall().saveIsMonitorWindowExists(false);
+    // A start-up that failed is not a success: the exit code says so.
+    exitProcess(1);
+}
+
+bool Monitor::start(const std::vector<std::string>& args, const Options& options) {
+    const std::string program = programDirectory();
+    appStatus_ = std::make_unique<tracehook::ApplicationStatus>(
+        program + "/" + MonitorConstants::appStatusFilename);
+    appStatus_->startApp();
+    appStatus_->addEventListener(this);
+    // The messages of the tag stack come from the install's message file.
+    MonitorMessageFile::setSharedBase(program + "/com/zet/kwo/jsp/ui/MonitorMsg");
+
+    const MonitorArguments arguments = MonitorArguments::processArgs(args);
+    hideMonitor_ = arguments.hide;
+    if (arguments.external && arguments.serverRoot) {
+        tracehook::SystemProperties::set("server.root", *arguments.serverRoot);
+        tracehook::SystemProperties::set("user.home", *arguments.serverRoot);
+    }
+    if (tracehook::DebugConstants::getTrace()) {
+        print("The Harbeck java home is: " +
+              tracehook::JspDebugDynamicPathFactory::getHarbeckFullPath().value_or("null"));
+    }
+    if (options.redirectOutput &&
+        !OutputRedirection::redirect(program + "/monitor.out", program + "/monitor.err")) {
+        print("Cannot redirect the standard output or error.");
+    }
+    if (options.showDialogs)
+        QtMessagePresenter::install();
+
+    try {
+        return buildWindow(arguments);
+    } catch (const std::exception& e) {
+        initFailed(e.what());
+        return false;
+    }
+}
+
+bool Monitor::buildWindow(const MonitorArguments& arguments) {
+    QElapsedTimer timer;
+    timer.start();
+    resource_ = std::make_unique<tracehook::JspMonitorResource>();
+    Tracer::trace(kSource, "main", "in Monitor main()");
+    const std::string javaHome = tracehook::SystemProperties::value("java.home");
+    print("Java home: " + javaHome);
+    std::fflush(stdout);
+
+    tracehook::Properties defaults;
+    std::optional<std::string> resource =
+        tracehook::ClassPath::find(MonitorConstants::defaultPropertiesResource);
+    std::optional<tracehook::Properties> loaded =
+        resource ? tracehook::Properties::load(*resource) : std::nullopt;
+    if (loaded)
+        defaults = std::move(*loaded);
+    else
+        print("main: error loading default.properties");
+
+    std::string home;
+    if (std::optional<std::string> jspHome = defaults.get("jsp.home");
+        jspHome && !jspHome->empty()) {
+        std::filesystem::path p(*jspHome);
+        home = p.is_absolute()
+                   ? p.string()
+                   : (std::filesystem::path(programDirectory()) / p).lexically_normal().string();
+    } else {
+        home = arguments.serverRoot.value_or(javaHome);
+    }
+    while (home.size() > 1 && home.back() == '/')
+        home.pop_back();
+    const std::string appHome = home + "/com/zet/kwo/jsp/ui";
+    panekit::Application* app =
+        panekit::Application::getApplication(QString::fromLatin1(applicationKey));
+    app->setHome(QString::fromStdString(appHome));
+    Tracer::trace(kSource, "main", "*** Sethome is: " + appHome);
+    app->setProtectedHome(QString::fromStdString(programDirectory() + "/com/zet/kwo/jsp/ui"));
+    app->setResourceFileName(QString::fromLatin1(applicationKey));
+    app->initialize();
+    if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion")))
+        QApplication::setStyle(style);
+    Tracer::trace(
+        kSource, "main",
+        "Time for initializing the application, \n\tset resource filename, set look and feel: " +
+            elapsed(timer));
+
+    frame_ = new panekit::WorkbookFrame(
+        QString::fromStdString(resource_->getToolString("L-JSPMonitorTitle")),
+        QString::fromLatin1(applicationKey));
+    frame_->setAttribute(Qt::WA_DeleteOnClose);
+    // Run and Fast forward move the views thousands of times a second; the screen needs
+    // no more than a few dozen pictures of that.
+    panekit::RepaintPacer::install(frame_, std::chrono::milliseconds(kRepaintIntervalMs));
+    mainFrame_ = frame_;
+    frame_->setApplicationKey(QString::fromLatin1(applicationKey));
+    // The monitor's own files live in its install folder: they serve when the home has none.
+    if (!app->setCurrentConfiguration(QString::fromLatin1(applicationKey)) &&
+        !app->setCurrentConfiguration(QString::fromLatin1(applicationKey), true))
+        throw std::runtime_error("the configuration \"Monitor\" cannot be read");
+    if (!frame_->buildWorkbook(QString::fromLatin1(applicationKey)))
+        throw std::runtime_error("the workbook \"Monitor\" cannot be built");
+    Tracer::trace(kSource, "main", "Time for building the workbook: " + elapsed(timer));
+
+    if (hideMonitor_) {
+        app->exit(0);
+        return true;
+    }
+    QPointer<panekit::WorkbookFrame> frame = frame_;
+    frame_->applyToAllTools([frame](panekit::Tool& tool) {
+        if (auto* split = dynamic_cast<SplitPageController*>(&tool)) {
+            split->setPreferencesOpener([frame] {
+                PreferenceMenu menu(frame, MonitorSettings::fromInstall());
+                menu.show(true);
+            });
+        }
+    });
+    prepareMenus();
+    Tracer::trace(kSource, "main", "Time for building the menu and toolbar: " + elapsed(timer));
+
+    // A first start has no saved position: give the four views room side by side.
+    frame_->resize(1200, 800);
+    frame_->show();
+    frame_->activateAll();
+    Tracer::trace(kSource, "main", "Time for active all: " + elapsed(timer));
+    bringToFront();
+    Tracer::trace(kSource, "main", "end of main");
+    return true;
+}
+
+void Monitor::prepareProcess() {
+    ::setenv("QT_NO_GLIB", "1", 0);
+}
+
+void Monitor::prepareMenus() {
+    // The predefined menus the monitor does not offer; the page controllers' menus and
+    // tool bar come in when the menu bar and tool bars are built.
+    for (const char* item : {"MiClose", "MiPreferences", "MiDetachPage"})
+        frame_->removePredefinedMenuItem(QString::fromLatin1(item));
+    for (const char* menu : {"MSelected", "MPage", "MPane", "MWindows", "MHelp"})
+        frame_->removePredefinedMenu(QString::fromLatin1(menu));
+    frame_->buildMenuBar();
+    frame_->buildToolBar();
+    frame_->buildStatusLine();
+}
+
+void Monitor::bringToFront() {
+    if (!frame_)
+        return;
+    frame_->show();
+    frame_->raise();
+    frame_->activateWindow();
+}
+
+void Monitor::handleAppStatusEvent(const tracehook::AppStatusEvent& event) {
+    if (event.getEventNameID() != tracehook::EventIDNames::bringAppToFrontEventID)
+        return;
+    // Called on the status thread: the window is raised on the user-interface thread.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            bringToFront();
+            print("***Bring window to front ...");
+            emit broughtToFront();
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace tracewin

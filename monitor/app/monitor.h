@@ -1,0 +1,84 @@
+#pragma once
+
+#include "core/monitorarguments.h"
+#include "panekit/workbookframe.h"
+#include "tracehook/appstatuseventlistener.h"
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tracehook {
+class ApplicationStatus;
+class JspMonitorResource;
+} // namespace tracehook
+
+namespace tracewin {
+
+// The monitor program: reads its command line, sends its output to monitor.out and
+// monitor.err, prepares the framework application "Monitor", builds the main window from
+// the workbook "Monitor" of its configuration, shows it and activates its pages (which
+// opens the listening socket). Another process can bring the window to the front through
+// the application status file.
+class Monitor : public QObject, public tracehook::AppStatusEventListener {
+    Q_OBJECT
+public:
+    static constexpr const char* applicationKey = "Monitor";
+
+    struct Options {
+        bool redirectOutput = true; // off in tests
+        bool showDialogs = true;    // install the message-box presenter
+    };
+
+    Monitor();
+    ~Monitor() override;
+
+    // Called before the application object exists. The monitor's loop wakes up for every
+    // record of a run; the toolkit's own dispatcher does that with far fewer system calls
+    // than the GLib one, which the monitor does not need (a user's explicit QT_NO_GLIB
+    // setting stays).
+    static void prepareProcess();
+
+    // Start-up up to the shown and activated window. Returns false when start-up failed;
+    // the failure has then been reported and the exit requested.
+    bool start(const std::vector<std::string>& args, const Options& options);
+
+    panekit::WorkbookFrame* frame() const { return frame_; }
+
+    // The start-up failure path: prints the reason, shows "E-MONITOR_WIN_INIT_FAIL",
+    // records that no monitor window exists and ends the process with exit code 1.
+    static void initFailed(const std::string& reason);
+
+    static bool isHideMonitor() { return hideMonitor_; }
+    // How the process ends; tests replace it. The default quits the event loop, or the
+    // process when no loop runs.
+    static void setExitHandler(std::function<void(int)> handler);
+    static void exitProcess(int code);
+
+    // The install's directories, as the monitor uses them.
+    static std::string programDirectory();
+
+    void handleAppStatusEvent(const tracehook::AppStatusEvent& event) override;
+
+signals:
+    // Another process asked for the window, and it was brought to the front.
+    void broughtToFront();
+
+private:
+    bool buildWindow(const MonitorArguments& arguments);
+    // Trims the framework's predefined menus and builds the menu bar and tool bars.
+    void prepareMenus();
+    void bringToFront();
+
+    static inline bool hideMonitor_ = false;
+    static inline QPointer<panekit::WorkbookFrame> mainFrame_;
+
+    std::unique_ptr<tracehook::ApplicationStatus> appStatus_;
+    std::unique_ptr<tracehook::JspMonitorResource> resource_;
+    QPointer<panekit::WorkbookFrame> frame_;
+};
+
+} // namespace tracewin

@@ -1,0 +1,169 @@
+#include "app/monitorcontroller.h"
+
+#include "app/monitor.h"
+#include "core/breakpoints.h"
+#include "panekit/application.h"
+#include "panekit/browserframe.h"
+#include "tracehook/tracer.h"
+#include "views/monitorevents.h"
+
+#include <cstdio>
+
+namespace tracewin {
+namespace {
+
+using tracehook::Tracer;
+
+constexpr const char* kSource = "MonitorController";
+
+void print(const std::string& line) {
+    Tracer::printLine(line);
+}
+
+std::any recordItem(const Record& record) {
+    return record ? std::any(record) : std::any();
+}
+
+} // namespace
+
+MonitorController::MonitorController()
+    : settings_(MonitorSettings::fromInstall()), connections_(*this, this) {
+    onLinkEvent<ResumeEvent>(&MonitorController::handleResume);
+    onLinkEvent<PrevErrEvent>(&MonitorController::handlePrevErr);
+    onLinkEvent<NextErrEvent>(&MonitorController::handleNextErr);
+    onLinkEvent<SetBreakpointEvent>(&MonitorController::handleSetBreakpoint);
+    onLinkEvent<SwitchJspFileEvent>(&MonitorController::handleSwitchJspFile);
+    onLinkEvent<ClientExitEvent>(&MonitorController::handleClientExit);
+    onLinkEvent<ExitEvent>(&MonitorController::handleExit);
+    onLinkEvent<RestartConnectionEvent>(&MonitorController::handleRestartConnection);
+    Tracer::trace(kSource, "", "In MonitorController constructor...");
+}
+
+MonitorController::~MonitorController() = default;
+
+QStringList MonitorController::getLinkEventNames() const {
+    return {StartupEvent::kindKey(), HighlightEvent::kindKey(), HtmlEvent::kindKey(),
+            ClientExitEvent::kindKey(), SwitchJspFileFromServletEvent::kindKey()};
+}
+
+void MonitorController::toolActive() {
+    if (Monitor::isHideMonitor())
+        return;
+    print("MonitorController::toolActive()");
+    QElapsedTimer timer;
+    timer.start();
+    if (!init()) {
+        Monitor::initFailed("the listening socket cannot be opened on port " +
+                            std::to_string(port_));
+        return;
+    }
+    Tracer::trace(kSource, "toolActive",
+                  "Time for init of MonitorController: " +
+                      std::to_string(timer.elapsed() / 1000.0));
+}
+
+bool MonitorController::init() {
+    Tracer::trace(kSource, "init", "MonitorController.init()");
+    print("Inet address = localhost/127.0.0.1");
+    port_ = settings_.getConnectPort().value_or(8082);
+    print("The connect port is: " + std::to_string(port_));
+    std::string error;
+    if (!connections_.listen(port_, &error)) {
+        print("Error: Cannot get the local host address.\n\tException: " + error);
+        std::fflush(stdout);
+        return false;
+    }
+    Tracer::trace(kSource, "init", "Trying to connect socket...");
+    return true;
+}
+
+void MonitorController::handleResume(ResumeEvent& e) {
+    std::optional<int> item;
+    if (const int* state = e.itemAs<int>())
+        item = *state;
+    connections_.resume(item);
+}
+
+void MonitorController::handlePrevErr(PrevErrEvent&) {
+    connections_.prevErr();
+}
+void MonitorController::handleNextErr(NextErrEvent&) {
+    connections_.nextErr();
+}
+
+void MonitorController::handleSetBreakpoint(SetBreakpointEvent& e) {
+    if (const BreakpointInfo* info = e.itemAs<BreakpointInfo>())
+        connections_.setBreakpoint(info->getLineNum(), info->getIsSetBreakpt());
+}
+
+void MonitorController::handleSwitchJspFile(SwitchJspFileEvent& e) {
+    if (const int* id = e.itemAs<int>())
+        connections_.switchFile(*id);
+}
+
+void MonitorController::handleClientExit(ClientExitEvent&) {
+    connections_.terminate();
+}
+
+void MonitorController::handleExit(ExitEvent&) {
+    fireChildrenLinkEvent(makeEvent<HighlightEvent>(this));
+    connections_.cleanAllClientSocket();
+    settings_.saveIsMonitorWindowExists(false);
+    exiting_ = true;
+    if (panekit::Application* app = getApplication())
+        app->exit(0);
+}
+
+void MonitorController::handleRestartConnection(RestartConnectionEvent&) {}
+
+bool MonitorController::windowClosing() {
+    print("Closing the monitor...");
+    std::fflush(stdout);
+    return true;
+}
+
+bool MonitorController::applicationExiting() {
+    print("Closing the monitor...");
+    std::fflush(stdout);
+    settings_.saveIsMonitorWindowExists(false);
+    connections_.cleanAllClientSocket();
+    settings_.saveIsResetPortNum(true);
+    return true;
+}
+
+void MonitorController::startup(const Record& record) {
+    fireChildrenLinkEvent(makeEvent<StartupEvent>(this, recordItem(record)));
+}
+void MonitorController::highlight(const Record& record) {
+    fireChildrenLinkEvent(makeEvent<HighlightEvent>(this, recordItem(record)));
+}
+void MonitorController::html(const Record& record) {
+    fireChildrenLinkEvent(makeEvent<HtmlEvent>(this, recordItem(record)));
+}
+void MonitorController::clientExit(const Record& record, int code) {
+    fireChildrenLinkEvent(record ? makeEvent<ClientExitEvent>(this, std::any(record))
+                                 : std::make_shared<ClientExitEvent>(this, code));
+}
+void MonitorController::switchFromServlet(const Record& record) {
+    fireChildrenLinkEvent(makeEvent<SwitchJspFileFromServletEvent>(this, recordItem(record)));
+}
+
+bool MonitorController::isHidden() const {
+    return Monitor::isHideMonitor();
+}
+bool MonitorController::isMainWindowVisible() const {
+    const panekit::BrowserFrame* frame = getParentFrame();
+    return frame && frame->isVisible();
+}
+void MonitorController::showMainWindow() {
+    if (panekit::BrowserFrame* frame = getParentFrame())
+        frame->show();
+}
+void MonitorController::raiseMainWindow() {
+    if (panekit::BrowserFrame* frame = getParentFrame()) {
+        frame->raise();
+        frame->activateWindow();
+    }
+}
+
+} // namespace tracewin

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "core/monitorsettings.h"
+#include "core/runtimeconnections.h"
+#include "panekit/tool.h"
+
+#include <QElapsedTimer>
+
+namespace tracewin {
+
+class ClientExitEvent;
+class ExitEvent;
+class NextErrEvent;
+class PrevErrEvent;
+class RestartConnectionEvent;
+class ResumeEvent;
+class SetBreakpointEvent;
+class SwitchJspFileEvent;
+
+// The controller of the monitor's outer workbook: its link to the page runtimes. Records
+// from the runtimes become link events for the child pages (each page controller gets its
+// own copy); commands the pages send up become replies on the wire.
+class MonitorController : public panekit::Tool, private RuntimeConnectionEvents {
+    Q_OBJECT
+public:
+    MonitorController();
+    ~MonitorController() override;
+
+    QStringList getLinkEventNames() const override;
+    void toolActive() override;
+    bool windowClosing() override;
+    bool applicationExiting() override;
+
+    // Opens the listening socket on the port of the debug settings. False when it cannot.
+    bool init();
+    int port() const { return port_; }
+    RuntimeConnections& connections() { return connections_; }
+    // Where the settings files are; tests point it at their own tree.
+    void setSettings(MonitorSettings settings) { settings_ = std::move(settings); }
+
+private:
+    void handleResume(ResumeEvent& e);
+    void handlePrevErr(PrevErrEvent& e);
+    void handleNextErr(NextErrEvent& e);
+    void handleSetBreakpoint(SetBreakpointEvent& e);
+    void handleSwitchJspFile(SwitchJspFileEvent& e);
+    void handleClientExit(ClientExitEvent& e);
+    void handleExit(ExitEvent& e);
+    void handleRestartConnection(RestartConnectionEvent& e);
+
+    // What the connections report, fired to the child pages.
+    void startup(const Record& record) override;
+    void highlight(const Record& record) override;
+    void html(const Record& record) override;
+    void clientExit(const Record& record, int code) override;
+    void switchFromServlet(const Record& record) override;
+    bool isHidden() const override;
+    bool isMainWindowVisible() const override;
+    void showMainWindow() override;
+    void raiseMainWindow() override;
+
+    MonitorSettings settings_;
+    RuntimeConnections connections_;
+    int port_ = 8082;
+    bool exiting_ = false;
+};
+
+} // namespace tracewin

@@ -1,0 +1,392 @@
+#include "app/splitpagecontroller.h"
+
+#include "app/commandaction.h"
+#include "core/breakpoints.h"
+#include "core/resourceconstants.h"
+#include "core/runtimeconnections.h"
+#include "panekit/application.h"
+#include "panekit/menudata.h"
+#include "panekit/toolbarcontribution.h"
+#include "tracehook/decimal.h"
+#include "tracehook/jspdebugdynamicpathfactory.h"
+#include "tracehook/tracer.h"
+#include "views/monitorevents.h"
+
+#include <QIcon>
+
+namespace tracewin {
+namespace {
+
+using tracehook::JspSourceInfo;
+using tracehook::Tracer;
+
+constexpr const char* kSource = "SplitPageController";
+
+void print(const std::string& line) {
+    Tracer::printLine(line);
+}
+
+std::optional<int> fileIdOf(const JspSourceInfo& record) {
+    return tracehook::parseDecimalInt32(record.getFileIdStr().value_or(""));
+}
+
+} // namespace
+
+SplitPageController::SplitPageController()
+    : states(States::createStates()), settings_(MonitorSettings::fromInstall()) {
+    onLinkEvent<StartupEvent>(&SplitPageController::handleStartup);
+    onLinkEvent<HighlightEvent>(&SplitPageController::handleHighlight);
+    onLinkEvent<HtmlEvent>(&SplitPageController::handleHtml);
+    onLinkEvent<HighlightTagEvent>(&SplitPageController::handleHighlightTag);
+    onLinkEvent<ResumeEvent>(&SplitPageController::handleResume);
+    onLinkEvent<ExitEvent>(&SplitPageController::handleExit);
+    onLinkEvent<PrevErrEvent>(&SplitPageController::handlePrevErr);
+    onLinkEvent<NextErrEvent>(&SplitPageController::handleNextErr);
+    onLinkEvent<RestartConnectionEvent>(&SplitPageController::handleRestartConnection);
+    onLinkEvent<SetBreakpointEvent>(&SplitPageController::handleSetBreakpoint);
+    onLinkEvent<ClientExitEvent>(&SplitPageController::handleClientExit);
+    onLinkEvent<SwitchJspFileEvent>(&SplitPageController::handleSwitchJspFile);
+    onLinkEvent<SwitchJspFileFromServletEvent>(&SplitPageController::handleSwitchFromServlet);
+    onLinkEvent<ChangeButtonStateEvent>(&SplitPageController::handleChangeButtonState);
+    onLinkEvent<SendStateEvent>(&SplitPageController::handleSendState);
+
+    const std::array<std::function<void()>, CommandCount> commands = {[this] { step(); },
+                                                                      [this] { run(); },
+                                                                      [this] { fastForward(); },
+                                                                      [this] { terminate(); },
+                                                                      [this] { prevErr(); },
+                                                                      [this] { nextErr(); },
+                                                                      [this] { exitMonitor(); },
+                                                                      [this] {
+                                                                          preferences();
+                                                                      }};
+    for (int i = 0; i < CommandCount; ++i)
+        actions_[static_cast<std::size_t>(i)] =
+            std::make_unique<CommandAction>(this, commands[static_cast<std::size_t>(i)]);
+}
+
+SplitPageController::~SplitPageController() = default;
+
+QStringList SplitPageController::getLinkEventNames() const {
+    return {ChangeCurrentStateEvent::kindKey(),
+            ClientExitEvent::kindKey(),
+            ExitEvent::kindKey(),
+            HighlightEvent::kindKey(),
+            HighlightTagEvent::kindKey(),
+            HtmlEvent::kindKey(),
+            HtmlTagEvent::kindKey(),
+            LoadFileEvent::kindKey(),
+            NextErrEvent::kindKey(),
+            PrevErrEvent::kindKey(),
+            RestartConnectionEvent::kindKey(),
+            ResumeEvent::kindKey(),
+            ReturnJspFocusEvent::kindKey(),
+            SetBreakpointEvent::kindKey(),
+            StartupEvent::kindKey(),
+            StepEvent::kindKey(),
+            SwitchJspFileEvent::kindKey()};
+}
+
+// ---- commands ----
+
+void SplitPageController::announceState(int state) {
+    fireLinkEvent(makeEvent<ChangeCurrentStateEvent>(this, state));
+}
+
+void SplitPageController::step() {
+    if (states.getCurrentState() == States::RUN) {
+        // A run in progress stops at its next highlight.
+        saveIsRunPause(true);
+        return;
+    }
+    states.setCurrentState(States::STEP);
+    announceState(States::STEP);
+    Tracer::trace(kSource, "run", "Step action..");
+    fireParentLinkEvent(makeEvent<ResumeEvent>(this, States::STEP));
+}
+
+void SplitPageController::run() {
+    startRun(false);
+}
+
+void SplitPageController::fastForward() {
+    startRun(true);
+}
+
+void SplitPageController::startRun(bool skipAnimation) {
+    saveIsSkipRunAnimation(skipAnimation);
+    setButtonStates(true, true, true, true, false, false);
+    // A run in progress only takes the new animation setting.
+    if (states.getCurrentState() == States::RUN)
+        return;
+    announceState(States::RUN);
+    fireParentLinkEvent(makeEvent<ResumeEvent>(this, States::RUN));
+    Tracer::trace(kSource, "run", "Run action..");
+}
+
+void SplitPageController::terminate() {
+    setButtonStates(false, false, false, false, false, false);
+    announceState(States::TERMINATE);
+    fireParentLinkEvent(
+        std::make_shared<ClientExitEvent>(this, JspSourceInfo::CLIENT_EXIT_COMMAND));
+    Tracer::trace(kSource, "run", "Terminate action..");
+}
+
+void SplitPageController::exitMonitor() {
+    announceState(States::EXIT);
+    fireParentLinkEvent(makeEvent<ExitEvent>(this));
+    Tracer::trace(kSource, "run", "Exit action..");
+}
+
+void SplitPageController::prevErr() {
+    announceState(States::PREV_ERR);
+    fireParentLinkEvent(makeEvent<PrevErrEvent>(this));
+    Tracer::trace(kSource, "run", "Previous error action..");
+}
+
+void SplitPageController::nextErr() {
+    announceState(States::NEXT_ERR);
+    fireParentLinkEvent(makeEvent<NextErrEvent>(this));
+    Tracer::trace(kSource, "run", "Next Error action..");
+}
+
+void SplitPageController::preferences() {
+    print("Before PreferenceMenu");
+    if (openPreferences_)
+        openPreferences_();
+    print("After PreferenceMenu");
+}
+
+// ---- button states ----
+
+void SplitPageController::setButtonStatesListener(
+    std::function<void(const ButtonStates&)> listener) {
+    buttonListener_ = std::move(listener);
+    buttonStatesChanged();
+}
+
+void SplitPageController::buttonStatesChanged() {
+    const bool flags[] = {live_.step,      live_.run,     live_.fastForward,
+                          live_.terminate, live_.prevErr, live_.nextErr};
+    for (int i = Step; i <= NextErr; ++i)
+        actions_[static_cast<std::size_t>(i)]->setEnabled(flags[i]);
+    if (buttonListener_)
+        buttonListener_(live_);
+}
+
+void SplitPageController::setButtonStates(bool step_, bool run_, bool fastForward_, bool terminate_,
+                                          bool prevErr_, bool nextErr_) {
+    setButtonStates(ButtonStates(step_, run_, fastForward_, terminate_, prevErr_, nextErr_));
+}
+
+void SplitPageController::setButtonStates(const ButtonStates& flags) {
+    live_ = ButtonStates(std::nullopt, flags.step, flags.run, flags.fastForward, flags.terminate,
+                         flags.prevErr, flags.nextErr);
+    buttonStatesChanged();
+}
+
+void SplitPageController::saveButtonStates() {
+    ButtonStates snapshot = live_;
+    snapshot.fileIdInt = curFileIdInt;
+    buttonStateLst[curFileIdInt] = snapshot;
+}
+
+void SplitPageController::restoreButtonStates(int fileId) {
+    auto it = buttonStateLst.find(fileId);
+    if (it != buttonStateLst.end())
+        setButtonStates(it->second);
+}
+
+// ---- contributions ----
+
+namespace {
+using R = ResourceConstants;
+const char* const kCommandKeys[] = {R::MI_Step,      R::MI_Run,     R::MI_FastForward,
+                                    R::MI_Terminate, R::MI_PrevErr, R::MI_NextErr,
+                                    R::MI_Exit,      R::MI_JspPref};
+} // namespace
+
+panekit::MenuContribution* SplitPageController::getMenuContribution() {
+    if (menus_)
+        return menus_.get();
+    panekit::Application* app = getApplication();
+    if (!app)
+        return nullptr;
+    menus_ = std::make_unique<panekit::MenuContribution>();
+    auto item = [&](Command command) {
+        auto data = app->getMenuItemData(QString::fromLatin1(kCommandKeys[command]));
+        data->setAction(action(command));
+        return data;
+    };
+    auto actionMenu = app->getMenuData(QString::fromLatin1(R::M_Action));
+    actionMenu->setPriority(-1);
+    for (Command c : {Step, Run, FastForward, Terminate})
+        actionMenu->add(item(c));
+    menus_->addMenuData(actionMenu);
+    auto errorMenu = app->getMenuData(QString::fromLatin1(R::M_SyntaxErr));
+    errorMenu->setPriority(0);
+    errorMenu->add(item(PrevErr));
+    errorMenu->add(item(NextErr));
+    menus_->addMenuData(errorMenu);
+    // The monitor's own preferences, where users look for them.
+    auto fileMenu = app->getMenuData(QStringLiteral("MFile"));
+    auto preferencesItem = item(Preferences);
+    preferencesItem->setPriority(900);
+    fileMenu->add(preferencesItem);
+    menus_->addMenuData(fileMenu);
+    setButtonStates(false, false, false, live_.terminate, false, false);
+    return menus_.get();
+}
+
+panekit::ToolBarContribution* SplitPageController::getToolBarContribution() {
+    if (toolBar_)
+        return toolBar_.get();
+    panekit::Application* app = getApplication();
+    if (!app)
+        return nullptr;
+    toolBar_ = std::make_unique<panekit::ToolBarContribution>();
+    toolBar_->setKey(QStringLiteral("ToolBar.monitor"));
+    struct Button {
+        Command command;
+        const char* icon;
+        const char* tooltip;
+        const char* trace;
+    };
+    const Button buttons[] = {
+        {Step, "StpOver.gif", R::TT_Step, "The step over icon file is: "},
+        {Run, "Run.gif", R::TT_Run, "The run icon file is: "},
+        {FastForward, "FastForward.gif", R::TT_FastForward, "The fast forward icon file is: "},
+        {Terminate, "Terminat.gif", R::TT_Terminate, "The terminate icon file is: "},
+        {PrevErr, "PrevErr.gif", R::TT_PrevErr, "The run icon file is: "},
+        {NextErr, "NextErr.gif", R::TT_NextErr, "The run icon file is: "},
+    };
+    const std::string base =
+        tracehook::JspDebugDynamicPathFactory::getMonitorInstallPath().value_or(".") +
+        "/com/zet/kwo/jsp/ui/";
+    for (const Button& b : buttons) {
+        const std::string path = base + b.icon;
+        Tracer::trace(kSource, "getToolBarContribution", b.trace + path);
+        const QString key = QString::fromLatin1(kCommandKeys[b.command]);
+        auto data = std::make_shared<panekit::ToolBarButtonData>(
+            app->parseMenuResource(key).label, QIcon(QString::fromStdString(path)), key,
+            app->getString(QString::fromLatin1(b.tooltip)), action(b.command));
+        data->setShowText(true);
+        toolBar_->addButtonData(data);
+    }
+    return toolBar_.get();
+}
+
+// ---- events ----
+
+void SplitPageController::handleStartup(StartupEvent& e) {
+    Tracer::trace(kSource, "handleLinkEvent", "Split page -- starting new page");
+    saveButtonStates();
+    const Record* record = e.itemAs<Record>();
+    if (!record || !*record) {
+        setButtonStates(false, false, false, false, false, false);
+    } else if ((*record)->getInfoType() == JspSourceInfo::COMPILE_ERR_FILE_INFO) {
+        setButtonStates(false, false, false, true, false, true);
+    } else {
+        setButtonStates(true, true, true, true, false, false);
+    }
+    if (record && *record) {
+        if (std::optional<int> id = fileIdOf(**record))
+            curFileIdInt = *id;
+    }
+    fireLinkEvent(e);
+}
+
+void SplitPageController::handleHighlight(HighlightEvent& e) {
+    fireLinkEvent(e);
+}
+void SplitPageController::handleHtml(HtmlEvent& e) {
+    fireLinkEvent(e);
+}
+void SplitPageController::handleHighlightTag(HighlightTagEvent& e) {
+    fireLinkEvent(e);
+}
+
+void SplitPageController::handleResume(ResumeEvent&) {
+    fireParentLinkEvent(makeEvent<ResumeEvent>(this, states.getCurrentState()));
+}
+
+void SplitPageController::handleExit(ExitEvent& e) {
+    fireParentLinkEvent(e);
+}
+void SplitPageController::handlePrevErr(PrevErrEvent& e) {
+    fireParentLinkEvent(e);
+}
+void SplitPageController::handleNextErr(NextErrEvent& e) {
+    fireParentLinkEvent(e);
+}
+void SplitPageController::handleRestartConnection(RestartConnectionEvent& e) {
+    fireParentLinkEvent(e);
+}
+
+void SplitPageController::handleSetBreakpoint(SetBreakpointEvent& e) {
+    const BreakpointInfo* info = e.itemAs<BreakpointInfo>();
+    if (!info)
+        return;
+    BreakpointInfo withFile = *info;
+    withFile.setFileIdInt(curFileIdInt);
+    fireParentLinkEvent(makeEvent<SetBreakpointEvent>(this, withFile));
+}
+
+void SplitPageController::handleClientExit(ClientExitEvent& e) {
+    if (const Record* record = e.itemAs<Record>(); record && *record)
+        fireLinkEvent(makeEvent<HighlightEvent>(this, *record));
+    setButtonStates(false, false, false, false, false, false);
+    fireLinkEvent(e);
+}
+
+void SplitPageController::handleSwitchJspFile(SwitchJspFileEvent& e) {
+    print("Split controller -- switch file event");
+    const int* id = e.itemAs<int>();
+    if (!id)
+        return;
+    saveButtonStates();
+    curFileIdInt = *id;
+    restoreButtonStates(*id);
+    fireParentLinkEvent(e);
+    fireLinkEvent(e);
+}
+
+void SplitPageController::handleSwitchFromServlet(SwitchJspFileFromServletEvent& e) {
+    print("Split controller -- switch file event from servlet");
+    const Record* record = e.itemAs<Record>();
+    if (!record || !*record)
+        return;
+    const JspSourceInfo& r = **record;
+    const std::optional<int> id = fileIdOf(r);
+    if (!id)
+        return;
+    saveButtonStates();
+    if (*id != curFileIdInt) {
+        curFileIdInt = *id;
+        restoreButtonStates(*id);
+    }
+    fireLinkEvent(makeEvent<SwitchJspFileEvent>(this, *id));
+    if (r.getJavaLine() != 0 || r.getJspStartLine() != 0 || r.getJspStartPos() != 0 ||
+        r.getJspEndLine() != 0 || r.getJspEndPos() != 0) {
+        Record line = std::make_shared<const JspSourceInfo>(
+            r.getFileIdStr().value_or(""), r.getJavaLine(), r.getJspStartLine(), r.getJspStartPos(),
+            r.getJspEndLine(), r.getJspEndPos());
+        fireLinkEvent(makeEvent<HighlightEvent>(this, line));
+    }
+}
+
+void SplitPageController::handleChangeButtonState(ChangeButtonStateEvent& e) {
+    if (const ButtonStates* flags = e.itemAs<ButtonStates>())
+        setButtonStates(*flags);
+}
+
+void SplitPageController::handleSendState(SendStateEvent& e) {
+    const States* const* shared = e.itemAs<States*>();
+    const States& sent = shared && *shared ? **shared : states;
+    if (sent.getCurrentState() == States::STEP && !live_.step && !live_.run) {
+        setButtonStates(true, true, true, true, false, false);
+        print("SplitPageController forced button states: " + sent.toString());
+    }
+}
+
+} // namespace tracewin

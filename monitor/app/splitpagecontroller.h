@@ -1,0 +1,129 @@
+#pragma once
+
+#include "core/monitorsettings.h"
+#include "core/states.h"
+#include "panekit/tool.h"
+
+#include <array>
+#include <functional>
+#include <map>
+#include <memory>
+
+namespace panekit {
+class MenuContribution;
+class ToolBarContribution;
+} // namespace panekit
+
+namespace tracewin {
+
+class CommandAction;
+class ChangeButtonStateEvent;
+class ClientExitEvent;
+class ExitEvent;
+class HighlightEvent;
+class HighlightTagEvent;
+class HtmlEvent;
+class NextErrEvent;
+class PrevErrEvent;
+class RestartConnectionEvent;
+class ResumeEvent;
+class SendStateEvent;
+class SetBreakpointEvent;
+class StartupEvent;
+class SwitchJspFileEvent;
+class SwitchJspFileFromServletEvent;
+
+// The controller of the monitor's main page: owns the execution commands and their
+// enabled states (kept per page of the request), and routes events down from the
+// connection controller to the page's views and up from the views and commands to it.
+class SplitPageController : public panekit::Tool {
+    Q_OBJECT
+public:
+    SplitPageController();
+    ~SplitPageController() override;
+
+    QStringList getLinkEventNames() const override;
+    panekit::MenuContribution* getMenuContribution() override;
+    panekit::ToolBarContribution* getToolBarContribution() override;
+
+    // The command actions, in the order of the six buttons, then exit and preferences.
+    enum Command {
+        Step,
+        Run,
+        FastForward,
+        Terminate,
+        PrevErr,
+        NextErr,
+        Exit,
+        Preferences,
+        CommandCount
+    };
+    CommandAction* action(Command command) const { return actions_[command].get(); }
+
+    // The commands.
+    void step();
+    void run();
+    void fastForward();
+    void terminate();
+    void exitMonitor();
+    void prevErr();
+    void nextErr();
+    void preferences();
+
+    // The enabled states of the six commands.
+    void setButtonStates(bool step, bool run, bool fastForward, bool terminate, bool prevErr,
+                         bool nextErr);
+    void setButtonStates(const ButtonStates& states);
+    const ButtonStates& buttonStates() const { return live_; }
+    void saveButtonStates();
+    void restoreButtonStates(int fileId);
+    int currentFileId() const { return curFileIdInt; }
+
+    bool getIsRunPause() const { return settings_.getIsRunPause(); }
+    void saveIsRunPause(bool pause) const { settings_.saveIsRunPause(pause); }
+    bool getIsSkipRunAnimation() const { return settings_.getIsSkipRunAnimation(); }
+    void saveIsSkipRunAnimation(bool skip) const { settings_.saveIsSkipRunAnimation(skip); }
+    void setSettings(MonitorSettings settings) { settings_ = std::move(settings); }
+
+    // Told whenever the enabled states change (the command actions follow them).
+    void setButtonStatesListener(std::function<void(const ButtonStates&)> listener);
+    // Opens the preferences dialog; the monitor's start-up sets it.
+    void setPreferencesOpener(std::function<void()> opener) {
+        openPreferences_ = std::move(opener);
+    }
+
+private:
+    void handleStartup(StartupEvent& e);
+    void handleHighlight(HighlightEvent& e);
+    void handleHtml(HtmlEvent& e);
+    void handleHighlightTag(HighlightTagEvent& e);
+    void handleResume(ResumeEvent& e);
+    void handleExit(ExitEvent& e);
+    void handlePrevErr(PrevErrEvent& e);
+    void handleNextErr(NextErrEvent& e);
+    void handleRestartConnection(RestartConnectionEvent& e);
+    void handleSetBreakpoint(SetBreakpointEvent& e);
+    void handleClientExit(ClientExitEvent& e);
+    void handleSwitchJspFile(SwitchJspFileEvent& e);
+    void handleSwitchFromServlet(SwitchJspFileFromServletEvent& e);
+    void handleChangeButtonState(ChangeButtonStateEvent& e);
+    void handleSendState(SendStateEvent& e);
+
+    // Run and Fast forward, which differ only in the animation setting.
+    void startRun(bool skipAnimation);
+    void announceState(int state);
+    void buttonStatesChanged();
+
+    States& states;
+    int curFileIdInt = 0;
+    std::map<int, ButtonStates> buttonStateLst;
+    ButtonStates live_;
+    MonitorSettings settings_;
+    std::function<void(const ButtonStates&)> buttonListener_;
+    std::function<void()> openPreferences_;
+    std::array<std::unique_ptr<CommandAction>, CommandCount> actions_;
+    std::unique_ptr<panekit::MenuContribution> menus_;
+    std::unique_ptr<panekit::ToolBarContribution> toolBar_;
+};
+
+} // namespace tracewin

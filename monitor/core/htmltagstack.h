@@ -1,0 +1,86 @@
+#pragma once
+
+#include "core/htmltagposition.h"
+#include "core/htmltagtable.h"
+
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tracewin {
+
+class MonitorMessageFile;
+
+// One nesting problem found in the HTML output.
+class HtmlTagErrorInfo {
+public:
+    HtmlTagErrorInfo(HtmlTagPosition pos, std::string msg) : errPos(pos), errMsg(std::move(msg)) {}
+    const HtmlTagPosition& getErrPos() const { return errPos; }
+    const std::string& getErrMsg() const { return errMsg; }
+
+private:
+    HtmlTagPosition errPos;
+    std::string errMsg;
+};
+
+// Where the tag stack reports to: the status line and the HTML view's tag highlight.
+class HtmlTagStackListener {
+public:
+    virtual ~HtmlTagStackListener() = default;
+    virtual void showStatus(const std::string& message) = 0; // a single blank clears it
+    virtual void highlightTag(const std::optional<HtmlTagPosition>& position) = 0;
+};
+
+// The HTML elements open at the end of the output so far, innermost last, checked as each
+// tag arrives: elements whose end tag may be omitted are closed when something that may
+// not nest in them starts, missing end tags, end tags that close nothing and end tags of
+// elements that may not have one are reported.
+class HtmlTagStack {
+public:
+    struct Entry {
+        std::string text; // the tag as written, "<" to ">"
+        HtmlType type;
+        HtmlTagPosition pos;
+    };
+
+    HtmlTagStack(const HtmlTagTable& table, const MonitorMessageFile& messages,
+                 HtmlTagStackListener& listener);
+
+    // One complete tag of the output ("<...>") at its position.
+    void handleTag(std::string_view tagText, const HtmlTagPosition& pos);
+
+    void push(std::string tagText, HtmlType type, const HtmlTagPosition& pos);
+    void remove(std::string_view tagPrefix, HtmlType type, const HtmlTagPosition& pos);
+    void addTagError(const HtmlTagPosition& pos, std::string message);
+
+    const std::vector<Entry>& getStack() const { return stack_; }
+    // How many entries at the bottom of the stack have stayed in place since the last call
+    // (the stack only changes at its top); starts counting again from the current depth.
+    std::size_t takeUnchangedDepth();
+    const std::vector<HtmlTagErrorInfo>& errorList() const { return errors_; }
+    // Forgets every open element and error (another page is shown).
+    void clear();
+
+private:
+    void report(const std::string& message, const HtmlTagPosition& at,
+                std::optional<HtmlTagPosition> highlight);
+    std::string message(const char* id, const std::vector<std::string>& args) const;
+
+    const HtmlTagTable& table_;
+    const MonitorMessageFile& messages_;
+    HtmlTagStackListener& listener_;
+    void pushEntry(Entry entry);
+    void popEntry();
+
+    std::vector<Entry> stack_;
+    // The entries' texts in upper case, sorted, and each entry's place among them: an end
+    // tag that closes nothing is known as such without walking a deep stack.
+    std::multiset<std::string> upperTexts_;
+    std::vector<std::multiset<std::string>::iterator> upperTextOf_;
+    std::size_t unchangedDepth_ = 0; // the lowest depth since takeUnchangedDepth
+    std::vector<HtmlTagErrorInfo> errors_;
+};
+
+} // namespace tracewin

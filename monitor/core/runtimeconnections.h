@@ -1,0 +1,116 @@
+#pragma once
+
+#include "core/record.h"
+#include "tracehook/jspsourceinfo.h"
+#include "tracehook/recordframer.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tracewin {
+
+// What the connections report: the records that start, move and end pages, and the three
+// things they need of the main window. The monitor controller turns them into link events.
+class RuntimeConnectionEvents {
+public:
+    virtual ~RuntimeConnectionEvents() = default;
+    virtual void startup(const Record& record) = 0;
+    // A null record clears the execution mark.
+    virtual void highlight(const Record& record) = 0;
+    virtual void html(const Record& record) = 0;
+    // The page ended: the abnormal-end record when it names its page, else the code
+    // (CLIENT_EXIT_COMMAND 8, ABNORMAL_CLIENT_EXIT_COMMAND 9).
+    virtual void clientExit(const Record& record, int code) = 0;
+    virtual void switchFromServlet(const Record& record) = 0;
+
+    virtual bool isHidden() const = 0;
+    virtual bool isMainWindowVisible() const = 0;
+    virtual void showMainWindow() = 0;
+    virtual void raiseMainWindow() = 0;
+};
+
+// The monitor's side of the conversation with page runtimes: the listening socket (on the
+// loopback address only), one connection per page request, the reading of records at the
+// two read points (a connection's first record, and one record after each resume or
+// breakpoint reply) and the replies. Everything runs on the thread that owns the object,
+// driven by its event loop. Records that arrive while none is awaited stay buffered until
+// the next read point.
+class RuntimeConnections : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int NOT_ERR = 21;
+
+    explicit RuntimeConnections(RuntimeConnectionEvents& events, QObject* parent = nullptr);
+    ~RuntimeConnections() override;
+
+    // Opens the listening socket. False, with the reason in error, when it cannot.
+    bool listen(int port, std::string* error);
+    quint16 listeningPort() const;
+    void setMaxRecordBytes(std::size_t bytes) { maxRecordBytes_ = bytes; }
+
+    // Commands from the pages.
+    void resume(std::optional<int> item);
+    void prevErr();
+    void nextErr();
+    void setBreakpoint(int line, bool set);
+    void switchFile(int fileId);
+    // Terminate: clears the mark, closes the current connection, reports the end (8).
+    void terminate();
+    // Writes "%T" to every open connection and closes them all.
+    void cleanAllClientSocket();
+    void cleanClientSocket();
+
+    // Writes one reply line to the current connection.
+    void write(const std::string& reply);
+
+    const std::string& curFileIdStr() const { return curFileIdStr_; }
+    int errAction() const { return errAction_; }
+    std::size_t savedConnectionCount() const { return saved_.size(); }
+    std::size_t openConnectionCount() const { return connections_.size(); }
+    bool hasCurrentConnection() const { return current_ != nullptr; }
+
+private:
+    struct Connection {
+        QPointer<QTcpSocket> socket;
+        tracehook::RecordFramer framer;
+        bool fresh = true;      // first record not read yet
+        int awaitedRecords = 1; // read points open: one record is owed for each reply written
+        bool peerClosed = false;
+        Connection(QTcpSocket* s, std::size_t maxBytes)
+            : socket(s), framer(std::string(tracehook::JspSourceInfo::infoEndingToken), maxBytes) {}
+    };
+
+    void acceptPending();
+    void onReadable(Connection* c);
+    void onPeerClosed(Connection* c);
+    // Takes the awaited record of a connection, if one is complete, and handles it.
+    void service(Connection* c);
+    // Reads and handles one record; false when none is complete yet.
+    bool serviceOne(Connection* c);
+    void getFilenames(Connection* c, const Record& record);
+    void clientRead(Connection* c, const Record& record);
+    void endOfPage(Connection* c);
+    void awaitRecord();
+    void makeCurrent(Connection* c);
+    void saveClientSocketInfo();
+    void close(Connection* c, bool sendServerExit);
+    Connection* find(QTcpSocket* socket) const;
+    static std::string describe(const QTcpSocket* socket);
+
+    RuntimeConnectionEvents& events_;
+    QTcpServer server_;
+    std::map<QTcpSocket*, std::unique_ptr<Connection>> connections_;
+    std::map<int, Connection*> saved_; // the connection table, by file id
+    Connection* current_ = nullptr;
+    std::string curFileIdStr_;
+    int errAction_ = NOT_ERR;
+    std::size_t maxRecordBytes_ = tracehook::RecordFramer::defaultMaxRecordBytes;
+};
+
+} // namespace tracewin

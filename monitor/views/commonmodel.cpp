@@ -1,0 +1,168 @@
+#include "views/commonmodel.h"
+
+#include "core/states.h"
+#include "tracehook/tracer.h"
+#include "views/filedisplayinfo.h"
+
+#include <QFile>
+
+namespace tracewin {
+
+SourceInformation::SourceInformation(CommonModel& owner, QString text)
+    : owner_(&owner), text_(std::move(text)), startPos_(owner.textPos_) {
+    owner.textPos_ += length();
+}
+
+void SourceInformation::setViewLine(const QString& text) {
+    text_ = text;
+    owner_->textPos_ += length();
+}
+
+CommonModelViewInfo::CommonModelViewInfo(const CommonModel& model, const CommonViewState* view)
+    : filename(model.getFilename()), lines(model.getLines()), textPos(model.getTextPos()),
+      statesValue(model.getStates().getCurrentState()), focus(view ? view->getFocus() : false),
+      currentViewLine(view ? view->getCurrentViewLine() : -1),
+      statusLineMsg(view ? view->getStatusLineMsg() : std::nullopt) {}
+
+CommonModelViewInfo::CommonModelViewInfo(std::optional<QString> filename_, SourceLines lines_,
+                                         int textPos_, int statesValue_, bool focus_,
+                                         int currentViewLine_,
+                                         std::optional<QString> statusLineMsg_)
+    : filename(std::move(filename_)), lines(std::move(lines_)), textPos(textPos_),
+      statesValue(statesValue_), focus(focus_), currentViewLine(currentViewLine_),
+      statusLineMsg(std::move(statusLineMsg_)) {}
+
+CommonModel::CommonModel(FileDisplayStore* store, States* states)
+    : store_(store ? store : &FileDisplayStore::shared()),
+      states_(states ? states : &States::createStates()) {}
+
+SourceLine CommonModel::newLine(QString text) {
+    return std::make_shared<SourceInformation>(*this, std::move(text));
+}
+
+QString CommonModel::viewLine(int line) const {
+    if (line < 1 || line > lineCount())
+        return {};
+    return lines_[static_cast<std::size_t>(line - 1)]->getViewLine();
+}
+
+namespace {
+
+// Splits text at LF, CR and CR LF; the terminators are not part of the lines. A final
+// terminator does not start another line.
+template <class Fn> void forEachLine(const QString& text, Fn&& fn) {
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c != u'\n' && c != u'\r')
+            continue;
+        fn(text.mid(start, i - start));
+        if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        fn(text.mid(start));
+}
+
+bool readUtf8(const QString& filename, QString& text) {
+    QFile file(filename);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return false;
+    text = QString::fromUtf8(bytes);
+    return true;
+}
+
+} // namespace
+
+bool CommonModel::primeModel(const std::optional<QString>& filename, bool filterAgentLines,
+                             bool noLineTerminator) {
+    lines_.clear();
+    filteredLineInfoLst_.clear();
+    if (!filename)
+        return true;
+    filename_ = filename;
+    QString text;
+    if (!readUtf8(*filename, text))
+        return false;
+    const QString terminator = noLineTerminator ? QString() : QStringLiteral("\n");
+    const QString agent = QString::fromLatin1(agentCallPrefix);
+    int lineNumber = 0;
+    forEachLine(text, [&](QString line) {
+        ++lineNumber;
+        line.replace(u'\t', tabSpaces);
+        if (filterAgentLines && line.startsWith(agent)) {
+            const qsizetype end = line.indexOf(QStringLiteral(");"));
+            if (end >= 0) {
+                line.remove(0, end + 2);
+                filteredLineInfoLst_[lineNumber] = static_cast<int>(end + 2);
+            }
+        }
+        lines_.push_back(newLine(line + terminator));
+    });
+    if (!noLineTerminator)
+        lines_.push_back(newLine(QStringLiteral("\n")));
+    return true;
+}
+
+bool CommonModel::primeModel() {
+    if (!filename_)
+        return true;
+    QString text;
+    if (!readUtf8(*filename_, text))
+        return false;
+    forEachLine(text, [&](const QString& line) { lines_.push_back(newLine(line + u'\n')); });
+    return true;
+}
+
+int CommonModel::getNumOfRemovedChar(int line) const {
+    auto it = filteredLineInfoLst_.find(line);
+    return it == filteredLineInfoLst_.end() ? 0 : it->second;
+}
+
+bool CommonModel::getIsCurrentLineExecutable(int line) const {
+    for (QChar c : viewLine(line)) {
+        if (c != u' ' && c != u'\n' && c != u'\r')
+            return false;
+    }
+    return true;
+}
+
+FilePosition CommonModel::convertToInclusivePos(const FilePosition& p) const {
+    if (p.pos > 1)
+        return FilePosition(p.pos - 1, p.line);
+    if (p.line > 1 && p.line <= lineCount())
+        return FilePosition(static_cast<int>(viewLine(p.line - 1).size()) + 2, p.line - 1);
+    return p;
+}
+
+void CommonModel::saveJspCanvas(int fileId, QWidget* canvas, const CommonViewState* view) {
+    tracehook::Tracer::trace(this, "saveJspCanvas",
+                             "saving jsp canvas, state: " +
+                                 std::to_string(states_->getCurrentState()));
+    store_->retrieveFileDisplayInfo(fileId).setJspCanvas(canvas, *this, view);
+}
+void CommonModel::saveJavaCanvas(int fileId, QWidget* canvas, const CommonViewState* view) {
+    store_->retrieveFileDisplayInfo(fileId).setJavaCanvas(canvas, *this, view);
+}
+void CommonModel::saveHtmlCanvas(int fileId, QWidget* canvas, const CommonViewState* view) {
+    store_->retrieveFileDisplayInfo(fileId).setHtmlCanvas(canvas, *this, view);
+}
+void CommonModel::saveStackCanvas(int fileId, QWidget* canvas, const CommonViewState* view) {
+    store_->retrieveFileDisplayInfo(fileId).setStackCanvas(canvas, *this, view);
+}
+void CommonModel::saveBrowserCanvas(int fileId, QWidget* canvas) {
+    store_->retrieveFileDisplayInfo(fileId).setBrowserCanvas(canvas);
+}
+
+void CommonModel::restoreCanvas(const CommonModelViewInfo& info) {
+    filename_ = info.filename;
+    lines_ = info.lines;
+    textPos_ = info.textPos;
+}
+
+} // namespace tracewin

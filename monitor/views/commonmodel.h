@@ -1,0 +1,135 @@
+#pragma once
+
+// Qt headers first: moc cannot parse <compare> (from fileposition.h) ahead of them.
+// clang-format off
+#include "panekit/model.h"
+#include "core/fileposition.h"
+// clang-format on
+
+#include <QString>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QWidget;
+
+namespace tracewin {
+
+class CommonModel;
+class CommonViewState;
+class FileDisplayStore;
+class States;
+
+// One display line of a model. Lines are shared between a model and the snapshots taken
+// of it, so text appended later shows through every snapshot that holds the line.
+class SourceInformation {
+public:
+    SourceInformation(CommonModel& owner, QString text);
+
+    QString getViewLine() const { return text_; }
+    const QString& text() const { return text_; }
+    int length() const { return static_cast<int>(text_.size()); }
+    // Replaces the text; the owning model's running character count grows by its length.
+    void setViewLine(const QString& text);
+    void appendText(const QString& text) { text_ += text; }
+    int getStartPos() const { return startPos_; }
+
+private:
+    CommonModel* owner_;
+    QString text_;
+    int startPos_;
+};
+
+using SourceLine = std::shared_ptr<SourceInformation>;
+using SourceLines = std::vector<SourceLine>;
+
+// A snapshot of one model and view for one file.
+struct CommonModelViewInfo {
+    CommonModelViewInfo(const CommonModel& model, const CommonViewState* view);
+    CommonModelViewInfo(std::optional<QString> filename, SourceLines lines, int textPos,
+                        int statesValue, bool focus, int currentViewLine,
+                        std::optional<QString> statusLineMsg);
+
+    std::optional<QString> filename;
+    SourceLines lines;
+    int textPos = 0;
+    int statesValue = 0;
+    bool focus = false;
+    int currentViewLine = -1;
+    std::optional<QString> statusLineMsg;
+};
+
+// What a snapshot asks of a view.
+class CommonViewState {
+public:
+    virtual ~CommonViewState() = default;
+    virtual bool getFocus() const = 0;
+    virtual int getCurrentViewLine() const = 0;
+    // Only the JSP view keeps a status-line message.
+    virtual std::optional<QString> getStatusLineMsg() const { return std::nullopt; }
+};
+
+// The base of every source model: the display lines of a file or of produced text, and
+// the per-file snapshots that let each view come back to a JSP file of the request with
+// its display intact. It is a framework model, so a view tool finds it with getModel().
+class CommonModel : public panekit::Model {
+public:
+    static inline const QString tabSpaces = QStringLiteral("  ");
+    static constexpr const char* agentCallPrefix = "vlmAgent.line(";
+
+    explicit CommonModel(FileDisplayStore* store = nullptr, States* states = nullptr);
+    ~CommonModel() override = default;
+    CommonModel(const CommonModel&) = delete;
+    CommonModel& operator=(const CommonModel&) = delete;
+
+    // Loads the model from a UTF-8 file: tabs become two spaces; with filterAgentLines, a
+    // leading instrumentation call ("vlmAgent.line(...);") is cut off each line and the
+    // number of characters cut is remembered; without noLineTerminator every line ends
+    // in "\n" and one more line holding "\n" follows. A null name leaves an empty model.
+    // False when the file cannot be read (the model is then empty).
+    [[nodiscard]] bool primeModel(const std::optional<QString>& filename, bool filterAgentLines,
+                                  bool noLineTerminator);
+    // Appends the file's lines again, each with "\n". False when it cannot be read.
+    [[nodiscard]] bool primeModel();
+
+    const SourceLines& getLines() const { return lines_; }
+    void setLines(SourceLines lines) { lines_ = std::move(lines); }
+    int lineCount() const { return static_cast<int>(lines_.size()); }
+    // The view text of a 1-based line, or an empty text outside the model.
+    QString viewLine(int line) const;
+    const std::optional<QString>& getFilename() const { return filename_; }
+    int getTextPos() const { return textPos_; }
+    States& getStates() const { return *states_; }
+    FileDisplayStore& fileDisplayStore() const { return *store_; }
+
+    int getNumOfRemovedChar(int line) const;
+    // True when the line holds nothing but blanks and line breaks: nothing on it runs.
+    bool getIsCurrentLineExecutable(int line) const;
+    // An exclusive end position as an inclusive one.
+    FilePosition convertToInclusivePos(const FilePosition& p) const;
+
+    void saveJspCanvas(int fileId, QWidget* canvas, const CommonViewState* view);
+    void saveJavaCanvas(int fileId, QWidget* canvas, const CommonViewState* view);
+    void saveHtmlCanvas(int fileId, QWidget* canvas, const CommonViewState* view);
+    void saveStackCanvas(int fileId, QWidget* canvas, const CommonViewState* view);
+    void saveBrowserCanvas(int fileId, QWidget* canvas);
+
+    // Back to a snapshot: file name, a copy of its lines, text position.
+    virtual void restoreCanvas(const CommonModelViewInfo& info);
+
+protected:
+    SourceLine newLine(QString text);
+    SourceLines lines_;
+
+private:
+    friend class SourceInformation;
+
+    std::optional<QString> filename_;
+    int textPos_ = 0;
+    std::map<int, int> filteredLineInfoLst_;
+    FileDisplayStore* store_;
+    States* states_;
+};
+
+} // namespace tracewin

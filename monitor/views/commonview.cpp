@@ -1,0 +1,131 @@
+#include "views/commonview.h"
+
+#include "core/breakpoints.h"
+#include "core/states.h"
+#include "panekit/browserframe.h"
+#include "tracehook/jspdebugdynamicpathfactory.h"
+#include "tracehook/jspresource.h"
+#include "tracehook/tracer.h"
+#include "views/commonviewcomponent.h"
+#include "views/monitorevents.h"
+#include "views/statusbarline.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPalette>
+#include <QScrollArea>
+#include <QStatusBar>
+
+namespace tracewin {
+
+CommonView::CommonView() : spane(new QScrollArea) {
+    spane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    spane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    spane->setWidgetResizable(false);
+}
+
+// The scroll area holds every component of this view; it goes with the view, whether or
+// not a pane took it in.
+CommonView::~CommonView() {
+    delete spane.data();
+}
+
+QWidget* CommonView::getView() {
+    return spane;
+}
+
+void CommonView::toolInstalled() {
+    setLinkButtonVisible(false);
+    setMinimizeButtonVisible(false);
+    setViewButtonVisible(false);
+    if (!statusLine_) {
+        if (panekit::BrowserFrame* frame = getParentFrame())
+            statusLine_ = std::make_shared<StatusBarLine>(frame);
+    }
+}
+
+void CommonView::keep(QWidget* component) {
+    if (!component || !spane)
+        return;
+    component->hide();
+    component->setParent(spane);
+}
+
+void CommonView::setClient(QWidget* component) {
+    if (!spane || spane->widget() == component)
+        return;
+    keep(spane->takeWidget());
+    if (!component)
+        return;
+    spane->setWidget(component);
+    component->show();
+}
+
+void CommonView::setStatusLineMsg(const QString& message) {
+    if (statusLine_)
+        statusLine_->setMessage(message);
+}
+
+QString CommonView::statusLineMessage() const {
+    return statusLine_ ? statusLine_->getMessage() : QString();
+}
+
+void CommonView::restoreCanvas(const CommonModelViewInfo& info) {
+    focus = info.focus;
+    currentViewLine = info.currentViewLine;
+}
+
+void CommonView::sendBreakpointInfo(int line, bool isSet) {
+    fire<SetBreakpointEvent>(BreakpointInfo(line, isSet));
+}
+
+void CommonView::changeButtonStates(bool step, bool run, bool fastForward, bool terminate,
+                                    bool prevErr, bool nextErr) {
+    fire<ChangeButtonStateEvent>(ButtonStates(step, run, fastForward, terminate, prevErr, nextErr));
+}
+
+const SourceInformation* CommonView::getViewLine(int index) const {
+    const CommonModel* model = getCommonModel();
+    if (!model || index < 0 || index >= model->lineCount())
+        return nullptr;
+    return model->getLines()[static_cast<std::size_t>(index)].get();
+}
+
+QString CommonView::labelText(const char* key) {
+    return QString::fromStdString(tracehook::JspResource::getToolString(key));
+}
+
+QString CommonView::iconPath(const QString& fileName) {
+    const std::optional<std::string> install =
+        tracehook::JspDebugDynamicPathFactory::getMonitorInstallPath();
+    const QString sep = QDir::separator();
+    QString path = install ? QString::fromStdString(*install) : QString();
+    for (const char* dir : {"com", "zet", "kwo", "jsp", "ui"})
+        path += sep + QString::fromLatin1(dir);
+    return path + sep + fileName;
+}
+
+void CommonView::installTitle(const char* labelKey, const QString& iconFile,
+                              const char* traceText) {
+    setTitle(labelText(labelKey) + QStringLiteral("  "));
+    if (iconFile.isEmpty())
+        return;
+    const QString path = iconPath(iconFile);
+    tracehook::Tracer::trace(this, "toolInstalled", traceText + path.toStdString());
+    setTitleIcon(QIcon(path));
+}
+
+void CommonView::setCanvasBackground(CommonViewComponent& canvas) {
+    // The style's counterpart of the tree background: the base colour of item views.
+    canvas.setBackground(QApplication::palette().color(QPalette::Base));
+    canvas.update();
+}
+
+CommonViewComponent* CommonView::newHiddenCanvas(bool withBreakpointMargin) {
+    auto* component = new CommonViewComponent(this, withBreakpointMargin, getScrollPane());
+    component->hide();
+    setCanvasBackground(*component);
+    return component;
+}
+
+} // namespace tracewin

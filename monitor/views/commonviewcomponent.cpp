@@ -1,0 +1,461 @@
+#include "views/commonviewcomponent.h"
+
+#include "core/monitorconstants.h"
+#include "tracehook/tracer.h"
+#include "views/breakpointimage.h"
+#include "views/commonviewcomponentcaret.h"
+#include "views/commonviewcomponenthighlighter.h"
+#include "views/commonviewcomponenthost.h"
+#include "views/commonviewcomponentinputcontroller.h"
+#include "views/commonviewcomponentlayoutmanager.h"
+#include "views/scroller.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QLocale>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QThread>
+#include <algorithm>
+
+namespace tracewin {
+
+namespace {
+
+// The locales whose text needs the toolkit's own text font rather than Courier: Japanese,
+// Chinese (simplified and traditional alike) and Korean, compared by language.
+bool isEastAsianLocale(const QLocale& locale) {
+    const QLocale::Language language = locale.language();
+    return language == QLocale::Japanese || language == QLocale::Chinese ||
+           language == QLocale::Korean;
+}
+
+// A line's text without its line terminator, which the painter would show as a box.
+QString withoutTerminator(const QString& text) {
+    qsizetype n = text.size();
+    while (n > 0 && (text[n - 1] == u'\n' || text[n - 1] == u'\r'))
+        --n;
+    return n == text.size() ? text : text.left(n);
+}
+
+} // namespace
+
+CommonViewComponent::CommonViewComponent(CommonViewComponentHost* parent, QWidget* parentWidget)
+    : CommonViewComponent(parent, true, parentWidget) {}
+
+CommonViewComponent::CommonViewComponent(CommonViewComponentHost* parent, bool withBreakpointMargin,
+                                         QWidget* parentWidget)
+    : QWidget(parentWidget), parent_(parent) {
+    setFont(defaultFont());
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+    setBackgroundRole(QPalette::Base);
+
+    inputController_ = std::make_unique<CommonViewComponentInputController>(*this);
+    installEventFilter(inputController_.get());
+    highlighter_ = std::make_unique<CommonViewComponentHighlighter>(*this);
+
+    if (withBreakpointMargin) {
+        const QString path = BreakpointImage::path();
+        tracehook::Tracer::trace("CommonViewComponent", "",
+                                 "The breakpoint image file is: " + path.toStdString());
+        breakpointImage_ = BreakpointImage::load(path);
+    } else {
+        breakpointImage_ = BreakpointImage::load(QString::fromLatin1(BreakpointImage::FILE_NAME));
+    }
+
+    const CommonModel* model = parent_ ? parent_->getCommonModel() : nullptr;
+    layoutManager_ = std::make_unique<CommonViewComponentLayoutManager>(
+        *this, model ? &model->getLines() : nullptr);
+    if (!withBreakpointMargin)
+        layoutManager_->setBreakAreaWidth(0);
+    layoutManager_->reCalculate();
+    resize(sizeHint());
+
+    caret_ = std::make_unique<CommonViewComponentCaret>(*this);
+}
+
+CommonViewComponent::~CommonViewComponent() {
+    removeEventFilter(inputController_.get());
+}
+
+void CommonViewComponent::setInputController(
+    std::unique_ptr<CommonViewComponentInputController> controller) {
+    if (!controller)
+        return;
+    removeEventFilter(inputController_.get());
+    inputController_ = std::move(controller);
+    installEventFilter(inputController_.get());
+}
+
+QFont CommonViewComponent::defaultFont() {
+    if (isEastAsianLocale(QLocale())) {
+        const QFont font = QApplication::font("QPlainTextEdit");
+        tracehook::Tracer::printLine("*** The CommonViewComponentFont is set to: " +
+                                     font.toString().toStdString());
+        return font;
+    }
+    QFont font(QString::fromLatin1(MonitorConstants::COMMON_VIEW_COMPONENT_FONT_FAMILY),
+               MonitorConstants::COMMON_VIEW_COMPONENT_FONT_POINT_SIZE);
+    font.setStyleHint(QFont::TypeWriter);
+    if (!QFontInfo(font).fixedPitch()) {
+        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        font.setPointSize(MonitorConstants::COMMON_VIEW_COMPONENT_FONT_POINT_SIZE);
+    }
+    return font;
+}
+
+void CommonViewComponent::setNewLines(const SourceLines* lines) {
+    layoutManager_->setLines(lines);
+    layoutManager_->reCalculate();
+    updateGeometry();
+    resize(sizeHint());
+    applyScrollSteps();
+    update();
+}
+
+void CommonViewComponent::linesAppended() {
+    const QSize before = layoutManager_->getPreferredSize();
+    layoutManager_->linesAppended();
+    followLayout(before);
+}
+
+void CommonViewComponent::linesChangedFrom(std::size_t firstChanged) {
+    const QSize before = layoutManager_->getPreferredSize();
+    layoutManager_->linesChangedFrom(firstChanged);
+    followLayout(before);
+}
+
+void CommonViewComponent::followLayout(const QSize& sizeBefore) {
+    if (layoutManager_->getPreferredSize() != sizeBefore) {
+        updateGeometry();
+        resize(sizeHint());
+    }
+    update();
+}
+
+void CommonViewComponent::setNewFont(const QFont& font) {
+    setFont(font);
+    layoutManager_->reCalculate();
+    updateGeometry();
+    resize(sizeHint());
+    applyScrollSteps();
+    update();
+}
+
+void CommonViewComponent::displayCurrentFile(int line) {
+    const int lines = layoutManager_->getNumRecords();
+    if (!layoutManager_->hasLines() || lines == 0)
+        return;
+    line = std::clamp(line, 1, lines);
+    scrollLineToVisible(line);
+    caret_->setPosition(FilePosition(1, line));
+    update();
+}
+
+void CommonViewComponent::highlight(int startLine, int startPos, int endLine, int endPos) {
+    highlighter_->highlight(FilePosition(startPos, startLine), FilePosition(endPos, endLine));
+    if (posRequiresScrolling(startLine, startPos))
+        scrollLineToVisible(startLine, startPos, endLine, endPos);
+}
+
+void CommonViewComponent::makeLineVisible(int line) {
+    // The line becomes the last fully visible one, so that the newest output shows.
+    scrollLineToVisible(std::max(1, line - layoutManager_->getMaxNumOfDisplayLines() + 1));
+}
+
+bool CommonViewComponent::isBlankLine(int line) const {
+    const QString& text = layoutManager_->lineText(line);
+    return std::all_of(text.begin(), text.end(),
+                       [](QChar c) { return c == u' ' || c == u'\n' || c == u'\r'; });
+}
+
+void CommonViewComponent::setBreakpoint(const QPoint& p) {
+    if (!layoutManager_->hasLines()) {
+        beep();
+        return;
+    }
+    const int line = layoutManager_->yCoordToLineNumber(p.y());
+    if (line < 1 || isBlankLine(line)) {
+        beep();
+        return;
+    }
+    const bool isSet = !breakptLst_.contains(line);
+    if (isSet) {
+        breakptLst_.add(line);
+        update(layoutManager_->lineNumberToMarginRectangle(line));
+    } else {
+        breakptLst_.remove(line);
+        update();
+    }
+    if (parent_)
+        parent_->sendBreakpointInfo(line, isSet);
+}
+
+void CommonViewComponent::scrollLineToVisible(int line) {
+    if (QThread::currentThread() != thread()) {
+        QMetaObject::invokeMethod(
+            this, [this, line] { scrollLineToVisible(line); }, Qt::QueuedConnection);
+        return;
+    }
+    if (!layoutManager_->hasLines())
+        return;
+    Scroller::schedule(*this, layoutManager_->lineNumberToRectangle(line));
+}
+
+void CommonViewComponent::scrollLineToVisible(int startLine, int startCol, int endLine,
+                                              int endCol) {
+    if (QThread::currentThread() != thread()) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, startLine, startCol, endLine, endCol] {
+                scrollLineToVisible(startLine, startCol, endLine, endCol);
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    // Three columns of context on the left.
+    const int fromCol = startCol >= 4 ? startCol - 3 : 1;
+    std::optional<QRect> r = layoutManager_->filePositionToRectangle(
+        FilePosition(fromCol, startLine), FilePosition(endCol, endLine));
+    if (!r)
+        return;
+    if (r->x() == layoutManager_->getSourceAreaStart())
+        r->moveLeft(0);
+    Scroller::schedule(*this, *r);
+}
+
+void CommonViewComponent::scrollRectToVisible(const QRect& r) {
+    const std::optional<QSize> viewport = viewportSize();
+    if (!viewport || r.isEmpty())
+        return;
+    const QRect view(-pos(), *viewport);
+    auto axis = [](int from, int size, int viewFrom, int viewSize) {
+        if (from < viewFrom || size > viewSize)
+            return from;
+        if (from + size > viewFrom + viewSize)
+            return from + size - viewSize;
+        return viewFrom;
+    };
+    const QPoint target(axis(r.x(), r.width(), view.x(), view.width()),
+                        axis(r.y(), r.height(), view.y(), view.height()));
+    if (target != view.topLeft())
+        Scroller::schedule(*this, QRect(target, r.size()));
+}
+
+bool CommonViewComponent::posRequiresScrolling(int line, int col) const {
+    const int first = getFirstVisibleLine();
+    const int last = getLastVisibleLine();
+    const int firstCol = getFirstVisibleCol();
+    const int lastCol = getLastVisibleCol();
+    if (first == -1 || last == -1 || firstCol == -1 || lastCol == -1)
+        return false;
+    if (line < first || line > last)
+        return true;
+    // The last visible line may be cut off at the bottom.
+    if (line == last && last - first + 1 >= layoutManager_->getMaxNumOfDisplayLines())
+        return true;
+    if (col < firstCol || col > lastCol)
+        return true;
+    return col == lastCol && lastCol - firstCol + 1 >= layoutManager_->getMaxNumOfDisplayCol();
+}
+
+QScrollArea* CommonViewComponent::getScrollArea() const {
+    QWidget* viewport = parentWidget();
+    auto* area = viewport ? qobject_cast<QScrollArea*>(viewport->parentWidget()) : nullptr;
+    return area && area->viewport() == viewport ? area : nullptr;
+}
+
+std::optional<QSize> CommonViewComponent::viewportSize() const {
+    if (QScrollArea* area = getScrollArea())
+        return area->viewport()->size();
+    return std::nullopt;
+}
+
+std::optional<QRect> CommonViewComponent::getVisibleRect() const {
+    const std::optional<QSize> viewport = viewportSize();
+    if (!viewport)
+        return std::nullopt;
+    return QRect(-pos(), *viewport) & rect();
+}
+
+int CommonViewComponent::getFirstVisibleLine() const {
+    const std::optional<QRect> r = getVisibleRect();
+    return r ? layoutManager_->firstVisibleLine(*r) : -1;
+}
+
+int CommonViewComponent::getLastVisibleLine() const {
+    const std::optional<QRect> r = getVisibleRect();
+    return r ? layoutManager_->lastVisibleLine(*r) : -1;
+}
+
+int CommonViewComponent::getFirstVisibleCol() const {
+    const std::optional<QRect> r = getVisibleRect();
+    return r ? layoutManager_->firstVisibleCol(*r) : -1;
+}
+
+int CommonViewComponent::getLastVisibleCol() const {
+    const std::optional<QRect> r = getVisibleRect();
+    return r ? layoutManager_->lastVisibleCol(*r) : -1;
+}
+
+void CommonViewComponent::setColor(QColor& field, const QColor& c, const char* key, bool repaint) {
+    if (field == c)
+        return;
+    const QColor old = field;
+    field = c;
+    emit propertyChanged(QString::fromLatin1(key), old, c);
+    if (repaint)
+        update();
+}
+
+void CommonViewComponent::setExecutableColor(const QColor& c) {
+    setColor(executableColor_, c, EXECUTABLE_COLOR, true);
+}
+void CommonViewComponent::setNonExecutableColor(const QColor& c) {
+    setColor(nonExecutableColor_, c, NON_EXECUTABLE_COLOR, true);
+}
+void CommonViewComponent::setExecutionPointHighlightColor(const QColor& c) {
+    setColor(executionPointHighlightColor_, c, EXECUTION_POINT_HIGHLIGHT_COLOR, true);
+}
+void CommonViewComponent::setLeftMarginColor(const QColor& c) {
+    setColor(leftMarginColor_, c, LEFT_MARGIN_COLOR, true);
+}
+void CommonViewComponent::setSelectionHighlightColor(const QColor& c) {
+    setColor(selectionHighlightColor_, c, SELECTION_HIGHLIGHT_COLOR, false);
+}
+void CommonViewComponent::setExecutionPointAndSelectionIntersectionColor(const QColor& c) {
+    setColor(executionPointAndSelectionIntersectionColor_, c,
+             EXECUTION_POINT_AND_SELECTION_INTERSECTION_COLOR, false);
+}
+void CommonViewComponent::setCaretColor(const QColor& c) {
+    setColor(caretColor_, c, CARET_COLOR, false);
+}
+
+void CommonViewComponent::setBackground(const QColor& c) {
+    QPalette pal = palette();
+    pal.setColor(backgroundRole(), c);
+    setPalette(pal);
+    update();
+}
+
+QColor CommonViewComponent::getBackground() const {
+    return palette().color(backgroundRole());
+}
+
+void CommonViewComponent::propertyChange(const QString& name, const QVariant& newValue) {
+    if (name != QLatin1String(LINE_CHANGED))
+        return;
+    bool isNumber = false;
+    const int line = newValue.toInt(&isNumber);
+    if (newValue.isValid() && isNumber)
+        update(layoutManager_->lineNumberToMarginRectangle(line));
+    else
+        update();
+}
+
+int CommonViewComponent::getScrollableUnitIncrement(Qt::Orientation orientation) const {
+    switch (orientation) {
+    case Qt::Vertical:
+        return layoutManager_->getLineHeight();
+    case Qt::Horizontal:
+        return layoutManager_->getCharWidth();
+    }
+    return -1;
+}
+
+int CommonViewComponent::getScrollableBlockIncrement(Qt::Orientation orientation) const {
+    const QRect visible = getVisibleRect().value_or(rect());
+    switch (orientation) {
+    case Qt::Vertical:
+        return visible.height();
+    case Qt::Horizontal:
+        return visible.width();
+    }
+    return -1;
+}
+
+QSize CommonViewComponent::sizeHint() const {
+    if (!layoutManager_ || !layoutManager_->hasLines() || layoutManager_->getNumRecords() == 0)
+        return QSize(200, 100);
+    return layoutManager_->getPreferredSize();
+}
+
+void CommonViewComponent::caretLineChanged() {
+    if (parent_ && parent_->getFocus())
+        parent_->refreshSelectedItemMenu();
+}
+
+void CommonViewComponent::beep() {
+    emit beeped();
+    QApplication::beep();
+}
+
+void CommonViewComponent::applyScrollSteps() const {
+    if (QScrollArea* area = getScrollArea()) {
+        area->verticalScrollBar()->setSingleStep(
+            std::max(1, getScrollableUnitIncrement(Qt::Vertical)));
+        area->horizontalScrollBar()->setSingleStep(
+            std::max(1, getScrollableUnitIncrement(Qt::Horizontal)));
+    }
+}
+
+bool CommonViewComponent::event(QEvent* event) {
+    if (event->type() == QEvent::ParentChange) {
+        // The whole background is painted here; the scroll area need not fill it first.
+        setAutoFillBackground(false);
+        applyScrollSteps();
+    }
+    return QWidget::event(event);
+}
+
+void CommonViewComponent::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    const QRect clip = event->rect();
+    painter.fillRect(clip, getBackground());
+    if (!layoutManager_->hasLines())
+        return;
+    painter.setFont(font());
+    highlighter_->paint(painter, clip);
+    const QRect margin =
+        QRect(0, 0, layoutManager_->getGraphicsAreaLength(), height()).intersected(clip);
+    if (!margin.isEmpty())
+        painter.fillRect(margin, leftMarginColor_);
+    paintLines(painter, clip);
+    caret_->paint(painter, clip);
+}
+
+void CommonViewComponent::paintLines(QPainter& painter, const QRect& clip) const {
+    const CommonViewComponentLayoutManager& layout = *layoutManager_;
+    const int first = layout.firstVisibleLine(clip);
+    const int last = layout.lastVisibleLine(clip);
+    if (first <= 0 || last <= 0 || last < first)
+        return;
+    const int lineHeight = layout.getLineHeight();
+    const int textStart = layout.getSourceAreaStart();
+    const int textWidth = layout.getSourceAreaLength();
+    const int marginStart = layout.getGraphicsAreaStart();
+    const int marginWidth = layout.getGraphicsAreaLength();
+    painter.setPen(nonExecutableColor_);
+    for (int line = first; line <= last; ++line) {
+        const int y = layout.lineNumberToYCoord(line);
+        if (QRect(textStart, y, textWidth, lineHeight).intersects(clip)) {
+            const QString& text = layout.lineText(line);
+            if (!text.isEmpty())
+                painter.drawText(QPoint(textStart, y + layout.getTextWriterAdjustment()),
+                                 withoutTerminator(text));
+        }
+        if (QRect(marginStart, y, marginWidth, lineHeight).intersects(clip) &&
+            breakptLst_.contains(line)) {
+            const QRect mark(marginStart + BREAKPOINT_IMAGE_X, y + BREAKPOINT_IMAGE_Y,
+                             breakpointImage_.width(), breakpointImage_.height());
+            painter.fillRect(mark, leftMarginColor_);
+            painter.drawPixmap(mark.topLeft(), breakpointImage_);
+        }
+    }
+}
+
+} // namespace tracewin

@@ -1,0 +1,185 @@
+#pragma once
+
+#include "core/breakpoints.h"
+#include "views/commonmodel.h"
+
+#include <QColor>
+#include <QPixmap>
+#include <QVariant>
+#include <QWidget>
+#include <memory>
+#include <optional>
+
+class QScrollArea;
+
+namespace tracewin {
+
+class CommonViewComponentCaret;
+class CommonViewComponentHighlighter;
+class CommonViewComponentHost;
+class CommonViewComponentInputController;
+class CommonViewComponentLayoutManager;
+
+// The read-only source display that a source view puts into its scroll area: the lines
+// of a model in a fixed-pitch font, a grey margin carrying breakpoint marks, one
+// highlighted span and a blinking caret. Painting touches only the lines that meet the
+// clip, so its cost does not depend on the length of the text.
+class CommonViewComponent : public QWidget {
+    Q_OBJECT
+
+public:
+    // Keys of the colour property notifications, and the one the component listens to.
+    static constexpr const char* EXECUTABLE_COLOR = "dbg.executableColor";
+    static constexpr const char* NON_EXECUTABLE_COLOR = "dbg.nonExecutableColor";
+    static constexpr const char* EXECUTION_POINT_HIGHLIGHT_COLOR =
+        "dbg.executablePointHighlightColor";
+    static constexpr const char* SELECTION_HIGHLIGHT_COLOR = "dbg.selectionHighlightColor";
+    static constexpr const char* EXECUTION_POINT_AND_SELECTION_INTERSECTION_COLOR =
+        "dbg.executionPointAndSelectionIntersectionColor";
+    static constexpr const char* CARET_COLOR = "dbg.caretColor";
+    static constexpr const char* LEFT_MARGIN_COLOR = "dbg.leftMarginColor";
+    static constexpr const char* LINE_CHANGED = "dbg.lineChanged";
+    // Margin mark offset inside its cell.
+    static constexpr int BREAKPOINT_IMAGE_X = 2;
+    static constexpr int BREAKPOINT_IMAGE_Y = 5;
+
+    // The form with the breakpoint margin (the JSP view).
+    explicit CommonViewComponent(CommonViewComponentHost* parent, QWidget* parentWidget = nullptr);
+    // withBreakpointMargin false: the margin-less form (Java, HTML and tag-stack views).
+    CommonViewComponent(CommonViewComponentHost* parent, bool withBreakpointMargin,
+                        QWidget* parentWidget = nullptr);
+    ~CommonViewComponent() override;
+
+    // The display font: "Courier" 13 points, or the system's fixed-pitch face when no
+    // fixed-pitch Courier is installed; in Japanese, Chinese and Korean locales the
+    // default font of a plain text area.
+    static QFont defaultFont();
+
+    // The line list is the model's and must outlive the component or be replaced first;
+    // null shows nothing.
+    void setNewLines(const SourceLines* lines);
+    // The shown list only grew at its end (its last line may also have grown): lays out
+    // the new part only, so that output arriving piece by piece costs the same from the
+    // first piece to the last.
+    void linesAppended();
+    // The lines from a 0-based index on were replaced, removed or added; those before it
+    // are as they were.
+    void linesChangedFrom(std::size_t firstChanged);
+    void setNewFont(const QFont& font);
+    // Shows the text from `line` with the caret at its start.
+    void displayCurrentFile(int line);
+    // Highlights (startPos, startLine) to (endPos, endLine), inclusive, and scrolls it into
+    // view when it is not comfortably visible.
+    void highlight(int startLine, int startPos, int endLine, int endPos);
+    // Scrolls so that `line` is the last fully visible line (or the text's top).
+    void makeLineVisible(int line);
+    bool getBreakpointState(int line) const { return breakptLst_.contains(line); }
+    // Toggles the breakpoint of the line under p; blank lines beep and take none.
+    void setBreakpoint(const QPoint& p);
+
+    // The two scrollLineToVisible forms may be called from any thread: the scroll then
+    // runs later on the component's thread. Everything else belongs to that thread.
+    // Puts `line` at the top of the viewport, scrolled fully left.
+    void scrollLineToVisible(int line);
+    // Puts the span at the top-left of the viewport with three columns of context; a span
+    // in the first columns shows the margin as well.
+    void scrollLineToVisible(int startLine, int startCol, int endLine, int endCol);
+    // Scrolls as little as needed for r to be visible.
+    void scrollRectToVisible(const QRect& r);
+    bool posRequiresScrolling(int line, int col) const;
+
+    // -1 when the component is not inside a scroll area.
+    int getFirstVisibleLine() const;
+    int getLastVisibleLine() const;
+    int getFirstVisibleCol() const;
+    int getLastVisibleCol() const;
+    // The part of the component inside the viewport, in the component's coordinates.
+    std::optional<QRect> getVisibleRect() const;
+    std::optional<QSize> viewportSize() const;
+    QScrollArea* getScrollArea() const;
+
+    // Replaces the mouse and key listener (a view that reacts to clicks in its own way).
+    void setInputController(std::unique_ptr<CommonViewComponentInputController> controller);
+
+    CommonViewComponentHost* getView() const { return parent_; }
+    CommonViewComponentInputController& getInputController() const { return *inputController_; }
+    CommonViewComponentHighlighter& getHighlighter() const { return *highlighter_; }
+    CommonViewComponentLayoutManager& getLayoutManager() const { return *layoutManager_; }
+    CommonViewComponentCaret& getCaret() const { return *caret_; }
+    const BreakpointLst& getBreakpointList() const { return breakptLst_; }
+    const QPixmap& getBreakpointImage() const { return breakpointImage_; }
+    QFont getFont() const { return font(); }
+
+    QColor getExecutableColor() const { return executableColor_; }
+    QColor getNonExecutableColor() const { return nonExecutableColor_; }
+    QColor getExecutionPointHighlightColor() const { return executionPointHighlightColor_; }
+    QColor getSelectionHighlightColor() const { return selectionHighlightColor_; }
+    QColor getExecutionPointAndSelectionIntersectionColor() const {
+        return executionPointAndSelectionIntersectionColor_;
+    }
+    QColor getCaretColor() const { return caretColor_; }
+    QColor getLeftMarginColor() const { return leftMarginColor_; }
+    void setExecutableColor(const QColor& c);
+    void setNonExecutableColor(const QColor& c);
+    void setExecutionPointHighlightColor(const QColor& c);
+    void setSelectionHighlightColor(const QColor& c);
+    void setExecutionPointAndSelectionIntersectionColor(const QColor& c);
+    void setCaretColor(const QColor& c);
+    void setLeftMarginColor(const QColor& c);
+    // The colour behind the text (the views use the tree background of the style).
+    void setBackground(const QColor& c);
+    QColor getBackground() const;
+
+    // Scrollable-client answers: a line or a character per step, a viewport per page.
+    int getScrollableUnitIncrement(Qt::Orientation orientation) const;
+    int getScrollableBlockIncrement(Qt::Orientation orientation) const;
+    QSize getPreferredScrollableViewportSize() const { return sizeHint(); }
+    QSize sizeHint() const override;
+
+    // The caret went to another line.
+    void caretLineChanged();
+    // Sounds the system beep (and tells whoever listens to beeped()).
+    void beep();
+
+public slots:
+    // "dbg.lineChanged" with a line number repaints that line's margin cell; without a
+    // number, the whole component. Other names are ignored.
+    void propertyChange(const QString& name, const QVariant& newValue);
+
+signals:
+    void propertyChanged(const QString& name, const QVariant& oldValue, const QVariant& newValue);
+    void beeped();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void setColor(QColor& field, const QColor& c, const char* key, bool repaint);
+    // Gives the enclosing scroll area's bars one line and one character per step.
+    void applyScrollSteps() const;
+    // Resizes the component when the layout changed its size, and repaints it.
+    void followLayout(const QSize& sizeBefore);
+    void paintLines(QPainter& painter, const QRect& clip) const;
+    bool isBlankLine(int line) const;
+
+    CommonViewComponentHost* parent_;
+    std::unique_ptr<CommonViewComponentInputController> inputController_;
+    std::unique_ptr<CommonViewComponentHighlighter> highlighter_;
+    std::unique_ptr<CommonViewComponentLayoutManager> layoutManager_;
+    std::unique_ptr<CommonViewComponentCaret> caret_;
+    BreakpointLst breakptLst_;
+    QPixmap breakpointImage_;
+    // Declared for deferred breakpoints, the execution arrow and a custom cursor; the
+    // execution point is shown by the highlight alone, so they stay empty.
+    QPixmap deferredBreakpointImage_, cursorImage_, arrowBreakpointImage_;
+    QColor executableColor_{Qt::blue};
+    QColor nonExecutableColor_{Qt::black};
+    QColor executionPointHighlightColor_{Qt::blue};
+    QColor selectionHighlightColor_{Qt::cyan};
+    QColor executionPointAndSelectionIntersectionColor_{Qt::yellow};
+    QColor caretColor_{Qt::red};
+    QColor leftMarginColor_{152, 152, 152};
+};
+
+} // namespace tracewin

@@ -1,0 +1,140 @@
+#include "views/htmlview.h"
+
+#include "core/record.h"
+#include "core/states.h"
+#include "tracehook/jspsourceinfo.h"
+#include "tracehook/tracer.h"
+#include "views/commonviewcomponent.h"
+#include "views/commonviewcomponenthighlighter.h"
+#include "views/filedisplayinfo.h"
+
+#include <QScrollArea>
+
+namespace tracewin {
+namespace {
+using tracehook::JspSourceInfo;
+using tracehook::Tracer;
+} // namespace
+
+HtmlView::HtmlView() {
+    onLinkEvent<StartupEvent>(&HtmlView::handleStartup);
+    onLinkEvent<HtmlEvent>(&HtmlView::handleHtml);
+    onLinkEvent<HighlightTagEvent>(&HtmlView::handleHighlightTag);
+    onLinkEvent<SwitchJspFileEvent>(&HtmlView::handleSwitchJspFile);
+    onLinkEvent<StepEvent>(&HtmlView::handleStep);
+    onLinkEvent<ChangeCurrentStateEvent>(&HtmlView::handleChangeCurrentState);
+    onLinkEvent<UpdateModelStateEvent>(&HtmlView::handleUpdateModelState);
+}
+
+HtmlView::~HtmlView() = default;
+
+QStringList HtmlView::getLinkEventNames() const {
+    return {ResumeEvent::kindKey(), ExitEvent::kindKey(), HtmlTagEvent::kindKey(),
+            ChangeButtonStateEvent::kindKey()};
+}
+
+HtmlModel& HtmlView::model() const {
+    return resolveModel(model_, ownModel_);
+}
+
+void HtmlView::toolInstalled() {
+    CommonView::toolInstalled();
+    installTitle("L-HTMLViewTitle", QStringLiteral("GenHTML.gif"), "The html icon file is: ");
+}
+
+CommonViewComponent* HtmlView::createCanvas() {
+    canvas = newHiddenCanvas(false);
+    return canvas;
+}
+
+void HtmlView::showSource() {
+    getScrollPane()->updateGeometry();
+    getScrollPane()->update();
+}
+
+void HtmlView::showSource(int line) {
+    if (!canvas)
+        return;
+    canvas->setNewLines(&model().getLines());
+    canvas->resize(canvas->sizeHint());
+    setClient(canvas);
+    canvas->makeLineVisible(line);
+}
+
+void HtmlView::handleStartup(const StartupEvent& e) {
+    model().saveHtmlCanvas(curFileIdStr.toInt(), canvas, this);
+    const Record* record = e.itemAs<Record>();
+    if (record && *record && (*record)->getFileIdStr())
+        curFileIdStr = QString::fromStdString(*(*record)->getFileIdStr());
+    createCanvas();
+    model().clear();
+    canvas->setNewLines(&model().getLines());
+    setClient(canvas);
+    showSource();
+    Tracer::trace(this, "handleLinkEvent", "HtmlView.handleLinkedEvent(StartupEvent)");
+}
+
+void HtmlView::handleHtml(const HtmlEvent& e) {
+    const Record* record = e.itemAs<Record>();
+    if (record && *record && (*record)->getHtmlString()) {
+        model().addText(QString::fromStdString(*(*record)->getHtmlString()),
+                        [this](const QString& tagText, const HtmlTagPosition& position) {
+                            fireLinkEvent(
+                                std::make_shared<HtmlTagEvent>(this, tagText, std::any(position)));
+                        });
+        // Output only grows at its end: only the new part is laid out.
+        if (canvas) {
+            canvas->linesAppended();
+            setClient(canvas);
+            if (model().lineCount() > 0)
+                canvas->makeLineVisible(model().lineCount());
+        }
+    }
+    fire<ResumeEvent>();
+}
+
+void HtmlView::handleHighlightTag(const HighlightTagEvent& e) {
+    if (!canvas)
+        return;
+    if (const HtmlTagPosition* p = e.itemAs<HtmlTagPosition>())
+        canvas->highlight(p->startLine, p->startPos, p->endLine, p->endPos);
+    else
+        canvas->getHighlighter().clear();
+}
+
+void HtmlView::handleSwitchJspFile(const SwitchJspFileEvent& e) {
+    const int* id = e.itemAs<int>();
+    if (!id)
+        return;
+    model().saveHtmlCanvas(curFileIdStr.toInt(), canvas, this);
+    FileDisplayInfo& info = model().fileDisplayStore().retrieveFileDisplayInfo(*id);
+    curFileIdStr = QString::number(*id);
+    canvas = qobject_cast<CommonViewComponent*>(info.getHtmlCanvas());
+    if (const auto& snapshot = info.getHtmlCommonModelViewInfo()) {
+        model().restoreCanvas(*snapshot);
+        restoreCanvas(*snapshot);
+    }
+    if (canvas)
+        canvas->setNewLines(&model().getLines());
+    setClient(canvas);
+    if (canvas)
+        canvas->update();
+    showSource();
+    Tracer::trace(this, "handleLinkEvent", "HtmlView.handleLinkedEvent(SwitchJspFileEvent)");
+}
+
+void HtmlView::handleStep(const StepEvent&) {
+    model().getStates().setCurrentState(States::STEP);
+}
+
+void HtmlView::handleChangeCurrentState(const ChangeCurrentStateEvent& e) {
+    if (const int* state = e.itemAs<int>())
+        model().getStates().setCurrentState(*state);
+}
+
+void HtmlView::handleUpdateModelState(const UpdateModelStateEvent& e) {
+    if (e.getName() == QLatin1String("Html"))
+        model().getStates().setCurrentState(States::STEP);
+}
+
+} // namespace tracewin

@@ -1,0 +1,164 @@
+#include "views/javaview.h"
+
+#include "core/record.h"
+#include "core/states.h"
+#include "tracehook/compileerrorcodes.h"
+#include "tracehook/jspsourceinfo.h"
+#include "tracehook/tracer.h"
+#include "views/commonviewcomponent.h"
+#include "views/commonviewcomponenthighlighter.h"
+#include "views/filedisplayinfo.h"
+
+#include <QElapsedTimer>
+#include <QScrollArea>
+
+namespace tracewin {
+namespace {
+
+using tracehook::JspSourceInfo;
+using tracehook::Tracer;
+
+const JspSourceInfo* recordOf(const panekit::LinkEvent& e) {
+    const Record* record = e.itemAs<Record>();
+    return record ? record->get() : nullptr;
+}
+
+} // namespace
+
+JavaView::JavaView() {
+    onLinkEvent<StartupEvent>(&JavaView::handleStartup);
+    onLinkEvent<HighlightEvent>(&JavaView::handleHighlight);
+    onLinkEvent<SwitchJspFileEvent>(&JavaView::handleSwitchJspFile);
+    onLinkEvent<StepEvent>(&JavaView::handleStep);
+    onLinkEvent<ChangeCurrentStateEvent>(&JavaView::handleChangeCurrentState);
+    onLinkEvent<UpdateModelStateEvent>(&JavaView::handleUpdateModelState);
+    onLinkEvent<ClientExitEvent>(&JavaView::handleClientExit);
+}
+
+JavaView::~JavaView() = default;
+
+QStringList JavaView::getLinkEventNames() const {
+    return {ResumeEvent::kindKey(), ExitEvent::kindKey(), ChangeButtonStateEvent::kindKey()};
+}
+
+JavaModel& JavaView::model() const {
+    return resolveModel(model_, ownModel_);
+}
+
+void JavaView::toolInstalled() {
+    CommonView::toolInstalled();
+    installTitle("L-JavaViewTitle", QStringLiteral("JavaSrc.gif"), "The java icon file is: ");
+}
+
+CommonViewComponent* JavaView::createCanvas() {
+    canvas = newHiddenCanvas(false);
+    return canvas;
+}
+
+void JavaView::showSource() {
+    if (canvas)
+        canvas->displayCurrentFile(1);
+}
+
+void JavaView::highlightText(int startLine, int startPos, int endLine, int endPos) {
+    if (canvas)
+        canvas->highlight(startLine, startPos, endLine, endPos);
+}
+
+int JavaView::adjustStartCol(int col, int javaLine) const {
+    if (col == 0)
+        return 1;
+    return col - model().getNumOfRemovedChar(javaLine);
+}
+
+void JavaView::clearHighlight() {
+    if (canvas)
+        canvas->getHighlighter().clear();
+}
+
+void JavaView::handleStartup(const StartupEvent& e) {
+    QElapsedTimer timer;
+    timer.start();
+    Tracer::trace(this, "handleLinkEvent", "JavaView.handleLinkedEvent(StartupEvent)");
+    model().saveJavaCanvas(curFileIdStr.toInt(), canvas, this);
+    const JspSourceInfo* r = recordOf(e);
+    if (r && r->getFileIdStr())
+        curFileIdStr = QString::fromStdString(*r->getFileIdStr());
+    std::optional<QString> file;
+    if (r && r->getJavaSourceFilename())
+        file = QString::fromStdString(*r->getJavaSourceFilename());
+    if (model().primeModel(file, true, true)) {
+        createCanvas();
+        canvas->setNewLines(&model().getLines());
+        setClient(canvas);
+        showSource();
+    } else {
+        Tracer::printLine("JavaView::handlePrimeModelEvent - caught I/O exception");
+        if (canvas)
+            canvas->setNewLines(&model().getLines());
+    }
+    Tracer::trace(this, "handleLinkEvent",
+                  "Time for startup of JavaView: " + std::to_string(timer.elapsed() / 1000.0));
+}
+
+void JavaView::handleHighlight(const HighlightEvent& e) {
+    const JspSourceInfo* r = recordOf(e);
+    if (!r || r->getErrType() == tracehook::CompileErrorCodes::JSP_ERR) {
+        clearHighlight();
+        return;
+    }
+    const int javaLine = r->getJavaLine();
+    const int startCol = adjustStartCol(r->getJavaPos(), javaLine);
+    const FilePosition end = model().convertToInclusivePos(FilePosition(1, javaLine + 1));
+    highlightText(javaLine, startCol, end.line, end.pos);
+}
+
+void JavaView::handleSwitchJspFile(const SwitchJspFileEvent& e) {
+    const int* id = e.itemAs<int>();
+    if (!id)
+        return;
+    model().saveJavaCanvas(curFileIdStr.toInt(), canvas, this);
+    FileDisplayInfo& info = model().fileDisplayStore().retrieveFileDisplayInfo(*id);
+    curFileIdStr = QString::number(*id);
+    canvas = qobject_cast<CommonViewComponent*>(info.getJavaCanvas());
+    if (const auto& snapshot = info.getJavaCommonModelViewInfo()) {
+        model().restoreCanvas(*snapshot);
+        restoreCanvas(*snapshot);
+    }
+    if (canvas)
+        canvas->setNewLines(&model().getLines());
+    setClient(canvas);
+    if (canvas)
+        canvas->update();
+    getScrollPane()->updateGeometry();
+    getScrollPane()->update();
+    Tracer::trace(this, "handleLinkEvent", "JavaView.handleLinkedEvent(SwitchJspFileEvent)");
+}
+
+void JavaView::handleStep(const StepEvent&) {
+    model().getStates().setCurrentState(States::STEP);
+}
+
+void JavaView::handleChangeCurrentState(const ChangeCurrentStateEvent& e) {
+    if (const int* state = e.itemAs<int>())
+        model().getStates().setCurrentState(*state);
+}
+
+void JavaView::handleUpdateModelState(const UpdateModelStateEvent& e) {
+    if (e.getName() == QLatin1String("Java"))
+        model().getStates().setCurrentState(States::STEP);
+}
+
+void JavaView::handleClientExit(const ClientExitEvent& e) {
+    if (const int* code = e.itemAs<int>()) {
+        if (*code != JspSourceInfo::ABNORMAL_CLIENT_EXIT_COMMAND)
+            clearHighlight();
+        return;
+    }
+    const JspSourceInfo* r = recordOf(e);
+    if (r && r->getInfoType() == JspSourceInfo::ABNORMAL_CLIENT_EXIT_COMMAND)
+        return;
+    clearHighlight();
+}
+
+} // namespace tracewin

@@ -1,0 +1,94 @@
+#include "views/jspbreakview.h"
+
+#include "core/record.h"
+#include "core/states.h"
+#include "tracehook/jspsourceinfo.h"
+#include "tracehook/tracer.h"
+#include "views/commonviewcomponent.h"
+#include "views/commonviewcomponenthighlighter.h"
+
+namespace tracewin {
+namespace {
+using tracehook::JspSourceInfo;
+} // namespace
+
+JspBreakView::JspBreakView() {
+    createCanvas();
+    setClient(canvas);
+    onLinkEvent<StartupEvent>(&JspBreakView::handleStartup);
+    onLinkEvent<HighlightEvent>(&JspBreakView::handleHighlight);
+    onLinkEvent<ClientExitEvent>(&JspBreakView::handleClientExit);
+    onLinkEvent<StepEvent>(&JspBreakView::handleStep);
+    onLinkEvent<UpdateModelStateEvent>(&JspBreakView::handleUpdateModelState);
+}
+
+JspBreakView::~JspBreakView() = default;
+
+QStringList JspBreakView::getLinkEventNames() const {
+    return {ResumeEvent::kindKey(), ExitEvent::kindKey()};
+}
+
+JspBreakModel& JspBreakView::model() const {
+    return resolveModel(model_, ownModel_);
+}
+
+void JspBreakView::toolInstalled() {
+    CommonView::toolInstalled();
+    setTitle(QStringLiteral("Jsp Break Source  "));
+}
+
+CommonViewComponent* JspBreakView::createCanvas() {
+    canvas = new CommonViewComponent(this, getScrollPane());
+    setCanvasBackground(*canvas);
+    return canvas;
+}
+
+void JspBreakView::showSource() {
+    if (canvas)
+        canvas->displayCurrentFile(1);
+}
+
+void JspBreakView::handleStartup(const StartupEvent& e) {
+    const Record* record = e.itemAs<Record>();
+    std::optional<QString> file;
+    if (record && *record && (*record)->getJavaSourceFilename())
+        file = QString::fromStdString(*(*record)->getJavaSourceFilename());
+    if (!model().primeModel(file, true, true))
+        tracehook::Tracer::printLine(
+            "JavaView.handleLinkedEvent(StartupEvent) - caught I/O exception");
+    if (canvas) {
+        canvas->getHighlighter().clear();
+        canvas->setNewLines(&model().getLines());
+    }
+    showSource();
+}
+
+// The breakpoint page marks the executing Java line as a whole.
+void JspBreakView::handleHighlight(const HighlightEvent& e) {
+    const Record* record = e.itemAs<Record>();
+    if (!record || !*record) {
+        if (canvas)
+            canvas->getHighlighter().clear();
+        return;
+    }
+    const int javaLine = (*record)->getJavaLine();
+    currentViewLine = javaLine - 1;
+    if (canvas && javaLine >= 1 && javaLine <= model().lineCount())
+        canvas->highlight(javaLine, 1, javaLine,
+                          std::max(1, model().getLines()[javaLine - 1]->length()));
+}
+
+void JspBreakView::handleClientExit(const ClientExitEvent&) {
+    changeButtonStates(false, false, false, true, false, false);
+}
+
+void JspBreakView::handleStep(const StepEvent&) {
+    model().getStates().setCurrentState(States::STEP);
+}
+
+void JspBreakView::handleUpdateModelState(const UpdateModelStateEvent& e) {
+    if (e.getName() == QLatin1String("JspBreak"))
+        model().getStates().setCurrentState(States::STEP);
+}
+
+} // namespace tracewin

@@ -1,0 +1,314 @@
+#include "views/jspview.h"
+
+#include "core/record.h"
+#include "core/runrules.h"
+#include "core/states.h"
+#include "panekit/page.h"
+#include "tracehook/compileerrorcodes.h"
+#include "tracehook/jspsourceinfo.h"
+#include "tracehook/tracer.h"
+#include "views/commonviewcomponent.h"
+#include "views/commonviewcomponenthighlighter.h"
+#include "views/filedisplayinfo.h"
+
+#include <QScrollArea>
+
+namespace tracewin {
+namespace {
+
+using tracehook::JspSourceInfo;
+using tracehook::Tracer;
+
+std::optional<QString> text(const JspSourceInfo::Text& t) {
+    return t ? std::optional<QString>(QString::fromStdString(*t)) : std::nullopt;
+}
+
+} // namespace
+
+JspView::JspView() {
+    resumeTimer_.setSingleShot(true);
+    // A run that was paused, terminated or replaced meanwhile does not go on.
+    connect(&resumeTimer_, &QTimer::timeout, this, [this] {
+        if (model().getStates().getCurrentState() == States::RUN)
+            fire<ResumeEvent>();
+    });
+    onLinkEvent<StartupEvent>(&JspView::handleStartup);
+    onLinkEvent<HighlightEvent>(&JspView::handleHighlight);
+    onLinkEvent<SwitchJspFileEvent>(&JspView::handleSwitchJspFile);
+    onLinkEvent<StepEvent>(&JspView::handleStep);
+    onLinkEvent<ChangeCurrentStateEvent>(&JspView::handleChangeCurrentState);
+    onLinkEvent<ClientExitEvent>(&JspView::handleClientExit);
+    onLinkEvent<ReturnJspFocusEvent>(&JspView::handleReturnJspFocus);
+}
+
+JspView::~JspView() = default;
+
+QStringList JspView::getLinkEventNames() const {
+    return {LoadFileEvent::kindKey(),
+            ReturnJspFocusEvent::kindKey(),
+            ResumeEvent::kindKey(),
+            PrevErrEvent::kindKey(),
+            NextErrEvent::kindKey(),
+            ExitEvent::kindKey(),
+            ChangeButtonStateEvent::kindKey(),
+            SendStateEvent::kindKey(),
+            SetBreakpointEvent::kindKey()};
+}
+
+JspModel& JspView::model() const {
+    return resolveModel(model_, ownModel_);
+}
+
+MonitorSettings& JspView::settings() const {
+    if (!settings_)
+        settings_ = MonitorSettings::fromInstall();
+    return *settings_;
+}
+
+bool JspView::getIsRunPause() const {
+    return settings().getIsRunPause();
+}
+void JspView::saveIsRunPause(bool runPause) const {
+    settings().saveIsRunPause(runPause);
+}
+bool JspView::getIsSkipRunAnimation() const {
+    return settings().getIsSkipRunAnimation();
+}
+
+void JspView::toolInstalled() {
+    CommonView::toolInstalled();
+    installTitle("L-JSPViewTitle", QStringLiteral("JSPSrc.gif"), "The jsp icon file is: ");
+    const QString pageIcon = iconPath(QStringLiteral("JSPid.gif"));
+    Tracer::trace(this, "toolInstalled", "The jsp page icon file is: " + pageIcon.toStdString());
+    if (panekit::Page* page = getParentPage()) {
+        page->setIcon(QIcon(pageIcon));
+        page->setTitle(labelText("L-JSPPageTitle") + QStringLiteral("  "));
+    }
+    setStatusLineMsg(labelText("L-LoadingFiles"));
+}
+
+CommonViewComponent* JspView::createCanvas() {
+    canvas = newHiddenCanvas(true);
+    return canvas;
+}
+
+void JspView::showSource() {
+    if (canvas)
+        canvas->displayCurrentFile(1);
+    getScrollPane()->updateGeometry();
+    getScrollPane()->update();
+}
+
+void JspView::highlightText(int startLine, int startPos, int endLine, int endPos) {
+    if (canvas)
+        canvas->highlight(startLine, startPos, endLine, endPos);
+}
+
+void JspView::restoreCanvas(const CommonModelViewInfo& info) {
+    CommonView::restoreCanvas(info);
+    if (info.statusLineMsg)
+        setStatusLineMsg(*info.statusLineMsg);
+}
+
+void JspView::fireState() {
+    fire<SendStateEvent>(&model().getStates());
+}
+
+void JspView::handleStartup(const StartupEvent& e) {
+    QElapsedTimer timer;
+    timer.start();
+    States& states = model().getStates();
+    Tracer::trace(this, "handleLinkEvent",
+                  "StartupEvent:JspView, state: " + std::to_string(states.getCurrentState()));
+    resumeTimer_.stop();
+    model().saveJspCanvas(curFileId(), canvas, this);
+    const Record* record = e.itemAs<Record>();
+    const JspSourceInfo* r = record ? record->get() : nullptr;
+    if (r && r->getFileIdStr())
+        curFileIdStr = QString::fromStdString(*r->getFileIdStr());
+    setStatusLineMsg(QStringLiteral(" "));
+    const bool primed =
+        model().primeModel(r ? text(r->getJspSourceFilename()) : std::nullopt, true, true);
+    if (primed) {
+        createCanvas();
+        lastBreakptLine = 0;
+        canvas->setNewLines(&model().getLines());
+        setClient(canvas);
+        showSource();
+        canvas->setFocus();
+        if (r && r->getInfoType() == JspSourceInfo::COMPILE_ERR_FILE_INFO) {
+            states.setCurrentState(States::NEXT_ERR);
+            fireState();
+            fire<NextErrEvent>();
+        } else {
+            states.setCurrentState(States::STEP);
+        }
+    } else {
+        Tracer::printLine("JspView.handleLinkedEvent(StartupEvent) - caught I/O exception");
+        // The component on show shares the emptied line list: let it show that.
+        if (canvas)
+            canvas->setNewLines(&model().getLines());
+    }
+    Tracer::trace(this, "handleLinkEvent", "JspView:handleLinkedEvent(StartupEvent");
+    Tracer::trace(this, "handleLinkEvent",
+                  "Time for startup of JspView.java: " + std::to_string(timer.elapsed() / 1000.0));
+}
+
+void JspView::handleHighlight(const HighlightEvent& e) {
+    std::lock_guard lock(highlightLock_);
+    const Record* record = e.itemAs<Record>();
+    const JspSourceInfo* r = record ? record->get() : nullptr;
+    if (!r) {
+        if (canvas)
+            canvas->getHighlighter().clear();
+        return;
+    }
+    States& states = model().getStates();
+    const int startLine = r->getJspStartLine();
+    const int startPos = r->getJspStartPos();
+    const FilePosition end =
+        model().convertToInclusivePos(FilePosition(r->getJspEndPos(), r->getJspEndLine()));
+    highlightText(startLine, startPos, end.line, end.pos);
+    Tracer::trace(this, "handleLinkEvent",
+                  "JspView:Highlight state: " + std::to_string(states.getCurrentState()));
+    if (r->getInfoType() == JspSourceInfo::ABNORMAL_CLIENT_EXIT_COMMAND)
+        return;
+
+    const int state = states.getCurrentState();
+    if (state == States::RUN) {
+        RunRules::Run run;
+        run.spanFirstLine = startLine;
+        run.spanLastLine = end.line;
+        run.isBreakpoint = [this](int line) {
+            const bool set = canvas && canvas->getBreakpointState(line);
+            if (set)
+                Tracer::trace(this, "handleLinkEvent",
+                              "The break pt is found in the line: " + std::to_string(line));
+            return set;
+        };
+        run.lastBreakpointLine = lastBreakptLine;
+        run.pauseRequested = getIsRunPause();
+        run.skipAnimation = [this] {
+            return getIsSkipRunAnimation();
+        };
+        const RunRules::Decision decision = RunRules::afterPosition(run);
+        if (decision.pauseTaken)
+            saveIsRunPause(false);
+        lastBreakptLine = decision.lastBreakpointLine;
+        switch (decision.action) {
+        case RunRules::Decision::Action::Stop:
+            states.setCurrentState(States::STEP);
+            fireState();
+            return;
+        case RunRules::Decision::Action::ResumeNow:
+            resumeRun(true);
+            break;
+        case RunRules::Decision::Action::ResumeAfterDelay:
+            resumeRun(false);
+            break;
+        }
+    } else if (state == States::PREV_ERR || state == States::NEXT_ERR) {
+        if (const auto message = r->getDisplayErrMsg())
+            setStatusLineMsg(QString::fromStdString(*message));
+        setButtonsForError(r->getErrStatus());
+    }
+}
+
+int JspView::getRunAnimationDelay() const {
+    return runAnimationDelayMs_ ? *runAnimationDelayMs_ : settings().getAnimationDelayMs();
+}
+
+void JspView::resumeRun(bool skipAnimation) {
+    const int delay = skipAnimation ? 0 : getRunAnimationDelay();
+    if (delay == 0) {
+        fire<ResumeEvent>();
+        return;
+    }
+    resumeTimer_.start(delay);
+}
+
+void JspView::setButtonsForError(int errStatus) {
+    using Codes = tracehook::CompileErrorCodes;
+    switch (errStatus) {
+    case Codes::NORMAL_ERR:
+        changeButtonStates(false, false, false, true, true, true);
+        break;
+    case Codes::FIRST_ERR:
+        changeButtonStates(false, false, false, true, false, true);
+        break;
+    case Codes::LAST_ERR:
+        changeButtonStates(false, false, false, true, true, false);
+        break;
+    case Codes::FIRST_AND_LAST_ERR:
+        changeButtonStates(false, false, false, true, false, false);
+        break;
+    default:
+        break;
+    }
+}
+
+void JspView::handleSwitchJspFile(const SwitchJspFileEvent& e) {
+    const int* id = e.itemAs<int>();
+    if (!id)
+        return;
+    resumeTimer_.stop();
+    model().saveJspCanvas(curFileId(), canvas, this);
+    FileDisplayInfo& info = model().fileDisplayStore().retrieveFileDisplayInfo(*id);
+    curFileIdStr = QString::number(*id);
+    canvas = qobject_cast<CommonViewComponent*>(info.getJspCanvas());
+    if (const auto& snapshot = info.getJspCommonModelViewInfo()) {
+        model().restoreCanvas(*snapshot);
+        restoreCanvas(*snapshot);
+    }
+    if (canvas) {
+        canvas->setNewLines(&model().getLines());
+        setClient(canvas);
+        canvas->update();
+        canvas->setFocus();
+    } else {
+        setClient(nullptr);
+    }
+    getScrollPane()->updateGeometry();
+    getScrollPane()->update();
+    Tracer::trace(this, "handleLinkEvent",
+                  "JspView:SwitchJspFileEvent state: " +
+                      std::to_string(model().getStates().getCurrentState()));
+    Tracer::trace(this, "handleLinkEvent", "JspView.handleLinkedEvent(SwitchJspFileEvent");
+}
+
+void JspView::handleStep(const StepEvent&) {
+    model().getStates().setCurrentState(States::STEP);
+    fireState();
+    fire<ResumeEvent>();
+}
+
+void JspView::handleChangeCurrentState(const ChangeCurrentStateEvent& e) {
+    if (const int* state = e.itemAs<int>())
+        model().getStates().setCurrentState(*state);
+}
+
+void JspView::handleClientExit(const ClientExitEvent& e) {
+    resumeTimer_.stop();
+    if (const int* code = e.itemAs<int>()) {
+        if (*code == JspSourceInfo::CLIENT_EXIT_COMMAND && canvas)
+            canvas->getHighlighter().clear();
+        else if (*code == JspSourceInfo::ABNORMAL_CLIENT_EXIT_COMMAND)
+            setStatusLineMsg(labelText("L-RuntimeException"));
+        return;
+    }
+    const Record* record = e.itemAs<Record>();
+    const JspSourceInfo* r = record ? record->get() : nullptr;
+    if (!r || r->getInfoType() != JspSourceInfo::ABNORMAL_CLIENT_EXIT_COMMAND)
+        return;
+    QString message = labelText("L-RuntimeException");
+    if (r->getCommentString() && !r->getCommentString()->empty())
+        message += QStringLiteral(": ") + QString::fromStdString(*r->getCommentString());
+    setStatusLineMsg(message);
+}
+
+void JspView::handleReturnJspFocus(const ReturnJspFocusEvent&) {
+    if (canvas)
+        canvas->setFocus();
+}
+
+} // namespace tracewin

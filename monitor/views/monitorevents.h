@@ -1,0 +1,78 @@
+#pragma once
+
+#include "panekit/linkevent.h"
+
+#include <any>
+#include <cstdint>
+#include <memory>
+
+// The monitor's vocabulary of link events. Every kind is a LinkEvent without fields of
+// its own, routed by "com.zet.kwo.jsp.ui." and its class name; the item carries the
+// payload (a shared JspSourceInfo record, an integer, a BreakpointInfo, ButtonStates, the
+// shared States or an HtmlTagPosition). The monitor fires them all with type 0 and no name.
+namespace tracewin {
+
+#define TRACEWIN_EVENT(Name) PANEKIT_LINK_EVENT(Name, "com.zet.kwo.jsp.ui." #Name)
+
+// Traffic: down from the connection controller and the page controllers to the views.
+TRACEWIN_EVENT(StartupEvent);
+TRACEWIN_EVENT(HighlightEvent);
+TRACEWIN_EVENT(HtmlEvent);
+TRACEWIN_EVENT(SwitchJspFileFromServletEvent);
+TRACEWIN_EVENT(HighlightTagEvent);
+TRACEWIN_EVENT(ChangeCurrentStateEvent);
+// Up from the actions and views to the connection controller.
+TRACEWIN_EVENT(ResumeEvent);
+TRACEWIN_EVENT(SetBreakpointEvent);
+TRACEWIN_EVENT(SwitchJspFileEvent);
+TRACEWIN_EVENT(PrevErrEvent);
+TRACEWIN_EVENT(NextErrEvent);
+TRACEWIN_EVENT(ExitEvent);
+TRACEWIN_EVENT(RestartConnectionEvent);
+TRACEWIN_EVENT(ChangeButtonStateEvent);
+TRACEWIN_EVENT(SendStateEvent);
+// Declared, with receivers, but fired by no tool of the monitor.
+TRACEWIN_EVENT(StepEvent);
+TRACEWIN_EVENT(LoadFileEvent);
+TRACEWIN_EVENT(UpdateModelStateEvent);
+TRACEWIN_EVENT(ReturnJspFocusEvent);
+TRACEWIN_EVENT(HtmlTagEvent);
+TRACEWIN_EVENT(DummyEvent);
+TRACEWIN_EVENT(EndProcessEvent);
+TRACEWIN_EVENT(PrimeModelEvent);
+
+#undef TRACEWIN_EVENT
+
+// An event of kind E from `source`, as the monitor fires them: no name, the item given.
+template <class E>
+panekit::LinkEventPtr makeEvent(const panekit::Tool* source, std::any item = {}) {
+    return std::make_shared<E>(source, QString(), std::move(item));
+}
+
+// The end of a page, both ways: an integer (8 ended or terminated, 9 abnormal end
+// without a file) or the abnormal-end record that names its file.
+class ClientExitEvent final : public panekit::LinkEventKind<ClientExitEvent> {
+public:
+    using panekit::LinkEventKind<ClientExitEvent>::LinkEventKind;
+    ClientExitEvent(const panekit::Tool* source, int code)
+        : panekit::LinkEventKind<ClientExitEvent>(source, QString(), std::any(code)) {}
+    static QString kindKey() { return QStringLiteral("com.zet.kwo.jsp.ui.ClientExitEvent"); }
+};
+
+// A model's event: type MODEL, the model as its source.
+class ModelEvent final : public panekit::LinkEventKind<ModelEvent> {
+public:
+    ModelEvent(const panekit::AbstractModel* model, std::any item)
+        : panekit::LinkEventKind<ModelEvent>(model, panekit::LinkEvent::MODEL, std::move(item)) {}
+    static QString kindKey() { return QStringLiteral("com.zet.kwo.jsp.ui.ModelEvent"); }
+    const panekit::AbstractModel* getModel() const { return getSourceModel(); }
+};
+
+// What a receiver of model events offers.
+class ModelEventListener {
+public:
+    virtual ~ModelEventListener() = default;
+    virtual void handleModelEvent(const ModelEvent& event) = 0;
+};
+
+} // namespace tracewin

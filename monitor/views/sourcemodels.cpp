@@ -1,0 +1,23 @@
+#include "views/sourcemodels.h"
+
+#include "core/states.h"
+#include "tracehook/tracer.h"
+
+namespace tracewin {
+
+void NamedModel::install() {
+    tracehook::Tracer::printLine(modelName() + " installed");
+}
+void NamedModel::uninstall() {
+    tracehook::Tracer::printLine(modelName() + " uninstalled");
+}
+void NamedModel::applicationExiting() {
+    tracehook::Tracer::printLine(modelName() + ": application exiting");
+}
+
+void JspModel::restoreCanvas(const CommonModelViewInfo& info) {
+    getStates().setCurrentState(info.statesValue);
+    CommonModel::restoreCanvas(info);
+}
+
+} // namespace tracewin

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "core/htmltagstack.h"
+#include "views/sourcemodels.h"
+
+#include <map>
+#include <memory>
+
+namespace tracewin {
+
+// The HTML elements open at the end of each page's output, innermost last: its display
+// lines are the open tags. Each JSP file of a request has a stack of its own, so switching
+// files brings back that file's stack and errors.
+class StackModel final : public NamedModel, private HtmlTagStackListener {
+public:
+    StackModel();
+    ~StackModel() override;
+
+    // Where nesting problems go: the stack view (its status line and tag highlight).
+    void setTool(HtmlTagStackListener* tool) { myTool = tool; }
+
+    // Starts an empty stack for the file, or goes back to the file's stack.
+    void startFile(int fileId);
+    void selectFile(int fileId);
+
+    // One complete tag of the output at its position.
+    void handleTag(const QString& tagText, const HtmlTagPosition& position);
+    void push(const QString& tagText, HtmlType type, const HtmlTagPosition& pos);
+    void remove(const QString& tagPrefix, HtmlType type, const HtmlTagPosition& pos);
+
+    // The entry of a 0-based display line, or null.
+    const HtmlTagStack::Entry* getHtmlTagInfo(int index) const;
+    const std::vector<HtmlTagStack::Entry>& getStack() const { return current().getStack(); }
+    const std::vector<HtmlTagErrorInfo>& errorList() const { return current().errorList(); }
+    // The first 0-based line made again since the last call: the lines before it are as
+    // the view last laid them out.
+    std::size_t takeFirstChangedLine();
+
+protected:
+    std::string modelName() const override { return "StackModel"; }
+
+private:
+    void showStatus(const std::string& message) override;
+    void highlightTag(const std::optional<HtmlTagPosition>& position) override;
+    HtmlTagStack& current() const;
+    // The display lines follow the stack: one line per open tag. Only the lines of the
+    // entries that changed are made again.
+    void rebuildLines();
+    void followStack();
+
+    HtmlTagStackListener* myTool = nullptr;
+    mutable std::map<int, std::unique_ptr<HtmlTagStack>> stacks_;
+    int currentFile_ = 0;
+    std::size_t firstChangedLine_ = 0;
+};
+
+} // namespace tracewin

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "core/htmltagstack.h"
+#include "views/commonview.h"
+#include "views/commonviewcomponent.h"
+#include "views/monitorevents.h"
+#include "views/stackmodel.h"
+
+#include <QPointer>
+
+namespace tracewin {
+
+// The HTML elements still open at the end of the output, innermost last, checked as each
+// tag arrives. Nesting problems go to the status line and mark the tag in the HTML view;
+// clicking a line marks that tag there.
+class StackView final : public CommonView, private HtmlTagStackListener {
+    Q_OBJECT
+
+public:
+    StackView();
+    ~StackView() override;
+
+    QStringList getLinkEventNames() const override;
+    void toolInstalled() override;
+    QString getHelpId() const override { return QStringLiteral("h_HtmlView"); }
+    const CommonModel* getCommonModel() const override { return &model(); }
+
+    CommonViewComponent* getCanvas() const { return canvas; }
+    StackModel& model() const;
+    // Marks the tag of a 0-based stack line in the HTML view.
+    void selectLine(int index);
+
+private:
+    CommonViewComponent* createCanvas();
+    void showStack();
+    // Brings the innermost element into view, once for all the tags handled in one turn
+    // of the event loop (one piece of output holds hundreds of tags).
+    void scheduleScrollToTop();
+    void handleStartup(const StartupEvent& e);
+    void handleHtmlTag(const HtmlTagEvent& e);
+    void handleSwitchJspFile(const SwitchJspFileEvent& e);
+    void handleStep(const StepEvent& e);
+    void handleChangeCurrentState(const ChangeCurrentStateEvent& e);
+    void handleUpdateModelState(const UpdateModelStateEvent& e);
+
+    void showStatus(const std::string& message) override;
+    void highlightTag(const std::optional<HtmlTagPosition>& position) override;
+
+    mutable StackModel* model_ = nullptr;
+    mutable std::unique_ptr<StackModel> ownModel_;
+    QPointer<CommonViewComponent> canvas;
+    QString curFileIdStr = QStringLiteral("0");
+    bool scrollPending_ = false;
+};
+
+} // namespace tracewin

@@ -1,0 +1,318 @@
+#include "core/monitorsettings.h"
+#include "pagerunner/pagerunner.h"
+#include "support/monitorwindow.h"
+#include "tracehook/classpath.h"
+#include "tracehook/debugconstants.h"
+#include "tracehook/systemproperties.h"
+#include "views/monitorevents.h"
+
+using namespace tracewin;
+
+namespace {
+
+const std::filesystem::path kResources = TRACEWIN_RESOURCES_DIR;
+const std::filesystem::path kExamples = TRACEWIN_EXAMPLES_DIR;
+
+// The monitor's main window in this process, with the stand-in test server running a page
+// against it on a thread of its own.
+class MonitorPageTest : public testsupport::MonitorWindowTest {
+protected:
+    MonitorPageTest() : MonitorWindowTest(kResources) {}
+
+    void stopRuntime() override {
+        if (runner)
+            runner->stop();
+    }
+    void runPage(const std::string& name) {
+        pagerunner::PageRunnerOptions options;
+        options.page = (kExamples / name).string();
+        options.port = monitorPort();
+        options.workDir = (tree.dir.path() / "work").string();
+        options.params = {{"user", "Ann"}};
+        runner = std::make_unique<pagerunner::PageRunner>(options);
+        thread = std::thread([this] {
+            runner->run();
+            finished = true;
+        });
+    }
+    void walkCompileErrors(const std::string& pagePath, std::size_t count);
+
+    std::unique_ptr<pagerunner::PageRunner> runner;
+};
+
+TEST_F(MonitorPageTest, StepsRunsToABreakpointAndFastForwardsToTheEnd) {
+    runPage("loop.jsp");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return jsp->getCanvas() != nullptr; }, 5000));
+    EXPECT_EQ(jsp->model().lineCount(), 13);
+    EXPECT_EQ(jsp->getModel(), static_cast<panekit::AbstractModel*>(&jsp->model()))
+        << "the view shows the framework's model";
+
+    // Step: the mark moves from one position to the next.
+    choose(SplitPageController::Step);
+    ASSERT_TRUE(waitForMarkOtherThan(std::nullopt));
+    const FilePosition first = *mark();
+    choose(SplitPageController::Step);
+    ASSERT_TRUE(waitForMarkOtherThan(first));
+    EXPECT_TRUE(first.isLessThan(*mark()));
+
+    // A breakpoint on the loop body stops an animated run there.
+    CommonViewComponent* canvas = jsp->getCanvas();
+    const QPoint margin(3, canvas->getLayoutManager().lineNumberToYCoord(8) + 2);
+    QTest::mouseDClick(canvas, Qt::LeftButton, {}, margin);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return runner->breakpoints(1).count(8) == 1; }, 5000));
+    choose(SplitPageController::Run);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return States::createStates().getCurrentState() == States::RUN; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return States::createStates().getCurrentState() == States::STEP; }, 10000));
+    ASSERT_TRUE(mark());
+    EXPECT_EQ(mark()->line, 8);
+    EXPECT_FALSE(finished);
+
+    // Without the breakpoint, fast forward runs the page to its end.
+    QTest::mouseDClick(canvas, Qt::LeftButton, {}, margin);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return runner->breakpoints(1).empty(); }, 5000));
+    choose(SplitPageController::FastForward);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 10000));
+    QString output;
+    for (const auto& line : html->model().getLines())
+        output += line->getViewLine() + "\n";
+    EXPECT_NE(output.indexOf("3 squared is 9"), -1) << output.toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !mark(); }, 5000)) << "the end clears the mark";
+}
+
+TEST_F(MonitorPageTest, TerminateEndsThePageAndDisablesEveryCommand) {
+    runPage("loop.jsp");
+    ASSERT_TRUE(waitForCanvas());
+    ASSERT_TRUE(waitForButtons("TTTTFF"));
+    choose(SplitPageController::Step);
+    ASSERT_TRUE(waitForMarkOtherThan(std::nullopt));
+
+    choose(SplitPageController::Terminate);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 10000))
+        << "the page runtime ends the request";
+    EXPECT_TRUE(waitForButtons("FFFFFF")) << buttons();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !mark(); }, 5000)) << "the end clears the mark";
+    EXPECT_EQ(htmlOutput().indexOf("3 squared is 9"), -1) << "the page did not run on";
+}
+
+TEST_F(MonitorPageTest, ABreakpointStopsEachPassOfAnAnimatedRun) {
+    runPage("loop.jsp");
+    ASSERT_TRUE(waitForCanvas());
+    ASSERT_TRUE(waitForButtons("TTTTFF"));
+    toggleBreakpoint(8);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return runner->breakpoints(1).count(8) == 1; }, 5000));
+
+    // Each Run stops once per pass of the loop body: the spans after the stop that still
+    // lie on the breakpoint's line run on, and the next pass stops again.
+    const char* const doneBefore[] = {nullptr, "1 squared is 1", "2 squared is 4"};
+    const char* const notYet[] = {"1 squared is", "2 squared is", "3 squared is"};
+    for (int pass = 0; pass < 3; ++pass) {
+        SCOPED_TRACE(pass);
+        ASSERT_TRUE(runToStop());
+        EXPECT_TRUE(markCovers(8));
+        EXPECT_EQ(jsp->getLastBreakptLine(), 8);
+        const QString output = htmlOutput();
+        if (doneBefore[pass]) {
+            EXPECT_NE(output.indexOf(doneBefore[pass]), -1) << output.toStdString();
+        }
+        EXPECT_EQ(output.indexOf(notYet[pass]), -1) << output.toStdString();
+        EXPECT_EQ(buttons(), "TTTTFF");
+    }
+
+    // After the last pass the run goes on to the end of the page.
+    choose(SplitPageController::Run);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return htmlOutput().indexOf("Today is") != -1; }, 5000));
+    EXPECT_NE(htmlOutput().indexOf("3 squared is 9"), -1);
+}
+
+TEST_F(MonitorPageTest, AnIncludedPageIsListedAndEachFileComesBack) {
+    runPage("include.jsp");
+    ASSERT_TRUE(waitForCanvas());
+    ASSERT_TRUE(jspFileName().endsWith("include.jsp")) << jspFileName().toStdString();
+    auto* files = findTool<JspLstView>();
+    auto rows = [&] {
+        return files->getList() ? files->getList()->count() : 0;
+    };
+    EXPECT_EQ(rows(), 1);
+
+    // Step until the included page starts: it gets a row of its own.
+    auto stepOnce = [&] {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return enabled(SplitPageController::Step); }, 5000));
+        const auto old = mark();
+        const QString file = jspFileName();
+        choose(SplitPageController::Step);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return (mark() && mark() != old) || jspFileName() != file || finished; }, 5000));
+    };
+    for (int i = 0; i < 20 && rows() < 2 && !HasFatalFailure(); ++i)
+        stepOnce();
+    ASSERT_EQ(rows(), 2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return jspFileName().endsWith("header.jsp"); }, 5000));
+    EXPECT_EQ(files->getList()->currentRow(), 1);
+    EXPECT_EQ(jsp->model().getLines().at(0)->getViewLine(), "<div class=\"header\">");
+
+    // Step on until the including page reports back after the header.
+    for (int i = 0; i < 20 && !jspFileName().endsWith("include.jsp") && !HasFatalFailure(); ++i)
+        stepOnce();
+    ASSERT_TRUE(jspFileName().endsWith("include.jsp")) << jspFileName().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return mark().has_value(); }, 5000))
+        << "the including page keeps its highlight";
+    EXPECT_GE(mark()->line, 4);
+    EXPECT_EQ(files->getList()->currentRow(), 0);
+    EXPECT_EQ(jsp->model().lineCount(), 7);
+    const auto includeMark = mark();
+
+    // Picking a row shows that file; picking the first row brings include.jsp back as left.
+    files->getList()->setCurrentRow(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return jspFileName().endsWith("header.jsp"); }, 5000));
+    EXPECT_EQ(jsp->model().lineCount(), 4);
+    EXPECT_EQ(jsp->model().getLines().at(0)->getViewLine(), "<div class=\"header\">");
+    files->getList()->setCurrentRow(0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return jspFileName().endsWith("include.jsp"); }, 5000));
+    EXPECT_EQ(jsp->model().getLines().at(0)->getViewLine(), "<html>");
+    EXPECT_EQ(mark(), includeMark);
+}
+
+// The buttons while the walk stands on error `index` of `count`.
+std::string errorWalkButtons(std::size_t index, std::size_t count) {
+    std::string flags = "FFFT";
+    flags += index > 0 ? 'T' : 'F';
+    flags += index + 1 < count ? 'T' : 'F';
+    return flags;
+}
+
+// Runs a page that fails to compile with `count` errors and walks them to the last and
+// back to the first, checking the mark, the message and the buttons at each one.
+void MonitorPageTest::walkCompileErrors(const std::string& pagePath, std::size_t count) {
+    runPage(pagePath);
+    ASSERT_TRUE(waitForCanvas());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return mark() && !jspStatus().trimmed().isEmpty(); }, 5000))
+        << "the first error is marked and its message shown";
+    EXPECT_TRUE(waitForButtons(errorWalkButtons(0, count)))
+        << buttons() << ": no Step or Run, Next error only when more errors follow";
+    EXPECT_EQ(state(), States::NEXT_ERR);
+
+    std::vector<std::pair<FilePosition, QString>> seen{{*mark(), jspStatus()}};
+    for (std::size_t i = 1; i < count; ++i) {
+        SCOPED_TRACE(i);
+        choose(SplitPageController::NextErr);
+        ASSERT_TRUE(waitForMarkOtherThan(seen.back().first));
+        EXPECT_TRUE(seen.back().first.isLessThan(*mark())) << "errors are walked in order";
+        ASSERT_TRUE(waitForButtons(errorWalkButtons(i, count))) << buttons();
+        seen.emplace_back(*mark(), jspStatus());
+    }
+    for (std::size_t i = count - 1; i > 0; --i) {
+        SCOPED_TRACE(i);
+        choose(SplitPageController::PrevErr);
+        ASSERT_TRUE(waitForMarkOtherThan(seen[i].first));
+        EXPECT_EQ(*mark(), seen[i - 1].first);
+        ASSERT_TRUE(waitForButtons(errorWalkButtons(i - 1, count))) << buttons();
+        EXPECT_EQ(jspStatus(), seen[i - 1].second);
+    }
+
+    choose(SplitPageController::Terminate);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 10000));
+}
+
+TEST_F(MonitorPageTest, AnOnlyCompileErrorLeavesNoErrorToWalkTo) {
+    walkCompileErrors("jsperror.jsp", 1);
+    EXPECT_NE(jspStatus().indexOf("Unterminated"), -1) << jspStatus().toStdString();
+}
+
+TEST_F(MonitorPageTest, CompileErrorsAreWalkedFromTheFirstToTheLastAndBack) {
+    // Two braces that close nothing and one that is never closed: three errors.
+    tree.dir.write("pages/braces.jsp", "<html>\n<% } %>\n<p>one</p>\n<% } %>\n"
+                                       "<% if (true) { %>\n<p>two</p>\n</html>\n");
+    walkCompileErrors((tree.dir.path() / "pages/braces.jsp").string(), 3);
+}
+
+TEST_F(MonitorPageTest, APageThatThrowsShowsTheExceptionAndKeepsTheMark) {
+    runPage("throws.jsp");
+    ASSERT_TRUE(waitForCanvas());
+    ASSERT_TRUE(waitForButtons("TTTTFF"));
+    choose(SplitPageController::FastForward);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return jspStatus().startsWith(CommonView::labelText("L-RuntimeException")); }, 5000))
+        << jspStatus().toStdString();
+    EXPECT_NE(jspStatus().indexOf("The basket is empty"), -1) << jspStatus().toStdString();
+    ASSERT_TRUE(mark()) << "the highlight marks where the page failed";
+    EXPECT_TRUE(markCovers(6)) << mark()->line;
+    EXPECT_NE(htmlOutput().indexOf("Before the failure"), -1);
+    EXPECT_EQ(htmlOutput().indexOf("Never written"), -1);
+    EXPECT_TRUE(waitForButtons("FFFFFF")) << buttons();
+}
+
+TEST_F(MonitorPageTest, TheTagStackFollowsTheOutput) {
+    runPage("loop.jsp");
+    ASSERT_TRUE(waitForCanvas());
+    auto* stack = findTool<StackView>();
+    auto openTags = [&] {
+        std::string tags;
+        for (const auto& entry : stack->model().getStack())
+            tags += entry.text;
+        return tags;
+    };
+    EXPECT_EQ(openTags(), "");
+
+    // Stopped inside the loop, the list and the elements around it are open.
+    ASSERT_TRUE(waitForButtons("TTTTFF"));
+    toggleBreakpoint(9);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return runner->breakpoints(1).count(9) == 1; }, 5000));
+    ASSERT_TRUE(runToStop());
+    EXPECT_TRUE(markCovers(9));
+    EXPECT_NE(htmlOutput().indexOf("<ul>"), -1) << htmlOutput().toStdString();
+    EXPECT_EQ(openTags().find("<html>"), 0u) << openTags();
+    EXPECT_NE(openTags().find("<body>"), std::string::npos) << openTags();
+    EXPECT_NE(openTags().find("<ul>"), std::string::npos) << openTags();
+    EXPECT_EQ(openTags().find("<h1>"), std::string::npos) << "the heading was closed";
+    EXPECT_EQ(stack->model().lineCount(), static_cast<int>(stack->model().getStack().size()));
+
+    // At the end every element is closed, without nesting errors.
+    toggleBreakpoint(9);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return runner->breakpoints(1).empty(); }, 5000));
+    choose(SplitPageController::FastForward);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return htmlOutput().indexOf("</html>") != -1; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return openTags().empty(); }, 5000)) << openTags();
+    EXPECT_TRUE(stack->model().errorList().empty());
+}
+
+TEST_F(MonitorPageTest, ANestingErrorIsListedAndMarkedInTheHtmlView) {
+    // A stray end tag last, with the page's elements left open.
+    tree.dir.write("pages/nesting.jsp", "<html>\n<body>\n<p>Closes nothing</font>\n");
+    runPage((tree.dir.path() / "pages/nesting.jsp").string());
+    ASSERT_TRUE(waitForCanvas());
+    ASSERT_TRUE(waitForButtons("TTTTFF"));
+    choose(SplitPageController::FastForward);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return htmlOutput().indexOf("</font>") != -1; }, 5000));
+
+    auto* stack = findTool<StackView>();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !stack->model().errorList().empty(); }, 5000));
+    ASSERT_EQ(stack->model().errorList().size(), 1u);
+    const HtmlTagErrorInfo& error = stack->model().errorList().front();
+    EXPECT_NE(error.getErrMsg().find("</font>"), std::string::npos) << error.getErrMsg();
+    ASSERT_TRUE(html->getCanvas());
+    auto marked = [&] {
+        return html->getCanvas()->getHighlighter().getStartPosition();
+    };
+    ASSERT_TRUE(marked()) << "the HTML view marks the stray end tag";
+    EXPECT_EQ(marked()->line, error.getErrPos().startLine);
+    EXPECT_EQ(marked()->pos, error.getErrPos().startPos);
+
+    // The open elements stay on the stack; picking one marks its tag in the HTML view.
+    const auto& open = stack->model().getStack();
+    ASSERT_EQ(open.size(), 3u);
+    EXPECT_EQ(open[0].text, "<html>");
+    EXPECT_EQ(open[2].text, "<p>");
+    const HtmlTagPosition body = open[1].pos;
+    stack->selectLine(1);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return marked() && marked()->line == body.startLine; }, 5000));
+    EXPECT_EQ(marked()->pos, body.startPos);
+}
+
+} // namespace

@@ -1,0 +1,146 @@
+#include "core/htmltagstack.h"
+#include "core/monitormessagefile.h"
+#include "support/tempdir.h"
+#include "tracehook/resourcebundle.h"
+
+#include <gtest/gtest.h>
+
+using namespace tracewin;
+
+namespace {
+
+struct Recorder : HtmlTagStackListener {
+    void showStatus(const std::string& message) override { status.push_back(message); }
+    void highlightTag(const std::optional<HtmlTagPosition>& position) override {
+        highlights.push_back(position);
+    }
+    std::vector<std::string> status;
+    std::vector<std::optional<HtmlTagPosition>> highlights;
+};
+
+class HtmlTagStackTest : public ::testing::Test {
+protected:
+    HtmlTagStackTest()
+        : messages([this] {
+              tracehook::ResourceBundle::setDefaultLocale(std::string());
+              dir.write("MonitorMsg.properties",
+                        "0001=forbidden %1 (%2)\n0002=missing end tag of %1\n"
+                        "0003=no start tag for %1\n0005=%1 errors\n0006=%1 error\n");
+              return dir.str() + "/MonitorMsg";
+          }()),
+          stack(HtmlTagTable::createHtmlTagTable(), messages, recorder) {}
+
+    // Feeds tags, each at its own line.
+    void feed(std::initializer_list<const char*> tags) {
+        for (const char* tag : tags) {
+            ++line;
+            stack.handleTag(
+                tag, HtmlTagPosition{line, line, 1, 1 + static_cast<int>(std::string(tag).size())});
+        }
+    }
+    std::vector<std::string> open() const {
+        std::vector<std::string> texts;
+        for (const auto& e : stack.getStack())
+            texts.push_back(e.text);
+        return texts;
+    }
+    std::vector<std::string> errors() const {
+        std::vector<std::string> texts;
+        for (const auto& e : stack.errorList())
+            texts.push_back(e.getErrMsg());
+        return texts;
+    }
+
+    testsupport::TempDir dir;
+    MonitorMessageFile messages;
+    Recorder recorder;
+    HtmlTagStack stack;
+    int line = 0;
+};
+
+using Texts = std::vector<std::string>;
+
+TEST(HtmlTagTable, HoldsTheNinetyElementsAndClassifiesBodies) {
+    const HtmlTagTable& table = HtmlTagTable::createHtmlTagTable();
+    EXPECT_EQ(table.size(), 90u);
+    EXPECT_EQ(&table, &HtmlTagTable::createHtmlTagTable());
+    EXPECT_EQ(table.getHtmlType("p class=\"x\""), HtmlType(1, HtmlTagTable::END_TAG_OPTIONAL));
+    EXPECT_EQ(table.getHtmlType("Td"), HtmlType(0, 1));
+    EXPECT_EQ(table.getHtmlType("!DOCTYPE html"), HtmlType(4, 0));
+    EXPECT_EQ(table.getHtmlType("!-- note --"), HtmlTagTable::commentType);
+    EXPECT_EQ(table.getHtmlType("x:custom a=1"), HtmlTagTable::xmlType);
+    EXPECT_EQ(table.getHtmlType(""), HtmlTagTable::xmlType);
+    EXPECT_EQ(table.getHtmlType("img\tsrc=a"), HtmlType(2, 0));
+}
+
+TEST_F(HtmlTagStackTest, OptionalEndTagsCloseSilently) {
+    feed({"<p>", "<p>"});
+    EXPECT_EQ(open(), Texts{"<p>"});
+    feed({"<div>"});
+    EXPECT_EQ(open(), Texts{"<div>"}) << "a DIV closes an open P";
+    EXPECT_TRUE(errors().empty());
+}
+
+TEST_F(HtmlTagStackTest, BlocksOfTheSameLevelNest) {
+    feed({"<table>", "<tr>", "<td>", "<tr>"});
+    EXPECT_EQ(open(), (Texts{"<table>", "<tr>", "<td>", "<tr>"}));
+}
+
+TEST_F(HtmlTagStackTest, ARequiredEndTagClosedImplicitlyIsReported) {
+    feed({"<b>", "<DIV class=a>"});
+    EXPECT_EQ(open(), Texts{"<DIV class=a>"});
+    EXPECT_EQ(errors(), Texts{"missing end tag of <b>"});
+    EXPECT_EQ(stack.errorList()[0].getErrPos().startLine, 2) << "recorded at the new tag";
+    EXPECT_EQ(recorder.highlights.back(), std::nullopt);
+}
+
+TEST_F(HtmlTagStackTest, EndTagsThatCloseNothingOrAreForbidden) {
+    feed({"</font>"});
+    EXPECT_EQ(errors(), Texts{"no start tag for </font>"});
+    feed({"</br>"});
+    EXPECT_EQ(errors(), (Texts{"no start tag for </font>", "forbidden </br> (BR)"}));
+    EXPECT_EQ(recorder.highlights.back(), (HtmlTagPosition{2, 2, 1, 6}));
+    feed({"<i>"});
+    EXPECT_EQ(recorder.status.front(), " ");
+    EXPECT_NE(std::find(recorder.status.begin(), recorder.status.end(), "2 errors"),
+              recorder.status.end())
+        << "the summary comes before the next tag is handled";
+}
+
+TEST_F(HtmlTagStackTest, OneErrorUsesTheSingularSummary) {
+    feed({"</font>", "<i>"});
+    EXPECT_NE(std::find(recorder.status.begin(), recorder.status.end(), "1 error"),
+              recorder.status.end());
+}
+
+TEST_F(HtmlTagStackTest, ForbiddenEndTagElementsAndCommentsAreNeverPushed) {
+    feed({"<img src=a.gif>", "<!-- c -->", "<br>", "<br/>", "<x:y a='1'/>", "<>"});
+    EXPECT_TRUE(open().empty());
+    EXPECT_TRUE(errors().empty());
+}
+
+TEST_F(HtmlTagStackTest, UnknownElementsAreXmlTagsClosedByTheirEndTag) {
+    feed({"<c:forEach items=x>", "</c:forEach>"});
+    EXPECT_TRUE(open().empty());
+    EXPECT_TRUE(errors().empty());
+}
+
+TEST_F(HtmlTagStackTest, EndTagsMatchByPrefixAndReportRequiredElementsAbove) {
+    feed({"<table>", "<tr>", "<td>", "<span>", "</t>"});
+    EXPECT_EQ(open(), (Texts{"<table>", "<tr>"}))
+        << "</t> closes the nearest element starting with T";
+    EXPECT_EQ(errors(), Texts{"missing end tag of <span>"});
+    feed({"</TABLE>"});
+    EXPECT_TRUE(open().empty());
+}
+
+TEST_F(HtmlTagStackTest, HostileTagTextNeverBreaksTheStack) {
+    feed({"<", ">", "</>", "< >", "<<p>>", "<p", "</ p>", "<\xff\xfe>", "</\xff\xfe>"});
+    for (const auto& e : stack.getStack())
+        EXPECT_FALSE(e.text.empty());
+    stack.clear();
+    EXPECT_TRUE(open().empty());
+    EXPECT_TRUE(errors().empty());
+}
+
+} // namespace

@@ -1,0 +1,378 @@
+#include "core/runtimeconnections.h"
+#include "tracehook/pageruntimerecords.h"
+
+#include <QNetworkInterface>
+#include <QTcpSocket>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace tracewin;
+using tracehook::JspSourceInfo;
+using tracehook::PageRuntimeRecords;
+
+namespace {
+
+// Writes down every event as a short text.
+struct EventLog : RuntimeConnectionEvents {
+    void startup(const Record& r) override {
+        log.push_back("startup:" + r->getFileIdStr().value_or("?"));
+    }
+    void highlight(const Record& r) override {
+        log.push_back(r ? "highlight:" + r->getFileIdStr().value_or("?") + ":" +
+                              std::to_string(r->getJavaLine())
+                        : "highlight:none");
+    }
+    void html(const Record& r) override {
+        log.push_back("html:" + r->getHtmlString().value_or(""));
+    }
+    void clientExit(const Record& r, int code) override {
+        log.push_back(r ? "exit:record:" + r->getCommentString().value_or("")
+                        : "exit:" + std::to_string(code));
+    }
+    void switchFromServlet(const Record& r) override {
+        log.push_back("switch:" + r->getFileIdStr().value_or("?"));
+    }
+    bool isHidden() const override { return hidden; }
+    bool isMainWindowVisible() const override { return visible; }
+    void showMainWindow() override {
+        visible = true;
+        log.push_back("show");
+    }
+    void raiseMainWindow() override { log.push_back("raise"); }
+
+    std::vector<std::string> log;
+    bool hidden = false;
+    bool visible = false;
+};
+
+// A page runtime on the other end of a loopback connection.
+class FakeRuntime {
+public:
+    explicit FakeRuntime(quint16 port, const QHostAddress& address = QHostAddress::LocalHost) {
+        socket.connectToHost(address, port);
+        connected = socket.waitForConnected(3000);
+        QObject::connect(&socket, &QTcpSocket::readyRead,
+                         [this] { received += socket.readAll().toStdString(); });
+    }
+    void sendRaw(const std::string& bytes) {
+        socket.write(bytes.data(), static_cast<qint64>(bytes.size()));
+        socket.flush();
+    }
+    void send(const std::string& record) { sendRaw(PageRuntimeRecords::framed(record)); }
+    // The reply lines received so far, each without its line break.
+    std::vector<std::string> replies() const {
+        std::vector<std::string> lines;
+        std::size_t start = 0;
+        for (std::size_t nl; (nl = received.find('\n', start)) != std::string::npos; start = nl + 1)
+            lines.push_back(received.substr(start, nl - start));
+        return lines;
+    }
+    bool waitForReplies(std::size_t n) {
+        return QTest::qWaitFor([&] { return replies().size() >= n; }, 3000);
+    }
+    bool waitForClose() {
+        return QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; },
+                               3000);
+    }
+
+    QTcpSocket socket;
+    std::string received;
+    bool connected = false;
+};
+
+class RuntimeConnectionsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(connections.listen(0, nullptr));
+        port = connections.listeningPort();
+    }
+
+    bool waitForLog(std::size_t n) {
+        return QTest::qWaitFor([&] { return events.log.size() >= n; }, 3000);
+    }
+    std::unique_ptr<FakeRuntime> startPage(const std::string& id) {
+        auto page = std::make_unique<FakeRuntime>(port);
+        page->send("%F" + id + "&/p/" + id + ".jsp&/w/" + id + ".java");
+        return page;
+    }
+    using Log = std::vector<std::string>;
+
+    EventLog events;
+    RuntimeConnections connections{events};
+    quint16 port = 0;
+};
+
+TEST_F(RuntimeConnectionsTest, FirstRecordStartsThePageAndShowsTheWindow) {
+    auto page = startPage("5");
+    ASSERT_TRUE(waitForLog(3));
+    EXPECT_EQ(events.log, (Log{"show", "startup:5", "raise"}));
+    EXPECT_EQ(connections.curFileIdStr(), "5");
+    EXPECT_EQ(connections.savedConnectionCount(), 1u);
+    EXPECT_TRUE(page->replies().empty()) << "the first record gets no reply";
+}
+
+TEST_F(RuntimeConnectionsTest, BlankProbeShowsTheWindowAndClosesWithoutEvents) {
+    FakeRuntime probe(port);
+    probe.send("%F1& & ");
+    ASSERT_TRUE(probe.waitForClose());
+    EXPECT_EQ(events.log, Log{"show"});
+    EXPECT_EQ(probe.replies(), std::vector<std::string>{"%T"});
+    EXPECT_EQ(connections.savedConnectionCount(), 0u);
+}
+
+TEST_F(RuntimeConnectionsTest, CompileErrorPageStartsWithoutShowingFirst) {
+    FakeRuntime page(port);
+    page.send("%M3&page.jsp");
+    ASSERT_TRUE(waitForLog(2));
+    EXPECT_EQ(events.log, (Log{"startup:3", "raise"}));
+}
+
+TEST_F(RuntimeConnectionsTest, AFirstRecordOfAnotherKindLeavesTheConnectionUnused) {
+    FakeRuntime page(port);
+    page.send("%L1&2&3&4&5&6");
+    QTest::qWait(100);
+    EXPECT_TRUE(events.log.empty());
+    EXPECT_EQ(connections.openConnectionCount(), 1u);
+    EXPECT_FALSE(connections.hasCurrentConnection());
+}
+
+TEST_F(RuntimeConnectionsTest, EachRecordKindIsDispatchedAtItsReadPoint) {
+    auto page = startPage("5");
+    ASSERT_TRUE(waitForLog(3));
+    events.log.clear();
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        {"%L5&12&3&1&3&9", "highlight:5:12"},    {"%H5&<p>a&b</p>", "html:<p>a&b</p>"},
+        {"%R5&14&4&1&4&5", "highlight:5:14"},    {"%P5&3&40&2&7&1&7&4&bad&12", "highlight:5:40"},
+        {"%S5&12&3&1&3&9", "switch:5"},          {"%F5&/p/a.jsp&/w/a.java", "startup:5"},
+        {"%M5&/p/a.jsp&/w/a.java", "startup:5"},
+    };
+    for (const auto& [record, expected] : rows) {
+        connections.resume(0);
+        page->send(record);
+        ASSERT_TRUE(waitForLog(1)) << record;
+        EXPECT_EQ(events.log, Log{expected}) << record;
+        events.log.clear();
+    }
+    for (const char* silent : {"%Cnote", "%N", "%Qjunk", "x"}) {
+        connections.resume(0);
+        page->send(silent);
+        QTest::qWait(50);
+        EXPECT_TRUE(events.log.empty()) << silent;
+    }
+    ASSERT_TRUE(page->waitForReplies(rows.size() + 4));
+}
+
+TEST_F(RuntimeConnectionsTest, ExitRecordsEndThePageBeforeTheConnectionCloses) {
+    auto page = startPage("5");
+    ASSERT_TRUE(waitForLog(3));
+    connections.resume(1);
+    page->send("%E");
+    ASSERT_TRUE(page->waitForClose());
+    EXPECT_EQ(events.log.back(), "exit:8");
+    EXPECT_EQ(page->replies(), (std::vector<std::string>{"%N5&1", "%T"}));
+    EXPECT_FALSE(connections.hasCurrentConnection());
+
+    auto second = startPage("6");
+    ASSERT_TRUE(waitForLog(6));
+    connections.resume(0);
+    second->send("%A6&10&4&1&5&0&boom");
+    ASSERT_TRUE(second->waitForClose());
+    EXPECT_EQ(events.log.back(), "exit:record:boom");
+
+    auto third = startPage("7");
+    ASSERT_TRUE(waitForLog(9));
+    connections.resume(0);
+    third->send("%Aoops");
+    ASSERT_TRUE(third->waitForClose());
+    EXPECT_EQ(events.log.back(), "exit:9");
+}
+
+TEST_F(RuntimeConnectionsTest, RepliesCarryStateErrorWalkAndBreakpoints) {
+    auto page = startPage("5");
+    ASSERT_TRUE(waitForLog(3));
+    connections.resume(0);
+    page->send("%L5&1&1&1&1&2");
+    connections.prevErr();
+    page->send("%P5&2&0&0&1&1&1&2&x&12");
+    connections.resume(1);
+    page->send("%L5&1&1&1&1&2");
+    connections.nextErr();
+    page->send("%L5&1&1&1&1&2");
+    connections.resume(std::nullopt);
+    page->send("%L5&1&1&1&1&2");
+    connections.setBreakpoint(12, true);
+    page->send("%N");
+    connections.setBreakpoint(12, false);
+    ASSERT_TRUE(page->waitForReplies(7));
+    EXPECT_EQ(page->replies(), (std::vector<std::string>{"%N5&0", "%N5&22", "%N5&1", "%N5&23",
+                                                         "%N5", "%B5&12&1", "%B5&12&2"}));
+}
+
+TEST_F(RuntimeConnectionsTest, NewestConnectionIsCurrentAndSwitchesReachTheSavedOne) {
+    auto first = startPage("1");
+    ASSERT_TRUE(waitForLog(3));
+    auto second = startPage("2");
+    ASSERT_TRUE(waitForLog(5));
+    EXPECT_EQ(connections.curFileIdStr(), "2");
+    EXPECT_EQ(connections.savedConnectionCount(), 2u);
+
+    connections.switchFile(1);
+    ASSERT_TRUE(first->waitForReplies(1));
+    EXPECT_EQ(first->replies(), std::vector<std::string>{"%S1"});
+    first->send("%S1&4&2&1&2&5");
+    ASSERT_TRUE(waitForLog(6));
+    EXPECT_EQ(events.log.back(), "switch:1") << "the position the page reports is taken";
+    connections.resume(0);
+    ASSERT_TRUE(first->waitForReplies(2));
+    EXPECT_EQ(first->replies().back(), "%N1&0");
+    EXPECT_TRUE(second->replies().empty());
+
+    connections.switchFile(9);
+    ASSERT_TRUE(first->waitForReplies(3));
+    EXPECT_EQ(first->replies().back(), "%S9")
+        << "an unknown id goes to the connection that was current";
+}
+
+TEST_F(RuntimeConnectionsTest, AnIncludingPageAnswersAfterTheIncludedOneEnds) {
+    auto outer = startPage("1");
+    ASSERT_TRUE(waitForLog(3));
+    connections.resume(0);
+    ASSERT_TRUE(outer->waitForReplies(1));
+    auto inner = startPage("2");
+    ASSERT_TRUE(waitForLog(5));
+    connections.resume(0);
+    inner->send("%E");
+    ASSERT_TRUE(inner->waitForClose());
+    outer->send("%S1&3&2&1&2&20");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return events.log.back() == "switch:1"; }, 3000));
+    connections.resume(0);
+    ASSERT_TRUE(outer->waitForReplies(2));
+    EXPECT_EQ(outer->replies().back(), "%N1&0");
+}
+
+TEST_F(RuntimeConnectionsTest, TerminateAndExitSayGoodbyeToEachConnection) {
+    auto first = startPage("1");
+    ASSERT_TRUE(waitForLog(3));
+    auto second = startPage("2");
+    ASSERT_TRUE(waitForLog(5));
+    connections.terminate();
+    ASSERT_TRUE(second->waitForClose());
+    EXPECT_EQ(second->replies(), std::vector<std::string>{"%T"});
+    EXPECT_EQ(Log(events.log.end() - 2, events.log.end()), (Log{"highlight:none", "exit:8"}));
+    connections.cleanAllClientSocket();
+    ASSERT_TRUE(first->waitForClose());
+    EXPECT_EQ(first->replies(), std::vector<std::string>{"%T"});
+    EXPECT_EQ(connections.openConnectionCount(), 0u);
+    testing::internal::CaptureStdout();
+    connections.resume(0);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(events.log.back(), "exit:8") << "a resume without a connection ends the page";
+    EXPECT_NE(out.find("Error: Cannot talk to server."), std::string::npos);
+    EXPECT_NE(out.find("Error: Cannot talk to client."), std::string::npos);
+}
+
+TEST_F(RuntimeConnectionsTest, ARecordSplitOverManyWritesIsReadWhole) {
+    FakeRuntime page(port);
+    const std::string wire = PageRuntimeRecords::framed("%F5&/p/a.jsp&/w/a.java");
+    for (char c : wire) {
+        page.sendRaw(std::string(1, c));
+        QTest::qWait(1);
+    }
+    ASSERT_TRUE(waitForLog(3));
+    EXPECT_EQ(events.log[1], "startup:5");
+}
+
+TEST_F(RuntimeConnectionsTest, RecordsWaitForTheirReadPoint) {
+    auto page = startPage("5");
+    ASSERT_TRUE(waitForLog(3));
+    page->send("%L5&7&1&1&1&2");
+    QTest::qWait(100);
+    EXPECT_EQ(events.log.size(), 3u) << "nothing is dispatched without a read point";
+    connections.resume(0);
+    ASSERT_TRUE(waitForLog(4));
+    EXPECT_EQ(events.log.back(), "highlight:5:7");
+}
+
+TEST_F(RuntimeConnectionsTest, EveryReplyOwesOneRecordEvenWhenRepliesComeQuickly) {
+    auto page = startPage("5");
+    ASSERT_TRUE(waitForLog(3));
+    connections.setBreakpoint(8, true);
+    connections.resume(1);
+    ASSERT_TRUE(page->waitForReplies(2));
+    page->send("%N");
+    page->send("%L5&7&1&1&1&2");
+    ASSERT_TRUE(waitForLog(4)) << "the record that answers the resume is read too";
+    EXPECT_EQ(events.log.back(), "highlight:5:7");
+    page->send("%L5&9&1&1&1&2");
+    QTest::qWait(100);
+    EXPECT_EQ(events.log.size(), 4u) << "and nothing more than was owed";
+}
+
+TEST_F(RuntimeConnectionsTest, APeerThatClosesMidRecordEndsThePage) {
+    auto page = startPage("5");
+    ASSERT_TRUE(waitForLog(3));
+    connections.resume(0);
+    page->sendRaw("%L5&7&1");
+    page->socket.disconnectFromHost();
+    ASSERT_TRUE(waitForLog(4));
+    EXPECT_EQ(events.log.back(), "exit:8");
+    EXPECT_EQ(connections.openConnectionCount(), 0u);
+}
+
+TEST_F(RuntimeConnectionsTest, AnOversizedRecordIsRefusedAndMemoryStaysBounded) {
+    auto page = startPage("5");
+    ASSERT_TRUE(waitForLog(3));
+    connections.resume(0);
+    const std::string chunk(1 << 20, 'x');
+    page->sendRaw("%H5&");
+    for (int i = 0; i < 100 && page->socket.state() == QAbstractSocket::ConnectedState; ++i) {
+        page->sendRaw(chunk);
+        page->socket.waitForBytesWritten(1000);
+        QTest::qWait(1);
+    }
+    ASSERT_TRUE(page->waitForClose());
+    EXPECT_EQ(events.log.back(), "exit:8");
+    EXPECT_EQ(connections.openConnectionCount(), 0u);
+    auto next = startPage("6");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return events.log.back() == "raise"; }, 3000))
+        << "the monitor goes on";
+}
+
+TEST_F(RuntimeConnectionsTest, ManyShortConnectionsLeaveTheMonitorAnswering) {
+    for (int i = 0; i < 200; ++i) {
+        FakeRuntime probe(port);
+        ASSERT_TRUE(probe.connected);
+        if (i % 2 == 0) {
+            probe.send("%F" + std::to_string(i) + "& & ");
+            ASSERT_TRUE(probe.waitForClose());
+        }
+    }
+    QTest::qWait(100);
+    EXPECT_EQ(connections.openConnectionCount(), 0u);
+    auto page = startPage("5");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return events.log.back() == "raise"; }, 3000));
+    connections.resume(0);
+    ASSERT_TRUE(page->waitForReplies(1));
+}
+
+TEST_F(RuntimeConnectionsTest, OnlyTheLoopbackAddressIsListenedOn) {
+    FakeRuntime local(port);
+    EXPECT_TRUE(local.connected);
+    for (const QHostAddress& address : QNetworkInterface::allAddresses()) {
+        if (address.isLoopback() || address.protocol() != QAbstractSocket::IPv4Protocol)
+            continue;
+        FakeRuntime outside(port, address);
+        EXPECT_FALSE(outside.connected) << address.toString().toStdString();
+    }
+}
+
+TEST_F(RuntimeConnectionsTest, APortInUseIsReported) {
+    EventLog other;
+    RuntimeConnections second(other);
+    std::string error;
+    EXPECT_FALSE(second.listen(port, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(second.listen(70000, &error));
+}
+
+} // namespace

@@ -1,0 +1,585 @@
+#include "support/tempdir.h"
+#include "tracehook/systemproperties.h"
+#include "views/breakpointimage.h"
+#include "views/commonmodel.h"
+#include "views/commonviewcomponent.h"
+#include "views/commonviewcomponentcaret.h"
+#include "views/commonviewcomponenthighlighter.h"
+#include "views/commonviewcomponenthost.h"
+#include "views/commonviewcomponentinputcontroller.h"
+#include "views/commonviewcomponentlayoutmanager.h"
+#include "views/filedisplayinfo.h"
+#include "views/htmlmodel.h"
+
+#include <QImageReader>
+#include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <random>
+#include <thread>
+
+using namespace tracewin;
+
+namespace {
+
+// The view side of the component: records what the component tells its view.
+struct FakeHost : CommonViewComponentHost {
+    const CommonModel* getCommonModel() const override { return &model; }
+    bool getFocus() const override { return focus; }
+    void sendBreakpointInfo(int line, bool isSet) override { sent.emplace_back(line, isSet); }
+    void refreshSelectedItemMenu() override { ++menuRefreshes; }
+
+    CommonModel model;
+    bool focus = false;
+    std::vector<std::pair<int, bool>> sent;
+    int menuRefreshes = 0;
+};
+
+void fill(CommonModel& model, const QStringList& texts) {
+    SourceLines lines;
+    for (const QString& t : texts)
+        lines.push_back(std::make_shared<SourceInformation>(model, t));
+    model.setLines(std::move(lines));
+}
+
+QStringList numberedLines(int count, int width = 0) {
+    QStringList out;
+    for (int i = 1; i <= count; ++i) {
+        QString t = QStringLiteral("line %1 ").arg(i);
+        while (t.size() < width)
+            t += QChar(char16_t(u'a' + t.size() % 26));
+        out << t;
+    }
+    return out;
+}
+
+// A component in a real scroll area whose viewport is exactly `rows` lines high and
+// `cols` characters wide, shown offscreen.
+class TextViewTest : public ::testing::Test {
+protected:
+    void show(const QStringList& texts, int rows = 20, int cols = 60, bool margin = true) {
+        fill(host.model, texts);
+        area = std::make_unique<QScrollArea>();
+        area->setFrameShape(QFrame::NoFrame);
+        area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        component = new CommonViewComponent(&host, margin);
+        component->setNewLines(&host.model.getLines());
+        area->setWidget(component);
+        const auto& l = layout();
+        const int vw = l.getSourceAreaStart() + cols * l.getCharWidth();
+        const int vh = rows * l.getLineHeight();
+        area->resize(vw + area->verticalScrollBar()->sizeHint().width(),
+                     vh + area->horizontalScrollBar()->sizeHint().height());
+        area->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(area.get()));
+        ASSERT_EQ(area->viewport()->size(), QSize(vw, vh));
+    }
+
+    CommonViewComponentLayoutManager& layout() const { return component->getLayoutManager(); }
+    int hValue() const { return area->horizontalScrollBar()->value(); }
+    int vValue() const { return area->verticalScrollBar()->value(); }
+    int X(int col) const { return layout().sourcePositionToXCoord(col); }
+    int Y(int line) const { return layout().lineNumberToYCoord(line); }
+    // A point in the middle of a line's margin cell, and in the text at a column.
+    QPoint margin(int line) const { return QPoint(5, Y(line) + layout().getLineHeight() / 2); }
+    QPoint text(int col, int line) const {
+        return QPoint(X(col) + layout().getCharWidth() / 2, Y(line) + layout().getLineHeight() / 2);
+    }
+    void doubleClick(const QPoint& p) {
+        QTest::mouseClick(component, Qt::LeftButton, {}, p);
+        QTest::mouseDClick(component, Qt::LeftButton, {}, p);
+    }
+    QImage snapshot() const { return component->grab().toImage(); }
+
+    FakeHost host;
+    std::unique_ptr<QScrollArea> area;
+    CommonViewComponent* component = nullptr;
+};
+
+TEST_F(TextViewTest, LayoutFollowsFontAndLines) {
+    show({QString(40, u'x'), QString(41, u'y'), QStringLiteral("short")});
+    const auto& l = layout();
+    // A line as long as the value found so far does not grow it: 40 gives 41, then 41 stays.
+    EXPECT_EQ(l.getRecLength(), 41);
+    EXPECT_EQ(l.getNumRecords(), 3);
+    EXPECT_GE(l.getLineHeight(), 16);
+    EXPECT_EQ(l.getLineHeight(), std::max(l.getTextHeight(), 16));
+    EXPECT_EQ(l.getCharWidth(), QFontMetrics(component->font()).horizontalAdvance(u'O'));
+    EXPECT_EQ(l.getGraphicsAreaLength(), 11);
+    EXPECT_EQ(l.getSourceAreaStart(), 16);
+    EXPECT_EQ(l.getSourceAreaLength(), 41 * l.getCharWidth() + 5);
+    EXPECT_EQ(l.getPreferredSize(), QSize(11 + 41 * l.getCharWidth() + 5, 3 * l.getLineHeight()));
+    EXPECT_EQ(component->size(), l.getPreferredSize());
+    EXPECT_EQ(area->verticalScrollBar()->singleStep(), l.getLineHeight());
+    EXPECT_EQ(area->horizontalScrollBar()->singleStep(), l.getCharWidth());
+
+    // Conversions, 1-based, clamped to the text.
+    EXPECT_EQ(l.yCoordToLineNumber(0), 1);
+    EXPECT_EQ(l.yCoordToLineNumber(l.getLineHeight()), 2);
+    EXPECT_EQ(l.yCoordToLineNumber(100000), 3);
+    EXPECT_EQ(l.lineNumberToYCoord(1), 0);
+    EXPECT_EQ(l.lineNumberToYCoord(99), l.getPreferredSize().height() - 1);
+    EXPECT_EQ(l.xCoordToSourcePosition(15), -1);
+    EXPECT_EQ(l.xCoordToSourcePosition(16), 1);
+    EXPECT_EQ(l.xCoordToSourcePosition(16 + l.getCharWidth()), 2);
+    EXPECT_EQ(l.pointToFilePosition(QPoint(3, 0)), std::nullopt);
+    EXPECT_EQ(l.pointToRelativeFilePosition(QPoint(3, l.getLineHeight())), FilePosition(1, 2));
+    EXPECT_EQ(l.filePositionToRectangle(FilePosition(2, 2)),
+              QRect(X(2), Y(2), l.getCharWidth(), l.getLineHeight()));
+    EXPECT_EQ(l.lineNumberToRectangle(2),
+              QRect(0, Y(2), l.getPreferredSize().width(), l.getLineHeight()));
+
+    // Huge positions from the wire saturate instead of overflowing.
+    EXPECT_EQ(l.sourcePositionToXCoord(std::numeric_limits<int>::max()),
+              std::numeric_limits<int>::max());
+    EXPECT_EQ(l.lineNumberToYCoord(std::numeric_limits<int>::min()),
+              std::numeric_limits<int>::min());
+}
+
+TEST_F(TextViewTest, MarginlessFormAndMissingLines) {
+    show(numberedLines(3), 20, 60, false);
+    EXPECT_EQ(layout().getGraphicsAreaLength(), 0);
+    EXPECT_EQ(layout().getSourceAreaStart(), 5);
+    EXPECT_FALSE(layout().isPointContainedInGraphicsArea(QPoint(0, 0)));
+
+    component->setNewLines(nullptr);
+    EXPECT_EQ(layout().getPreferredSize(), QSize(10, 10));
+    EXPECT_EQ(component->sizeHint(), QSize(200, 100));
+    QSignalSpy beeps(component, &CommonViewComponent::beeped);
+    component->setBreakpoint(QPoint(2, 2));
+    EXPECT_EQ(beeps.count(), 1);
+    component->getCaret().setPosition(FilePosition(3, 3));
+    EXPECT_EQ(component->getCaret().getPosition(), FilePosition(0, 0));
+    component->highlight(1, 1, 2, 2);
+    EXPECT_TRUE(component->getHighlighter().getHighlights().empty());
+    QTest::mouseClick(component, Qt::LeftButton, {}, QPoint(30, 5));
+    QTest::keyClick(component, Qt::Key_PageDown);
+    EXPECT_EQ(snapshot().pixelColor(1, 1), component->getBackground());
+
+    // Without a scroll area there is no viewport to ask.
+    CommonViewComponent loose(&host);
+    EXPECT_EQ(loose.getFirstVisibleLine(), -1);
+    EXPECT_EQ(loose.getLastVisibleCol(), -1);
+    EXPECT_FALSE(loose.posRequiresScrolling(500, 500));
+}
+
+TEST_F(TextViewTest, HighlightRectanglesOfOneLineAndSeveralLines) {
+    show(numberedLines(10, 30));
+    CommonViewComponentHighlighter& h = component->getHighlighter();
+    const int cw = layout().getCharWidth();
+    const int lh = layout().getLineHeight();
+    const int right = layout().getPreferredSize().width();
+
+    component->highlight(2, 3, 2, 7);
+    ASSERT_EQ(h.getHighlights().size(), 1u);
+    EXPECT_EQ(h.getHighlights()[0], QRect(X(3), Y(2), X(7) + cw - X(3) + 1, lh));
+    EXPECT_EQ(h.asString(), layout().lineText(2).mid(2, 5));
+
+    // Positions given end first are ordered.
+    component->highlight(5, 4, 2, 5);
+    EXPECT_EQ(h.getStartPosition(), FilePosition(5, 2));
+    EXPECT_EQ(h.getEndPosition(), FilePosition(4, 5));
+    const std::vector<QRect> expected{
+        QRect(X(5), Y(2), right - X(5), lh),
+        QRect(X(1), Y(3), right - X(1), lh),
+        QRect(X(1), Y(4), right - X(1), lh),
+        QRect(X(1), Y(5), X(4) + cw + 1 - X(1), lh),
+    };
+    EXPECT_EQ(h.getHighlights(), expected);
+    EXPECT_TRUE(h.isInHighlight(FilePosition(1, 3)));
+    EXPECT_FALSE(h.isInHighlight(FilePosition(5, 5)));
+    EXPECT_TRUE(h.isInHighlight(text(20, 3)));
+    EXPECT_FALSE(h.isInHighlight(text(5, 5)));
+    EXPECT_EQ(h.highlightsIntersection(QRect(0, Y(4), 5000, 1)), expected[2]);
+    EXPECT_EQ(h.asString(), layout().lineText(2).mid(4) + "\n" + layout().lineText(3) + "\n" +
+                                layout().lineText(4) + "\n" + layout().lineText(5).left(4));
+
+    // The painted pixels match: inside in the selection colour, just outside not.
+    QImage img = snapshot();
+    EXPECT_EQ(img.pixelColor(X(5) + 1, Y(2) + 1), QColor(Qt::cyan));
+    EXPECT_EQ(img.pixelColor(right - 2, Y(3) + lh - 1), QColor(Qt::cyan));
+    EXPECT_EQ(img.pixelColor(X(4) + cw, Y(5) + 1), QColor(Qt::cyan));
+    EXPECT_NE(img.pixelColor(X(4) + cw + 2, Y(5) + 1), QColor(Qt::cyan));
+    EXPECT_NE(img.pixelColor(X(5) - 1, Y(2) + 1), QColor(Qt::cyan));
+
+    // An end at column 0 leaves out the last line; a span running past the text stays
+    // bounded.
+    component->highlight(2, 5, 4, 0);
+    EXPECT_EQ(h.getHighlights().size(), 2u);
+    component->highlight(1, 1, std::numeric_limits<int>::max(), 5);
+    EXPECT_LE(h.getHighlights().size(), 12u);
+    snapshot();
+
+    // Equal ends clear the highlight.
+    component->highlight(3, 4, 3, 4);
+    EXPECT_TRUE(h.isClear());
+    EXPECT_TRUE(h.getHighlights().empty());
+}
+
+TEST_F(TextViewTest, HighlightScrollsWithThreeColumnsOfContext) {
+    show(numberedLines(200, 300));
+    auto* hbar = area->horizontalScrollBar();
+    auto* vbar = area->verticalScrollBar();
+
+    // Visible and clear of the edges: no scrolling.
+    component->highlight(5, 10, 5, 12);
+    EXPECT_EQ(hValue(), 0);
+    EXPECT_EQ(vValue(), 0);
+
+    // Columns 1 to 3 bring the margin into view.
+    hbar->setValue(hbar->maximum());
+    vbar->setValue(Y(100));
+    component->highlight(50, 2, 50, 6);
+    EXPECT_EQ(hValue(), 0);
+    EXPECT_EQ(vValue(), Y(50));
+    EXPECT_EQ(component->getFirstVisibleLine(), 50);
+    EXPECT_EQ(component->getFirstVisibleCol(), 1);
+
+    // Column 10 is shown from column 7.
+    component->highlight(120, 10, 120, 14);
+    EXPECT_EQ(hValue(), X(7));
+    EXPECT_EQ(vValue(), Y(120));
+    EXPECT_EQ(component->getFirstVisibleCol(), 7);
+    // Over two lines, the left end of both is brought into view.
+    component->highlight(160, 10, 161, 4);
+    EXPECT_EQ(hValue(), X(4));
+    EXPECT_EQ(vValue(), Y(160));
+
+    // The last visible line counts as out of view when it may be cut off.
+    vbar->setValue(0);
+    hbar->setValue(0);
+    component->highlight(20, 5, 20, 6);
+    EXPECT_EQ(vValue(), Y(20));
+    // A span beyond the right edge scrolls sideways.
+    component->highlight(21, 100, 21, 104);
+    EXPECT_EQ(hValue(), X(97));
+
+    // The scroll requested from another thread runs on the user-interface thread.
+    std::thread([this] { component->scrollLineToVisible(150); }).join();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return vValue() == Y(150); }, 2000));
+    EXPECT_EQ(hValue(), 0);
+}
+
+TEST_F(TextViewTest, DisplayAndMakeLineVisible) {
+    show(numberedLines(100));
+    component->displayCurrentFile(40);
+    EXPECT_EQ(component->getFirstVisibleLine(), 40);
+    EXPECT_EQ(component->getCaret().getPosition(), FilePosition(1, 40));
+    component->displayCurrentFile(1000);
+    EXPECT_EQ(component->getCaret().getPosition(), FilePosition(1, 100));
+    EXPECT_EQ(vValue(), area->verticalScrollBar()->maximum());
+
+    // The line becomes the last fully visible one.
+    component->makeLineVisible(60);
+    EXPECT_EQ(component->getFirstVisibleLine(), 41);
+    EXPECT_EQ(component->getLastVisibleLine(), 60);
+    component->makeLineVisible(100);
+    EXPECT_EQ(component->getLastVisibleLine(), 100);
+    component->makeLineVisible(3);
+    EXPECT_EQ(vValue(), 0);
+}
+
+TEST_F(TextViewTest, PagingAndControlHomeEnd) {
+    show(numberedLines(100));
+    QTest::keyClick(component, Qt::Key_PageDown);
+    EXPECT_EQ(component->getFirstVisibleLine(), 21);
+    QTest::keyClick(component, Qt::Key_PageDown);
+    EXPECT_EQ(component->getFirstVisibleLine(), 41);
+    QTest::keyClick(component, Qt::Key_PageUp);
+    EXPECT_EQ(component->getFirstVisibleLine(), 21);
+    QTest::keyClick(component, Qt::Key_PageUp);
+    QTest::keyClick(component, Qt::Key_PageUp);
+    EXPECT_EQ(component->getFirstVisibleLine(), 1);
+    // Near the end the last page shows the last lines.
+    component->scrollLineToVisible(75);
+    QTest::keyClick(component, Qt::Key_PageDown);
+    EXPECT_EQ(component->getFirstVisibleLine(), 81);
+    component->scrollLineToVisible(70);
+    QTest::keyClick(component, Qt::Key_PageDown);
+    EXPECT_EQ(component->getFirstVisibleLine(), 81);
+    component->scrollLineToVisible(50);
+    QTest::keyClick(component, Qt::Key_PageDown);
+    EXPECT_EQ(component->getFirstVisibleLine(), 70);
+    // At the bottom the view stays, the last line in sight.
+    QTest::keyClick(component, Qt::Key_PageDown);
+    QTest::keyClick(component, Qt::Key_PageDown);
+    EXPECT_EQ(component->getFirstVisibleLine(), 81);
+    EXPECT_EQ(component->getLastVisibleLine(), 100);
+
+    QTest::keyClick(component, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(component->getCaret().getPosition(), FilePosition(1, 1));
+    EXPECT_EQ(vValue(), 0);
+    QTest::keyClick(component, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(component->getCaret().getPosition(), FilePosition(1, 100));
+    EXPECT_EQ(component->getLastVisibleLine(), 100);
+    // Home without Control and the arrow keys leave the caret alone.
+    QTest::keyClick(component, Qt::Key_Home);
+    QTest::keyClick(component, Qt::Key_Up);
+    EXPECT_EQ(component->getCaret().getPosition(), FilePosition(1, 100));
+
+    QTest::keyPress(component, Qt::Key_Control);
+    EXPECT_TRUE(component->getInputController().getProcessingCTLKey());
+    QTest::keyRelease(component, Qt::Key_Control);
+    EXPECT_FALSE(component->getInputController().getProcessingCTLKey());
+}
+
+TEST_F(TextViewTest, KeysDoNothingWhenTheTextIsShorterThanTheViewport) {
+    show(numberedLines(5));
+    component->getCaret().setPosition(FilePosition(3, 3));
+    QTest::keyClick(component, Qt::Key_PageDown);
+    QTest::keyClick(component, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(vValue(), 0);
+    EXPECT_EQ(component->getFirstVisibleLine(), 1);
+    EXPECT_EQ(component->getCaret().getPosition(), FilePosition(3, 3));
+    QTest::keyPress(component, Qt::Key_Control);
+    EXPECT_FALSE(component->getInputController().getProcessingCTLKey());
+}
+
+TEST_F(TextViewTest, DoubleClickInTheMarginTogglesBreakpoints) {
+    show({QStringLiteral("<html>"), QStringLiteral("   "), QString(), QStringLiteral("  x"),
+          QStringLiteral("</html>")});
+    QSignalSpy beeps(component, &CommonViewComponent::beeped);
+
+    // Blank lines never take a breakpoint.
+    doubleClick(margin(2));
+    doubleClick(margin(3));
+    EXPECT_EQ(beeps.count(), 2);
+    EXPECT_FALSE(component->getBreakpointState(2));
+    EXPECT_TRUE(host.sent.empty());
+
+    doubleClick(margin(4));
+    EXPECT_TRUE(component->getBreakpointState(4));
+    const QImage marked = snapshot();
+    // The mark's centre is red; the rest of the cell keeps the margin colour.
+    const QColor centre = marked.pixelColor(2 + 4, Y(4) + 5 + 4);
+    EXPECT_GT(centre.red(), 150);
+    EXPECT_LT(centre.green(), 60);
+    EXPECT_EQ(marked.pixelColor(1, Y(4) + 1), QColor(152, 152, 152));
+    EXPECT_EQ(marked.pixelColor(6, Y(1) + 9), QColor(152, 152, 152));
+
+    doubleClick(margin(4));
+    EXPECT_FALSE(component->getBreakpointState(4));
+    EXPECT_EQ(host.sent, (std::vector<std::pair<int, bool>>{{4, true}, {4, false}}));
+    EXPECT_EQ(snapshot().pixelColor(2 + 4, Y(4) + 5 + 4), QColor(152, 152, 152));
+    EXPECT_EQ(beeps.count(), 2);
+
+    // A double click in the text sets nothing.
+    doubleClick(text(2, 1));
+    EXPECT_FALSE(component->getBreakpointState(1));
+    EXPECT_EQ(host.sent.size(), 2u);
+}
+
+TEST_F(TextViewTest, ClicksPlaceTheCaret) {
+    show(numberedLines(30, 20));
+    host.focus = true;
+    QTest::mouseClick(component, Qt::LeftButton, {}, margin(7));
+    EXPECT_EQ(component->getCaret().getPosition(), FilePosition(1, 7));
+    EXPECT_FALSE(component->getBreakpointState(7));
+    EXPECT_TRUE(host.sent.empty());
+    EXPECT_TRUE(component->hasFocus());
+    EXPECT_EQ(host.menuRefreshes, 1);
+
+    QTest::mouseClick(component, Qt::LeftButton, {}, text(6, 9));
+    EXPECT_EQ(component->getCaret().getPosition(), FilePosition(6, 9));
+    EXPECT_EQ(component->getCaret().getMark(), FilePosition(6, 9));
+    EXPECT_EQ(component->getInputController().getLastPressedPosition(), text(6, 9));
+    // Same line, other column: the menu need not change.
+    QTest::mouseClick(component, Qt::LeftButton, {}, text(8, 9));
+    EXPECT_EQ(host.menuRefreshes, 2);
+    host.focus = false;
+    QTest::mouseClick(component, Qt::LeftButton, {}, text(8, 10));
+    EXPECT_EQ(host.menuRefreshes, 2);
+    // Dragging selects nothing.
+    QTest::mousePress(component, Qt::LeftButton, {}, text(2, 2));
+    QTest::mouseMove(component, text(9, 4));
+    QTest::mouseRelease(component, Qt::LeftButton, {}, text(9, 4));
+    EXPECT_TRUE(component->getHighlighter().isClear());
+}
+
+TEST_F(TextViewTest, AViewMayListenToClicksItself) {
+    struct LineSelector : CommonViewComponentInputController {
+        using CommonViewComponentInputController::CommonViewComponentInputController;
+        void mouseClicked(QMouseEvent& event) override {
+            const int line =
+                component().getLayoutManager().yCoordToLineNumber(event.position().toPoint().y());
+            component().highlight(line, 1, line, 4);
+        }
+    };
+    show(numberedLines(30, 20));
+    component->setInputController(std::make_unique<LineSelector>(*component));
+    QTest::mouseClick(component, Qt::LeftButton, {}, text(9, 6));
+    EXPECT_EQ(component->getHighlighter().getStartPosition(), FilePosition(1, 6));
+    // Pressing still places the caret; a drag is no click.
+    EXPECT_EQ(component->getCaret().getPosition(), FilePosition(9, 6));
+    component->getHighlighter().clear();
+    QTest::mousePress(component, Qt::LeftButton, {}, text(2, 2));
+    QTest::mouseRelease(component, Qt::LeftButton, {}, text(9, 4));
+    EXPECT_TRUE(component->getHighlighter().isClear());
+}
+
+TEST_F(TextViewTest, CaretClampsIntoTheTextAndBlinks) {
+    show(numberedLines(30, 20));
+    CommonViewComponentCaret& caret = component->getCaret();
+    caret.setPosition(FilePosition(0, 0));
+    EXPECT_EQ(caret.getPosition(), FilePosition(1, 1));
+    caret.setPosition(FilePosition(500, 999));
+    EXPECT_EQ(caret.getPosition(), FilePosition(layout().getRecLength(), 30));
+    EXPECT_EQ(caret.getMark(), caret.getPosition());
+    caret.setPosition(FilePosition(3, 2));
+    caret.movePosition(FilePosition(7, 4));
+    EXPECT_EQ(caret.getMark(), FilePosition(3, 2));
+    EXPECT_EQ(component->getHighlighter().getStartPosition(), FilePosition(3, 2));
+    EXPECT_EQ(component->getHighlighter().getEndPosition(), FilePosition(7, 4));
+
+    // Drawn as one pixel-wide line while in its visible phase.
+    caret.setPosition(FilePosition(2, 3));
+    component->getHighlighter().clear();
+    ASSERT_TRUE(caret.isVisible());
+    EXPECT_EQ(snapshot().pixelColor(X(2), Y(3) + 2), QColor(Qt::red));
+    EXPECT_TRUE(caret.isBlinking());
+    caret.blink();
+    EXPECT_FALSE(caret.isVisible());
+    EXPECT_NE(snapshot().pixelColor(X(2), Y(3) + 2), QColor(Qt::red));
+    // The timer blinks it again on its own.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return caret.isVisible(); }, 2000));
+}
+
+TEST_F(TextViewTest, ColourPropertiesAndLineChanged) {
+    show(numberedLines(30));
+    QSignalSpy spy(component, &CommonViewComponent::propertyChanged);
+    component->setExecutableColor(Qt::green);
+    component->setNonExecutableColor(Qt::darkGray);
+    component->setExecutionPointHighlightColor(Qt::magenta);
+    component->setSelectionHighlightColor(Qt::yellow);
+    component->setExecutionPointAndSelectionIntersectionColor(Qt::blue);
+    component->setCaretColor(Qt::black);
+    component->setLeftMarginColor(Qt::lightGray);
+    component->setLeftMarginColor(Qt::lightGray);
+    const QStringList keys{"dbg.executableColor",
+                           "dbg.nonExecutableColor",
+                           "dbg.executablePointHighlightColor",
+                           "dbg.selectionHighlightColor",
+                           "dbg.executionPointAndSelectionIntersectionColor",
+                           "dbg.caretColor",
+                           "dbg.leftMarginColor"};
+    ASSERT_EQ(spy.count(), keys.size());
+    for (int i = 0; i < keys.size(); ++i)
+        EXPECT_EQ(spy.at(i).at(0).toString(), keys[i]);
+    EXPECT_EQ(spy.at(0).at(1).value<QColor>(), QColor(Qt::blue));
+    EXPECT_EQ(spy.at(0).at(2).value<QColor>(), QColor(Qt::green));
+    EXPECT_EQ(spy.at(6).at(1).value<QColor>(), QColor(152, 152, 152));
+    EXPECT_EQ(snapshot().pixelColor(1, 1), QColor(Qt::lightGray));
+
+    // "dbg.lineChanged" repaints one margin cell.
+    struct PaintSpy : QObject {
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint)
+                rects.push_back(static_cast<QPaintEvent*>(e)->rect());
+            return false;
+        }
+        std::vector<QRect> rects;
+    } paints;
+    component->installEventFilter(&paints);
+    QTest::qWait(50);
+    paints.rects.clear();
+    component->propertyChange(QStringLiteral("dbg.lineChanged"), 4);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !paints.rects.empty(); }, 2000));
+    EXPECT_TRUE(paints.rects[0].contains(layout().lineNumberToMarginRectangle(4)));
+    EXPECT_LT(paints.rects[0].height(), 3 * layout().getLineHeight());
+    paints.rects.clear();
+    component->propertyChange(QStringLiteral("dbg.lineChanged"), QVariant());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !paints.rects.empty(); }, 2000));
+    EXPECT_EQ(paints.rects[0], component->getVisibleRect());
+    component->removeEventFilter(&paints);
+}
+
+// Output shown as it arrives: the component lays out only what was added, and must end
+// up exactly where laying out the whole text would put it.
+TEST(TextViewGrowingOutput, AppendedLinesLayOutAsTheWholeTextWould) {
+    struct HtmlHost : CommonViewComponentHost {
+        const CommonModel* getCommonModel() const override { return &model; }
+        bool getFocus() const override { return false; }
+        void sendBreakpointInfo(int, bool) override {}
+        void refreshSelectedItemMenu() override {}
+        FileDisplayStore store;
+        HtmlModel model{&store};
+    } host;
+    CommonViewComponent growing(&host, false);
+    growing.setNewLines(&host.model.getLines());
+    CommonViewComponent whole(&host, false);
+
+    std::mt19937 random(11);
+    auto piece = [&] {
+        QString text;
+        const int n = static_cast<int>(random() % 120);
+        for (int i = 0; i < n; ++i)
+            text += random() % 9 == 0 ? u'\n' : QChar(char16_t(u'a' + random() % 26));
+        return text;
+    };
+    for (int round = 0; round < 400; ++round) {
+        if (round == 250)
+            host.model.clear(); // another page: the list shrinks
+        host.model.addText(piece());
+        growing.linesAppended();
+        whole.setNewLines(&host.model.getLines());
+        const auto& g = growing.getLayoutManager();
+        const auto& w = whole.getLayoutManager();
+        ASSERT_EQ(g.getRecLength(), w.getRecLength()) << "round " << round;
+        ASSERT_EQ(g.getRecLength(), w.computeRecLength()) << "round " << round;
+        ASSERT_EQ(g.getNumRecords(), w.getNumRecords()) << "round " << round;
+        ASSERT_EQ(g.getPreferredSize(), w.getPreferredSize()) << "round " << round;
+        ASSERT_EQ(growing.size(), whole.size()) << "round " << round;
+    }
+    EXPECT_GT(host.model.lineCount(), 20);
+}
+
+TEST(TextViewFont, CourierOrTheSystemsFixedFace) {
+    const QFont font = CommonViewComponent::defaultFont();
+    EXPECT_TRUE(QFontInfo(font).fixedPitch());
+    EXPECT_EQ(QFontInfo(font).pointSize(), 13);
+
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    testing::internal::CaptureStdout();
+    const QFont eastAsian = CommonViewComponent::defaultFont();
+    const std::string out = testing::internal::GetCapturedStdout();
+    QLocale::setDefault(QLocale::c());
+    EXPECT_EQ(eastAsian, QApplication::font("QPlainTextEdit"));
+    EXPECT_EQ(out, "*** The CommonViewComponentFont is set to: " +
+                       eastAsian.toString().toStdString() + "\n");
+}
+
+TEST(TextViewImage, BreakpointImageFromTheMonitorInstallPath) {
+    const QString committed = QStringLiteral(TRACEWIN_RESOURCES_DIR "/bp.gif");
+    QImageReader reader(committed);
+    EXPECT_EQ(reader.format(), "gif");
+    const QImage gif = reader.read();
+    ASSERT_FALSE(gif.isNull()) << reader.errorString().toStdString();
+    EXPECT_EQ(gif.size(), QSize(9, 9));
+
+    testsupport::TempDir root;
+    const auto monitorDir = root.path() / "jspvlm/tools/com-zet-kwo-ui-jspdebug";
+    std::filesystem::create_directories(monitorDir);
+    std::filesystem::create_directories(root.path() / "jspvlm/nqc/bin");
+    tracehook::SystemProperties::set("java.home", (root.path() / "jspvlm/nqc/bin").string());
+    EXPECT_EQ(BreakpointImage::path().toStdString(), (monitorDir / "bp.gif").string());
+    // Not installed yet: the stand-in disc marks breakpoints anyway.
+    EXPECT_EQ(BreakpointImage::load(BreakpointImage::path()).size(), QSize(9, 9));
+    std::filesystem::copy_file(committed.toStdString(), monitorDir / "bp.gif");
+    FakeHost host;
+    CommonViewComponent component(&host);
+    EXPECT_EQ(component.getBreakpointImage().toImage().convertToFormat(QImage::Format_ARGB32),
+              gif.convertToFormat(QImage::Format_ARGB32));
+    tracehook::SystemProperties::clear("java.home");
+
+    const QImage disc = BreakpointImage::fallback().toImage();
+    EXPECT_EQ(disc.pixelColor(4, 4), QColor(0xd0, 0x10, 0x10));
+    EXPECT_EQ(disc.pixelColor(0, 0).alpha(), 0);
+}
+
+} // namespace

@@ -1,0 +1,225 @@
+#include "core/breakpoints.h"
+#include "core/states.h"
+#include "support/tempdir.h"
+#include "views/filedisplayinfo.h"
+#include "views/htmlmodel.h"
+#include "views/sourcemodels.h"
+
+#include <QWidget>
+#include <gtest/gtest.h>
+
+using namespace tracewin;
+
+namespace {
+
+QStringList texts(const CommonModel& m) {
+    QStringList out;
+    for (const SourceLine& l : m.getLines())
+        out << l->getViewLine();
+    return out;
+}
+
+struct FakeView : CommonViewState {
+    bool getFocus() const override { return focus; }
+    int getCurrentViewLine() const override { return line; }
+    std::optional<QString> getStatusLineMsg() const override { return status; }
+    bool focus = true;
+    int line = 7;
+    std::optional<QString> status = QStringLiteral("Line 7");
+};
+
+class ModelsTest : public ::testing::Test {
+protected:
+    void SetUp() override { States::resetForTests(); }
+    void TearDown() override { States::resetForTests(); }
+    QString file(const std::string& name, const std::string& bytes) {
+        return QString::fromStdString(dir.write(name, bytes));
+    }
+
+    testsupport::TempDir dir;
+    FileDisplayStore store;
+};
+
+TEST_F(ModelsTest, PrimingFiltersAgentCallsAndExpandsTabs) {
+    JavaModel java(&store);
+    ASSERT_TRUE(java.primeModel(
+        file("Page.java", "class P {\nvlmAgent.line(12);out.print(x);\n\tx\t\n}"), true, true));
+    EXPECT_EQ(texts(java), (QStringList{"class P {", "out.print(x);", "  x  ", "}"}));
+    EXPECT_EQ(java.getNumOfRemovedChar(2), 18);
+    EXPECT_EQ(java.getNumOfRemovedChar(1), 0);
+    EXPECT_EQ(java.getNumOfRemovedChar(99), 0);
+}
+
+TEST_F(ModelsTest, PrimingWithTerminatorsAddsAFinalLine) {
+    JspModel jsp(&store);
+    ASSERT_TRUE(jsp.primeModel(file("a.jsp", "a\r\nb\rc\n"), false, false));
+    EXPECT_EQ(texts(jsp), (QStringList{"a\n", "b\n", "c\n", "\n"}));
+    EXPECT_EQ(jsp.getLines()[1]->getStartPos(), 2);
+    EXPECT_EQ(jsp.getTextPos(), 7);
+}
+
+TEST_F(ModelsTest, PrimingKeepsUtf8AndAgentTextWithoutCallEnd) {
+    JavaModel java(&store);
+    ASSERT_TRUE(java.primeModel(
+        file("u.java", "s = \"\xC3\xA9t\xC3\xA9 \xE6\x97\xA5\";\nvlmAgent.line(3 no end\n"), true,
+        true));
+    EXPECT_EQ(texts(java),
+              (QStringList{QString::fromUtf8("s = \"\xC3\xA9t\xC3\xA9 \xE6\x97\xA5\";"),
+                           "vlmAgent.line(3 no end"}));
+    EXPECT_EQ(java.getNumOfRemovedChar(2), 0);
+}
+
+TEST_F(ModelsTest, UnreadableOrMissingFilesLeaveAnEmptyModel) {
+    JspModel jsp(&store);
+    ASSERT_TRUE(jsp.primeModel(file("a.jsp", "x\n"), true, true));
+    EXPECT_FALSE(jsp.primeModel(dir.str().c_str() + QStringLiteral("/missing.jsp"), true, true));
+    EXPECT_TRUE(jsp.getLines().empty());
+    EXPECT_TRUE(jsp.primeModel(std::nullopt, true, true));
+    EXPECT_TRUE(jsp.getFilename()->endsWith("missing.jsp"))
+        << "a null name keeps the previous name";
+}
+
+TEST_F(ModelsTest, ExecutableLinesAndInclusivePositions) {
+    JspModel jsp(&store);
+    ASSERT_TRUE(jsp.primeModel(file("a.jsp", "\n   \n x\nabcd\n"), true, true));
+    EXPECT_TRUE(jsp.getIsCurrentLineExecutable(1));
+    EXPECT_TRUE(jsp.getIsCurrentLineExecutable(2));
+    EXPECT_FALSE(jsp.getIsCurrentLineExecutable(3));
+    EXPECT_TRUE(jsp.getIsCurrentLineExecutable(42));
+    EXPECT_EQ(jsp.convertToInclusivePos({1, 1}), FilePosition(1, 1));
+    EXPECT_EQ(jsp.convertToInclusivePos({1, 3}), FilePosition(5, 2));
+    EXPECT_EQ(jsp.convertToInclusivePos({5, 3}), FilePosition(4, 3));
+    EXPECT_EQ(jsp.convertToInclusivePos({1, 9}), FilePosition(1, 9));
+}
+
+TEST_F(ModelsTest, SnapshotsShareLinesAndRestoreTheExecutionState) {
+    JspModel jsp(&store);
+    ASSERT_TRUE(jsp.primeModel(file("one.jsp", "a\nb\n"), true, true));
+    QWidget canvas;
+    FakeView view;
+    States::createStates().setCurrentState(States::NEXT_ERR);
+    jsp.saveJspCanvas(3, &canvas, &view);
+
+    const FileDisplayInfo& entry = store.retrieveFileDisplayInfo(3);
+    ASSERT_TRUE(entry.getJspCommonModelViewInfo());
+    EXPECT_EQ(entry.getJspCanvas(), &canvas);
+    EXPECT_EQ(entry.getJspCommonModelViewInfo()->statesValue, States::NEXT_ERR);
+    EXPECT_EQ(entry.getJspCommonModelViewInfo()->currentViewLine, 7);
+    EXPECT_EQ(entry.getJspCommonModelViewInfo()->statusLineMsg, QStringLiteral("Line 7"));
+    EXPECT_FALSE(entry.getJavaCommonModelViewInfo());
+
+    jsp.getLines()[0]->appendText("!");
+    ASSERT_TRUE(jsp.primeModel(file("two.jsp", "z\n"), true, true));
+    States::createStates().setCurrentState(States::STEP);
+    jsp.restoreCanvas(*entry.getJspCommonModelViewInfo());
+    EXPECT_EQ(texts(jsp), (QStringList{"a!", "b"})) << "snapshots share the line objects";
+    EXPECT_TRUE(jsp.getFilename()->endsWith("one.jsp"));
+    EXPECT_EQ(States::createStates().getCurrentState(), States::NEXT_ERR);
+
+    JavaModel java(&store);
+    States::createStates().setCurrentState(States::RUN);
+    java.restoreCanvas(*entry.getJspCommonModelViewInfo());
+    EXPECT_EQ(States::createStates().getCurrentState(), States::RUN)
+        << "only the JSP model restores the state";
+}
+
+TEST_F(ModelsTest, CanvasesAreReferencesNotOwnership) {
+    JavaModel java(&store);
+    {
+        QWidget canvas;
+        java.saveJavaCanvas(1, &canvas, nullptr);
+        EXPECT_EQ(store.retrieveFileDisplayInfo(1).getJavaCommonModelViewInfo()->currentViewLine,
+                  -1);
+    }
+    EXPECT_EQ(store.retrieveFileDisplayInfo(1).getJavaCanvas(), nullptr)
+        << "a destroyed canvas is not dangling";
+    EXPECT_FALSE(store.contains(2));
+    (void)store.retrieveFileDisplayInfo(2);
+    EXPECT_TRUE(store.contains(2));
+    store.removeFileDisplayInfo(2);
+    EXPECT_FALSE(store.contains(2));
+}
+
+TEST(HtmlModel, ATagThenLineFeedsThenText) {
+    FileDisplayStore store;
+    HtmlModel html(&store);
+    HtmlTagPosition pos = html.addText("<b>\n\n\nx");
+    EXPECT_EQ(texts(html), (QStringList{"<b>", "x"}));
+    EXPECT_EQ(pos, (HtmlTagPosition{1, 1, 0, 3}));
+}
+
+TEST(HtmlModel, TextWithoutTagsSpansToTheEnd) {
+    FileDisplayStore store;
+    HtmlModel html(&store);
+    html.addText("<p>");
+    HtmlTagPosition pos = html.addText("hello\nworld");
+    EXPECT_EQ(pos, (HtmlTagPosition{1, 2, 0, 5}));
+}
+
+TEST(HtmlModel, BlanksTabsAndCarriageReturns) {
+    FileDisplayStore store;
+    HtmlModel html(&store);
+    html.addText("<ul>\r\n  \n\t<li>a\tb</li>\n");
+    EXPECT_EQ(texts(html), (QStringList{"<ul>", "<li>a b</li>", ""}));
+    HtmlTagPosition pos = html.addText("   ");
+    EXPECT_EQ(pos, (HtmlTagPosition{1, 3, 0, 0}));
+}
+
+TEST(HtmlModel, ReportsEveryCompleteTagEvenAcrossCalls) {
+    FileDisplayStore store;
+    HtmlModel html(&store);
+    std::vector<std::pair<QString, HtmlTagPosition>> tags;
+    auto record = [&](const QString& t, const HtmlTagPosition& p) {
+        tags.emplace_back(t, p);
+    };
+    html.addText("<html><body class=", record);
+    html.addText("\"a\">\n<p>hi</p", record);
+    html.addText(">", record);
+    ASSERT_EQ(tags.size(), 4u);
+    EXPECT_EQ(tags[0].first, "<html>");
+    EXPECT_EQ(tags[0].second, (HtmlTagPosition{1, 1, 1, 6}));
+    EXPECT_EQ(tags[1].first, "<body class=\"a\">");
+    EXPECT_EQ(tags[1].second, (HtmlTagPosition{1, 1, 7, 22}));
+    EXPECT_EQ(tags[2].second, (HtmlTagPosition{2, 2, 1, 3}));
+    EXPECT_EQ(tags[3].first, "</p>");
+    EXPECT_EQ(tags[3].second, (HtmlTagPosition{2, 2, 6, 9}));
+}
+
+TEST(HtmlModel, LargeOutputStaysLinearAndWhole) {
+    FileDisplayStore store;
+    HtmlModel html(&store);
+    QString chunk;
+    for (int i = 0; i < 100; ++i)
+        chunk += "<tr><td>" + QString::number(i) + "</td></tr>\n";
+    int tags = 0;
+    for (int r = 0; r < 200; ++r)
+        html.addText(chunk, [&](const QString&, const HtmlTagPosition&) { ++tags; });
+    EXPECT_EQ(tags, 200 * 100 * 4);
+    EXPECT_EQ(html.lineCount(), 200 * 100 + 1);
+}
+
+TEST(BreakpointLst, KeepsLinesOnceInOrder) {
+    BreakpointLst bp;
+    bp.add(5);
+    bp.add(2);
+    bp.add(5);
+    bp.remove(9);
+    EXPECT_EQ(bp.lines(), (std::vector<int>{5, 2}));
+    bp.remove(5);
+    EXPECT_FALSE(bp.contains(5));
+    EXPECT_TRUE(bp.contains(2));
+    BreakpointInfo info(12, true);
+    EXPECT_FALSE(info.getFileIdInt());
+    info.setFileIdInt(4);
+    EXPECT_EQ(info.getFileIdInt(), std::optional<int>(4));
+}
+
+TEST(FilePosition, OrdersByLineThenColumn) {
+    EXPECT_TRUE(FilePosition(9, 1).isLessThan(FilePosition(1, 2)));
+    EXPECT_TRUE(FilePosition(2, 3).isGreaterThan(FilePosition(1, 3)));
+    EXPECT_TRUE(FilePosition(2, 3).isLessThanOrEqualTo(FilePosition(2, 3)));
+    EXPECT_TRUE(FilePosition(2, 3).isEqualTo(FilePosition(2, 3)));
+    EXPECT_FALSE(FilePosition(2, 3).isGreaterThanOrEqualTo(FilePosition(3, 3)));
+}
+
+} // namespace
