@@ -1,7 +1,6 @@
 // HTML output appended piece by piece, with every complete tag checked by the tag stack.
 #include "core/htmltagstack.h"
 #include "core/monitormessagefile.h"
-#include "views/filedisplayinfo.h"
 #include "views/htmlmodel.h"
 
 #include <QString>
@@ -17,8 +16,7 @@ struct Silent : tracewin::HtmlTagStackListener {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static tracewin::MonitorMessageFile messages("/nonexistent/MonitorMsg");
-    tracewin::FileDisplayStore store;
-    tracewin::HtmlModel model(&store);
+    tracewin::HtmlModel model;
     Silent listener;
     tracewin::HtmlTagStack stack(tracewin::HtmlTagTable::createHtmlTagTable(), messages, listener);
     const QString text =

@@ -52,6 +52,14 @@ Tool* PageWidget::getInputTool() const {
     return nullptr;
 }
 
+void PageWidget::fireLinkEvent(const LinkEventPtr& event) {
+    Tool* input = getInputTool();
+    if (input && event) {
+        input->linkChanged(event);
+        input->linkChangedGeneric(event);
+    }
+}
+
 void PageWidget::fireModelEvent(const LinkEventPtr& event) {
     if (manager_)
         manager_->fireModelEvent(event);

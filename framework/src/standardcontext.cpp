@@ -39,6 +39,57 @@ QWidget* StandardContext::getClient() const {
     return root_ ? root_->centralWidget() : nullptr;
 }
 
+void StandardContext::setClientTools(QWidget* client, ClientTools* tools) {
+    if (ClientTools* old = clientTools())
+        old->uninstallAll(); // the old client goes when the new one takes its place
+    clientWidget_ = client;
+    clientTools_ = tools;
+    setClient(client);
+}
+
+Tool* StandardContext::getController() const {
+    ClientTools* tools = clientTools();
+    return tools ? tools->getController() : nullptr;
+}
+
+bool StandardContext::handleWindowClosing() {
+    ClientTools* tools = clientTools();
+    return !tools || tools->windowClosing();
+}
+
+bool StandardContext::handleApplicationExiting() {
+    ClientTools* tools = clientTools();
+    return !tools || tools->applicationExiting();
+}
+
+void StandardContext::activateAll() {
+    if (ClientTools* tools = clientTools())
+        tools->activateAll();
+    setActivated(true);
+}
+
+void StandardContext::uninstallAll() {
+    if (ClientTools* tools = clientTools())
+        tools->uninstallAll();
+}
+
+void StandardContext::applyToAllTools(const std::function<void(Tool&)>& apply) {
+    if (ClientTools* tools = clientTools())
+        tools->applyToAllTools(apply);
+}
+
+void StandardContext::fireLinkEvent(const LinkEventPtr& event) {
+    ClientTools* tools = clientTools();
+    if (tools && event)
+        tools->fireLinkEvent(event);
+}
+
+void StandardContext::fireModelEvent(const LinkEventPtr& event) {
+    ClientTools* tools = clientTools();
+    if (tools && event)
+        tools->fireModelEvent(event);
+}
+
 void StandardContext::setStatusLine(StatusLine* statusLine) {
     if (root_)
         root_->setStatusBar(statusLine);

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "core/debugsession.h"
 #include "core/record.h"
 #include "panekit/tool.h"
+
+#include <memory>
 
 namespace tracewin {
 
@@ -20,6 +23,8 @@ public:
 
     // The fixed start-up record ("1", simple.jsp twice).
     static Record fixedFileInfo();
+    // The debugging session of the layout, which the controller owns and hands out.
+    const std::shared_ptr<DebugSession>& session() const { return session_; }
 
 private:
     void getFilenames();
@@ -27,6 +32,8 @@ private:
     void handleExit(ExitEvent& e);
     void write(const std::string& line);
     Record read();
+
+    std::shared_ptr<DebugSession> session_ = std::make_shared<DebugSession>();
 };
 
 } // namespace tracewin

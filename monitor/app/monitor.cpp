@@ -1,6 +1,8 @@
 #include "app/monitor.h"
 
 #include "app/generalprefnode.h"
+#include "app/jspbreakmonitorcontroller.h"
+#include "app/monitorcontroller.h"
 #include "app/qtmessagepresenter.h"
 #include "app/splitpagecontroller.h"
 #include "core/monitorconstants.h"
@@ -21,6 +23,7 @@
 #include "tracehook/properties.h"
 #include "tracehook/systemproperties.h"
 #include "tracehook/tracer.h"
+#include "views/commonview.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -99,10 +102,6 @@ void Monitor::initFailed(const std::string& reason) {
     print("Monitor init fail: " + reason);
     std::fflush(stdout);
     std::fflush(stderr);
-    if (mainFrame_) {
-        mainFrame_->raise();
-        mainFrame_->activateWindow();
-    }
     tracehook::JspMonitorResource resource;
     tracehook::MessageHandler::showToolError(resource.getToolString("E-MONITOR_WIN_INIT_FAIL"));
     MonitorSettings::fromInstall().saveIsMonitorWindowExists(false);
@@ -120,7 +119,6 @@ bool Monitor::start(const std::vector<std::string>& args, const Options& options
     MonitorMessageFile::setSharedBase(program + "/com/zet/kwo/jsp/ui/MonitorMsg");
 
     const MonitorArguments arguments = MonitorArguments::processArgs(args);
-    hideMonitor_ = arguments.hide;
     if (arguments.external && arguments.serverRoot) {
         tracehook::SystemProperties::set("server.root", *arguments.serverRoot);
         tracehook::SystemProperties::set("user.home", *arguments.serverRoot);
@@ -197,7 +195,6 @@ bool Monitor::buildWindow(const MonitorArguments& arguments) {
     // Run and Fast forward move the views thousands of times a second; the screen needs
     // no more than a few dozen pictures of that.
     panekit::RepaintPacer::install(frame_, std::chrono::milliseconds(kRepaintIntervalMs));
-    mainFrame_ = frame_;
     frame_->setApplicationKey(QString::fromLatin1(applicationKey));
     // The monitor's own files live in its install folder: they serve when the home has none.
     if (!app->setCurrentConfiguration(QString::fromLatin1(applicationKey)) &&
@@ -206,8 +203,9 @@ bool Monitor::buildWindow(const MonitorArguments& arguments) {
     if (!frame_->buildWorkbook(QString::fromLatin1(applicationKey)))
         throw std::runtime_error("the workbook \"Monitor\" cannot be built");
     Tracer::trace(kSource, "main", "Time for building the workbook: " + elapsed(timer));
+    handOutSession(arguments.hide);
 
-    if (hideMonitor_) {
+    if (arguments.hide) {
         app->exit(0);
         return true;
     }
@@ -231,6 +229,35 @@ bool Monitor::buildWindow(const MonitorArguments& arguments) {
     bringToFront();
     Tracer::trace(kSource, "main", "end of main");
     return true;
+}
+
+void Monitor::handOutSession(bool hidden) {
+    std::shared_ptr<DebugSession> session;
+    panekit::Tool* top = frame_->getController();
+    if (auto* controller = dynamic_cast<MonitorController*>(top)) {
+        controller->setHidden(hidden);
+        controller->setStartFailureHandler(
+            [this](const std::string& reason) { failStart(reason); });
+        session = controller->session();
+    } else if (auto* fixedPage = dynamic_cast<JspBreakMonitorController*>(top)) {
+        session = fixedPage->session();
+    } else {
+        session = std::make_shared<DebugSession>();
+    }
+    frame_->applyToAllTools([&session](panekit::Tool& tool) {
+        if (auto* view = dynamic_cast<CommonView*>(&tool))
+            view->setSession(session);
+        else if (auto* page = dynamic_cast<SplitPageController*>(&tool))
+            page->setSession(session);
+    });
+}
+
+void Monitor::failStart(const std::string& reason) {
+    if (frame_) {
+        frame_->raise();
+        frame_->activateWindow();
+    }
+    initFailed(reason);
 }
 
 void Monitor::prepareProcess() {

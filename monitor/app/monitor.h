@@ -51,8 +51,6 @@ public:
     // The start-up failure path: prints the reason, shows "E-MONITOR_WIN_INIT_FAIL",
     // records that no monitor window exists and ends the process with exit code 1.
     static void initFailed(const std::string& reason);
-
-    static bool isHideMonitor() { return hideMonitor_; }
     // How the process ends; tests replace it. The default quits the event loop, or the
     // process when no loop runs.
     static void setExitHandler(std::function<void(int)> handler);
@@ -72,9 +70,11 @@ private:
     // Trims the framework's predefined menus and builds the menu bar and tool bars.
     void prepareMenus();
     void bringToFront();
-
-    static inline bool hideMonitor_ = false;
-    static inline QPointer<panekit::WorkbookFrame> mainFrame_;
+    // The controller's debugging session reaches the page controller and every view; the
+    // controller learns whether the monitor is hidden and how a late start-up failure ends.
+    void handOutSession(bool hidden);
+    // A failure once the window exists: the window comes to the front for the message.
+    void failStart(const std::string& reason);
 
     std::unique_ptr<tracehook::ApplicationStatus> appStatus_;
     std::unique_ptr<tracehook::JspMonitorResource> resource_;

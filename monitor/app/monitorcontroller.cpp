@@ -27,7 +27,8 @@ std::any recordItem(const Record& record) {
 } // namespace
 
 MonitorController::MonitorController()
-    : settings_(MonitorSettings::fromInstall()), connections_(*this, this) {
+    : settings_(MonitorSettings::fromInstall()),
+      session_(std::make_shared<DebugSession>(settings_)), connections_(*this, this) {
     onLinkEvent<ResumeEvent>(&MonitorController::handleResume);
     onLinkEvent<PrevErrEvent>(&MonitorController::handlePrevErr);
     onLinkEvent<NextErrEvent>(&MonitorController::handleNextErr);
@@ -41,20 +42,29 @@ MonitorController::MonitorController()
 
 MonitorController::~MonitorController() = default;
 
+void MonitorController::setSettings(MonitorSettings settings) {
+    settings_ = std::move(settings);
+    session_->useFlagFiles(settings_);
+}
+
 QStringList MonitorController::getLinkEventNames() const {
     return {StartupEvent::kindKey(), HighlightEvent::kindKey(), HtmlEvent::kindKey(),
             ClientExitEvent::kindKey(), SwitchJspFileFromServletEvent::kindKey()};
 }
 
 void MonitorController::toolActive() {
-    if (Monitor::isHideMonitor())
+    if (hidden_)
         return;
     print("MonitorController::toolActive()");
     QElapsedTimer timer;
     timer.start();
     if (!init()) {
-        Monitor::initFailed("the listening socket cannot be opened on port " +
-                            std::to_string(port_));
+        const std::string reason =
+            "the listening socket cannot be opened on port " + std::to_string(port_);
+        if (startFailed_)
+            startFailed_(reason);
+        else
+            Monitor::initFailed(reason);
         return;
     }
     Tracer::trace(kSource, "toolActive",
@@ -149,7 +159,7 @@ void MonitorController::switchFromServlet(const Record& record) {
 }
 
 bool MonitorController::isHidden() const {
-    return Monitor::isHideMonitor();
+    return hidden_;
 }
 bool MonitorController::isMainWindowVisible() const {
     const panekit::BrowserFrame* frame = getParentFrame();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/debugsession.h"
 #include "core/monitorsettings.h"
 #include "core/runtimeconnections.h"
 #include "panekit/tool.h"
@@ -36,7 +37,15 @@ public:
     int port() const { return port_; }
     RuntimeConnections& connections() { return connections_; }
     // Where the settings files are; tests point it at their own tree.
-    void setSettings(MonitorSettings settings) { settings_ = std::move(settings); }
+    void setSettings(MonitorSettings settings);
+    // The debugging session of the monitor, which the controller owns and hands out.
+    const std::shared_ptr<DebugSession>& session() const { return session_; }
+    // A hidden monitor (start-up option) opens no socket and shows no window.
+    void setHidden(bool hidden) { hidden_ = hidden; }
+    // What a start-up failure does; by default it is reported and the process ends.
+    void setStartFailureHandler(std::function<void(const std::string&)> handler) {
+        startFailed_ = std::move(handler);
+    }
 
 private:
     void handleResume(ResumeEvent& e);
@@ -60,9 +69,12 @@ private:
     void raiseMainWindow() override;
 
     MonitorSettings settings_;
+    std::shared_ptr<DebugSession> session_;
     RuntimeConnections connections_;
     int port_ = 8082;
     bool exiting_ = false;
+    bool hidden_ = false;
+    std::function<void(const std::string&)> startFailed_;
 };
 
 } // namespace tracewin

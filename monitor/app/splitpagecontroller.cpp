@@ -2,8 +2,8 @@
 
 #include "app/commandaction.h"
 #include "core/breakpoints.h"
+#include "core/record.h"
 #include "core/resourceconstants.h"
-#include "core/runtimeconnections.h"
 #include "panekit/application.h"
 #include "panekit/menudata.h"
 #include "panekit/toolbarcontribution.h"
@@ -32,8 +32,7 @@ std::optional<int> fileIdOf(const JspSourceInfo& record) {
 
 } // namespace
 
-SplitPageController::SplitPageController()
-    : states(States::createStates()), settings_(MonitorSettings::fromInstall()) {
+SplitPageController::SplitPageController() {
     onLinkEvent<StartupEvent>(&SplitPageController::handleStartup);
     onLinkEvent<HighlightEvent>(&SplitPageController::handleHighlight);
     onLinkEvent<HtmlEvent>(&SplitPageController::handleHtml);
@@ -67,6 +66,12 @@ SplitPageController::SplitPageController()
 
 SplitPageController::~SplitPageController() = default;
 
+DebugSession& SplitPageController::session() const {
+    if (!session_)
+        session_ = std::make_shared<DebugSession>();
+    return *session_;
+}
+
 QStringList SplitPageController::getLinkEventNames() const {
     return {ChangeCurrentStateEvent::kindKey(),
             ClientExitEvent::kindKey(),
@@ -94,12 +99,9 @@ void SplitPageController::announceState(int state) {
 }
 
 void SplitPageController::step() {
-    if (states.getCurrentState() == States::RUN) {
-        // A run in progress stops at its next highlight.
-        saveIsRunPause(true);
+    // A run in progress stops at its next highlight.
+    if (session().step() == DebugSession::StepOutcome::PauseRequested)
         return;
-    }
-    states.setCurrentState(States::STEP);
     announceState(States::STEP);
     Tracer::trace(kSource, "run", "Step action..");
     fireParentLinkEvent(makeEvent<ResumeEvent>(this, States::STEP));
@@ -114,10 +116,10 @@ void SplitPageController::fastForward() {
 }
 
 void SplitPageController::startRun(bool skipAnimation) {
-    saveIsSkipRunAnimation(skipAnimation);
+    const bool starts = session().startRun(skipAnimation);
     setButtonStates(true, true, true, true, false, false);
     // A run in progress only takes the new animation setting.
-    if (states.getCurrentState() == States::RUN)
+    if (!starts)
         return;
     announceState(States::RUN);
     fireParentLinkEvent(makeEvent<ResumeEvent>(this, States::RUN));
@@ -125,6 +127,7 @@ void SplitPageController::startRun(bool skipAnimation) {
 }
 
 void SplitPageController::terminate() {
+    session().terminate();
     setButtonStates(false, false, false, false, false, false);
     announceState(States::TERMINATE);
     fireParentLinkEvent(
@@ -133,18 +136,21 @@ void SplitPageController::terminate() {
 }
 
 void SplitPageController::exitMonitor() {
+    session().setCurrentState(States::EXIT);
     announceState(States::EXIT);
     fireParentLinkEvent(makeEvent<ExitEvent>(this));
     Tracer::trace(kSource, "run", "Exit action..");
 }
 
 void SplitPageController::prevErr() {
+    session().setCurrentState(States::PREV_ERR);
     announceState(States::PREV_ERR);
     fireParentLinkEvent(makeEvent<PrevErrEvent>(this));
     Tracer::trace(kSource, "run", "Previous error action..");
 }
 
 void SplitPageController::nextErr() {
+    session().setCurrentState(States::NEXT_ERR);
     announceState(States::NEXT_ERR);
     fireParentLinkEvent(makeEvent<NextErrEvent>(this));
     Tracer::trace(kSource, "run", "Next Error action..");
@@ -166,12 +172,13 @@ void SplitPageController::setButtonStatesListener(
 }
 
 void SplitPageController::buttonStatesChanged() {
-    const bool flags[] = {live_.step,      live_.run,     live_.fastForward,
-                          live_.terminate, live_.prevErr, live_.nextErr};
+    const ButtonStates& live = session().buttons();
+    const bool flags[] = {live.step,      live.run,     live.fastForward,
+                          live.terminate, live.prevErr, live.nextErr};
     for (int i = Step; i <= NextErr; ++i)
         actions_[static_cast<std::size_t>(i)]->setEnabled(flags[i]);
     if (buttonListener_)
-        buttonListener_(live_);
+        buttonListener_(live);
 }
 
 void SplitPageController::setButtonStates(bool step_, bool run_, bool fastForward_, bool terminate_,
@@ -180,21 +187,8 @@ void SplitPageController::setButtonStates(bool step_, bool run_, bool fastForwar
 }
 
 void SplitPageController::setButtonStates(const ButtonStates& flags) {
-    live_ = ButtonStates(std::nullopt, flags.step, flags.run, flags.fastForward, flags.terminate,
-                         flags.prevErr, flags.nextErr);
+    session().setButtons(flags);
     buttonStatesChanged();
-}
-
-void SplitPageController::saveButtonStates() {
-    ButtonStates snapshot = live_;
-    snapshot.fileIdInt = curFileIdInt;
-    buttonStateLst[curFileIdInt] = snapshot;
-}
-
-void SplitPageController::restoreButtonStates(int fileId) {
-    auto it = buttonStateLst.find(fileId);
-    if (it != buttonStateLst.end())
-        setButtonStates(it->second);
 }
 
 // ---- contributions ----
@@ -234,7 +228,7 @@ panekit::MenuContribution* SplitPageController::getMenuContribution() {
     preferencesItem->setPriority(900);
     fileMenu->add(preferencesItem);
     menus_->addMenuData(fileMenu);
-    setButtonStates(false, false, false, live_.terminate, false, false);
+    setButtonStates(false, false, false, session().buttons().terminate, false, false);
     return menus_.get();
 }
 
@@ -280,18 +274,14 @@ panekit::ToolBarContribution* SplitPageController::getToolBarContribution() {
 
 void SplitPageController::handleStartup(StartupEvent& e) {
     Tracer::trace(kSource, "handleLinkEvent", "Split page -- starting new page");
-    saveButtonStates();
     const Record* record = e.itemAs<Record>();
+    session().startFile(record && *record ? fileIdOf(**record) : std::nullopt);
     if (!record || !*record) {
         setButtonStates(false, false, false, false, false, false);
     } else if ((*record)->getInfoType() == JspSourceInfo::COMPILE_ERR_FILE_INFO) {
         setButtonStates(false, false, false, true, false, true);
     } else {
         setButtonStates(true, true, true, true, false, false);
-    }
-    if (record && *record) {
-        if (std::optional<int> id = fileIdOf(**record))
-            curFileIdInt = *id;
     }
     fireLinkEvent(e);
 }
@@ -307,7 +297,7 @@ void SplitPageController::handleHighlightTag(HighlightTagEvent& e) {
 }
 
 void SplitPageController::handleResume(ResumeEvent&) {
-    fireParentLinkEvent(makeEvent<ResumeEvent>(this, states.getCurrentState()));
+    fireParentLinkEvent(makeEvent<ResumeEvent>(this, session().currentState()));
 }
 
 void SplitPageController::handleExit(ExitEvent& e) {
@@ -328,7 +318,7 @@ void SplitPageController::handleSetBreakpoint(SetBreakpointEvent& e) {
     if (!info)
         return;
     BreakpointInfo withFile = *info;
-    withFile.setFileIdInt(curFileIdInt);
+    withFile.setFileIdInt(session().currentFileId());
     fireParentLinkEvent(makeEvent<SetBreakpointEvent>(this, withFile));
 }
 
@@ -344,9 +334,8 @@ void SplitPageController::handleSwitchJspFile(SwitchJspFileEvent& e) {
     const int* id = e.itemAs<int>();
     if (!id)
         return;
-    saveButtonStates();
-    curFileIdInt = *id;
-    restoreButtonStates(*id);
+    if (session().showFile(*id))
+        buttonStatesChanged();
     fireParentLinkEvent(e);
     fireLinkEvent(e);
 }
@@ -360,11 +349,10 @@ void SplitPageController::handleSwitchFromServlet(SwitchJspFileFromServletEvent&
     const std::optional<int> id = fileIdOf(r);
     if (!id)
         return;
-    saveButtonStates();
-    if (*id != curFileIdInt) {
-        curFileIdInt = *id;
-        restoreButtonStates(*id);
-    }
+    if (*id == session().currentFileId())
+        session().keepButtons();
+    else if (session().showFile(*id))
+        buttonStatesChanged();
     fireLinkEvent(makeEvent<SwitchJspFileEvent>(this, *id));
     if (r.getJavaLine() != 0 || r.getJspStartLine() != 0 || r.getJspStartPos() != 0 ||
         r.getJspEndLine() != 0 || r.getJspEndPos() != 0) {
@@ -381,9 +369,10 @@ void SplitPageController::handleChangeButtonState(ChangeButtonStateEvent& e) {
 }
 
 void SplitPageController::handleSendState(SendStateEvent& e) {
-    const States* const* shared = e.itemAs<States*>();
-    const States& sent = shared && *shared ? **shared : states;
-    if (sent.getCurrentState() == States::STEP && !live_.step && !live_.run) {
+    const States* const* sentStates = e.itemAs<const States*>();
+    const States& sent = sentStates && *sentStates ? **sentStates : session().states();
+    const ButtonStates& live = session().buttons();
+    if (sent.getCurrentState() == States::STEP && !live.step && !live.run) {
         setButtonStates(true, true, true, true, false, false);
         print("SplitPageController forced button states: " + sent.toString());
     }

@@ -1,12 +1,10 @@
 #pragma once
 
-#include "core/monitorsettings.h"
-#include "core/states.h"
+#include "core/debugsession.h"
 #include "panekit/tool.h"
 
 #include <array>
 #include <functional>
-#include <map>
 #include <memory>
 
 namespace panekit {
@@ -33,9 +31,10 @@ class StartupEvent;
 class SwitchJspFileEvent;
 class SwitchJspFileFromServletEvent;
 
-// The controller of the monitor's main page: owns the execution commands and their
-// enabled states (kept per page of the request), and routes events down from the
-// connection controller to the page's views and up from the views and commands to it.
+// The controller of the monitor's main page: owns the execution commands, carries them out
+// on the debugging session (which keeps their enabled states per file of the request), and
+// routes events down from the connection controller to the page's views and up from the
+// views and commands to it.
 class SplitPageController : public panekit::Tool {
     Q_OBJECT
 public:
@@ -74,16 +73,12 @@ public:
     void setButtonStates(bool step, bool run, bool fastForward, bool terminate, bool prevErr,
                          bool nextErr);
     void setButtonStates(const ButtonStates& states);
-    const ButtonStates& buttonStates() const { return live_; }
-    void saveButtonStates();
-    void restoreButtonStates(int fileId);
-    int currentFileId() const { return curFileIdInt; }
+    const ButtonStates& buttonStates() const { return session().buttons(); }
+    int currentFileId() const { return session().currentFileId(); }
 
-    bool getIsRunPause() const { return settings_.getIsRunPause(); }
-    void saveIsRunPause(bool pause) const { settings_.saveIsRunPause(pause); }
-    bool getIsSkipRunAnimation() const { return settings_.getIsSkipRunAnimation(); }
-    void saveIsSkipRunAnimation(bool skip) const { settings_.saveIsSkipRunAnimation(skip); }
-    void setSettings(MonitorSettings settings) { settings_ = std::move(settings); }
+    // The debugging session the page works in; until one is given, a session of its own.
+    void setSession(std::shared_ptr<DebugSession> session) { session_ = std::move(session); }
+    DebugSession& session() const;
 
     // Told whenever the enabled states change (the command actions follow them).
     void setButtonStatesListener(std::function<void(const ButtonStates&)> listener);
@@ -114,11 +109,7 @@ private:
     void announceState(int state);
     void buttonStatesChanged();
 
-    States& states;
-    int curFileIdInt = 0;
-    std::map<int, ButtonStates> buttonStateLst;
-    ButtonStates live_;
-    MonitorSettings settings_;
+    mutable std::shared_ptr<DebugSession> session_;
     std::function<void(const ButtonStates&)> buttonListener_;
     std::function<void()> openPreferences_;
     std::array<std::unique_ptr<CommandAction>, CommandCount> actions_;

@@ -2,15 +2,6 @@
 
 namespace tracewin {
 
-States& States::createStates() {
-    static States shared;
-    return shared;
-}
-
-void States::resetForTests() {
-    createStates().setCurrentState(STEP);
-}
-
 std::string States::toString() const {
     return "States[currentState=" + std::to_string(getCurrentState()) + "]";
 }

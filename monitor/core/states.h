@@ -6,8 +6,8 @@
 
 namespace tracewin {
 
-// The execution state: what the monitor last asked the page runtime to do. One instance
-// is shared by the whole monitor (the split page controller and every source model).
+// The execution state: what the monitor last asked the page runtime to do. The debugging
+// session holds the monitor's one instance.
 class States {
 public:
     static constexpr int STEP = 0;
@@ -17,11 +17,6 @@ public:
     static constexpr int PREV_ERR = 4;
     static constexpr int NEXT_ERR = 5;
 
-    // The shared instance, created on first use.
-    static States& createStates();
-    // Puts the shared instance back to STEP (tests).
-    static void resetForTests();
-
     int getCurrentState() const { return currentState.load(std::memory_order_relaxed); }
     // Any integer is stored as it is.
     void setCurrentState(int state) { currentState.store(state, std::memory_order_relaxed); }
@@ -29,7 +24,6 @@ public:
     std::string toString() const;
 
 private:
-    States() = default;
     std::atomic<int> currentState{STEP};
 };
 

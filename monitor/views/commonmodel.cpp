@@ -1,9 +1,5 @@
 #include "views/commonmodel.h"
 
-#include "core/states.h"
-#include "tracehook/tracer.h"
-#include "views/filedisplayinfo.h"
-
 #include <QFile>
 
 namespace tracewin {
@@ -18,9 +14,10 @@ void SourceInformation::setViewLine(const QString& text) {
     owner_->textPos_ += length();
 }
 
-CommonModelViewInfo::CommonModelViewInfo(const CommonModel& model, const CommonViewState* view)
+CommonModelViewInfo::CommonModelViewInfo(const CommonModel& model, const CommonViewState* view,
+                                         int statesValue_)
     : filename(model.getFilename()), lines(model.getLines()), textPos(model.getTextPos()),
-      statesValue(model.getStates().getCurrentState()), focus(view ? view->getFocus() : false),
+      statesValue(statesValue_), focus(view ? view->getFocus() : false),
       currentViewLine(view ? view->getCurrentViewLine() : -1),
       statusLineMsg(view ? view->getStatusLineMsg() : std::nullopt) {}
 
@@ -31,10 +28,6 @@ CommonModelViewInfo::CommonModelViewInfo(std::optional<QString> filename_, Sourc
     : filename(std::move(filename_)), lines(std::move(lines_)), textPos(textPos_),
       statesValue(statesValue_), focus(focus_), currentViewLine(currentViewLine_),
       statusLineMsg(std::move(statusLineMsg_)) {}
-
-CommonModel::CommonModel(FileDisplayStore* store, States* states)
-    : store_(store ? store : &FileDisplayStore::shared()),
-      states_(states ? states : &States::createStates()) {}
 
 SourceLine CommonModel::newLine(QString text) {
     return std::make_shared<SourceInformation>(*this, std::move(text));
@@ -138,25 +131,6 @@ FilePosition CommonModel::convertToInclusivePos(const FilePosition& p) const {
     if (p.line > 1 && p.line <= lineCount())
         return FilePosition(static_cast<int>(viewLine(p.line - 1).size()) + 2, p.line - 1);
     return p;
-}
-
-void CommonModel::saveJspCanvas(int fileId, QWidget* canvas, const CommonViewState* view) {
-    tracehook::Tracer::trace(this, "saveJspCanvas",
-                             "saving jsp canvas, state: " +
-                                 std::to_string(states_->getCurrentState()));
-    store_->retrieveFileDisplayInfo(fileId).setJspCanvas(canvas, *this, view);
-}
-void CommonModel::saveJavaCanvas(int fileId, QWidget* canvas, const CommonViewState* view) {
-    store_->retrieveFileDisplayInfo(fileId).setJavaCanvas(canvas, *this, view);
-}
-void CommonModel::saveHtmlCanvas(int fileId, QWidget* canvas, const CommonViewState* view) {
-    store_->retrieveFileDisplayInfo(fileId).setHtmlCanvas(canvas, *this, view);
-}
-void CommonModel::saveStackCanvas(int fileId, QWidget* canvas, const CommonViewState* view) {
-    store_->retrieveFileDisplayInfo(fileId).setStackCanvas(canvas, *this, view);
-}
-void CommonModel::saveBrowserCanvas(int fileId, QWidget* canvas) {
-    store_->retrieveFileDisplayInfo(fileId).setBrowserCanvas(canvas);
 }
 
 void CommonModel::restoreCanvas(const CommonModelViewInfo& info) {

@@ -12,14 +12,10 @@
 #include <optional>
 #include <vector>
 
-class QWidget;
-
 namespace tracewin {
 
 class CommonModel;
 class CommonViewState;
-class FileDisplayStore;
-class States;
 
 // One display line of a model. Lines are shared between a model and the snapshots taken
 // of it, so text appended later shows through every snapshot that holds the line.
@@ -44,9 +40,9 @@ private:
 using SourceLine = std::shared_ptr<SourceInformation>;
 using SourceLines = std::vector<SourceLine>;
 
-// A snapshot of one model and view for one file.
+// A snapshot of one model and view for one file, taken in an execution state.
 struct CommonModelViewInfo {
-    CommonModelViewInfo(const CommonModel& model, const CommonViewState* view);
+    CommonModelViewInfo(const CommonModel& model, const CommonViewState* view, int statesValue);
     CommonModelViewInfo(std::optional<QString> filename, SourceLines lines, int textPos,
                         int statesValue, bool focus, int currentViewLine,
                         std::optional<QString> statusLineMsg);
@@ -71,14 +67,14 @@ public:
 };
 
 // The base of every source model: the display lines of a file or of produced text, and
-// the per-file snapshots that let each view come back to a JSP file of the request with
-// its display intact. It is a framework model, so a view tool finds it with getModel().
+// what a snapshot of it needs to bring a JSP file of the request back with its display
+// intact. It is a framework model, so a view tool finds it with getModel().
 class CommonModel : public panekit::Model {
 public:
     static inline const QString tabSpaces = QStringLiteral("  ");
     static constexpr const char* agentCallPrefix = "vlmAgent.line(";
 
-    explicit CommonModel(FileDisplayStore* store = nullptr, States* states = nullptr);
+    CommonModel() = default;
     ~CommonModel() override = default;
     CommonModel(const CommonModel&) = delete;
     CommonModel& operator=(const CommonModel&) = delete;
@@ -100,20 +96,12 @@ public:
     QString viewLine(int line) const;
     const std::optional<QString>& getFilename() const { return filename_; }
     int getTextPos() const { return textPos_; }
-    States& getStates() const { return *states_; }
-    FileDisplayStore& fileDisplayStore() const { return *store_; }
 
     int getNumOfRemovedChar(int line) const;
     // True when the line holds nothing but blanks and line breaks: nothing on it runs.
     bool getIsCurrentLineExecutable(int line) const;
     // An exclusive end position as an inclusive one.
     FilePosition convertToInclusivePos(const FilePosition& p) const;
-
-    void saveJspCanvas(int fileId, QWidget* canvas, const CommonViewState* view);
-    void saveJavaCanvas(int fileId, QWidget* canvas, const CommonViewState* view);
-    void saveHtmlCanvas(int fileId, QWidget* canvas, const CommonViewState* view);
-    void saveStackCanvas(int fileId, QWidget* canvas, const CommonViewState* view);
-    void saveBrowserCanvas(int fileId, QWidget* canvas);
 
     // Back to a snapshot: file name, a copy of its lines, text position.
     virtual void restoreCanvas(const CommonModelViewInfo& info);
@@ -128,8 +116,6 @@ private:
     std::optional<QString> filename_;
     int textPos_ = 0;
     std::map<int, int> filteredLineInfoLst_;
-    FileDisplayStore* store_;
-    States* states_;
 };
 
 } // namespace tracewin

@@ -1,6 +1,7 @@
 #include "views/commonview.h"
 
 #include "core/breakpoints.h"
+#include "core/debugsession.h"
 #include "core/states.h"
 #include "panekit/browserframe.h"
 #include "tracehook/jspdebugdynamicpathfactory.h"
@@ -22,6 +23,77 @@ CommonView::CommonView() : spane(new QScrollArea) {
     spane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     spane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     spane->setWidgetResizable(false);
+    // The execution states announced to every view; the JSP view answers Step itself.
+    onLinkEvent<StepEvent>(&CommonView::handleStep);
+    onLinkEvent<ChangeCurrentStateEvent>(&CommonView::handleChangeCurrentState);
+    onLinkEvent<UpdateModelStateEvent>(&CommonView::handleUpdateModelState);
+}
+
+DebugSession& CommonView::session() const {
+    if (!session_)
+        session_ = std::make_shared<DebugSession>();
+    return *session_;
+}
+
+void CommonView::handleStep(const StepEvent&) {
+    session().setCurrentState(States::STEP);
+}
+
+void CommonView::handleChangeCurrentState(const ChangeCurrentStateEvent& e) {
+    if (const int* state = e.itemAs<int>())
+        session().setCurrentState(*state);
+}
+
+void CommonView::handleUpdateModelState(const UpdateModelStateEvent& e) {
+    const QString name = modelStateName();
+    if (!name.isEmpty() && e.getName() == name)
+        session().setCurrentState(States::STEP);
+}
+
+// ---- the files of the request ----
+
+void CommonView::switchesDisplaysWithFiles() {
+    onLinkEvent<SwitchJspFileEvent>(&CommonView::handleSwitchJspFile);
+}
+
+void CommonView::keepCurrentFile() {
+    files_[curFileId()] = FileDisplay{canvas, std::make_shared<CommonModelViewInfo>(
+                                                  sourceModel(), this, session().currentState())};
+}
+
+void CommonView::beginFile(const std::optional<std::string>& fileIdStr) {
+    keepCurrentFile();
+    if (fileIdStr)
+        curFileIdStr = QString::fromStdString(*fileIdStr);
+}
+
+void CommonView::restoreFile(int, const CommonModelViewInfo* snapshot) {
+    if (!snapshot)
+        return;
+    sourceModel().restoreCanvas(*snapshot);
+    restoreCanvas(*snapshot);
+}
+
+void CommonView::handleSwitchJspFile(const SwitchJspFileEvent& e) {
+    const int* id = e.itemAs<int>();
+    if (!id)
+        return;
+    keepCurrentFile();
+    curFileIdStr = QString::number(*id);
+    const FileDisplay& entered = files_[*id];
+    canvas = entered.canvas;
+    restoreFile(*id, entered.snapshot.get());
+    if (canvas)
+        canvas->setNewLines(&sourceModel().getLines());
+    setClient(canvas);
+    if (canvas)
+        canvas->update();
+    fileShown();
+    getScrollPane()->updateGeometry();
+    getScrollPane()->update();
+    tracehook::Tracer::trace(this, "handleLinkEvent",
+                             "SwitchJspFileEvent, file " + std::to_string(*id) +
+                                 ", state: " + std::to_string(session().currentState()));
 }
 
 // The scroll area holds every component of this view; it goes with the view, whether or

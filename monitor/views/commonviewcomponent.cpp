@@ -173,6 +173,11 @@ bool CommonViewComponent::isBlankLine(int line) const {
                        [](QChar c) { return c == u' ' || c == u'\n' || c == u'\r'; });
 }
 
+void CommonViewComponent::setBreakpoints(std::shared_ptr<BreakpointLst> lines) {
+    breakpoints_ = lines ? std::move(lines) : std::make_shared<BreakpointLst>();
+    update();
+}
+
 void CommonViewComponent::setBreakpoint(const QPoint& p) {
     if (!layoutManager_->hasLines()) {
         beep();
@@ -183,12 +188,12 @@ void CommonViewComponent::setBreakpoint(const QPoint& p) {
         beep();
         return;
     }
-    const bool isSet = !breakptLst_.contains(line);
+    const bool isSet = !breakpoints_->contains(line);
     if (isSet) {
-        breakptLst_.add(line);
+        breakpoints_->add(line);
         update(layoutManager_->lineNumberToMarginRectangle(line));
     } else {
-        breakptLst_.remove(line);
+        breakpoints_->remove(line);
         update();
     }
     if (parent_)
@@ -449,7 +454,7 @@ void CommonViewComponent::paintLines(QPainter& painter, const QRect& clip) const
                                  withoutTerminator(text));
         }
         if (QRect(marginStart, y, marginWidth, lineHeight).intersects(clip) &&
-            breakptLst_.contains(line)) {
+            breakpoints_->contains(line)) {
             const QRect mark(marginStart + BREAKPOINT_IMAGE_X, y + BREAKPOINT_IMAGE_Y,
                              breakpointImage_.width(), breakpointImage_.height());
             painter.fillRect(mark, leftMarginColor_);

@@ -73,7 +73,10 @@ public:
     void highlight(int startLine, int startPos, int endLine, int endPos);
     // Scrolls so that `line` is the last fully visible line (or the text's top).
     void makeLineVisible(int line);
-    bool getBreakpointState(int line) const { return breakptLst_.contains(line); }
+    // The breakpoint lines the margin shows and edits: those of the session's file when the
+    // view gives them, else a list of the component's own.
+    void setBreakpoints(std::shared_ptr<BreakpointLst> lines);
+    bool getBreakpointState(int line) const { return breakpoints_->contains(line); }
     // Toggles the breakpoint of the line under p; blank lines beep and take none.
     void setBreakpoint(const QPoint& p);
 
@@ -106,7 +109,7 @@ public:
     CommonViewComponentHighlighter& getHighlighter() const { return *highlighter_; }
     CommonViewComponentLayoutManager& getLayoutManager() const { return *layoutManager_; }
     CommonViewComponentCaret& getCaret() const { return *caret_; }
-    const BreakpointLst& getBreakpointList() const { return breakptLst_; }
+    const BreakpointLst& getBreakpointList() const { return *breakpoints_; }
     const QPixmap& getBreakpointImage() const { return breakpointImage_; }
     QFont getFont() const { return font(); }
 
@@ -168,7 +171,7 @@ private:
     std::unique_ptr<CommonViewComponentHighlighter> highlighter_;
     std::unique_ptr<CommonViewComponentLayoutManager> layoutManager_;
     std::unique_ptr<CommonViewComponentCaret> caret_;
-    BreakpointLst breakptLst_;
+    std::shared_ptr<BreakpointLst> breakpoints_ = std::make_shared<BreakpointLst>();
     QPixmap breakpointImage_;
     // Declared for deferred breakpoints, the execution arrow and a custom cursor; the
     // execution point is shown by the highlight alone, so they stay empty.

@@ -1,12 +1,10 @@
 #include "views/htmlview.h"
 
 #include "core/record.h"
-#include "core/states.h"
 #include "tracehook/jspsourceinfo.h"
 #include "tracehook/tracer.h"
 #include "views/commonviewcomponent.h"
 #include "views/commonviewcomponenthighlighter.h"
-#include "views/filedisplayinfo.h"
 
 #include <QScrollArea>
 
@@ -20,10 +18,7 @@ HtmlView::HtmlView() {
     onLinkEvent<StartupEvent>(&HtmlView::handleStartup);
     onLinkEvent<HtmlEvent>(&HtmlView::handleHtml);
     onLinkEvent<HighlightTagEvent>(&HtmlView::handleHighlightTag);
-    onLinkEvent<SwitchJspFileEvent>(&HtmlView::handleSwitchJspFile);
-    onLinkEvent<StepEvent>(&HtmlView::handleStep);
-    onLinkEvent<ChangeCurrentStateEvent>(&HtmlView::handleChangeCurrentState);
-    onLinkEvent<UpdateModelStateEvent>(&HtmlView::handleUpdateModelState);
+    switchesDisplaysWithFiles();
 }
 
 HtmlView::~HtmlView() = default;
@@ -62,10 +57,8 @@ void HtmlView::showSource(int line) {
 }
 
 void HtmlView::handleStartup(const StartupEvent& e) {
-    model().saveHtmlCanvas(curFileIdStr.toInt(), canvas, this);
     const Record* record = e.itemAs<Record>();
-    if (record && *record && (*record)->getFileIdStr())
-        curFileIdStr = QString::fromStdString(*(*record)->getFileIdStr());
+    beginFile(record && *record ? (*record)->getFileIdStr() : std::nullopt);
     createCanvas();
     model().clear();
     canvas->setNewLines(&model().getLines());
@@ -100,41 +93,6 @@ void HtmlView::handleHighlightTag(const HighlightTagEvent& e) {
         canvas->highlight(p->startLine, p->startPos, p->endLine, p->endPos);
     else
         canvas->getHighlighter().clear();
-}
-
-void HtmlView::handleSwitchJspFile(const SwitchJspFileEvent& e) {
-    const int* id = e.itemAs<int>();
-    if (!id)
-        return;
-    model().saveHtmlCanvas(curFileIdStr.toInt(), canvas, this);
-    FileDisplayInfo& info = model().fileDisplayStore().retrieveFileDisplayInfo(*id);
-    curFileIdStr = QString::number(*id);
-    canvas = qobject_cast<CommonViewComponent*>(info.getHtmlCanvas());
-    if (const auto& snapshot = info.getHtmlCommonModelViewInfo()) {
-        model().restoreCanvas(*snapshot);
-        restoreCanvas(*snapshot);
-    }
-    if (canvas)
-        canvas->setNewLines(&model().getLines());
-    setClient(canvas);
-    if (canvas)
-        canvas->update();
-    showSource();
-    Tracer::trace(this, "handleLinkEvent", "HtmlView.handleLinkedEvent(SwitchJspFileEvent)");
-}
-
-void HtmlView::handleStep(const StepEvent&) {
-    model().getStates().setCurrentState(States::STEP);
-}
-
-void HtmlView::handleChangeCurrentState(const ChangeCurrentStateEvent& e) {
-    if (const int* state = e.itemAs<int>())
-        model().getStates().setCurrentState(*state);
-}
-
-void HtmlView::handleUpdateModelState(const UpdateModelStateEvent& e) {
-    if (e.getName() == QLatin1String("Html"))
-        model().getStates().setCurrentState(States::STEP);
 }
 
 } // namespace tracewin

@@ -1,13 +1,11 @@
 #include "views/javaview.h"
 
 #include "core/record.h"
-#include "core/states.h"
 #include "tracehook/compileerrorcodes.h"
 #include "tracehook/jspsourceinfo.h"
 #include "tracehook/tracer.h"
 #include "views/commonviewcomponent.h"
 #include "views/commonviewcomponenthighlighter.h"
-#include "views/filedisplayinfo.h"
 
 #include <QElapsedTimer>
 #include <QScrollArea>
@@ -28,10 +26,7 @@ const JspSourceInfo* recordOf(const panekit::LinkEvent& e) {
 JavaView::JavaView() {
     onLinkEvent<StartupEvent>(&JavaView::handleStartup);
     onLinkEvent<HighlightEvent>(&JavaView::handleHighlight);
-    onLinkEvent<SwitchJspFileEvent>(&JavaView::handleSwitchJspFile);
-    onLinkEvent<StepEvent>(&JavaView::handleStep);
-    onLinkEvent<ChangeCurrentStateEvent>(&JavaView::handleChangeCurrentState);
-    onLinkEvent<UpdateModelStateEvent>(&JavaView::handleUpdateModelState);
+    switchesDisplaysWithFiles();
     onLinkEvent<ClientExitEvent>(&JavaView::handleClientExit);
 }
 
@@ -80,10 +75,8 @@ void JavaView::handleStartup(const StartupEvent& e) {
     QElapsedTimer timer;
     timer.start();
     Tracer::trace(this, "handleLinkEvent", "JavaView.handleLinkedEvent(StartupEvent)");
-    model().saveJavaCanvas(curFileIdStr.toInt(), canvas, this);
     const JspSourceInfo* r = recordOf(e);
-    if (r && r->getFileIdStr())
-        curFileIdStr = QString::fromStdString(*r->getFileIdStr());
+    beginFile(r ? r->getFileIdStr() : std::nullopt);
     std::optional<QString> file;
     if (r && r->getJavaSourceFilename())
         file = QString::fromStdString(*r->getJavaSourceFilename());
@@ -111,42 +104,6 @@ void JavaView::handleHighlight(const HighlightEvent& e) {
     const int startCol = adjustStartCol(r->getJavaPos(), javaLine);
     const FilePosition end = model().convertToInclusivePos(FilePosition(1, javaLine + 1));
     highlightText(javaLine, startCol, end.line, end.pos);
-}
-
-void JavaView::handleSwitchJspFile(const SwitchJspFileEvent& e) {
-    const int* id = e.itemAs<int>();
-    if (!id)
-        return;
-    model().saveJavaCanvas(curFileIdStr.toInt(), canvas, this);
-    FileDisplayInfo& info = model().fileDisplayStore().retrieveFileDisplayInfo(*id);
-    curFileIdStr = QString::number(*id);
-    canvas = qobject_cast<CommonViewComponent*>(info.getJavaCanvas());
-    if (const auto& snapshot = info.getJavaCommonModelViewInfo()) {
-        model().restoreCanvas(*snapshot);
-        restoreCanvas(*snapshot);
-    }
-    if (canvas)
-        canvas->setNewLines(&model().getLines());
-    setClient(canvas);
-    if (canvas)
-        canvas->update();
-    getScrollPane()->updateGeometry();
-    getScrollPane()->update();
-    Tracer::trace(this, "handleLinkEvent", "JavaView.handleLinkedEvent(SwitchJspFileEvent)");
-}
-
-void JavaView::handleStep(const StepEvent&) {
-    model().getStates().setCurrentState(States::STEP);
-}
-
-void JavaView::handleChangeCurrentState(const ChangeCurrentStateEvent& e) {
-    if (const int* state = e.itemAs<int>())
-        model().getStates().setCurrentState(*state);
-}
-
-void JavaView::handleUpdateModelState(const UpdateModelStateEvent& e) {
-    if (e.getName() == QLatin1String("Java"))
-        model().getStates().setCurrentState(States::STEP);
 }
 
 void JavaView::handleClientExit(const ClientExitEvent& e) {

@@ -1,7 +1,6 @@
 #include "views/jspbreakview.h"
 
 #include "core/record.h"
-#include "core/states.h"
 #include "tracehook/jspsourceinfo.h"
 #include "tracehook/tracer.h"
 #include "views/commonviewcomponent.h"
@@ -18,8 +17,6 @@ JspBreakView::JspBreakView() {
     onLinkEvent<StartupEvent>(&JspBreakView::handleStartup);
     onLinkEvent<HighlightEvent>(&JspBreakView::handleHighlight);
     onLinkEvent<ClientExitEvent>(&JspBreakView::handleClientExit);
-    onLinkEvent<StepEvent>(&JspBreakView::handleStep);
-    onLinkEvent<UpdateModelStateEvent>(&JspBreakView::handleUpdateModelState);
 }
 
 JspBreakView::~JspBreakView() = default;
@@ -80,15 +77,6 @@ void JspBreakView::handleHighlight(const HighlightEvent& e) {
 
 void JspBreakView::handleClientExit(const ClientExitEvent&) {
     changeButtonStates(false, false, false, true, false, false);
-}
-
-void JspBreakView::handleStep(const StepEvent&) {
-    model().getStates().setCurrentState(States::STEP);
-}
-
-void JspBreakView::handleUpdateModelState(const UpdateModelStateEvent& e) {
-    if (e.getName() == QLatin1String("JspBreak"))
-        model().getStates().setCurrentState(States::STEP);
 }
 
 } // namespace tracewin

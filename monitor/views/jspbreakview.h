@@ -21,23 +21,22 @@ public:
     QStringList getLinkEventNames() const override;
     void toolInstalled() override;
     QString getHelpId() const override { return QStringLiteral("h_JavaView"); }
-    const CommonModel* getCommonModel() const override { return &model(); }
 
-    CommonViewComponent* getCanvas() const { return canvas; }
     void showSource();
     JspBreakModel& model() const;
+
+protected:
+    CommonModel& sourceModel() const override { return model(); }
+    QString modelStateName() const override { return QStringLiteral("JspBreak"); }
 
 private:
     CommonViewComponent* createCanvas();
     void handleStartup(const StartupEvent& e);
     void handleHighlight(const HighlightEvent& e);
     void handleClientExit(const ClientExitEvent& e);
-    void handleStep(const StepEvent& e);
-    void handleUpdateModelState(const UpdateModelStateEvent& e);
 
     mutable JspBreakModel* model_ = nullptr;
     mutable std::unique_ptr<JspBreakModel> ownModel_;
-    QPointer<CommonViewComponent> canvas;
 };
 
 } // namespace tracewin

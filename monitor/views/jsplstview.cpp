@@ -1,7 +1,6 @@
 #include "views/jsplstview.h"
 
 #include "core/record.h"
-#include "core/states.h"
 #include "tracehook/jspsourceinfo.h"
 #include "tracehook/tracer.h"
 
@@ -20,7 +19,6 @@ JspLstView::JspLstView() {
     getScrollPane()->setWidgetResizable(true);
     onLinkEvent<StartupEvent>(&JspLstView::handleStartup);
     onLinkEvent<SwitchJspFileEvent>(&JspLstView::handleSwitchJspFile);
-    onLinkEvent<ChangeCurrentStateEvent>(&JspLstView::handleChangeCurrentState);
     onLinkEvent<ClientExitEvent>(&JspLstView::handleClientExit);
 }
 
@@ -129,11 +127,6 @@ void JspLstView::handleSwitchJspFile(const SwitchJspFileEvent& e) {
         showList(row);
         return;
     }
-}
-
-void JspLstView::handleChangeCurrentState(const ChangeCurrentStateEvent& e) {
-    if (const int* state = e.itemAs<int>())
-        model().getStates().setCurrentState(*state);
 }
 
 void JspLstView::handleClientExit(const ClientExitEvent&) {

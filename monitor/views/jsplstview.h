@@ -23,7 +23,6 @@ public:
     QStringList getLinkEventNames() const override;
     void toolInstalled() override;
     QString getHelpId() const override { return QStringLiteral("h_JspLstView"); }
-    const CommonModel* getCommonModel() const override { return &model(); }
 
     // The list now shown (null before the first start-up).
     QListWidget* getList() const { return jspStrLst; }
@@ -32,10 +31,12 @@ public:
     std::optional<int> fileIdOfRow(int row) const;
     JspLstModel& model() const;
 
+protected:
+    CommonModel& sourceModel() const override { return model(); }
+
 private:
     void handleStartup(const StartupEvent& e);
     void handleSwitchJspFile(const SwitchJspFileEvent& e);
-    void handleChangeCurrentState(const ChangeCurrentStateEvent& e);
     void handleClientExit(const ClientExitEvent& e);
     // The user changed the selection.
     void valueChanged();

@@ -1,7 +1,7 @@
 #include "views/jspview.h"
 
+#include "core/debugsession.h"
 #include "core/record.h"
-#include "core/runrules.h"
 #include "core/states.h"
 #include "panekit/page.h"
 #include "tracehook/compileerrorcodes.h"
@@ -9,7 +9,6 @@
 #include "tracehook/tracer.h"
 #include "views/commonviewcomponent.h"
 #include "views/commonviewcomponenthighlighter.h"
-#include "views/filedisplayinfo.h"
 
 #include <QScrollArea>
 
@@ -29,14 +28,13 @@ JspView::JspView() {
     resumeTimer_.setSingleShot(true);
     // A run that was paused, terminated or replaced meanwhile does not go on.
     connect(&resumeTimer_, &QTimer::timeout, this, [this] {
-        if (model().getStates().getCurrentState() == States::RUN)
+        if (session().isRunning())
             fire<ResumeEvent>();
     });
     onLinkEvent<StartupEvent>(&JspView::handleStartup);
     onLinkEvent<HighlightEvent>(&JspView::handleHighlight);
-    onLinkEvent<SwitchJspFileEvent>(&JspView::handleSwitchJspFile);
+    switchesDisplaysWithFiles();
     onLinkEvent<StepEvent>(&JspView::handleStep);
-    onLinkEvent<ChangeCurrentStateEvent>(&JspView::handleChangeCurrentState);
     onLinkEvent<ClientExitEvent>(&JspView::handleClientExit);
     onLinkEvent<ReturnJspFocusEvent>(&JspView::handleReturnJspFocus);
 }
@@ -65,14 +63,8 @@ MonitorSettings& JspView::settings() const {
     return *settings_;
 }
 
-bool JspView::getIsRunPause() const {
-    return settings().getIsRunPause();
-}
-void JspView::saveIsRunPause(bool runPause) const {
-    settings().saveIsRunPause(runPause);
-}
-bool JspView::getIsSkipRunAnimation() const {
-    return settings().getIsSkipRunAnimation();
+int JspView::getLastBreakptLine() const {
+    return session().lastBreakpointLine();
 }
 
 void JspView::toolInstalled() {
@@ -111,27 +103,25 @@ void JspView::restoreCanvas(const CommonModelViewInfo& info) {
 }
 
 void JspView::fireState() {
-    fire<SendStateEvent>(&model().getStates());
+    fire<SendStateEvent>(&session().states());
 }
 
 void JspView::handleStartup(const StartupEvent& e) {
     QElapsedTimer timer;
     timer.start();
-    States& states = model().getStates();
+    DebugSession& states = session();
     Tracer::trace(this, "handleLinkEvent",
-                  "StartupEvent:JspView, state: " + std::to_string(states.getCurrentState()));
+                  "StartupEvent:JspView, state: " + std::to_string(states.currentState()));
     resumeTimer_.stop();
-    model().saveJspCanvas(curFileId(), canvas, this);
     const Record* record = e.itemAs<Record>();
     const JspSourceInfo* r = record ? record->get() : nullptr;
-    if (r && r->getFileIdStr())
-        curFileIdStr = QString::fromStdString(*r->getFileIdStr());
+    beginFile(r ? r->getFileIdStr() : std::nullopt);
     setStatusLineMsg(QStringLiteral(" "));
     const bool primed =
         model().primeModel(r ? text(r->getJspSourceFilename()) : std::nullopt, true, true);
     if (primed) {
         createCanvas();
-        lastBreakptLine = 0;
+        canvas->setBreakpoints(states.startBreakpoints(curFileId()));
         canvas->setNewLines(&model().getLines());
         setClient(canvas);
         showSource();
@@ -155,7 +145,6 @@ void JspView::handleStartup(const StartupEvent& e) {
 }
 
 void JspView::handleHighlight(const HighlightEvent& e) {
-    std::lock_guard lock(highlightLock_);
     const Record* record = e.itemAs<Record>();
     const JspSourceInfo* r = record ? record->get() : nullptr;
     if (!r) {
@@ -163,41 +152,21 @@ void JspView::handleHighlight(const HighlightEvent& e) {
             canvas->getHighlighter().clear();
         return;
     }
-    States& states = model().getStates();
+    DebugSession& states = session();
     const int startLine = r->getJspStartLine();
     const int startPos = r->getJspStartPos();
     const FilePosition end =
         model().convertToInclusivePos(FilePosition(r->getJspEndPos(), r->getJspEndLine()));
     highlightText(startLine, startPos, end.line, end.pos);
     Tracer::trace(this, "handleLinkEvent",
-                  "JspView:Highlight state: " + std::to_string(states.getCurrentState()));
+                  "JspView:Highlight state: " + std::to_string(states.currentState()));
     if (r->getInfoType() == JspSourceInfo::ABNORMAL_CLIENT_EXIT_COMMAND)
         return;
 
-    const int state = states.getCurrentState();
+    const int state = states.currentState();
     if (state == States::RUN) {
-        RunRules::Run run;
-        run.spanFirstLine = startLine;
-        run.spanLastLine = end.line;
-        run.isBreakpoint = [this](int line) {
-            const bool set = canvas && canvas->getBreakpointState(line);
-            if (set)
-                Tracer::trace(this, "handleLinkEvent",
-                              "The break pt is found in the line: " + std::to_string(line));
-            return set;
-        };
-        run.lastBreakpointLine = lastBreakptLine;
-        run.pauseRequested = getIsRunPause();
-        run.skipAnimation = [this] {
-            return getIsSkipRunAnimation();
-        };
-        const RunRules::Decision decision = RunRules::afterPosition(run);
-        if (decision.pauseTaken)
-            saveIsRunPause(false);
-        lastBreakptLine = decision.lastBreakpointLine;
-        switch (decision.action) {
+        switch (states.afterPosition(curFileId(), startLine, end.line)) {
         case RunRules::Decision::Action::Stop:
-            states.setCurrentState(States::STEP);
             fireState();
             return;
         case RunRules::Decision::Action::ResumeNow:
@@ -247,44 +216,22 @@ void JspView::setButtonsForError(int errStatus) {
     }
 }
 
-void JspView::handleSwitchJspFile(const SwitchJspFileEvent& e) {
-    const int* id = e.itemAs<int>();
-    if (!id)
-        return;
+void JspView::restoreFile(int fileId, const CommonModelViewInfo* snapshot) {
     resumeTimer_.stop();
-    model().saveJspCanvas(curFileId(), canvas, this);
-    FileDisplayInfo& info = model().fileDisplayStore().retrieveFileDisplayInfo(*id);
-    curFileIdStr = QString::number(*id);
-    canvas = qobject_cast<CommonViewComponent*>(info.getJspCanvas());
-    if (const auto& snapshot = info.getJspCommonModelViewInfo()) {
-        model().restoreCanvas(*snapshot);
-        restoreCanvas(*snapshot);
-    }
-    if (canvas) {
-        canvas->setNewLines(&model().getLines());
-        setClient(canvas);
-        canvas->update();
+    if (snapshot)
+        session().setCurrentState(snapshot->statesValue);
+    CommonView::restoreFile(fileId, snapshot);
+}
+
+void JspView::fileShown() {
+    if (canvas)
         canvas->setFocus();
-    } else {
-        setClient(nullptr);
-    }
-    getScrollPane()->updateGeometry();
-    getScrollPane()->update();
-    Tracer::trace(this, "handleLinkEvent",
-                  "JspView:SwitchJspFileEvent state: " +
-                      std::to_string(model().getStates().getCurrentState()));
-    Tracer::trace(this, "handleLinkEvent", "JspView.handleLinkedEvent(SwitchJspFileEvent");
 }
 
 void JspView::handleStep(const StepEvent&) {
-    model().getStates().setCurrentState(States::STEP);
+    session().setCurrentState(States::STEP);
     fireState();
     fire<ResumeEvent>();
-}
-
-void JspView::handleChangeCurrentState(const ChangeCurrentStateEvent& e) {
-    if (const int* state = e.itemAs<int>())
-        model().getStates().setCurrentState(*state);
 }
 
 void JspView::handleClientExit(const ClientExitEvent& e) {

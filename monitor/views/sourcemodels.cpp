@@ -1,6 +1,5 @@
 #include "views/sourcemodels.h"
 
-#include "core/states.h"
 #include "tracehook/tracer.h"
 
 namespace tracewin {
@@ -13,11 +12,6 @@ void NamedModel::uninstall() {
 }
 void NamedModel::applicationExiting() {
     tracehook::Tracer::printLine(modelName() + ": application exiting");
-}
-
-void JspModel::restoreCanvas(const CommonModelViewInfo& info) {
-    getStates().setCurrentState(info.statesValue);
-    CommonModel::restoreCanvas(info);
 }
 
 } // namespace tracewin

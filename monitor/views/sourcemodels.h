@@ -19,12 +19,10 @@ protected:
     virtual std::string modelName() const = 0;
 };
 
-// The JSP source of the page being executed. Restoring a snapshot also brings back the
-// execution state it was taken in.
+// The JSP source of the page being executed.
 class JspModel : public NamedModel {
 public:
     using NamedModel::NamedModel;
-    void restoreCanvas(const CommonModelViewInfo& info) override;
 
 protected:
     std::string modelName() const override { return "JspModel"; }

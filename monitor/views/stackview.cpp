@@ -1,10 +1,8 @@
 #include "views/stackview.h"
 
 #include "core/record.h"
-#include "core/states.h"
 #include "views/commonviewcomponent.h"
 #include "views/commonviewcomponenthighlighter.h"
-#include "views/filedisplayinfo.h"
 #include "views/stackviewcomponentinputcontroller.h"
 
 #include <QScrollArea>
@@ -14,10 +12,7 @@ namespace tracewin {
 StackView::StackView() {
     onLinkEvent<StartupEvent>(&StackView::handleStartup);
     onLinkEvent<HtmlTagEvent>(&StackView::handleHtmlTag);
-    onLinkEvent<SwitchJspFileEvent>(&StackView::handleSwitchJspFile);
-    onLinkEvent<StepEvent>(&StackView::handleStep);
-    onLinkEvent<ChangeCurrentStateEvent>(&StackView::handleChangeCurrentState);
-    onLinkEvent<UpdateModelStateEvent>(&StackView::handleUpdateModelState);
+    switchesDisplaysWithFiles();
 }
 
 StackView::~StackView() {
@@ -68,10 +63,8 @@ void StackView::selectLine(int index) {
 }
 
 void StackView::handleStartup(const StartupEvent& e) {
-    model().saveStackCanvas(curFileIdStr.toInt(), canvas, this);
     const Record* record = e.itemAs<Record>();
-    if (record && *record && (*record)->getFileIdStr())
-        curFileIdStr = QString::fromStdString(*(*record)->getFileIdStr());
+    beginFile(record && *record ? (*record)->getFileIdStr() : std::nullopt);
     model().startFile(curFileIdStr.toInt());
     createCanvas();
     showStack();
@@ -106,34 +99,10 @@ void StackView::scheduleScrollToTop() {
         Qt::QueuedConnection);
 }
 
-void StackView::handleSwitchJspFile(const SwitchJspFileEvent& e) {
-    const int* id = e.itemAs<int>();
-    if (!id)
-        return;
-    model().saveStackCanvas(curFileIdStr.toInt(), canvas, this);
-    FileDisplayInfo& info = model().fileDisplayStore().retrieveFileDisplayInfo(*id);
-    curFileIdStr = QString::number(*id);
-    canvas = qobject_cast<CommonViewComponent*>(info.getStackCanvas());
-    model().selectFile(*id);
-    if (const auto& snapshot = info.getStackCommonModelViewInfo())
+void StackView::restoreFile(int fileId, const CommonModelViewInfo* snapshot) {
+    model().selectFile(fileId);
+    if (snapshot)
         restoreCanvas(*snapshot);
-    showStack();
-    setClient(canvas);
-    getScrollPane()->update();
-}
-
-void StackView::handleStep(const StepEvent&) {
-    model().getStates().setCurrentState(States::STEP);
-}
-
-void StackView::handleChangeCurrentState(const ChangeCurrentStateEvent& e) {
-    if (const int* state = e.itemAs<int>())
-        model().getStates().setCurrentState(*state);
-}
-
-void StackView::handleUpdateModelState(const UpdateModelStateEvent& e) {
-    if (e.getName() == QLatin1String("Stack"))
-        model().getStates().setCurrentState(States::STEP);
 }
 
 void StackView::showStatus(const std::string& message) {

@@ -23,12 +23,17 @@ public:
     QStringList getLinkEventNames() const override;
     void toolInstalled() override;
     QString getHelpId() const override { return QStringLiteral("h_HtmlView"); }
-    const CommonModel* getCommonModel() const override { return &model(); }
 
-    CommonViewComponent* getCanvas() const { return canvas; }
     StackModel& model() const;
     // Marks the tag of a 0-based stack line in the HTML view.
     void selectLine(int index);
+
+protected:
+    CommonModel& sourceModel() const override { return model(); }
+    QString modelStateName() const override { return QStringLiteral("Stack"); }
+    // The stack of the file entered, and the view's focus and line.
+    void restoreFile(int fileId, const CommonModelViewInfo* snapshot) override;
+    void fileShown() override { showStack(); }
 
 private:
     CommonViewComponent* createCanvas();
@@ -38,18 +43,12 @@ private:
     void scheduleScrollToTop();
     void handleStartup(const StartupEvent& e);
     void handleHtmlTag(const HtmlTagEvent& e);
-    void handleSwitchJspFile(const SwitchJspFileEvent& e);
-    void handleStep(const StepEvent& e);
-    void handleChangeCurrentState(const ChangeCurrentStateEvent& e);
-    void handleUpdateModelState(const UpdateModelStateEvent& e);
 
     void showStatus(const std::string& message) override;
     void highlightTag(const std::optional<HtmlTagPosition>& position) override;
 
     mutable StackModel* model_ = nullptr;
     mutable std::unique_ptr<StackModel> ownModel_;
-    QPointer<CommonViewComponent> canvas;
-    QString curFileIdStr = QStringLiteral("0");
     bool scrollPending_ = false;
 };
 

@@ -64,13 +64,13 @@ bool DebugConstants::getDump() {
     return decide(s.dumpOn, s.dumpRead, "debug.dump");
 }
 
-void DebugConstants::resetForTests() {
+void DebugConstants::lookAgain() {
     Switches& s = switches();
     std::lock_guard lock(s.mutex);
     s.traceOn = s.traceRead = s.dumpOn = s.dumpRead = false;
 }
 
-void DebugConstants::setForTests(bool trace, bool dump) {
+void DebugConstants::force(bool trace, bool dump) {
     Switches& s = switches();
     std::lock_guard lock(s.mutex);
     s.traceOn = trace;

@@ -244,11 +244,11 @@ TEST(CompileErrHandler, PrintedErrorList) {
 }
 
 TEST(CompileErrHandler, TracingPrintsTheErrorsOnInitialize) {
-    tracehook::DebugConstants::setForTests(true, false);
+    tracehook::DebugConstants::force(true, false);
     testing::internal::CaptureStdout();
     Handler handler("page.jsp", "page_jsp.java", "3,0:missing end");
     const std::string out = testing::internal::GetCapturedStdout();
-    tracehook::DebugConstants::resetForTests();
+    tracehook::DebugConstants::lookAgain();
     EXPECT_NE(out.find("Received JSP syntax error: 3, 1: 3,0:missing end"), std::string::npos)
         << out;
     EXPECT_NE(out.find("Errors during compiling the JSP file:\n\tError type: JSP"),

@@ -26,8 +26,8 @@ namespace {
 
 class TraceSwitch {
 public:
-    explicit TraceSwitch(bool on) { DebugConstants::setForTests(on, false); }
-    ~TraceSwitch() { DebugConstants::resetForTests(); }
+    explicit TraceSwitch(bool on) { DebugConstants::force(on, false); }
+    ~TraceSwitch() { DebugConstants::lookAgain(); }
 };
 
 std::string makeTempDir() {

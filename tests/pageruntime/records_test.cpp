@@ -153,7 +153,7 @@ TEST(JspSourceInfo, ConstructorsSetTheDocumentedFields) {
 }
 
 TEST(JspSourceInfo, DisplayErrorMessageDropsOneCarriageReturn) {
-    tracehook::DebugConstants::setForTests(false, false);
+    tracehook::DebugConstants::force(false, false);
     EXPECT_EQ(J("4", CompileErrorCodes::UNKNOWN_ERR, 1, 0, 1, 0, 1, 0, "broken\r\r", 11)
                   .getDisplayErrMsg(),
               Text("broken\r"));

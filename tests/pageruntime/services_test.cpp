@@ -25,7 +25,7 @@ class ServicesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SystemProperties::reset();
-        DebugConstants::resetForTests();
+        DebugConstants::lookAgain();
         ResourceBundle::setDefaultLocale(std::string("de_CH"));
         std::filesystem::create_directories(root.path() / "jspvlm/nqc/bin");
         SystemProperties::set("java.home", root.str() + "/jspvlm/nqc/bin");
@@ -34,7 +34,7 @@ protected:
     }
     void TearDown() override {
         SystemProperties::reset();
-        DebugConstants::resetForTests();
+        DebugConstants::lookAgain();
         ResourceBundle::setDefaultLocale(std::nullopt);
         ClassPath::setDirectories({});
     }
@@ -113,7 +113,7 @@ TEST_F(ServicesTest, TraceIsDecidedOnceByTheMarkerFile) {
     EXPECT_FALSE(DebugConstants::getTrace());
     root.write("com/zet/kwo/jsp/debugger/debug.trace", "");
     EXPECT_FALSE(DebugConstants::getTrace()) << "the answer is kept for the life of the process";
-    DebugConstants::resetForTests();
+    DebugConstants::lookAgain();
     EXPECT_TRUE(DebugConstants::getTrace());
     EXPECT_FALSE(DebugConstants::getDump());
 }

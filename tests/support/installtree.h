@@ -36,7 +36,7 @@ public:
         tracehook::SystemProperties::set("os.name", "Linux");
         tracehook::SystemProperties::set("user.dir", root.string());
         tracehook::ClassPath::setDirectories({program, root.string()});
-        tracehook::DebugConstants::resetForTests();
+        tracehook::DebugConstants::lookAgain();
     }
     ~InstallTree() {
         tracehook::ClassPath::setDirectories({});

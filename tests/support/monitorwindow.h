@@ -36,7 +36,6 @@ protected:
     explicit MonitorWindowTest(const std::filesystem::path& resources) : tree{0, resources} {}
 
     void SetUp() override {
-        tracewin::States::resetForTests();
         app = panekit::Application::getApplication(
             QString::fromLatin1(tracewin::Monitor::applicationKey));
         tracewin::registerMonitorParts(app->getPartsFactory());
@@ -91,7 +90,8 @@ protected:
     bool waitForCanvas(int milliseconds = 5000) {
         return QTest::qWaitFor([&] { return jsp->getCanvas() != nullptr; }, milliseconds);
     }
-    static int state() { return tracewin::States::createStates().getCurrentState(); }
+    // The execution state of the window's debugging session.
+    int state() const { return page->session().currentState(); }
     bool enabled(tracewin::SplitPageController::Command command) const {
         return page->action(command)->isEnabled();
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "panekit/buildscope.h"
+#include "panekit/clienttools.h"
 #include "panekit/configuration.h"
 #include "panekit/linkevent.h"
 
@@ -17,7 +18,7 @@ class Tool;
 // A workbook: one tab per listed page or section, in the listed order, and the
 // workbook's own controller (created once for the whole workbook). Built from a workbook
 // description or, for a section, from the section's page list.
-class ManagedWorkbook : public QTabWidget {
+class ManagedWorkbook : public QTabWidget, public ClientTools {
     Q_OBJECT
 
 public:
@@ -27,7 +28,7 @@ public:
     ~ManagedWorkbook() override;
 
     QString getName() const { return name_; }
-    Tool* getController() const { return controller_.get(); }
+    Tool* getController() const override { return controller_.get(); }
     int getPageCount() const { return count(); }
     PageWidget* getPage(int index) const;
     PageWidget* findPage(const QString& name) const;
@@ -41,16 +42,16 @@ public:
     ManagedWorkbook* getEnclosingWorkbook() const;
 
     // Only the workbook controller takes events sent to the workbook, under their kind.
-    void fireLinkEvent(const LinkEventPtr& event);
+    void fireLinkEvent(const LinkEventPtr& event) override;
     // The controller (under the kind and generically), then every page in page order.
-    void fireModelEvent(const LinkEventPtr& event);
+    void fireModelEvent(const LinkEventPtr& event) override;
 
     // The controller first, then every page in page order.
-    void activateAll();
-    bool windowClosing();
-    bool applicationExiting();
-    void uninstallAll();
-    void applyToAllTools(const std::function<void(Tool&)>& apply);
+    void activateAll() override;
+    bool windowClosing() override;
+    bool applicationExiting() override;
+    void uninstallAll() override;
+    void applyToAllTools(const std::function<void(Tool&)>& apply) override;
 
 private:
     void build(const LeafPaneDescription* controller, const std::vector<PageReference>& pages);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "panekit/buildscope.h"
+#include "panekit/clienttools.h"
 #include "panekit/configuration.h"
 #include "panekit/linkevent.h"
 #include "panekit/page.h"
@@ -17,7 +18,7 @@ class Tool;
 
 // One built page: the splitters and panes of a plain page (through its PaneManager), or
 // the nested workbook of a section.
-class PageWidget : public QWidget, public Page {
+class PageWidget : public QWidget, public Page, public ClientTools {
     Q_OBJECT
 
 public:
@@ -31,13 +32,15 @@ public:
     // The nested workbook of a section; null for a plain page.
     ManagedWorkbook* getMinor() const { return minor_; }
     // The page controller, or the section's workbook controller.
-    Tool* getController() const;
+    Tool* getController() const override;
     // The tool that takes events sent to the page: its controller, else the tool of the pane
     // declared as input pane; null when there is neither.
     Tool* getInputTool() const;
+    // The input tool takes it, under the event's kind and generically.
+    void fireLinkEvent(const LinkEventPtr& event) override;
     // The controller, then every tool of the page (of the section's workbook), each under the
     // event's kind and generically.
-    void fireModelEvent(const LinkEventPtr& event);
+    void fireModelEvent(const LinkEventPtr& event) override;
 
     QString getName() const override { return description_.name; }
     QString getTitle() const override { return title_; }
@@ -53,11 +56,11 @@ public:
     bool isSelected() const override;
     bool isDetached() const override { return false; }
 
-    void activateAll();
-    bool windowClosing();
-    bool applicationExiting();
-    void uninstallAll();
-    void applyToAllTools(const std::function<void(Tool&)>& apply);
+    void activateAll() override;
+    bool windowClosing() override;
+    bool applicationExiting() override;
+    void uninstallAll() override;
+    void applyToAllTools(const std::function<void(Tool&)>& apply) override;
 
 signals:
     // The title, caption, icon or enabled state changed, so the tab must follow.

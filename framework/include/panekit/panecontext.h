@@ -24,15 +24,6 @@ public:
     PaneManager* getPaneManager() const;
     ManagedWorkbook* getMinor() const;
 
-    Tool* getController() const override;
-    bool handleWindowClosing() override;
-    bool handleApplicationExiting() override;
-    void activateAll() override;
-    void uninstallAll() override;
-    void applyToAllTools(const std::function<void(Tool&)>& apply) override;
-    void fireLinkEvent(const LinkEventPtr& event) override;
-    void fireModelEvent(const LinkEventPtr& event) override;
-
 private:
     QPointer<PageWidget> page_;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "panekit/clienttools.h"
 #include "panekit/panekitcontext.h"
 
 #include <QHash>
@@ -38,12 +39,15 @@ public:
     void setStatusLineVisible(bool visible);
     QMainWindow* getDockingPane() const { return root_; }
 
-    Tool* getController() const override { return nullptr; }
-    bool handleWindowClosing() override { return true; }
-    bool handleApplicationExiting() override { return true; }
-    void activateAll() override {}
-    void uninstallAll() override {}
-    void applyToAllTools(const std::function<void(Tool&)>&) override {}
+    // Forwarded to the page or workbook of the client area, when there is one.
+    Tool* getController() const override;
+    bool handleWindowClosing() override;
+    bool handleApplicationExiting() override;
+    void activateAll() override;
+    void uninstallAll() override;
+    void applyToAllTools(const std::function<void(Tool&)>& apply) override;
+    void fireLinkEvent(const LinkEventPtr& event) override;
+    void fireModelEvent(const LinkEventPtr& event) override;
     // The wait cursor and the status line's busy indicator.
     void setBusy(bool busy) override;
 
@@ -70,6 +74,11 @@ public:
     MenuManager& getMenuManager() const { return *menus_; }
     ToolBarManager& getToolBarManager() const { return *toolBars_; }
 
+protected:
+    // A built page or workbook takes the client area; the one before it is uninstalled.
+    void setClientTools(QWidget* client, ClientTools* tools);
+    ClientTools* clientTools() const { return clientWidget_ ? clientTools_ : nullptr; }
+
 private:
     // What one tool contributed, asked once.
     struct Contributions {
@@ -92,6 +101,8 @@ private:
     bool menuBuilt_ = false;
     bool toolBarBuilt_ = false;
     bool statusBuilt_ = false;
+    QPointer<QWidget> clientWidget_;
+    ClientTools* clientTools_ = nullptr;
 };
 
 } // namespace panekit

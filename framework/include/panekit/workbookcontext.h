@@ -18,15 +18,6 @@ public:
     ManagedWorkbook* buildWorkbook(const QString& workbookName);
     ManagedWorkbook* getWorkbook() const;
 
-    Tool* getController() const override;
-    bool handleWindowClosing() override;
-    bool handleApplicationExiting() override;
-    void activateAll() override;
-    void uninstallAll() override;
-    void applyToAllTools(const std::function<void(Tool&)>& apply) override;
-    void fireLinkEvent(const LinkEventPtr& event) override;
-    void fireModelEvent(const LinkEventPtr& event) override;
-
 private:
     QPointer<ManagedWorkbook> workbook_;
 };

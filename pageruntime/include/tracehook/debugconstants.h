@@ -9,10 +9,11 @@ class DebugConstants {
 public:
     static bool getTrace();
     static bool getDump();
-    // Forgets both answers, so that the next call looks for the marker files again.
-    static void resetForTests();
-    // Forces a switch without a marker file (tests and tools).
-    static void setForTests(bool trace, bool dump);
+    // Forgets both answers, so that the next call looks for the marker files again (the
+    // test-environment root has changed).
+    static void lookAgain();
+    // Sets both switches without marker files (tests and tools).
+    static void force(bool trace, bool dump);
 };
 
 } // namespace tracehook

@@ -61,10 +61,8 @@ TEST_F(MonitorPageTest, StepsRunsToABreakpointAndFastForwardsToTheEnd) {
     QTest::mouseDClick(canvas, Qt::LeftButton, {}, margin);
     ASSERT_TRUE(QTest::qWaitFor([&] { return runner->breakpoints(1).count(8) == 1; }, 5000));
     choose(SplitPageController::Run);
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return States::createStates().getCurrentState() == States::RUN; }, 5000));
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return States::createStates().getCurrentState() == States::STEP; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state() == States::RUN; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state() == States::STEP; }, 10000));
     ASSERT_TRUE(mark());
     EXPECT_EQ(mark()->line, 8);
     EXPECT_FALSE(finished);

@@ -1,7 +1,7 @@
 #include "app/commandaction.h"
 #include "app/splitpagecontroller.h"
 #include "core/breakpoints.h"
-#include "core/runtimeconnections.h"
+#include "core/record.h"
 #include "panekit/application.h"
 #include "panekit/menudata.h"
 #include "panekit/toolbarcontribution.h"
@@ -54,7 +54,6 @@ workbook Book { controller top : parent; page Main; }
 class SplitPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        States::resetForTests();
         app = panekit::Application::getApplication(panekit::Application::getUniqueKey());
         app->setHome(QString::fromStdString(home.str()));
         app->getPartsFactory().registerTool<ParentRecorder>(QStringLiteral("test.Parent"));
@@ -78,27 +77,18 @@ protected:
                 view = v;
         });
         ASSERT_TRUE(parent && split && view);
+        // Every event reaches its tool before fire returns: no turn of the loop to wait for.
+        frame->applyToAllTools([](panekit::Tool& t) { t.setSynchronousDispatch(true); });
         std::filesystem::create_directories(settingsDir.path() / "com/zet/kwo/jsp/ui");
-        split->setSettings(MonitorSettings(settingsDir.str(), settingsDir.str(),
-                                           [](std::string_view) { return "#"; }));
+        split->setSession(std::make_shared<DebugSession>(files));
     }
     void TearDown() override {
         delete frame;
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        States::resetForTests();
     }
-    void settle() {
-        for (int i = 0; i < 5; ++i)
-            QCoreApplication::processEvents();
-    }
-    void down(panekit::LinkEventPtr e) {
-        parent->fireChildrenLinkEvent(std::move(e));
-        settle();
-    }
-    void fromView(panekit::LinkEventPtr e) {
-        view->fireLinkEvent(std::move(e));
-        settle();
-    }
+    void down(panekit::LinkEventPtr e) { parent->fireChildrenLinkEvent(std::move(e)); }
+    void fromView(panekit::LinkEventPtr e) { view->fireLinkEvent(std::move(e)); }
+    int state() const { return split->session().currentState(); }
     static Record fileRecord(const std::string& id, bool compileError = false) {
         return std::make_shared<const JspSourceInfo>(
             id, "/p/" + id + ".jsp", std::optional<std::string>("/w/x.java"), compileError);
@@ -109,6 +99,9 @@ protected:
     }
 
     testsupport::TempDir home, settingsDir;
+    MonitorSettings files{settingsDir.str(), settingsDir.str(), [](std::string_view) {
+                              return "#";
+                          }};
     panekit::Application* app = nullptr;
     panekit::WorkbookFrame* frame = nullptr;
     ParentRecorder* parent = nullptr;
@@ -118,32 +111,29 @@ protected:
 
 TEST_F(SplitPageTest, StepAnnouncesTheStateAndResumesWithZero) {
     split->step();
-    settle();
     EXPECT_EQ(view->lines(), QStringList{"ChangeCurrentStateEvent: 0"});
     EXPECT_EQ(parent->up, QStringList{"ResumeEvent: 0"});
-    EXPECT_EQ(States::createStates().getCurrentState(), States::STEP);
+    EXPECT_EQ(state(), States::STEP);
 }
 
 TEST_F(SplitPageTest, StepWhileRunningOnlyPauses) {
-    States::createStates().setCurrentState(States::RUN);
+    split->session().setCurrentState(States::RUN);
     split->step();
-    settle();
     EXPECT_TRUE(parent->up.isEmpty());
     EXPECT_TRUE(view->lines().isEmpty());
-    EXPECT_EQ(States::createStates().getCurrentState(), States::RUN);
-    EXPECT_TRUE(split->getIsRunPause());
+    EXPECT_EQ(state(), States::RUN);
+    EXPECT_TRUE(split->session().pauseRequested());
+    EXPECT_TRUE(files.getIsRunPause()) << "the request is written for other programs";
 }
 
 TEST_F(SplitPageTest, RunAndFastForwardSetTheAnimationAndResumeOnce) {
     split->run();
-    settle();
-    EXPECT_FALSE(split->getIsSkipRunAnimation());
+    EXPECT_FALSE(files.getIsSkipRunAnimation());
     EXPECT_EQ(parent->up, QStringList{"ResumeEvent: 1"});
     EXPECT_EQ(flags(), "TTTTFF]");
-    States::createStates().setCurrentState(States::RUN);
+    split->session().setCurrentState(States::RUN);
     split->fastForward();
-    settle();
-    EXPECT_TRUE(split->getIsSkipRunAnimation());
+    EXPECT_TRUE(files.getIsSkipRunAnimation());
     EXPECT_EQ(parent->up, QStringList{"ResumeEvent: 1"}) << "no second resume while running";
 }
 
@@ -152,7 +142,6 @@ TEST_F(SplitPageTest, TerminateExitAndTheErrorWalkGoUp) {
     split->exitMonitor();
     split->prevErr();
     split->nextErr();
-    settle();
     EXPECT_EQ(parent->up,
               (QStringList{"ClientExitEvent: 8", "ExitEvent", "PrevErrEvent", "NextErrEvent"}));
     EXPECT_EQ(view->lines(),
@@ -163,7 +152,7 @@ TEST_F(SplitPageTest, TerminateExitAndTheErrorWalkGoUp) {
 
 TEST_F(SplitPageTest, AViewsResumeCarriesTheCurrentState) {
     fromView(std::make_shared<ResumeEvent>(view));
-    States::createStates().setCurrentState(States::RUN);
+    split->session().setCurrentState(States::RUN);
     fromView(std::make_shared<ResumeEvent>(view));
     EXPECT_EQ(parent->up, (QStringList{"ResumeEvent: 0", "ResumeEvent: 1"}));
 }
@@ -232,7 +221,8 @@ TEST_F(SplitPageTest, OnlyAChangeButtonStateEnablesPreviousErrorAndAStepStateFor
     EXPECT_EQ(flags(), "FFFTTT]");
     split->setButtonStates(false, false, false, false, false, false);
     testing::internal::CaptureStdout();
-    fromView(std::make_shared<SendStateEvent>(view, QString(), std::any(&States::createStates())));
+    fromView(
+        std::make_shared<SendStateEvent>(view, QString(), std::any(&split->session().states())));
     EXPECT_NE(
         testing::internal::GetCapturedStdout().find("SplitPageController forced button states: "),
         std::string::npos);
@@ -300,7 +290,7 @@ TEST_F(SplitPageTest, ChoosingAnActionRunsItsCommandOnTheUserInterfaceThread) {
     split->setButtonStates(true, true, true, true, false, false);
     split->action(SplitPageController::Step)->processAction(QStringLiteral("MiStep"));
     EXPECT_TRUE(parent->up.isEmpty()) << "the command runs later, not inside the click";
-    settle();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !parent->up.isEmpty(); }, 5000));
     EXPECT_EQ(parent->up, QStringList{"ResumeEvent: 0"});
 }
 

@@ -23,13 +23,13 @@ protected:
                    [](std::string_view key) { return "# comment for " + std::string(key); }) {
         std::filesystem::create_directories(root.path() / "jspvlm/nqc/bin");
         std::filesystem::create_directories(program + "/com/zet/kwo/jsp/ui");
-        tracehook::DebugConstants::setForTests(false, false);
+        tracehook::DebugConstants::force(false, false);
         previous = tracehook::MessageHandler::setPresenter(
             [this](const tracehook::MessageHandler::Dialog& d) { dialogs.push_back(d.message); });
     }
     ~SettingsTest() override {
         tracehook::MessageHandler::setPresenter(previous);
-        tracehook::DebugConstants::resetForTests();
+        tracehook::DebugConstants::lookAgain();
     }
 
     testsupport::TempDir root;

@@ -5,17 +5,14 @@
 using tracewin::ButtonStates;
 using tracewin::States;
 
-TEST(States, OneSharedInstanceStartingAtStep) {
-    States::resetForTests();
-    States& a = States::createStates();
-    EXPECT_EQ(&a, &States::createStates());
+TEST(States, StartsAtStepAndStoresAnyInteger) {
+    States a;
     EXPECT_EQ(a.getCurrentState(), States::STEP);
     a.setCurrentState(States::RUN);
-    EXPECT_EQ(States::createStates().getCurrentState(), States::RUN);
+    EXPECT_EQ(a.getCurrentState(), States::RUN);
     a.setCurrentState(77);
     EXPECT_EQ(a.getCurrentState(), 77) << "any integer is stored";
     static_assert(States::TERMINATE == States::EXIT);
-    States::resetForTests();
 }
 
 TEST(ButtonStates, ConstructorsKeepTheFlagOrder) {

@@ -8,7 +8,6 @@
 #include "views/commonviewcomponenthost.h"
 #include "views/commonviewcomponentinputcontroller.h"
 #include "views/commonviewcomponentlayoutmanager.h"
-#include "views/filedisplayinfo.h"
 #include "views/htmlmodel.h"
 
 #include <QImageReader>
@@ -373,6 +372,15 @@ TEST_F(TextViewTest, DoubleClickInTheMarginTogglesBreakpoints) {
     doubleClick(text(2, 1));
     EXPECT_FALSE(component->getBreakpointState(1));
     EXPECT_EQ(host.sent.size(), 2u);
+
+    // The margin shows and edits a list it is given (the session's, for a file).
+    auto given = std::make_shared<BreakpointLst>();
+    given->add(5);
+    component->setBreakpoints(given);
+    EXPECT_TRUE(component->getBreakpointState(5));
+    EXPECT_GT(snapshot().pixelColor(2 + 4, Y(5) + 5 + 4).red(), 150);
+    doubleClick(margin(1));
+    EXPECT_EQ(given->lines(), (std::vector<int>{5, 1}));
 }
 
 TEST_F(TextViewTest, ClicksPlaceTheCaret) {
@@ -507,8 +515,7 @@ TEST(TextViewGrowingOutput, AppendedLinesLayOutAsTheWholeTextWould) {
         bool getFocus() const override { return false; }
         void sendBreakpointInfo(int, bool) override {}
         void refreshSelectedItemMenu() override {}
-        FileDisplayStore store;
-        HtmlModel model{&store};
+        HtmlModel model;
     } host;
     CommonViewComponent growing(&host, false);
     growing.setNewLines(&host.model.getLines());

@@ -1,3 +1,4 @@
+#include "core/debugsession.h"
 #include "tracehook/compileerrorcodes.h"
 #include "views/commonviewcomponent.h"
 #include "views/commonviewcomponenthighlighter.h"
@@ -30,7 +31,8 @@ protected:
         page = dir.write("pages/a.jsp", kPage);
         other = dir.write("pages/b.jsp", "<p>b</p>\n<p>second</p>\n");
         view = std::make_unique<JspView>();
-        view->setSettings(settings(false));
+        view->setSession(session);
+        useFiles(settings(false));
         view->setRunAnimationDelay(0);
         attach(*view);
     }
@@ -40,8 +42,13 @@ protected:
     void highlight(int startLine, int startPos, int endLine, int endPos) {
         deliver<HighlightEvent>(*view, lineRecord("1", 1, startLine, startPos, endLine, endPos));
     }
+    // The settings files of the run flags, as the monitor gives them to its session.
+    void useFiles(const MonitorSettings& files) {
+        session->useFlagFiles(files);
+        view->setSettings(files);
+    }
     void run() { deliver<ChangeCurrentStateEvent>(*view, States::RUN); }
-    int state() const { return States::createStates().getCurrentState(); }
+    int state() const { return session->currentState(); }
     void doubleClickMargin(int line) {
         CommonViewComponent* canvas = view->getCanvas();
         const int y = canvas->getLayoutManager().lineNumberToYCoord(line) + 2;
@@ -49,6 +56,7 @@ protected:
     }
 
     std::string page, other;
+    std::shared_ptr<DebugSession> session = std::make_shared<DebugSession>();
     std::unique_ptr<JspView> view;
 };
 
@@ -104,8 +112,8 @@ TEST_F(JspViewTest, RunningResumesAfterEachHighlightAndStopsAtABreakpoint) {
     EXPECT_EQ(state(), States::STEP);
     const auto states = probe.of<SendStateEvent>();
     ASSERT_EQ(states.size(), 1u);
-    ASSERT_TRUE(states[0]->itemAs<States*>());
-    EXPECT_EQ((*states[0]->itemAs<States*>())->getCurrentState(), States::STEP);
+    ASSERT_TRUE(states[0]->itemAs<const States*>());
+    EXPECT_EQ((*states[0]->itemAs<const States*>())->getCurrentState(), States::STEP);
     EXPECT_EQ(view->getLastBreakptLine(), 5);
 }
 
@@ -132,7 +140,7 @@ TEST_F(JspViewTest, TheLastBreakpointStopDoesNotStopTheNextAnimatedStepOnItsLine
 }
 
 TEST_F(JspViewTest, WithoutAnimationTheLastBreakpointStopsAgain) {
-    view->setSettings(settings(true));
+    useFiles(settings(true));
     start("1", page);
     doubleClickMargin(5);
     run();
@@ -145,7 +153,7 @@ TEST_F(JspViewTest, WithoutAnimationTheLastBreakpointStopsAgain) {
 
 TEST_F(JspViewTest, APauseRequestStopsTheRunAndIsCleared) {
     MonitorSettings files = settings(false, true);
-    view->setSettings(files);
+    useFiles(files);
     start("1", page);
     run();
     highlight(2, 1, 2, 7);
@@ -172,7 +180,7 @@ TEST_F(JspViewTest, AnAnimatedRunWaitsItsDelayFastForwardDoesNot) {
     QCoreApplication::processEvents();
     EXPECT_EQ(probe.count<ResumeEvent>(), 1);
 
-    view->setSettings(settings(true));
+    useFiles(settings(true));
     run();
     highlight(3, 1, 3, 5);
     EXPECT_EQ(probe.count<ResumeEvent>(), 2) << "fast forward goes on at once";
@@ -244,9 +252,17 @@ TEST_F(JspViewTest, SwitchingBackRestoresCanvasHighlightBreakpointsAndStatus) {
     EXPECT_EQ(*first->getHighlighter().getStartPosition(), FilePosition(1, 3));
     EXPECT_EQ(status->text, "message of a");
 
+    EXPECT_TRUE(session->isBreakpoint(1, 5)) << "the session keeps each file's breakpoints";
+    EXPECT_FALSE(session->isBreakpoint(2, 5));
+
+    // Each file comes back in the execution state it was left in.
+    session->setCurrentState(States::NEXT_ERR);
     deliver<SwitchJspFileEvent>(*view, 2);
     EXPECT_EQ(view->getCanvas(), second);
     EXPECT_EQ(view->model().lineCount(), 2);
+    EXPECT_EQ(state(), States::STEP);
+    deliver<SwitchJspFileEvent>(*view, 1);
+    EXPECT_EQ(state(), States::NEXT_ERR);
 }
 
 TEST_F(JspViewTest, AStartupWhoseFileIsMissingShowsNoTextAndKeepsTheCanvas) {

@@ -1,7 +1,6 @@
 #include "core/breakpoints.h"
 #include "core/states.h"
 #include "support/tempdir.h"
-#include "views/filedisplayinfo.h"
 #include "views/htmlmodel.h"
 #include "views/sourcemodels.h"
 
@@ -30,18 +29,15 @@ struct FakeView : CommonViewState {
 
 class ModelsTest : public ::testing::Test {
 protected:
-    void SetUp() override { States::resetForTests(); }
-    void TearDown() override { States::resetForTests(); }
     QString file(const std::string& name, const std::string& bytes) {
         return QString::fromStdString(dir.write(name, bytes));
     }
 
     testsupport::TempDir dir;
-    FileDisplayStore store;
 };
 
 TEST_F(ModelsTest, PrimingFiltersAgentCallsAndExpandsTabs) {
-    JavaModel java(&store);
+    JavaModel java;
     ASSERT_TRUE(java.primeModel(
         file("Page.java", "class P {\nvlmAgent.line(12);out.print(x);\n\tx\t\n}"), true, true));
     EXPECT_EQ(texts(java), (QStringList{"class P {", "out.print(x);", "  x  ", "}"}));
@@ -51,7 +47,7 @@ TEST_F(ModelsTest, PrimingFiltersAgentCallsAndExpandsTabs) {
 }
 
 TEST_F(ModelsTest, PrimingWithTerminatorsAddsAFinalLine) {
-    JspModel jsp(&store);
+    JspModel jsp;
     ASSERT_TRUE(jsp.primeModel(file("a.jsp", "a\r\nb\rc\n"), false, false));
     EXPECT_EQ(texts(jsp), (QStringList{"a\n", "b\n", "c\n", "\n"}));
     EXPECT_EQ(jsp.getLines()[1]->getStartPos(), 2);
@@ -59,7 +55,7 @@ TEST_F(ModelsTest, PrimingWithTerminatorsAddsAFinalLine) {
 }
 
 TEST_F(ModelsTest, PrimingKeepsUtf8AndAgentTextWithoutCallEnd) {
-    JavaModel java(&store);
+    JavaModel java;
     ASSERT_TRUE(java.primeModel(
         file("u.java", "s = \"\xC3\xA9t\xC3\xA9 \xE6\x97\xA5\";\nvlmAgent.line(3 no end\n"), true,
         true));
@@ -70,7 +66,7 @@ TEST_F(ModelsTest, PrimingKeepsUtf8AndAgentTextWithoutCallEnd) {
 }
 
 TEST_F(ModelsTest, UnreadableOrMissingFilesLeaveAnEmptyModel) {
-    JspModel jsp(&store);
+    JspModel jsp;
     ASSERT_TRUE(jsp.primeModel(file("a.jsp", "x\n"), true, true));
     EXPECT_FALSE(jsp.primeModel(dir.str().c_str() + QStringLiteral("/missing.jsp"), true, true));
     EXPECT_TRUE(jsp.getLines().empty());
@@ -80,7 +76,7 @@ TEST_F(ModelsTest, UnreadableOrMissingFilesLeaveAnEmptyModel) {
 }
 
 TEST_F(ModelsTest, ExecutableLinesAndInclusivePositions) {
-    JspModel jsp(&store);
+    JspModel jsp;
     ASSERT_TRUE(jsp.primeModel(file("a.jsp", "\n   \n x\nabcd\n"), true, true));
     EXPECT_TRUE(jsp.getIsCurrentLineExecutable(1));
     EXPECT_TRUE(jsp.getIsCurrentLineExecutable(2));
@@ -92,73 +88,40 @@ TEST_F(ModelsTest, ExecutableLinesAndInclusivePositions) {
     EXPECT_EQ(jsp.convertToInclusivePos({1, 9}), FilePosition(1, 9));
 }
 
-TEST_F(ModelsTest, SnapshotsShareLinesAndRestoreTheExecutionState) {
-    JspModel jsp(&store);
+TEST_F(ModelsTest, SnapshotsShareLinesAndKeepTheViewAndState) {
+    JspModel jsp;
     ASSERT_TRUE(jsp.primeModel(file("one.jsp", "a\nb\n"), true, true));
-    QWidget canvas;
     FakeView view;
-    States::createStates().setCurrentState(States::NEXT_ERR);
-    jsp.saveJspCanvas(3, &canvas, &view);
-
-    const FileDisplayInfo& entry = store.retrieveFileDisplayInfo(3);
-    ASSERT_TRUE(entry.getJspCommonModelViewInfo());
-    EXPECT_EQ(entry.getJspCanvas(), &canvas);
-    EXPECT_EQ(entry.getJspCommonModelViewInfo()->statesValue, States::NEXT_ERR);
-    EXPECT_EQ(entry.getJspCommonModelViewInfo()->currentViewLine, 7);
-    EXPECT_EQ(entry.getJspCommonModelViewInfo()->statusLineMsg, QStringLiteral("Line 7"));
-    EXPECT_FALSE(entry.getJavaCommonModelViewInfo());
+    const CommonModelViewInfo snapshot(jsp, &view, States::NEXT_ERR);
+    EXPECT_EQ(snapshot.statesValue, States::NEXT_ERR);
+    EXPECT_EQ(snapshot.currentViewLine, 7);
+    EXPECT_TRUE(snapshot.focus);
+    EXPECT_EQ(snapshot.statusLineMsg, QStringLiteral("Line 7"));
+    EXPECT_EQ(CommonModelViewInfo(jsp, nullptr, States::STEP).currentViewLine, -1);
 
     jsp.getLines()[0]->appendText("!");
     ASSERT_TRUE(jsp.primeModel(file("two.jsp", "z\n"), true, true));
-    States::createStates().setCurrentState(States::STEP);
-    jsp.restoreCanvas(*entry.getJspCommonModelViewInfo());
+    jsp.restoreCanvas(snapshot);
     EXPECT_EQ(texts(jsp), (QStringList{"a!", "b"})) << "snapshots share the line objects";
     EXPECT_TRUE(jsp.getFilename()->endsWith("one.jsp"));
-    EXPECT_EQ(States::createStates().getCurrentState(), States::NEXT_ERR);
-
-    JavaModel java(&store);
-    States::createStates().setCurrentState(States::RUN);
-    java.restoreCanvas(*entry.getJspCommonModelViewInfo());
-    EXPECT_EQ(States::createStates().getCurrentState(), States::RUN)
-        << "only the JSP model restores the state";
-}
-
-TEST_F(ModelsTest, CanvasesAreReferencesNotOwnership) {
-    JavaModel java(&store);
-    {
-        QWidget canvas;
-        java.saveJavaCanvas(1, &canvas, nullptr);
-        EXPECT_EQ(store.retrieveFileDisplayInfo(1).getJavaCommonModelViewInfo()->currentViewLine,
-                  -1);
-    }
-    EXPECT_EQ(store.retrieveFileDisplayInfo(1).getJavaCanvas(), nullptr)
-        << "a destroyed canvas is not dangling";
-    EXPECT_FALSE(store.contains(2));
-    (void)store.retrieveFileDisplayInfo(2);
-    EXPECT_TRUE(store.contains(2));
-    store.removeFileDisplayInfo(2);
-    EXPECT_FALSE(store.contains(2));
 }
 
 TEST(HtmlModel, ATagThenLineFeedsThenText) {
-    FileDisplayStore store;
-    HtmlModel html(&store);
+    HtmlModel html;
     HtmlTagPosition pos = html.addText("<b>\n\n\nx");
     EXPECT_EQ(texts(html), (QStringList{"<b>", "x"}));
     EXPECT_EQ(pos, (HtmlTagPosition{1, 1, 0, 3}));
 }
 
 TEST(HtmlModel, TextWithoutTagsSpansToTheEnd) {
-    FileDisplayStore store;
-    HtmlModel html(&store);
+    HtmlModel html;
     html.addText("<p>");
     HtmlTagPosition pos = html.addText("hello\nworld");
     EXPECT_EQ(pos, (HtmlTagPosition{1, 2, 0, 5}));
 }
 
 TEST(HtmlModel, BlanksTabsAndCarriageReturns) {
-    FileDisplayStore store;
-    HtmlModel html(&store);
+    HtmlModel html;
     html.addText("<ul>\r\n  \n\t<li>a\tb</li>\n");
     EXPECT_EQ(texts(html), (QStringList{"<ul>", "<li>a b</li>", ""}));
     HtmlTagPosition pos = html.addText("   ");
@@ -166,8 +129,7 @@ TEST(HtmlModel, BlanksTabsAndCarriageReturns) {
 }
 
 TEST(HtmlModel, ReportsEveryCompleteTagEvenAcrossCalls) {
-    FileDisplayStore store;
-    HtmlModel html(&store);
+    HtmlModel html;
     std::vector<std::pair<QString, HtmlTagPosition>> tags;
     auto record = [&](const QString& t, const HtmlTagPosition& p) {
         tags.emplace_back(t, p);
@@ -186,8 +148,7 @@ TEST(HtmlModel, ReportsEveryCompleteTagEvenAcrossCalls) {
 }
 
 TEST(HtmlModel, LargeOutputStaysLinearAndWhole) {
-    FileDisplayStore store;
-    HtmlModel html(&store);
+    HtmlModel html;
     QString chunk;
     for (int i = 0; i < 100; ++i)
         chunk += "<tr><td>" + QString::number(i) + "</td></tr>\n";

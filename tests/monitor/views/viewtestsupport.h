@@ -1,12 +1,11 @@
 #pragma once
 
 #include "core/monitorsettings.h"
-#include "core/runtimeconnections.h"
+#include "core/record.h"
 #include "core/states.h"
 #include "panekit/tool.h"
 #include "support/tempdir.h"
 #include "tracehook/jspsourceinfo.h"
-#include "views/filedisplayinfo.h"
 #include "views/monitorevents.h"
 #include "views/statusline.h"
 
@@ -72,12 +71,7 @@ inline tracewin::Record htmlRecord(const std::string& id, const std::string& htm
 // they fire, a memory status line stands for the page's status line.
 class ViewTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        tracewin::States::resetForTests();
-        tracewin::FileDisplayStore::shared().clear();
-        status = std::make_shared<MemoryStatusLine>();
-    }
-    void TearDown() override { tracewin::FileDisplayStore::shared().clear(); }
+    void SetUp() override { status = std::make_shared<MemoryStatusLine>(); }
 
     template <class V> void attach(V& view) {
         view.setSynchronousDispatch(true);

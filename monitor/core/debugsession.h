@@ -1,0 +1,94 @@
+#pragma once
+
+#include "core/breakpoints.h"
+#include "core/monitorsettings.h"
+#include "core/runrules.h"
+#include "core/states.h"
+
+#include <map>
+#include <memory>
+#include <optional>
+
+namespace tracewin {
+
+// The state of one debugging session: the execution state, the enabled execution commands
+// of each JSP file of the request, each file's breakpoints and the flags of a run in
+// progress, with the rules that decide on them. The monitor controller owns the session and
+// hands it to the page controller and the views; everything here runs on the thread of the
+// user interface.
+//
+// The run flags are also written to their settings files, when they change, since users
+// and other programs read them there; no decision reads them back from the disk.
+class DebugSession {
+public:
+    DebugSession() = default;
+    explicit DebugSession(MonitorSettings flagFiles) { useFlagFiles(std::move(flagFiles)); }
+    // The run flags take what the files hold and are written back to them from now on.
+    void useFlagFiles(MonitorSettings flagFiles);
+
+    // ---- the execution state ----
+    int currentState() const { return states_.getCurrentState(); }
+    void setCurrentState(int state) { states_.setCurrentState(state); }
+    const States& states() const { return states_; }
+    bool isRunning() const { return currentState() == States::RUN; }
+
+    // ---- the files of the request and their execution commands ----
+    int currentFileId() const { return currentFileId_; }
+    const ButtonStates& buttons() const { return live_; }
+    // New enabled flags for the file on show (any file id given is dropped).
+    void setButtons(const ButtonStates& flags);
+    // Keeps the enabled flags for the file on show, to come back with it.
+    void keepButtons();
+    // A page of the request starts: the buttons of the file left are kept for it. A page
+    // without a file id stays on the current id.
+    void startFile(std::optional<int> fileId);
+    // Another file of the request comes on show: the buttons of the file left are kept for
+    // it, and those kept for the file entered come back. True when they came back.
+    bool showFile(int fileId);
+
+    // ---- breakpoints ----
+    // The breakpoint lines of a file, made empty when it has none yet.
+    std::shared_ptr<BreakpointLst> breakpoints(int fileId);
+    // A page of the file starts afresh: its breakpoint list is a new, empty one (a display
+    // of the earlier page keeps the list it was given), and the run forgets the breakpoint
+    // it stopped at.
+    std::shared_ptr<BreakpointLst> startBreakpoints(int fileId);
+    bool isBreakpoint(int fileId, int line) const;
+
+    // ---- the commands ----
+    enum class StepOutcome {
+        Resume,        // the page takes one step now
+        PauseRequested // a run is in progress: it stops at its next position
+    };
+    StepOutcome step();
+    // Run (with animation) and Fast forward (without): the animation setting is taken at
+    // once. True when a new run starts; a run in progress only takes the setting.
+    bool startRun(bool skipAnimation);
+    // The page is ended: a run in progress goes no further and a pause request lapses.
+    void terminate();
+
+    // ---- a run in progress ----
+    bool pauseRequested() const { return pauseRequested_; }
+    bool skipAnimation() const { return skipAnimation_; }
+    int lastBreakpointLine() const { return lastBreakpointLine_; }
+    // What follows a position reported during a run: stop (the state goes back to STEP),
+    // go on now, or go on after the animation delay. Stop is also the answer when no run is
+    // in progress. The position covers the JSP lines first..last of a file.
+    RunRules::Decision::Action afterPosition(int fileId, int spanFirstLine, int spanLastLine);
+
+private:
+    void setPauseRequested(bool pause);
+    void setSkipAnimation(bool skip);
+
+    States states_;
+    int currentFileId_ = 0;
+    ButtonStates live_;
+    std::map<int, ButtonStates> keptButtons_;
+    std::map<int, std::shared_ptr<BreakpointLst>> breakpoints_;
+    bool pauseRequested_ = false;
+    bool skipAnimation_ = true;
+    int lastBreakpointLine_ = 0;
+    std::optional<MonitorSettings> flagFiles_;
+};
+
+} // namespace tracewin
