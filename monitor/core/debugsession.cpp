@@ -63,6 +63,8 @@ DebugSession::StepOutcome DebugSession::step() {
 
 bool DebugSession::startRun(bool skipAnimation) {
     setSkipAnimation(skipAnimation);
+    if (flagFiles_)
+        animationDelayMs_ = flagFiles_->getAnimationDelayMs();
     if (isRunning())
         return false;
     // A pause asked of an earlier run that ended before its next position has lapsed.

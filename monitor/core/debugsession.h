@@ -61,8 +61,9 @@ public:
         PauseRequested // a run is in progress: it stops at its next position
     };
     StepOutcome step();
-    // Run (with animation) and Fast forward (without): the animation setting is taken at
-    // once. True when a new run starts; a run in progress only takes the setting.
+    // Run (with animation) and Fast forward (without): the animation setting, and the delay
+    // of the preferences, are taken at once. True when a new run starts; a run in progress
+    // only takes the setting.
     bool startRun(bool skipAnimation);
     // The page is ended: a run in progress goes no further and a pause request lapses.
     void terminate();
@@ -70,6 +71,9 @@ public:
     // ---- a run in progress ----
     bool pauseRequested() const { return pauseRequested_; }
     bool skipAnimation() const { return skipAnimation_; }
+    // How long an animated run shows each position, as the preferences held it when Run
+    // or Fast forward was last chosen.
+    int animationDelayMs() const { return animationDelayMs_; }
     int lastBreakpointLine() const { return lastBreakpointLine_; }
     // What follows a position reported during a run: stop (the state goes back to STEP),
     // go on now, or go on after the animation delay. Stop is also the answer when no run is
@@ -88,6 +92,7 @@ private:
     bool pauseRequested_ = false;
     bool skipAnimation_ = true;
     int lastBreakpointLine_ = 0;
+    int animationDelayMs_ = MonitorSettings::defaultAnimationDelayMs;
     std::optional<MonitorSettings> flagFiles_;
 };
 

@@ -57,12 +57,6 @@ JspModel& JspView::model() const {
     return resolveModel(model_, ownModel_);
 }
 
-MonitorSettings& JspView::settings() const {
-    if (!settings_)
-        settings_ = MonitorSettings::fromInstall();
-    return *settings_;
-}
-
 int JspView::getLastBreakptLine() const {
     return session().lastBreakpointLine();
 }
@@ -184,7 +178,7 @@ void JspView::handleHighlight(const HighlightEvent& e) {
 }
 
 int JspView::getRunAnimationDelay() const {
-    return runAnimationDelayMs_ ? *runAnimationDelayMs_ : settings().getAnimationDelayMs();
+    return runAnimationDelayMs_ ? *runAnimationDelayMs_ : session().animationDelayMs();
 }
 
 void JspView::resumeRun(bool skipAnimation) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/monitorsettings.h"
 #include "views/commonview.h"
 #include "views/commonviewcomponent.h"
 #include "views/monitorevents.h"
@@ -34,11 +33,8 @@ public:
     void showSource();
     void highlightText(int startLine, int startPos, int endLine, int endPos);
 
-    // The animation delay's file is that of the install unless a test gives another.
-    void setSettings(MonitorSettings settings) { settings_ = std::move(settings); }
-
-    // How long an animated run shows each position before it goes on: the preferences'
-    // pause unless set here.
+    // How long an animated run shows each position before it goes on: the session's delay
+    // (the preferences' pause) unless set here.
     void setRunAnimationDelay(int milliseconds) {
         runAnimationDelayMs_ = std::max(0, milliseconds);
     }
@@ -67,11 +63,9 @@ private:
     void resumeRun(bool skipAnimation);
     void fireState();
     void setButtonsForError(int errStatus);
-    MonitorSettings& settings() const;
 
     mutable JspModel* model_ = nullptr;
     mutable std::unique_ptr<JspModel> ownModel_;
-    mutable std::optional<MonitorSettings> settings_;
     std::optional<int> runAnimationDelayMs_;
     QTimer resumeTimer_;
 };

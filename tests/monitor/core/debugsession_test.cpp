@@ -81,6 +81,18 @@ TEST_F(DebugSessionTest, FastForwardGoesOnAtOnceAndARunInProgressTakesTheNewSett
     EXPECT_EQ(session.afterPosition(1, 4, 4), Action::Stop);
 }
 
+TEST_F(DebugSessionTest, AnAnimatedRunWaitsTheDelayThePreferencesHeldWhenItWasChosen) {
+    EXPECT_EQ(DebugSession().animationDelayMs(), MonitorSettings::defaultAnimationDelayMs);
+    ASSERT_TRUE(files.saveAnimationDelayMs(400));
+    ASSERT_TRUE(session.startRun(false));
+    EXPECT_EQ(session.animationDelayMs(), 400);
+    ASSERT_TRUE(files.saveAnimationDelayMs(90));
+    EXPECT_EQ(session.afterPosition(1, 2, 2), Action::ResumeAfterDelay);
+    EXPECT_EQ(session.animationDelayMs(), 400) << "no position waits on a read of the file";
+    EXPECT_FALSE(session.startRun(false));
+    EXPECT_EQ(session.animationDelayMs(), 90) << "choosing Run again takes the new delay";
+}
+
 TEST_F(DebugSessionTest, TerminateDuringARunEndsItAndDropsAPendingPause) {
     ASSERT_TRUE(session.startRun(false));
     EXPECT_EQ(session.afterPosition(1, 2, 2), Action::ResumeAfterDelay);

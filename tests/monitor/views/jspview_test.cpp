@@ -43,10 +43,7 @@ protected:
         deliver<HighlightEvent>(*view, lineRecord("1", 1, startLine, startPos, endLine, endPos));
     }
     // The settings files of the run flags, as the monitor gives them to its session.
-    void useFiles(const MonitorSettings& files) {
-        session->useFlagFiles(files);
-        view->setSettings(files);
-    }
+    void useFiles(const MonitorSettings& files) { session->useFlagFiles(files); }
     void run() { deliver<ChangeCurrentStateEvent>(*view, States::RUN); }
     int state() const { return session->currentState(); }
     void doubleClickMargin(int line) {
