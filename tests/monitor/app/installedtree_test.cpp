@@ -34,11 +34,17 @@ TEST(InstalledTree, TheMonitorStartsFromItAndListensOnItsPort) {
     monitor.start();
     ASSERT_TRUE(monitor.waitForStarted(5000));
 
+    // The port is named before the socket opens; "Accept on the socket" follows once it
+    // listens.
     const std::string expected = "The connect port is: " + std::to_string(port);
     const std::string log = (program / "monitor.out").string();
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return testsupport::readFile(log).find(expected) != std::string::npos; }, 10000))
-        << testsupport::readFile(log);
+    const auto listening = [&] {
+        const std::string text = testsupport::readFile(log);
+        const std::size_t named = text.find(expected);
+        return named != std::string::npos &&
+               text.find("Accept on the socket", named) != std::string::npos;
+    };
+    EXPECT_TRUE(QTest::qWaitFor(listening, 10000)) << testsupport::readFile(log);
     QTcpSocket page;
     page.connectToHost(QHostAddress::LocalHost, port);
     EXPECT_TRUE(page.waitForConnected(5000));
