@@ -95,6 +95,7 @@ QStringList SplitPageController::getLinkEventNames() const {
 // ---- commands ----
 
 void SplitPageController::announceState(int state) {
+    session().setCurrentState(state);
     fireLinkEvent(makeEvent<ChangeCurrentStateEvent>(this, state));
 }
 
@@ -136,21 +137,18 @@ void SplitPageController::terminate() {
 }
 
 void SplitPageController::exitMonitor() {
-    session().setCurrentState(States::EXIT);
     announceState(States::EXIT);
     fireParentLinkEvent(makeEvent<ExitEvent>(this));
     Tracer::trace(kSource, "run", "Exit action..");
 }
 
 void SplitPageController::prevErr() {
-    session().setCurrentState(States::PREV_ERR);
     announceState(States::PREV_ERR);
     fireParentLinkEvent(makeEvent<PrevErrEvent>(this));
     Tracer::trace(kSource, "run", "Previous error action..");
 }
 
 void SplitPageController::nextErr() {
-    session().setCurrentState(States::NEXT_ERR);
     announceState(States::NEXT_ERR);
     fireParentLinkEvent(makeEvent<NextErrEvent>(this));
     Tracer::trace(kSource, "run", "Next Error action..");

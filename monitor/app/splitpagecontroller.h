@@ -106,6 +106,7 @@ private:
 
     // Run and Fast forward, which differ only in the animation setting.
     void startRun(bool skipAnimation);
+    // The session takes the state, and the page's views are told.
     void announceState(int state);
     void buttonStatesChanged();
 
