@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 namespace tracewin {
 
 // The span of one tag in the HTML view's text: 1-based lines and columns.
@@ -16,5 +19,12 @@ struct HtmlTagPosition {
 
     friend bool operator==(const HtmlTagPosition&, const HtmlTagPosition&) = default;
 };
+
+// One complete tag of the output, "<" to ">", and where it stands.
+struct HtmlTag {
+    std::string text;
+    HtmlTagPosition pos;
+};
+using HtmlTags = std::vector<HtmlTag>;
 
 } // namespace tracewin

@@ -55,11 +55,42 @@ void HtmlTagStack::addTagError(const HtmlTagPosition& pos, std::string msg) {
     errors_.emplace_back(pos, std::move(msg));
 }
 
+void HtmlTagStack::showStatus(std::string msg) {
+    if (!pending_) {
+        listener_.showStatus(msg);
+        return;
+    }
+    pending_->status = std::move(msg);
+    pending_->summaryOfErrors.reset();
+}
+
+void HtmlTagStack::showErrorSummary() {
+    if (!pending_) {
+        listener_.showStatus(errorSummary(errors_.size()));
+        return;
+    }
+    pending_->status.reset();
+    pending_->summaryOfErrors = errors_.size();
+}
+
+std::string HtmlTagStack::errorSummary(std::size_t count) const {
+    const char* id =
+        count == 1 ? MonitorMessageConstants::HTML_ERROR : MonitorMessageConstants::HTML_ERRORS;
+    return message(id, {std::to_string(count)});
+}
+
+void HtmlTagStack::highlight(std::optional<HtmlTagPosition> position) {
+    if (pending_)
+        pending_->highlight = position;
+    else
+        listener_.highlightTag(position);
+}
+
 void HtmlTagStack::report(const std::string& msg, const HtmlTagPosition& at,
-                          std::optional<HtmlTagPosition> highlight) {
-    listener_.showStatus(msg);
+                          std::optional<HtmlTagPosition> highlightAt) {
+    showStatus(msg);
     addTagError(at, msg);
-    listener_.highlightTag(highlight);
+    highlight(highlightAt);
 }
 
 void HtmlTagStack::clear() {
@@ -71,13 +102,31 @@ void HtmlTagStack::clear() {
 }
 
 void HtmlTagStack::handleTag(std::string_view tagText, const HtmlTagPosition& pos) {
+    handleOneTag(tagText, pos);
+}
+
+void HtmlTagStack::handleTags(std::span<const HtmlTag> tags) {
+    if (tags.empty())
+        return;
+    pending_.emplace();
+    for (const HtmlTag& tag : tags)
+        handleOneTag(tag.text, tag.pos);
+    PendingReport last = std::move(*pending_);
+    pending_.reset();
+    if (last.summaryOfErrors)
+        listener_.showStatus(errorSummary(*last.summaryOfErrors));
+    else if (last.status)
+        listener_.showStatus(*last.status);
+    if (last.highlight)
+        listener_.highlightTag(*last.highlight);
+}
+
+void HtmlTagStack::handleOneTag(std::string_view tagText, const HtmlTagPosition& pos) {
     if (errors_.empty()) {
-        listener_.showStatus(kClearedStatus);
+        showStatus(kClearedStatus);
     } else {
-        const char* id = errors_.size() == 1 ? MonitorMessageConstants::HTML_ERROR
-                                             : MonitorMessageConstants::HTML_ERRORS;
-        listener_.showStatus(message(id, {std::to_string(errors_.size())}));
-        listener_.highlightTag(errors_.front().getErrPos());
+        showErrorSummary();
+        highlight(errors_.front().getErrPos());
     }
 
     std::string_view body = tagText;
@@ -136,7 +185,7 @@ std::size_t HtmlTagStack::takeUnchangedDepth() {
 }
 
 void HtmlTagStack::push(std::string tagText, HtmlType type, const HtmlTagPosition& pos) {
-    listener_.showStatus(kClearedStatus);
+    showStatus(kClearedStatus);
     while (!stack_.empty()) {
         const Entry& top = stack_.back();
         if (!mayNotNest(top.type.getHtmlLevel(), type.getHtmlLevel()))
@@ -151,7 +200,7 @@ void HtmlTagStack::push(std::string tagText, HtmlType type, const HtmlTagPositio
 
 void HtmlTagStack::remove(std::string_view tagPrefix, HtmlType /*type*/,
                           const HtmlTagPosition& pos) {
-    listener_.showStatus(kClearedStatus);
+    showStatus(kClearedStatus);
     const std::string prefix = upper(tagPrefix);
     const auto indexed = upperTexts_.lower_bound(prefix);
     const bool anyMatch = indexed != upperTexts_.end() && indexed->starts_with(prefix);
@@ -166,7 +215,7 @@ void HtmlTagStack::remove(std::string_view tagPrefix, HtmlType /*type*/,
         report(message(MonitorMessageConstants::START_TAG_MISSING, {endTag}), pos, pos);
         return;
     }
-    listener_.highlightTag(pos);
+    highlight(pos);
     const std::size_t j = static_cast<std::size_t>(stack_.rend() - match) - 1;
     while (stack_.size() > j + 1) {
         const Entry& top = stack_.back();

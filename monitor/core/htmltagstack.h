@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,8 +49,14 @@ public:
     HtmlTagStack(const HtmlTagTable& table, const MonitorMessageFile& messages,
                  HtmlTagStackListener& listener);
 
-    // One complete tag of the output ("<...>") at its position.
+    // One complete tag of the output ("<...>") at its position; the listener hears every
+    // change of the status line and the highlight as it happens.
     void handleTag(std::string_view tagText, const HtmlTagPosition& pos);
+    // The tags one piece of output completed, in order. The stack and the errors end as
+    // handleTag would leave them, but the listener hears only the last status and the last
+    // highlight, once: a piece with thousands of tags costs one report, and a summary of the
+    // errors is worded only when it is the one shown.
+    void handleTags(std::span<const HtmlTag> tags);
 
     void push(std::string tagText, HtmlType type, const HtmlTagPosition& pos);
     void remove(std::string_view tagPrefix, HtmlType type, const HtmlTagPosition& pos);
@@ -64,6 +71,18 @@ public:
     void clear();
 
 private:
+    // What the listener is to hear last, while handleTags runs.
+    struct PendingReport {
+        std::optional<std::string> status;
+        std::optional<std::size_t> summaryOfErrors; // the status, worded when it is told
+        std::optional<std::optional<HtmlTagPosition>> highlight;
+    };
+
+    void handleOneTag(std::string_view tagText, const HtmlTagPosition& pos);
+    void showStatus(std::string message);
+    void showErrorSummary();
+    void highlight(std::optional<HtmlTagPosition> position);
+    std::string errorSummary(std::size_t count) const;
     void report(const std::string& message, const HtmlTagPosition& at,
                 std::optional<HtmlTagPosition> highlight);
     std::string message(const char* id, const std::vector<std::string>& args) const;
@@ -81,6 +100,7 @@ private:
     std::vector<std::multiset<std::string>::iterator> upperTextOf_;
     std::size_t unchangedDepth_ = 0; // the lowest depth since takeUnchangedDepth
     std::vector<HtmlTagErrorInfo> errors_;
+    std::optional<PendingReport> pending_; // set while handleTags runs
 };
 
 } // namespace tracewin

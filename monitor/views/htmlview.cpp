@@ -24,7 +24,7 @@ HtmlView::HtmlView() {
 HtmlView::~HtmlView() = default;
 
 QStringList HtmlView::getLinkEventNames() const {
-    return {ResumeEvent::kindKey(), ExitEvent::kindKey(), HtmlTagEvent::kindKey(),
+    return {ResumeEvent::kindKey(), ExitEvent::kindKey(), HtmlTagsEvent::kindKey(),
             ChangeButtonStateEvent::kindKey()};
 }
 
@@ -70,11 +70,14 @@ void HtmlView::handleStartup(const StartupEvent& e) {
 void HtmlView::handleHtml(const HtmlEvent& e) {
     const Record* record = e.itemAs<Record>();
     if (record && *record && (*record)->getHtmlString()) {
+        auto tags = std::make_shared<HtmlTags>();
         model().addText(QString::fromStdString(*(*record)->getHtmlString()),
-                        [this](const QString& tagText, const HtmlTagPosition& position) {
-                            fireLinkEvent(
-                                std::make_shared<HtmlTagEvent>(this, tagText, std::any(position)));
+                        [&tags](const QString& tagText, const HtmlTagPosition& position) {
+                            tags->push_back(HtmlTag{tagText.toStdString(), position});
                         });
+        // One announcement for all the tags of the piece: the stack reports once.
+        if (!tags->empty())
+            fire<HtmlTagsEvent>(std::shared_ptr<const HtmlTags>(std::move(tags)));
         // Output only grows at its end: only the new part is laid out.
         if (canvas) {
             canvas->linesAppended();

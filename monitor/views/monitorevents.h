@@ -21,6 +21,9 @@ TRACEWIN_EVENT(HtmlEvent);
 TRACEWIN_EVENT(SwitchJspFileFromServletEvent);
 TRACEWIN_EVENT(HighlightTagEvent);
 TRACEWIN_EVENT(ChangeCurrentStateEvent);
+// From the HTML view to the tag stack: the tags one piece of output completed, in order
+// (a shared HtmlTags), so that the stack reports once per piece rather than per tag.
+TRACEWIN_EVENT(HtmlTagsEvent);
 // Up from the actions and views to the connection controller.
 TRACEWIN_EVENT(ResumeEvent);
 TRACEWIN_EVENT(SetBreakpointEvent);

@@ -36,6 +36,11 @@ void StackModel::handleTag(const QString& tagText, const HtmlTagPosition& positi
     followStack();
 }
 
+void StackModel::handleTags(std::span<const HtmlTag> tags) {
+    current().handleTags(tags);
+    followStack();
+}
+
 void StackModel::push(const QString& tagText, HtmlType type, const HtmlTagPosition& pos) {
     current().push(tagText.toStdString(), type, pos);
     followStack();

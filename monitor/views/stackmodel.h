@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <span>
 
 namespace tracewin {
 
@@ -25,6 +26,9 @@ public:
 
     // One complete tag of the output at its position.
     void handleTag(const QString& tagText, const HtmlTagPosition& position);
+    // The tags one piece of output completed, in order; the view hears the status and the
+    // highlight they leave, once.
+    void handleTags(std::span<const HtmlTag> tags);
     void push(const QString& tagText, HtmlType type, const HtmlTagPosition& pos);
     void remove(const QString& tagPrefix, HtmlType type, const HtmlTagPosition& pos);
 

@@ -12,6 +12,7 @@ namespace tracewin {
 StackView::StackView() {
     onLinkEvent<StartupEvent>(&StackView::handleStartup);
     onLinkEvent<HtmlTagEvent>(&StackView::handleHtmlTag);
+    onLinkEvent<HtmlTagsEvent>(&StackView::handleHtmlTags);
     switchesDisplaysWithFiles();
 }
 
@@ -75,11 +76,28 @@ void StackView::handleHtmlTag(const HtmlTagEvent& e) {
     const HtmlTagPosition* position = e.itemAs<HtmlTagPosition>();
     if (!position)
         return;
+    prepareForTags();
+    model().handleTag(e.getName(), *position);
+    followTags();
+}
+
+void StackView::handleHtmlTags(const HtmlTagsEvent& e) {
+    const auto* tags = e.itemAs<std::shared_ptr<const HtmlTags>>();
+    if (!tags || !*tags)
+        return;
+    prepareForTags();
+    model().handleTags(**tags);
+    followTags();
+}
+
+void StackView::prepareForTags() {
     if (!canvas) {
         createCanvas();
         setClient(canvas);
     }
-    model().handleTag(e.getName(), *position);
+}
+
+void StackView::followTags() {
     // Only the top of the stack changed: the rest keeps its layout.
     canvas->linesChangedFrom(model().takeFirstChangedLine());
     scheduleScrollToTop();

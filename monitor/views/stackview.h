@@ -43,6 +43,11 @@ private:
     void scheduleScrollToTop();
     void handleStartup(const StartupEvent& e);
     void handleHtmlTag(const HtmlTagEvent& e);
+    void handleHtmlTags(const HtmlTagsEvent& e);
+    // A canvas to show the stack in, made on the first tag when no page started one.
+    void prepareForTags();
+    // The stack's lines and scroll after tags were handled.
+    void followTags();
 
     void showStatus(const std::string& message) override;
     void highlightTag(const std::optional<HtmlTagPosition>& position) override;

@@ -143,4 +143,42 @@ TEST_F(HtmlTagStackTest, HostileTagTextNeverBreaksTheStack) {
     EXPECT_TRUE(errors().empty());
 }
 
+// The tags of one piece handled together end where one by one ends, and the listener
+// hears only that end: the last status (a summary of the errors worded as the last tag
+// saw them) and the last highlight.
+TEST_F(HtmlTagStackTest, APieceOfTagsEndsAsOneByOneAndReportsOnce) {
+    const std::vector<const char*> texts = {
+        "<b>",  "<DIV class=a>", "</font>", "<table>", "<tr>",      "<td>", "<span>",
+        "</t>", "</br>",         "<p>",     "<p>",     "</blink>",  "<ul>", "<li>",
+        "<li>", "</UL>",         "<i>",     "</div>",  "<a href=x>"};
+    HtmlTags piece;
+    for (const char* text : texts) {
+        const int at = static_cast<int>(piece.size()) + 1;
+        piece.push_back({text, HtmlTagPosition{at, at, 1, 1 + int(std::string(text).size())}});
+    }
+    for (std::size_t end = 1; end <= piece.size(); ++end) {
+        Recorder together;
+        HtmlTagStack batch(HtmlTagTable::createHtmlTagTable(), messages, together);
+        batch.handleTags(std::span(piece).first(end));
+        Recorder single;
+        HtmlTagStack oneByOne(HtmlTagTable::createHtmlTagTable(), messages, single);
+        for (std::size_t i = 0; i < end; ++i)
+            oneByOne.handleTag(piece[i].text, piece[i].pos);
+
+        ASSERT_EQ(batch.getStack().size(), oneByOne.getStack().size()) << end << " tags";
+        for (std::size_t i = 0; i < batch.getStack().size(); ++i)
+            EXPECT_EQ(batch.getStack()[i].text, oneByOne.getStack()[i].text);
+        ASSERT_EQ(batch.errorList().size(), oneByOne.errorList().size());
+        for (std::size_t i = 0; i < batch.errorList().size(); ++i)
+            EXPECT_EQ(batch.errorList()[i].getErrMsg(), oneByOne.errorList()[i].getErrMsg());
+        ASSERT_EQ(together.status.size(), 1u) << end << " tags";
+        EXPECT_EQ(together.status.back(), single.status.back());
+        ASSERT_LE(together.highlights.size(), 1u);
+        if (single.highlights.empty())
+            EXPECT_TRUE(together.highlights.empty());
+        else
+            EXPECT_EQ(together.highlights, decltype(single.highlights){single.highlights.back()});
+    }
+}
+
 } // namespace

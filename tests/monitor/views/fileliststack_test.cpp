@@ -149,6 +149,26 @@ TEST_F(StackViewTest, NestingErrorsReachTheStatusLineAndMarkTheTag) {
               status->history.end());
 }
 
+TEST_F(StackViewTest, APieceOfOutputReportsOnceWhereItsTagsLeaveTheStack) {
+    const auto piece = std::make_shared<const HtmlTags>(HtmlTags{{"<b>", {1, 1, 1, 3}},
+                                                                 {"<div>", {1, 1, 4, 8}},
+                                                                 {"</font>", {2, 2, 1, 7}},
+                                                                 {"<p>", {3, 3, 1, 3}}});
+    const std::size_t reportsBefore = status->history.size();
+    probe.clear();
+    deliver<HtmlTagsEvent>(view, piece);
+    EXPECT_EQ(lines(), (QStringList{"<div>", "<p>"}));
+    ASSERT_EQ(view.model().errorList().size(), 2u);
+    EXPECT_EQ(view.model().errorList()[1].getErrMsg(),
+              "The end tag </font> closes no open element.");
+    // The last tag summed up the errors, marked the first, then opened cleanly.
+    EXPECT_EQ(status->history.size(), reportsBefore + 1);
+    EXPECT_EQ(status->text, " ");
+    const auto marks = probe.of<HighlightTagEvent>();
+    ASSERT_EQ(marks.size(), 1u);
+    EXPECT_EQ(*marks[0]->itemAs<HtmlTagPosition>(), (HtmlTagPosition{1, 1, 4, 8}));
+}
+
 TEST_F(StackViewTest, ClickingAStackLineMarksItsTagInTheHtmlView) {
     tag("<html>", {1, 1, 1, 6});
     tag("<body>", {2, 2, 1, 6});

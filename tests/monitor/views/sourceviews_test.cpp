@@ -96,17 +96,23 @@ TEST_F(HtmlViewTest, OutputGrowsAndEveryPieceLetsThePageGoOn) {
 TEST_F(HtmlViewTest, EveryCompleteTagIsAnnouncedWithItsPosition) {
     html("<p>one <b");
     html(">two</b></p>");
-    const auto tags = probe.of<HtmlTagEvent>();
+    // One announcement per piece of output, holding the tags it completed in order.
+    const auto pieces = probe.of<HtmlTagsEvent>();
+    ASSERT_EQ(pieces.size(), 2u);
+    HtmlTags tags;
+    for (const auto& piece : pieces) {
+        const auto* batch = piece->itemAs<std::shared_ptr<const HtmlTags>>();
+        ASSERT_TRUE(batch && *batch);
+        tags.insert(tags.end(), (*batch)->begin(), (*batch)->end());
+    }
     ASSERT_EQ(tags.size(), 4u);
-    EXPECT_EQ(tags[0]->getName(), "<p>");
-    EXPECT_EQ(tags[1]->getName(), "<b>") << "a tag split over two pieces is one tag";
-    EXPECT_EQ(tags[2]->getName(), "</b>");
-    EXPECT_EQ(tags[3]->getName(), "</p>");
-    const auto* b = tags[1]->itemAs<HtmlTagPosition>();
-    ASSERT_TRUE(b);
-    EXPECT_EQ(b->startLine, 1);
-    EXPECT_EQ(b->startPos, 8);
-    EXPECT_EQ(b->endPos, 10);
+    EXPECT_EQ(tags[0].text, "<p>");
+    EXPECT_EQ(tags[1].text, "<b>") << "a tag split over two pieces is one tag";
+    EXPECT_EQ(tags[2].text, "</b>");
+    EXPECT_EQ(tags[3].text, "</p>");
+    EXPECT_EQ(tags[1].pos.startLine, 1);
+    EXPECT_EQ(tags[1].pos.startPos, 8);
+    EXPECT_EQ(tags[1].pos.endPos, 10);
 }
 
 TEST_F(HtmlViewTest, TheNewestOutputStaysInView) {
