@@ -19,10 +19,9 @@
 
 namespace tracewin {
 
-CommonView::CommonView() : spane(new QScrollArea) {
+CommonView::CommonView() : spane(new SourcePane) {
     spane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     spane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    spane->setWidgetResizable(false);
     // The execution states announced to every view; the JSP view answers Step itself.
     onLinkEvent<StepEvent>(&CommonView::handleStep);
     onLinkEvent<ChangeCurrentStateEvent>(&CommonView::handleChangeCurrentState);

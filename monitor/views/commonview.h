@@ -4,10 +4,10 @@
 #include "views/commonmodel.h"
 #include "views/commonviewcomponent.h"
 #include "views/commonviewcomponenthost.h"
+#include "views/sourcepane.h"
 #include "views/statusline.h"
 
 #include <QPointer>
-#include <QScrollArea>
 #include <QString>
 #include <any>
 #include <map>
@@ -38,7 +38,7 @@ public:
     ~CommonView() override;
 
     QWidget* getView() override;
-    QScrollArea* getScrollPane() const { return spane; }
+    SourcePane* getScrollPane() const { return spane; }
     void toolInstalled() override;
 
     // Shows component in the scroll area; the component shown before stays with the view.
@@ -154,7 +154,7 @@ private:
     void handleUpdateModelState(const UpdateModelStateEvent& e);
     void keepCurrentFile();
 
-    QPointer<QScrollArea> spane;
+    QPointer<SourcePane> spane;
     std::shared_ptr<StatusLine> statusLine_;
     mutable std::shared_ptr<DebugSession> session_;
     std::map<int, FileDisplay> files_;

@@ -9,14 +9,15 @@
 #include "views/commonviewcomponentinputcontroller.h"
 #include "views/commonviewcomponentlayoutmanager.h"
 #include "views/scroller.h"
+#include "views/sourcepane.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QLocale>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QScrollArea>
 #include <QScrollBar>
 #include <QThread>
 #include <algorithm>
@@ -33,12 +34,22 @@ bool isEastAsianLocale(const QLocale& locale) {
            language == QLocale::Korean;
 }
 
-// A line's text without its line terminator, which the painter would show as a box.
-QString withoutTerminator(const QString& text) {
+// Lines longer than this are drawn by the columns in view.
+constexpr int kLongLine = 4096;
+
+// The columns [first, last] of a line (1-based, clipped to the text) without its line
+// terminator, which the painter would show as a box; a cut never splits a surrogate pair.
+QStringView visibleColumns(const QString& text, int first, int last) {
     qsizetype n = text.size();
     while (n > 0 && (text[n - 1] == u'\n' || text[n - 1] == u'\r'))
         --n;
-    return n == text.size() ? text : text.left(n);
+    qsizetype from = std::clamp<qsizetype>(first - 1, 0, n);
+    if (from > 0 && from < n && text[from].isLowSurrogate())
+        --from;
+    qsizetype to = std::clamp<qsizetype>(last, from, n);
+    if (to > from && to < n && text[to - 1].isHighSurrogate())
+        ++to;
+    return QStringView(text).mid(from, to - from);
 }
 
 } // namespace
@@ -73,7 +84,7 @@ CommonViewComponent::CommonViewComponent(CommonViewComponentHost* parent, bool w
     if (!withBreakpointMargin)
         layoutManager_->setBreakAreaWidth(0);
     layoutManager_->reCalculate();
-    resize(sizeHint());
+    fitToContent();
 
     caret_ = std::make_unique<CommonViewComponentCaret>(*this);
 }
@@ -112,7 +123,7 @@ void CommonViewComponent::setNewLines(const SourceLines* lines) {
     layoutManager_->setLines(lines);
     layoutManager_->reCalculate();
     updateGeometry();
-    resize(sizeHint());
+    fitToContent();
     applyScrollSteps();
     update();
 }
@@ -132,16 +143,86 @@ void CommonViewComponent::linesChangedFrom(std::size_t firstChanged) {
 void CommonViewComponent::followLayout(const QSize& sizeBefore) {
     if (layoutManager_->getPreferredSize() != sizeBefore) {
         updateGeometry();
-        resize(sizeHint());
+        fitToContent();
     }
     update();
+}
+
+void CommonViewComponent::fitToContent() {
+    if (pane())
+        updateScrollRanges();
+    else if (sizesToContent())
+        resize(sizeHint());
+}
+
+SourcePane* CommonViewComponent::pane() const {
+    return qobject_cast<SourcePane*>(getScrollArea());
+}
+
+bool CommonViewComponent::sizesToContent() const {
+    return !pane() && !qobject_cast<SourcePane*>(parentWidget());
+}
+
+void CommonViewComponent::followPane() {
+    for (const QMetaObject::Connection& c : paneConnections_)
+        disconnect(c);
+    paneConnections_.clear();
+    SourcePane* p = pane();
+    if (!p)
+        return;
+    QScrollBar* h = p->horizontalScrollBar();
+    QScrollBar* v = p->verticalScrollBar();
+    auto follow = [this, h, v] {
+        scrolledTo(QPoint(h->value(), v->value()));
+    };
+    paneConnections_.push_back(connect(h, &QScrollBar::valueChanged, this, follow));
+    paneConnections_.push_back(connect(v, &QScrollBar::valueChanged, this, follow));
+    updateScrollRanges();
+    h->setValue(origin_.x());
+    v->setValue(origin_.y());
+    follow();
+}
+
+void CommonViewComponent::updateScrollRanges() {
+    SourcePane* p = pane();
+    if (!p)
+        return;
+    const QSize content = sizeHint();
+    const QSize view = p->viewport()->size();
+    QScrollBar* h = p->horizontalScrollBar();
+    QScrollBar* v = p->verticalScrollBar();
+    h->setRange(0, std::max(0, content.width() - view.width()));
+    h->setPageStep(std::max(1, view.width()));
+    v->setRange(0, std::max(0, content.height() - view.height()));
+    v->setPageStep(std::max(1, view.height()));
+    applyScrollSteps();
+}
+
+void CommonViewComponent::scrolledTo(const QPoint& origin) {
+    if (origin == origin_)
+        return;
+    origin_ = origin;
+    update();
+}
+
+QPoint CommonViewComponent::contentOffset() const {
+    return pane() ? origin_ : QPoint();
+}
+
+void CommonViewComponent::updateContent(const QRect& contentRect) {
+    update(contentRect.translated(-contentOffset()));
+}
+
+void CommonViewComponent::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    updateScrollRanges();
 }
 
 void CommonViewComponent::setNewFont(const QFont& font) {
     setFont(font);
     layoutManager_->reCalculate();
     updateGeometry();
-    resize(sizeHint());
+    fitToContent();
     applyScrollSteps();
     update();
 }
@@ -191,7 +272,7 @@ void CommonViewComponent::setBreakpoint(const QPoint& p) {
     const bool isSet = !breakpoints_->contains(line);
     if (isSet) {
         breakpoints_->add(line);
-        update(layoutManager_->lineNumberToMarginRectangle(line));
+        updateContent(layoutManager_->lineNumberToMarginRectangle(line));
     } else {
         breakpoints_->remove(line);
         update();
@@ -237,7 +318,7 @@ void CommonViewComponent::scrollRectToVisible(const QRect& r) {
     const std::optional<QSize> viewport = viewportSize();
     if (!viewport || r.isEmpty())
         return;
-    const QRect view(-pos(), *viewport);
+    const QRect view = *getVisibleRect();
     auto axis = [](int from, int size, int viewFrom, int viewSize) {
         if (from < viewFrom || size > viewSize)
             return from;
@@ -268,14 +349,14 @@ bool CommonViewComponent::posRequiresScrolling(int line, int col) const {
     return col == lastCol && lastCol - firstCol + 1 >= layoutManager_->getMaxNumOfDisplayCol();
 }
 
-QScrollArea* CommonViewComponent::getScrollArea() const {
+QAbstractScrollArea* CommonViewComponent::getScrollArea() const {
     QWidget* viewport = parentWidget();
-    auto* area = viewport ? qobject_cast<QScrollArea*>(viewport->parentWidget()) : nullptr;
+    auto* area = viewport ? qobject_cast<QAbstractScrollArea*>(viewport->parentWidget()) : nullptr;
     return area && area->viewport() == viewport ? area : nullptr;
 }
 
 std::optional<QSize> CommonViewComponent::viewportSize() const {
-    if (QScrollArea* area = getScrollArea())
+    if (QAbstractScrollArea* area = getScrollArea())
         return area->viewport()->size();
     return std::nullopt;
 }
@@ -284,6 +365,8 @@ std::optional<QRect> CommonViewComponent::getVisibleRect() const {
     const std::optional<QSize> viewport = viewportSize();
     if (!viewport)
         return std::nullopt;
+    if (pane())
+        return QRect(origin_, *viewport) & QRect(QPoint(), sizeHint());
     return QRect(-pos(), *viewport) & rect();
 }
 
@@ -357,7 +440,7 @@ void CommonViewComponent::propertyChange(const QString& name, const QVariant& ne
     bool isNumber = false;
     const int line = newValue.toInt(&isNumber);
     if (newValue.isValid() && isNumber)
-        update(layoutManager_->lineNumberToMarginRectangle(line));
+        updateContent(layoutManager_->lineNumberToMarginRectangle(line));
     else
         update();
 }
@@ -400,7 +483,7 @@ void CommonViewComponent::beep() {
 }
 
 void CommonViewComponent::applyScrollSteps() const {
-    if (QScrollArea* area = getScrollArea()) {
+    if (QAbstractScrollArea* area = getScrollArea()) {
         area->verticalScrollBar()->setSingleStep(
             std::max(1, getScrollableUnitIncrement(Qt::Vertical)));
         area->horizontalScrollBar()->setSingleStep(
@@ -413,20 +496,24 @@ bool CommonViewComponent::event(QEvent* event) {
         // The whole background is painted here; the scroll area need not fill it first.
         setAutoFillBackground(false);
         applyScrollSteps();
+        followPane();
     }
     return QWidget::event(event);
 }
 
 void CommonViewComponent::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    const QRect clip = event->rect();
+    // Everything below paints in content coordinates.
+    const QPoint offset = contentOffset();
+    painter.translate(-offset);
+    const QRect clip = event->rect().translated(offset);
     painter.fillRect(clip, getBackground());
     if (!layoutManager_->hasLines())
         return;
     painter.setFont(font());
     highlighter_->paint(painter, clip);
-    const QRect margin =
-        QRect(0, 0, layoutManager_->getGraphicsAreaLength(), height()).intersected(clip);
+    const QRect margin = QRect(0, clip.y(), layoutManager_->getGraphicsAreaLength(), clip.height())
+                             .intersected(clip);
     if (!margin.isEmpty())
         painter.fillRect(margin, leftMarginColor_);
     paintLines(painter, clip);
@@ -444,14 +531,25 @@ void CommonViewComponent::paintLines(QPainter& painter, const QRect& clip) const
     const int textWidth = layout.getSourceAreaLength();
     const int marginStart = layout.getGraphicsAreaStart();
     const int marginWidth = layout.getGraphicsAreaLength();
+    // A long line is drawn from the columns in the clip only (one more on each side for
+    // glyphs that overhang their cell), so a line of megabytes costs what a short one
+    // does; shorter lines are drawn whole, which keeps glyphs wider than a cell in place.
+    const int firstCol = std::max(1, layout.firstVisibleCol(clip) - 1);
+    const int lastCol = layout.lastVisibleCol(clip) + 1;
     painter.setPen(nonExecutableColor_);
     for (int line = first; line <= last; ++line) {
         const int y = layout.lineNumberToYCoord(line);
         if (QRect(textStart, y, textWidth, lineHeight).intersects(clip)) {
             const QString& text = layout.lineText(line);
-            if (!text.isEmpty())
-                painter.drawText(QPoint(textStart, y + layout.getTextWriterAdjustment()),
-                                 withoutTerminator(text));
+            const bool whole = text.size() <= kLongLine;
+            const QStringView shown =
+                visibleColumns(text, whole ? 1 : firstCol, whole ? kLongLine : lastCol);
+            if (!shown.isEmpty()) {
+                const int col = static_cast<int>(shown.data() - text.constData()) + 1;
+                painter.drawText(QPoint(layout.sourcePositionToXCoord(col),
+                                        y + layout.getTextWriterAdjustment()),
+                                 shown.toString());
+            }
         }
         if (QRect(marginStart, y, marginWidth, lineHeight).intersects(clip) &&
             breakpoints_->contains(line)) {

@@ -9,8 +9,9 @@
 #include <QWidget>
 #include <memory>
 #include <optional>
+#include <vector>
 
-class QScrollArea;
+class QAbstractScrollArea;
 
 namespace tracewin {
 
@@ -19,11 +20,17 @@ class CommonViewComponentHighlighter;
 class CommonViewComponentHost;
 class CommonViewComponentInputController;
 class CommonViewComponentLayoutManager;
+class SourcePane;
 
 // The read-only source display that a source view puts into its scroll area: the lines
 // of a model in a fixed-pitch font, a grey margin carrying breakpoint marks, one
-// highlighted span and a blinking caret. Painting touches only the lines that meet the
-// clip, so its cost does not depend on the length of the text.
+// highlighted span and a blinking caret. Painting touches only the lines and columns that
+// meet the clip, so its cost does not depend on the length of the text.
+//
+// Positions are in content coordinates: the text laid out from (0, 0), as the layout
+// manager gives them. In a SourcePane the component is as large as the viewport and shows
+// the part of the content the pane's bars point at, whatever the length of the text; in a
+// plain QScrollArea (or alone) it is as large as its content, and the area moves it.
 class CommonViewComponent : public QWidget {
     Q_OBJECT
 
@@ -91,15 +98,23 @@ public:
     void scrollRectToVisible(const QRect& r);
     bool posRequiresScrolling(int line, int col) const;
 
+    // The content position shown at the component's top-left corner, and conversions
+    // between the component's own coordinates and the content's.
+    QPoint contentOffset() const;
+    QPoint toContent(const QPoint& widgetPoint) const { return widgetPoint + contentOffset(); }
+    // Repaints a rectangle given in content coordinates.
+    void updateContent(const QRect& contentRect);
+
     // -1 when the component is not inside a scroll area.
     int getFirstVisibleLine() const;
     int getLastVisibleLine() const;
     int getFirstVisibleCol() const;
     int getLastVisibleCol() const;
-    // The part of the component inside the viewport, in the component's coordinates.
+    // The part of the content inside the viewport, in content coordinates.
     std::optional<QRect> getVisibleRect() const;
     std::optional<QSize> viewportSize() const;
-    QScrollArea* getScrollArea() const;
+    // The scroll area whose viewport holds the component: a SourcePane or a QScrollArea.
+    QAbstractScrollArea* getScrollArea() const;
 
     // Replaces the mouse and key listener (a view that reacts to clicks in its own way).
     void setInputController(std::unique_ptr<CommonViewComponentInputController> controller);
@@ -155,14 +170,26 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool event(QEvent* event) override;
 
 private:
+    // The pane the component shows its content through, if it is in one's viewport.
+    SourcePane* pane() const;
+    // Whether the component is as large as its content: not in a pane, nor kept by one.
+    bool sizesToContent() const;
+    // Binds to the bars of the pane it was put in (or lets go of them when taken out).
+    void followPane();
+    // The bars' ranges and steps for the content and the viewport, in a pane.
+    void updateScrollRanges();
+    void scrolledTo(const QPoint& origin);
     void setColor(QColor& field, const QColor& c, const char* key, bool repaint);
     // Gives the enclosing scroll area's bars one line and one character per step.
     void applyScrollSteps() const;
-    // Resizes the component when the layout changed its size, and repaints it.
+    // Follows a change of the layout: the component's size (or the pane's bars), and a
+    // repaint.
     void followLayout(const QSize& sizeBefore);
+    void fitToContent();
     void paintLines(QPainter& painter, const QRect& clip) const;
     bool isBlankLine(int line) const;
 
@@ -183,6 +210,10 @@ private:
     QColor executionPointAndSelectionIntersectionColor_{Qt::yellow};
     QColor caretColor_{Qt::red};
     QColor leftMarginColor_{152, 152, 152};
+    // The content position at the top-left of the viewport while in a pane; kept while
+    // the component is out of it, so that it comes back where it was.
+    QPoint origin_;
+    std::vector<QMetaObject::Connection> paneConnections_;
 };
 
 } // namespace tracewin

@@ -45,12 +45,12 @@ void CommonViewComponentCaret::movePosition(const FilePosition& fp) {
 
 void CommonViewComponentCaret::moveTo(const FilePosition& fp) {
     const bool lineChanged = fp.line != currentPosition_.line;
-    comViewComponent_.update(strip(currentPosition_));
+    comViewComponent_.updateContent(strip(currentPosition_));
     currentPosition_ = fp;
     const CommonViewComponentLayoutManager& layout = comViewComponent_.getLayoutManager();
     if (std::optional<QRect> r = layout.filePositionToRectangle(fp))
         comViewComponent_.scrollRectToVisible(*r);
-    comViewComponent_.update(strip(currentPosition_));
+    comViewComponent_.updateContent(strip(currentPosition_));
     if (lineChanged)
         comViewComponent_.caretLineChanged();
 }
@@ -78,7 +78,7 @@ void CommonViewComponentCaret::paint(QPainter& painter, const QRect& clip) {
 
 void CommonViewComponentCaret::blink() {
     visible_ = !visible_;
-    comViewComponent_.update(strip(currentPosition_));
+    comViewComponent_.updateContent(strip(currentPosition_));
 }
 
 } // namespace tracewin

@@ -17,6 +17,25 @@ CommonViewComponentInputController::CommonViewComponentInputController(
 bool CommonViewComponentInputController::eventFilter(QObject* watched, QEvent* event) {
     if (watched != &comViewComponent_)
         return false;
+    // The handlers see mouse positions in content coordinates, wherever the view scrolled.
+    const QPoint offset = comViewComponent_.contentOffset();
+    if (!offset.isNull() && isMouseButtonEvent(event->type())) {
+        const auto& mouse = static_cast<const QMouseEvent&>(*event);
+        QMouseEvent inContent(mouse.type(), mouse.position() + offset, mouse.scenePosition(),
+                              mouse.globalPosition(), mouse.button(), mouse.buttons(),
+                              mouse.modifiers(), mouse.pointingDevice());
+        return handle(inContent);
+    }
+    return handle(*event);
+}
+
+bool CommonViewComponentInputController::isMouseButtonEvent(QEvent::Type type) {
+    return type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick ||
+           type == QEvent::MouseMove || type == QEvent::MouseButtonRelease;
+}
+
+bool CommonViewComponentInputController::handle(QEvent& e) {
+    QEvent* event = &e;
     const bool hasLines = comViewComponent_.getLayoutManager().hasLines();
     switch (event->type()) {
     case QEvent::MouseButtonPress:

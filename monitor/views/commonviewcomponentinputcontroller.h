@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QEvent>
 #include <QObject>
 #include <QPoint>
 
@@ -36,6 +37,9 @@ protected:
     CommonViewComponent& component() const { return comViewComponent_; }
 
 private:
+    static bool isMouseButtonEvent(QEvent::Type type);
+    // The event, with mouse positions in content coordinates.
+    bool handle(QEvent& event);
     // Keys act only when the text fills the viewport.
     bool textFillsViewport() const;
     void pageUp();

@@ -51,7 +51,6 @@ void HtmlView::showSource(int line) {
     if (!canvas)
         return;
     canvas->setNewLines(&model().getLines());
-    canvas->resize(canvas->sizeHint());
     setClient(canvas);
     canvas->makeLineVisible(line);
 }

@@ -16,7 +16,6 @@ using tracehook::Tracer;
 
 JspLstView::JspLstView() {
     // The list fills the pane; it scrolls itself.
-    getScrollPane()->setWidgetResizable(true);
     onLinkEvent<StartupEvent>(&JspLstView::handleStartup);
     onLinkEvent<SwitchJspFileEvent>(&JspLstView::handleSwitchJspFile);
     onLinkEvent<ClientExitEvent>(&JspLstView::handleClientExit);

@@ -2,7 +2,7 @@
 
 #include "views/commonviewcomponent.h"
 
-#include <QScrollArea>
+#include <QAbstractScrollArea>
 #include <QScrollBar>
 #include <QThread>
 
@@ -24,7 +24,7 @@ void Scroller::schedule(CommonViewComponent& component, const QRect& rect) {
 void Scroller::run() const {
     if (!component_)
         return;
-    QScrollArea* area = component_->getScrollArea();
+    QAbstractScrollArea* area = component_->getScrollArea();
     if (!area)
         return;
     area->horizontalScrollBar()->setValue(rect_.x());

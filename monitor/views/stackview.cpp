@@ -47,7 +47,6 @@ void StackView::showStack() {
         return;
     model().takeFirstChangedLine();
     canvas->setNewLines(&model().getLines());
-    canvas->resize(canvas->sizeHint());
     if (model().lineCount() > 0)
         canvas->makeLineVisible(model().lineCount());
 }

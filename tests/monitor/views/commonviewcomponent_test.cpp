@@ -9,6 +9,7 @@
 #include "views/commonviewcomponentinputcontroller.h"
 #include "views/commonviewcomponentlayoutmanager.h"
 #include "views/htmlmodel.h"
+#include "views/sourcepane.h"
 
 #include <QImageReader>
 #include <QPlainTextEdit>
@@ -587,6 +588,128 @@ TEST(TextViewImage, BreakpointImageFromTheMonitorInstallPath) {
     const QImage disc = BreakpointImage::fallback().toImage();
     EXPECT_EQ(disc.pixelColor(4, 4), QColor(0xd0, 0x10, 0x10));
     EXPECT_EQ(disc.pixelColor(0, 0).alpha(), 0);
+}
+
+// The component in a view's pane: as large as the viewport whatever the length of the
+// text, showing the part the pane's bars point at.
+class PaneTextViewTest : public ::testing::Test {
+protected:
+    void show(SourceLines lines, int rows = 20, int cols = 60) {
+        host.model.setLines(std::move(lines));
+        pane = std::make_unique<SourcePane>();
+        pane->setFrameShape(QFrame::NoFrame);
+        pane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        component = new CommonViewComponent(&host, true, pane.get());
+        component->setNewLines(&host.model.getLines());
+        pane->setWidget(component);
+        component->show();
+        const auto& l = component->getLayoutManager();
+        viewport =
+            QSize(l.getSourceAreaStart() + cols * l.getCharWidth(), rows * l.getLineHeight());
+        pane->resize(viewport.width() + pane->verticalScrollBar()->sizeHint().width(),
+                     viewport.height() + pane->horizontalScrollBar()->sizeHint().height());
+        pane->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(pane.get()));
+        ASSERT_EQ(pane->viewport()->size(), viewport);
+    }
+    SourceLines numbered(int count) {
+        SourceLines lines;
+        lines.reserve(static_cast<std::size_t>(count));
+        for (int i = 1; i <= count; ++i)
+            lines.push_back(
+                std::make_shared<SourceInformation>(host.model, QStringLiteral("line %1").arg(i)));
+        return lines;
+    }
+    const CommonViewComponentLayoutManager& layout() const { return component->getLayoutManager(); }
+    // A point of the component (not of the content) in a line's margin cell on screen.
+    QPoint marginOnScreen(int line) const {
+        return QPoint(5, layout().lineNumberToYCoord(line) - component->contentOffset().y() +
+                             layout().getLineHeight() / 2);
+    }
+    // Whether the text area of what the component shows is painted: its background
+    // (most of it) with text on it.
+    bool textPainted() const {
+        QPixmap shot(component->size());
+        shot.fill(Qt::black); // what an unpainted component would leave
+        component->render(&shot);
+        const QImage image = shot.toImage();
+        int ink = 0, all = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = layout().getSourceAreaStart(); x < image.width(); ++x, ++all)
+                ink += image.pixelColor(x, y).lightness() < 100;
+        return ink > 0 && ink < all / 4;
+    }
+
+    FakeHost host;
+    std::unique_ptr<SourcePane> pane;
+    CommonViewComponent* component = nullptr;
+    QSize viewport;
+};
+
+TEST_F(PaneTextViewTest, ATextPastTheWidgetHeightLimitScrollsToItsLastLine) {
+    // More lines than a widget may be pixels high, at any line height of 16 or more.
+    constexpr int kLines = 1100000;
+    show(numbered(kLines));
+    EXPECT_EQ(component->size(), viewport) << "no widget as tall as the text";
+    QScrollBar* bar = pane->verticalScrollBar();
+    EXPECT_EQ(bar->maximum(), layout().getPreferredSize().height() - viewport.height());
+    EXPECT_EQ(bar->pageStep(), viewport.height());
+    EXPECT_EQ(bar->singleStep(), layout().getLineHeight());
+
+    component->makeLineVisible(kLines);
+    EXPECT_EQ(component->getLastVisibleLine(), kLines);
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_TRUE(textPainted()) << "the last lines are painted";
+    component->displayCurrentFile(kLines / 2);
+    EXPECT_EQ(component->getFirstVisibleLine(), kLines / 2);
+
+    // A press lands on the line shown under it, not on the line of the widget's pixel.
+    const int line = kLines / 2 + 3;
+    QTest::mouseClick(component, Qt::LeftButton, {}, marginOnScreen(line));
+    EXPECT_EQ(component->getCaret().getPosition().line, line);
+    QTest::mouseDClick(component, Qt::LeftButton, {}, marginOnScreen(line));
+    EXPECT_TRUE(component->getBreakpointState(line));
+    ASSERT_EQ(host.sent.size(), 1u);
+    EXPECT_EQ(host.sent[0], std::make_pair(line, true));
+}
+
+TEST_F(PaneTextViewTest, ALineOfMegabytesShowsTheColumnsInView) {
+    QString longLine(2000000, u'a');
+    longLine.replace(1500000, 3, QStringLiteral("XYZ"));
+    SourceLines lines = numbered(3);
+    lines.push_back(std::make_shared<SourceInformation>(host.model, longLine));
+    show(std::move(lines));
+    EXPECT_EQ(component->size(), viewport);
+    EXPECT_EQ(pane->horizontalScrollBar()->maximum(),
+              layout().getPreferredSize().width() - viewport.width());
+
+    component->highlight(4, 1500001, 4, 1500003);
+    EXPECT_LE(component->getFirstVisibleCol(), 1500001);
+    EXPECT_GE(component->getLastVisibleCol(), 1500003);
+    EXPECT_EQ(component->getHighlighter().asString(), "XYZ");
+    EXPECT_TRUE(textPainted()) << "the text at the far columns is painted";
+    // A click there lands on the column under it.
+    const QRect xyz = *layout().filePositionToRectangle(FilePosition(1500002, 4));
+    QTest::mouseClick(component, Qt::LeftButton, {}, xyz.center() - component->contentOffset());
+    EXPECT_EQ(component->getCaret().getPosition(), FilePosition(1500002, 4));
+}
+
+TEST_F(PaneTextViewTest, AComponentTakenOutAndPutBackComesBackWhereItWas) {
+    show(numbered(500));
+    component->displayCurrentFile(300);
+    const int top = component->getFirstVisibleLine();
+    SourcePane& p = *pane;
+    auto* other = new CommonViewComponent(&host, true, &p);
+    p.setWidget(other);
+    other->show();
+    EXPECT_EQ(p.verticalScrollBar()->value(), 0) << "the other text starts at its top";
+    EXPECT_EQ(other->size(), viewport);
+    p.setWidget(component);
+    component->show();
+    EXPECT_EQ(component->getFirstVisibleLine(), top);
+    EXPECT_EQ(component->size(), viewport);
+    delete other;
 }
 
 } // namespace
