@@ -1,5 +1,6 @@
 #include "panekit/tool.h"
 
+#include "deliveryqueue.h"
 #include "focustracker.h"
 #include "panekit/application.h"
 #include "panekit/browserframe.h"
@@ -25,8 +26,17 @@ namespace {
 
 std::atomic<bool> globalSynchronous{false};
 
-QString catchAllKey() {
-    return QString::fromLatin1(LinkEvent::linkEventClassName);
+const QString& catchAllKey() {
+    static const QString key = QString::fromLatin1(LinkEvent::linkEventClassName);
+    return key;
+}
+
+// Runs a job of the tool later, in posting order with the other link deliveries.
+void queueJob(Tool* tool, std::function<void()> job) {
+    if (DeliveryQueue::servesCurrentThread())
+        DeliveryQueue::post(tool, std::move(job));
+    else
+        QMetaObject::invokeMethod(tool, std::move(job), Qt::QueuedConnection);
 }
 
 void printError(const QString& line) {
@@ -348,7 +358,9 @@ void Tool::fireLinkEvent(LinkEventPtr event) {
             generic->linkChangedGeneric(event);
         return;
     }
-    QWidget* view = pane ? pane->getClient() : nullptr;
+    // The wait cursor shows while handlers may run inside this call; a queued delivery
+    // only posts jobs, and changing the cursor twice a firing would cost more than that.
+    QWidget* view = pane && getGlobalSynchronousDispatch() ? pane->getClient() : nullptr;
     const bool ownCursor = view && view->testAttribute(Qt::WA_SetCursor);
     const QCursor previous = ownCursor ? view->cursor() : QCursor();
     if (view)
@@ -366,13 +378,10 @@ void Tool::fireLinkEvent(LinkEventPtr event) {
 }
 
 void Tool::postFocusDispatch(const LinkEventPtr& event, const QString& key) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, event, key] {
-            if (pane && isInFocus() && manager_)
-                manager_->fireEventToFocusPanes(event, key);
-        },
-        Qt::QueuedConnection);
+    queueJob(this, [this, event, key] {
+        if (pane && isInFocus() && manager_)
+            manager_->fireEventToFocusPanes(event, key);
+    });
 }
 
 void Tool::fireLinkEvent(const LinkEventPtr& event, const QString& group, const QString& pageName) {
@@ -465,7 +474,19 @@ void Tool::receive(const LinkEventPtr& event, bool generic) {
     }
     if (event->getSource() == static_cast<const void*>(this))
         return;
+    // A delivery that no handler would take is not queued at all: every tool hears each
+    // event twice (its own link and the generic one), and one of the two always ends here.
+    if (!reachesAHandler(event->getKindKey(), generic))
+        return;
     linkChangedImpl(event, generic);
+}
+
+bool Tool::reachesAHandler(const QString& key, bool generic) const {
+    const QHash<QString, LinkHandler>& table = getLinkListenerMethods();
+    // A kind with its own handler reaches it through its own link only.
+    if (table.contains(key))
+        return !generic;
+    return generic && table.contains(catchAllKey());
 }
 
 void Tool::linkChangedImpl(const LinkEventPtr& event, bool generic) {
@@ -473,8 +494,7 @@ void Tool::linkChangedImpl(const LinkEventPtr& event, bool generic) {
         deliver(event, generic);
         return;
     }
-    QMetaObject::invokeMethod(
-        this, [this, event, generic] { deliver(event, generic); }, Qt::QueuedConnection);
+    queueJob(this, [this, event, generic] { deliver(event, generic); });
 }
 
 void Tool::deliver(const LinkEventPtr& event, bool generic) {

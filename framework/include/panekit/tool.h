@@ -206,6 +206,9 @@ public:
     // The handler table (kind key -> handler). Fixed once it is first used.
     const QHash<QString, LinkHandler>& getLinkListenerMethods() const;
     bool hasLinkEventHandler(const QString& kind) const;
+    // Whether a delivery of the kind, through the tool's own link or the generic one,
+    // would reach one of its handlers.
+    bool reachesAHandler(const QString& key, bool generic) const;
     // Events delivered under their own kind, and to a receiver of every kind: kept as the
     // saved event while the pane is unlinked or minimised, dropped when this tool fired
     // them, else dispatched (linkChangedImpl). Callable from any thread.
