@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -149,8 +150,25 @@ private:
     }
 };
 
+// Answers every Alpha with another, one higher, for as long as it may.
+class PingTool : public Tool {
+public:
+    PingTool() {
+        onLinkEvent<AlphaEvent>(std::function<void(const AlphaEvent&)>([this](const AlphaEvent& e) {
+            ++heard;
+            if (!stop)
+                fireLinkEvent(AlphaEvent(this, QString(), itemOf(e) + 1));
+        }));
+    }
+    QStringList getLinkEventNames() const override { return {AlphaEvent::kindKey()}; }
+    void serve(int item) { fireLinkEvent(AlphaEvent(this, QString(), item)); }
+    static inline bool stop = false;
+    int heard = 0;
+};
+
 const QByteArray configuration = R"(
 tools { node : test.Node; narrow : test.Exact; silent : test.Silent; count : test.Count;
+        ping : test.Ping;
         pagectl : test.Node; outerctl : test.Node; }
 page Links {
     hsplit 1000 {
@@ -172,6 +190,7 @@ page Relay {
         pane down 400 link relay view node;
     }
 }
+page Rally { hsplit 1000 { pane a 500 link b view ping; pane b 500 link a view ping; } }
 page Failing {
     hsplit 1000 {
         pane src 300 link null view node;
@@ -204,6 +223,7 @@ protected:
         f.registerTool<ExactOnlyTool>(QStringLiteral("test.Exact"));
         f.registerTool<SilentTool>(QStringLiteral("test.Silent"));
         f.registerTool<CountingTool>(QStringLiteral("test.Count"));
+        f.registerTool<PingTool>(QStringLiteral("test.Ping"));
         ASSERT_TRUE(app.useConfiguration(configuration));
     }
 
@@ -428,6 +448,47 @@ TEST_F(LinkEventTest, SynchronousDispatchNestsAndQueuedDispatchOrders) {
     EXPECT_EQ(lines(), (std::vector<std::string>{"relay:alpha:4", "relay:alpha-done:4"}));
     settle();
     EXPECT_EQ(lines().back(), "down:any:4");
+}
+
+// A handler's firing is a job queued behind the others, yet a chain of hops needs no
+// turn of the event loop per hop: the relay's Beta reaches the next pane in the same
+// round of posted jobs as the Alpha that caused it.
+TEST_F(LinkEventTest, AChainOfHopsRunsInOneRoundOfPostedJobs) {
+    PaneFrame* frame = page("Relay");
+    node(frame, "src")->fire(7);
+    EXPECT_TRUE(journal().empty()) << "nothing runs inside the firing call";
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(lines(),
+              (std::vector<std::string>{"relay:alpha:7", "relay:alpha-done:7", "down:any:7"}));
+}
+
+// Two tools that answer each other forever still let the event loop do other work.
+TEST_F(LinkEventTest, AChainThatNeverEndsDoesNotStarveTheEventLoop) {
+    PaneFrame* frame = page("Rally");
+    auto* a = dynamic_cast<PingTool*>(frame->getPaneManager()->findPane("a")->getTool());
+    auto* b = dynamic_cast<PingTool*>(frame->getPaneManager()->findPane("b")->getTool());
+    ASSERT_TRUE(a && b);
+    PingTool::stop = false;
+    a->serve(0);
+    bool otherWorkRan = false;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [&] { otherWorkRan = true; }, Qt::QueuedConnection);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return otherWorkRan; }, 10000));
+    EXPECT_GT(b->heard, 0);
+    PingTool::stop = true;
+    settle();
+    const int heard = a->heard + b->heard;
+    settle();
+    EXPECT_EQ(a->heard + b->heard, heard) << "the rally ended";
+}
+
+// A tool destroyed with deliveries still queued for it never runs them.
+TEST_F(LinkEventTest, DeliveriesToADestroyedToolAreDropped) {
+    PaneFrame* frame = page("Relay");
+    node(frame, "src")->fire(1);
+    delete frame;
+    settle();
+    EXPECT_TRUE(journal().empty());
 }
 
 TEST_F(LinkEventTest, FailingHandlerIsReportedAndOthersStillReceive) {
