@@ -7,16 +7,19 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <fcntl.h>
 #include <fstream>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 extern char** environ;
 
@@ -41,6 +44,10 @@ sockaddr_in loopback(int port) {
 
 bool endsThePage(const std::string& record) {
     return record.starts_with("%E") || record.starts_with("%A");
+}
+
+int exitCodeOf(int status) {
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 } // namespace
@@ -192,17 +199,18 @@ double pingPong(const Conversation& conversation, const std::string& program,
     const std::filesystem::path file = scratch / "conversation.records";
     saveConversation(conversation, file);
     Socket listener = Socket::listenLoopback();
-    const Child child =
-        spawn(program, {"--ping-client", std::to_string(listener.localPort()), file.string()});
-    if (child.pid < 0)
+    Child child(program, {"--ping-client", std::to_string(listener.localPort()), file.string()});
+    if (!child.started())
         throw std::runtime_error("cannot start " + program);
-    ::close(child.output);
-    Socket c = listener.accept();
+    Socket c = acceptFromChild(listener, child);
+    if (!c.valid())
+        throw std::runtime_error("the ping-pong client did not connect");
     const auto start = std::chrono::steady_clock::now();
     answerLikeTheMonitor(c);
     const auto stop = std::chrono::steady_clock::now();
-    if (reap(child) != 0)
-        throw std::runtime_error("the ping-pong client failed");
+    if (const int code = child.wait(); code != 0)
+        throw std::runtime_error("the ping-pong client failed (exit code " + std::to_string(code) +
+                                 ")");
     return std::chrono::duration<double>(stop - start).count();
 }
 
@@ -219,10 +227,10 @@ int runPingClient(int port, const std::filesystem::path& file) {
     return 0;
 }
 
-Child spawn(const std::string& program, const std::vector<std::string>& arguments) {
+Child::Child(const std::string& program, const std::vector<std::string>& arguments) {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0)
-        return {};
+        return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
@@ -238,16 +246,62 @@ Child spawn(const std::string& program, const std::vector<std::string>& argument
     ::close(pipeFds[1]);
     if (rc != 0) {
         ::close(pipeFds[0]);
-        return {};
+        return;
     }
-    return {pid, pipeFds[0]};
+    pid_ = pid;
+    output_ = pipeFds[0];
 }
 
-int reap(const Child& child) {
+Child::Child(Child&& other) noexcept
+    : pid_(std::exchange(other.pid_, -1)), output_(std::exchange(other.output_, -1)),
+      exitCode_(other.exitCode_) {}
+
+Child::~Child() {
+    kill();
+    closeOutput();
+}
+
+void Child::closeOutput() {
+    if (output_ >= 0)
+        ::close(output_);
+    output_ = -1;
+}
+
+int Child::wait() {
+    if (!started() || exitCode_)
+        return exitCode_.value_or(-1);
     int status = 0;
-    while (::waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    exitCode_ = exitCodeOf(status);
+    return *exitCode_;
+}
+
+std::optional<int> Child::poll() {
+    if (!started() || exitCode_)
+        return exitCode_;
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) == pid_)
+        exitCode_ = exitCodeOf(status);
+    return exitCode_;
+}
+
+void Child::kill() {
+    if (!started() || exitCode_)
+        return;
+    ::kill(pid_, SIGKILL);
+    wait();
+}
+
+Socket acceptFromChild(const Socket& listener, const Child& child, std::chrono::seconds limit) {
+    // The child's end of its output pipe closes when it ends: a failed child is an answer,
+    // not a wait that never ends.
+    pollfd fds[2] = {{listener.fd(), POLLIN, 0}, {child.output(), POLLIN, 0}};
+    const int ready =
+        ::poll(fds, child.output() >= 0 ? 2 : 1, static_cast<int>(limit.count() * 1000));
+    if (ready <= 0 || !(fds[0].revents & POLLIN))
+        return Socket();
+    return listener.accept();
 }
 
 } // namespace bench

@@ -61,14 +61,38 @@ double pingPong(const Conversation& conversation, const std::string& program,
 // The child's side: sends each record of the file in one write and waits for its reply.
 int runPingClient(int port, const std::filesystem::path& file);
 
-// Starts program with arguments as a child process with its standard output on a pipe;
-// returns the pid and the reading end, or -1 pid when it could not start.
-struct Child {
-    int pid = -1;
-    int output = -1;
+// A child process running program with its standard output on a pipe. One that is
+// destroyed before it was waited for is killed and reaped, so that no path, exceptions
+// included, leaves a process behind.
+class Child {
+public:
+    Child() = default;
+    // Starts the child; started() is false when it could not start.
+    Child(const std::string& program, const std::vector<std::string>& arguments);
+    ~Child();
+    Child(Child&& other) noexcept;
+    Child& operator=(Child&&) = delete;
+
+    bool started() const { return pid_ > 0; }
+    // The reading end of the child's standard output.
+    int output() const { return output_; }
+    void closeOutput();
+    // Waits for the child; its exit code, or -1 when it did not exit normally.
+    int wait();
+    // The exit code once the child has ended, without waiting; nullopt while it runs.
+    std::optional<int> poll();
+    // Ends the child at once and reaps it.
+    void kill();
+
+private:
+    int pid_ = -1;
+    int output_ = -1;
+    std::optional<int> exitCode_;
 };
-Child spawn(const std::string& program, const std::vector<std::string>& arguments);
-// Waits for the child and returns its exit code (-1 when it did not exit normally).
-int reap(const Child& child);
+
+// Accepts the child's connection on listener; an invalid socket when the child ended (its
+// standard output closed) or nothing came within the time.
+Socket acceptFromChild(const Socket& listener, const Child& child,
+                       std::chrono::seconds limit = std::chrono::seconds(60));
 
 } // namespace bench

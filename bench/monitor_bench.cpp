@@ -29,7 +29,6 @@
 #include <set>
 #include <sstream>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -152,26 +151,20 @@ void benchStepping(bench::MonitorHarness& monitor, const fs::path& scratch, int 
 
 void benchHtml(bench::MonitorHarness& monitor, const fs::path& scratch, std::size_t megabytes) {
     const bench::FloodPage page = bench::writeFloodPage(scratch);
-    const bench::Child client = bench::spawn(
-        selfProgram(), {"--html-client", std::to_string(monitor.port()), page.jsp.string(),
-                        page.java.string(), std::to_string(megabytes)});
-    if (client.pid < 0 || !monitor.waitForPage(std::chrono::seconds(30)))
+    bench::Child client(selfProgram(),
+                        {"--html-client", std::to_string(monitor.port()), page.jsp.string(),
+                         page.java.string(), std::to_string(megabytes)});
+    if (!client.started() || !monitor.waitForPage(std::chrono::seconds(30)))
         throw std::runtime_error("the HTML flood did not reach the monitor");
     monitor.chooseFastForward();
     // The client's report is small (a line per MB); it is read once the client is done.
-    int status = -1;
-    bench::MonitorHarness::runUntil(
-        [&] {
-            status = -2;
-            return ::waitpid(client.pid, &status, WNOHANG) == client.pid;
-        },
-        std::chrono::minutes(30));
+    const bool ended = bench::MonitorHarness::runUntil([&] { return client.poll().has_value(); },
+                                                       std::chrono::minutes(30));
     std::string report;
     char buf[4096];
-    for (ssize_t n; (n = ::read(client.output, buf, sizeof buf)) > 0;)
+    for (ssize_t n; ended && (n = ::read(client.output(), buf, sizeof buf)) > 0;)
         report.append(buf, static_cast<std::size_t>(n));
-    ::close(client.output);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (!ended || client.wait() != 0)
         throw std::runtime_error("the HTML flood client failed");
     std::vector<double> perMB;
     std::istringstream lines(report);
@@ -203,16 +196,16 @@ void benchHtml(bench::MonitorHarness& monitor, const fs::path& scratch, std::siz
 // Milliseconds from starting a child until it reports its window shown.
 double timeToShown(const std::vector<std::string>& arguments) {
     const auto start = std::chrono::steady_clock::now();
-    const bench::Child child = bench::spawn(selfProgram(), arguments);
-    if (child.pid < 0)
+    bench::Child child(selfProgram(), arguments);
+    if (!child.started())
         throw std::runtime_error("cannot start the start-up child");
     std::string line;
     char c;
-    while (::read(child.output, &c, 1) == 1 && c != '\n')
+    while (::read(child.output(), &c, 1) == 1 && c != '\n')
         line += c;
     const auto shown = std::chrono::steady_clock::now();
-    ::close(child.output);
-    if (bench::reap(child) != 0 || line != "shown")
+    child.closeOutput();
+    if (child.wait() != 0 || line != "shown")
         throw std::runtime_error("the start-up child did not show its window");
     return std::chrono::duration<double, std::milli>(shown - start).count();
 }
