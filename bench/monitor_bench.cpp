@@ -1,12 +1,16 @@
 // Whole-program benchmarks of the monitor, each against a baseline measured in the same
 // run (these machines are noisy; the ratios are what count):
-//   stepping  the monitor in Fast forward over a page of 100,000 mapped lines run by the
-//             staged pagerunner, against a raw loopback ping-pong of the same records and
-//             replies between two processes; resident memory after 1,000 and 100,000 steps
-//   html      50 MB of produced HTML in 10,000 records: the time of each MB (flat: no cost
-//             that grows with the output already shown)
-//   startup   process start to the main window shown, against an empty QMainWindow
-// Usage: bench_monitor [--rounds N] [--html-mb N] [--stage DIR] [stepping] [html] [startup]
+//   stepping       the monitor in Fast forward over a page of 100,000 mapped lines run by
+//                  the staged pagerunner, against a raw loopback ping-pong of the same
+//                  records and replies between two processes; resident memory after 1,000
+//                  and 100,000 steps
+//   html:SHAPE     produced HTML of one shape in "%H" records, each waiting for its reply,
+//                  against a ping-pong of the same records: MB/s, the time per MB at the
+//                  start and at the end (flat: no cost that grows with the output already
+//                  shown), and resident memory per byte of HTML held; "html" is every shape
+//   startup        process start to the main window shown, against an empty QMainWindow
+// Usage: bench_monitor [--rounds N] [--html-mb N] [--tag-count N] [--stage DIR] [stepping]
+//                      [html | html:SHAPE...] [startup]   (all by default)
 #include "app/monitor.h"
 #include "app/monitorparts.h"
 #include "core/installpaths.h"
@@ -24,20 +28,34 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <iostream>
+#include <malloc.h>
+#include <optional>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 #include <sys/resource.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// Records of 5,000 bytes: 50 MB in 10,000 records unless --html-mb says otherwise.
 constexpr std::size_t kMB = 1000 * 1000;
-constexpr std::size_t kHtmlRecordsPerMB = 200;
+constexpr std::size_t kDefaultHtmlMegabytes = 50;
+constexpr std::size_t kDefaultTagCount = 100000;
+// A bound on one shape, generous for the slowest output handling measured (the one-line
+// shape at 0.02 MB/s).
+constexpr auto kHtmlShapeLimit = std::chrono::hours(2);
+
+// The targets printed beside the figures.
+constexpr double kHtmlMBPerSecond = 20;
+constexpr double kHtmlLastOverFirst = 1.2;
+constexpr double kHtmlOverPingPong = 3;
+constexpr double kHtmlBytesPerByte = 3;
 
 // The monitor sends the process's standard output and error to its log files; figures
 // and failures of the benchmarks go to copies of the streams taken before it starts.
@@ -63,6 +81,17 @@ double median(std::vector<double> values) {
 std::string selfProgram() {
     return fs::read_symlink("/proc/self/exe").string();
 }
+
+// Others may be working on the machine; each benchmark says how busy it was.
+void printLoadAverage(const char* when) {
+    std::ifstream loadavg("/proc/loadavg");
+    std::string one, five, fifteen;
+    loadavg >> one >> five >> fifteen;
+    std::fprintf(g_report, "load average %s: %s %s %s\n", when, one.c_str(), five.c_str(),
+                 fifteen.c_str());
+}
+
+// ---- Stepping
 
 // A page whose counted loop reports `lines` mapped lines in all, five per pass, and
 // writes one list item per pass.
@@ -149,49 +178,246 @@ void benchStepping(bench::MonitorHarness& monitor, const fs::path& scratch, int 
     std::fprintf(g_report, "memory after: %ld KiB\n", bench::residentKiB());
 }
 
-void benchHtml(bench::MonitorHarness& monitor, const fs::path& scratch, std::size_t megabytes) {
-    const bench::FloodPage page = bench::writeFloodPage(scratch);
-    bench::Child client(selfProgram(),
-                        {"--html-client", std::to_string(monitor.port()), page.jsp.string(),
-                         page.java.string(), std::to_string(megabytes)});
-    if (!client.started() || !monitor.waitForPage(std::chrono::seconds(30)))
-        throw std::runtime_error("the HTML flood did not reach the monitor");
-    monitor.chooseFastForward();
-    // The client's report is small (a line per MB); it is read once the client is done.
-    const bool ended = bench::MonitorHarness::runUntil([&] { return client.poll().has_value(); },
-                                                       std::chrono::minutes(30));
-    std::string report;
-    char buf[4096];
-    for (ssize_t n; ended && (n = ::read(client.output(), buf, sizeof buf)) > 0;)
-        report.append(buf, static_cast<std::size_t>(n));
-    if (!ended || client.wait() != 0)
-        throw std::runtime_error("the HTML flood client failed");
-    std::vector<double> perMB;
-    std::istringstream lines(report);
-    for (std::size_t mb; lines >> mb;) {
-        double ms = 0;
-        lines >> ms;
-        perMB.push_back(ms);
-    }
-    if (perMB.size() < 10)
-        throw std::runtime_error("the HTML flood reported too few MB");
-    const auto first = std::vector<double>(perMB.begin(), perMB.begin() + 5);
-    const auto last = std::vector<double>(perMB.end() - 5, perMB.end());
-    double total = 0;
-    for (double ms : perMB)
-        total += ms;
-    std::fprintf(g_report,
-                 "html: %zu MB in %zu records: %.2f s; per MB: first %.1f ms, median %.1f ms, "
-                 "max %.1f ms, last %.1f ms\n",
-                 perMB.size(), perMB.size() * kHtmlRecordsPerMB, total / 1000, perMB.front(),
-                 median(perMB), *std::max_element(perMB.begin(), perMB.end()), perMB.back());
-    std::fprintf(g_report,
-                 "html growth (median of the last 5 MB / median of the first 5 MB): %.2f  "
-                 "[flat = 1]\n",
-                 median(last) / median(first));
-    std::fprintf(g_report, "html lines held: %zu, resident %ld KiB\n",
-                 monitor.htmlView().model().getLines().size(), bench::residentKiB());
+// ---- HTML in shapes
+
+// The sizes of the HTML shapes: bytes for most, a count of tags for the others.
+struct HtmlSizes {
+    std::size_t bytes = kDefaultHtmlMegabytes * kMB;
+    std::size_t tags = kDefaultTagCount;
+};
+
+// The client's progress: HTML bytes answered and the milliseconds since its clock started.
+struct Mark {
+    double bytes = 0;
+    double ms = 0;
+};
+
+// The time per MB over part of a page, and how much of it.
+struct Window {
+    double megabytes = 0;
+    double msPerMB = 0;
+};
+
+Window windowBetween(const Mark& from, const Mark& to) {
+    const double megabytes = (to.bytes - from.bytes) / kMB;
+    return {megabytes, megabytes > 0 ? (to.ms - from.ms) / megabytes : 0};
 }
+
+// The figures of one shape.
+struct ShapeRun {
+    std::string name;
+    double bytes = 0;
+    std::size_t records = 0;
+    double seconds = 0;
+    Window first, last;
+    bool fifths = false; // windows of a fifth of the page, for pages under 10 MB
+    double pingPong = 0;
+    long residentBefore = 0;
+    long residentAfter = 0;
+    std::size_t linesHeld = 0;
+
+    double mbPerSecond() const { return bytes / kMB / seconds; }
+    double lastOverFirst() const { return last.msPerMB / first.msPerMB; }
+    double overPingPong() const { return seconds / pingPong; }
+    double bytesPerByte() const {
+        return static_cast<double>(residentAfter - residentBefore) * 1024 / bytes;
+    }
+};
+
+// The resident set with the memory the allocator keeps free given back first, so that
+// what a page frees is not counted and what it reuses counts again.
+long trimmedResidentKiB() {
+    ::malloc_trim(0);
+    return bench::residentKiB();
+}
+
+// HTML bytes before each record, and after the last.
+std::vector<double> bytesBefore(const std::vector<std::string>& texts) {
+    std::vector<double> before{0};
+    for (const std::string& text : texts)
+        before.push_back(before.back() + static_cast<double>(text.size()));
+    return before;
+}
+
+// Progress marks every MB, or every tenth of a page under 10 MB, so that the windows of
+// the growth hold whole marks.
+std::size_t reportEvery(std::size_t records, double bytes) {
+    if (bytes >= 10 * kMB)
+        return std::max<std::size_t>(1, static_cast<std::size_t>(records * kMB / bytes + 0.5));
+    return std::max<std::size_t>(1, (records + 9) / 10);
+}
+
+// The client's lines "records milliseconds" as marks; its last line follows the page's
+// end record, which carries no HTML.
+std::vector<Mark> parseMarks(const std::string& report, const std::vector<double>& before) {
+    std::vector<Mark> marks{Mark{}};
+    std::istringstream lines(report);
+    std::size_t records = 0;
+    double ms = 0;
+    while (lines >> records >> ms)
+        marks.push_back({before[std::min(records, before.size() - 1)], ms});
+    if (marks.size() < 3 || marks.back().bytes < before.back())
+        throw std::runtime_error("the HTML client's report is incomplete");
+    return marks;
+}
+
+// The time per MB of the first and of the last `window` bytes.
+std::pair<Window, Window> endWindows(const std::vector<Mark>& marks, double window) {
+    const Mark& end = marks.back();
+    const auto firstEnd =
+        std::find_if(marks.begin(), marks.end(), [&](const Mark& m) { return m.bytes >= window; });
+    Mark lastStart = marks.front();
+    for (const Mark& m : marks)
+        if (m.bytes <= end.bytes - window)
+            lastStart = m;
+    return {windowBetween(marks.front(), *firstEnd), windowBetween(lastStart, end)};
+}
+
+void setNonBlocking(int fd) {
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+}
+
+// Appends what the pipe holds now, without waiting.
+void drainPipe(int fd, std::string& into) {
+    char buf[4096];
+    for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;)
+        into.append(buf, static_cast<std::size_t>(n));
+}
+
+// What the HTML client reported, and the monitor's resident set with the page's HTML
+// still to come and with all of it held.
+struct MonitoredFlood {
+    std::string report;
+    long residentBefore = 0;
+    long residentAfter = 0;
+};
+
+// Runs the HTML client on the conversation file against the monitor in Fast forward. Its
+// connection is a new page: the monitor clears the last one when it comes.
+MonitoredFlood floodTheMonitor(bench::MonitorHarness& monitor, const fs::path& file,
+                               std::size_t every) {
+    using bench::MonitorHarness;
+    bench::Child client(selfProgram(), {"--html-client", std::to_string(monitor.port()),
+                                        file.string(), std::to_string(every)});
+    if (!client.started())
+        throw std::runtime_error("cannot start the HTML client");
+    MonitorHarness::runUntil([&] { return monitor.pageReady() || client.poll().has_value(); },
+                             std::chrono::seconds(30));
+    if (!monitor.pageReady()) {
+        const std::optional<int> code = client.poll();
+        throw std::runtime_error(
+            "the HTML client's page did not reach the monitor" +
+            (code ? " (the client ended with exit code " + std::to_string(*code) + ")"
+                  : std::string(" within 30 s")));
+    }
+    // What the last page left to free is freed before the count starts.
+    MonitorHarness::settle();
+    MonitoredFlood flood;
+    flood.residentBefore = trimmedResidentKiB();
+    setNonBlocking(client.output());
+    monitor.chooseFastForward();
+    const bool ended = MonitorHarness::runUntil(
+        [&] {
+            drainPipe(client.output(), flood.report);
+            return client.poll().has_value();
+        },
+        std::chrono::duration_cast<std::chrono::seconds>(kHtmlShapeLimit));
+    if (!ended)
+        throw std::runtime_error("the HTML client did not finish within the time allowed");
+    drainPipe(client.output(), flood.report);
+    if (const int code = client.wait(); code != 0)
+        throw std::runtime_error("the HTML client failed (exit code " + std::to_string(code) + ")");
+    MonitorHarness::settle();
+    flood.residentAfter = trimmedResidentKiB();
+    return flood;
+}
+
+ShapeRun runHtmlShape(bench::MonitorHarness& monitor, const fs::path& scratch,
+                      const bench::FloodPage& page, bench::HtmlShape shape,
+                      const HtmlSizes& sizes) {
+    ShapeRun run;
+    run.name = bench::htmlShapeName(shape);
+    std::vector<double> before;
+    bench::Conversation conversation;
+    {
+        const std::vector<std::string> texts =
+            bench::htmlShapeRecords(shape, sizes.bytes, sizes.tags);
+        before = bytesBefore(texts);
+        conversation = bench::floodConversation(page, texts);
+    }
+    run.bytes = before.back();
+    run.records = before.size() - 1;
+    const fs::path file = scratch / (run.name + ".records");
+    bench::saveConversation(conversation, file);
+
+    run.pingPong = bench::pingPong(conversation, selfProgram(), scratch);
+    // The conversation stays alive through the monitor's run, so that it counts in both
+    // resident figures and in neither difference.
+    const MonitoredFlood flood =
+        floodTheMonitor(monitor, file, reportEvery(run.records, run.bytes));
+    fs::remove(file);
+    run.residentBefore = flood.residentBefore;
+    run.residentAfter = flood.residentAfter;
+    run.linesHeld = monitor.htmlView().model().getLines().size();
+
+    const std::vector<Mark> marks = parseMarks(flood.report, before);
+    run.seconds = marks.back().ms / 1000;
+    run.fifths = run.bytes < 10 * kMB;
+    std::tie(run.first, run.last) = endWindows(marks, run.fifths ? run.bytes / 5 : 5 * kMB);
+    return run;
+}
+
+void printShapeRun(const ShapeRun& run) {
+    std::fprintf(g_report, "html %s: %.2f MB in %zu records, %.2f s, %.2f MB/s  [target >= %.0f]\n",
+                 run.name.c_str(), run.bytes / kMB, run.records, run.seconds, run.mbPerSecond(),
+                 kHtmlMBPerSecond);
+    std::fprintf(g_report,
+                 "  time per MB: first %.2f MB %.0f ms, last %.2f MB %.0f ms, last/first %.2f  "
+                 "[target <= %.1f]%s\n",
+                 run.first.megabytes, run.first.msPerMB, run.last.megabytes, run.last.msPerMB,
+                 run.lastOverFirst(), kHtmlLastOverFirst,
+                 run.fifths ? "  (a fifth of the page at each end: under 10 MB)" : "");
+    std::fprintf(g_report,
+                 "  ping-pong of the same records %.3f s; monitor / ping-pong %.1f  "
+                 "[target <= %.0f]\n",
+                 run.pingPong, run.overPingPong(), kHtmlOverPingPong);
+    std::fprintf(g_report,
+                 "  resident %ld KiB before the page, %ld KiB with it held (%+ld KiB): %.2f bytes "
+                 "per byte of HTML  [target <= %.0f]; %zu lines held\n",
+                 run.residentBefore, run.residentAfter, run.residentAfter - run.residentBefore,
+                 run.bytesPerByte(), kHtmlBytesPerByte, run.linesHeld);
+}
+
+void printShapeSummary(const std::vector<ShapeRun>& runs) {
+    std::fprintf(g_report,
+                 "html shapes (targets: >= %.0f MB/s, last/first <= %.1f, <= %.0f x ping-pong, "
+                 "<= %.0f bytes per byte)\n",
+                 kHtmlMBPerSecond, kHtmlLastOverFirst, kHtmlOverPingPong, kHtmlBytesPerByte);
+    std::fprintf(g_report, "  %-10s %8s %8s %9s %8s %11s %11s %6s %11s %9s %7s\n", "shape", "MB",
+                 "records", "seconds", "MB/s", "first ms/MB", "last ms/MB", "l/f", "ping-pong s",
+                 "x p-p", "B/B");
+    for (const ShapeRun& run : runs)
+        std::fprintf(g_report,
+                     "  %-10s %8.3f %8zu %9.2f %8.3f %11.0f %11.0f %6.2f %11.3f %9.1f %7.2f\n",
+                     run.name.c_str(), run.bytes / kMB, run.records, run.seconds, run.mbPerSecond(),
+                     run.first.msPerMB, run.last.msPerMB, run.lastOverFirst(), run.pingPong,
+                     run.overPingPong(), run.bytesPerByte());
+}
+
+void benchHtml(bench::MonitorHarness& monitor, const fs::path& scratch,
+               const std::set<bench::HtmlShape>& shapes, const HtmlSizes& sizes) {
+    const bench::FloodPage page = bench::writeFloodPage(scratch);
+    std::vector<ShapeRun> runs;
+    for (bench::HtmlShape shape : shapes) {
+        printLoadAverage("before");
+        runs.push_back(runHtmlShape(monitor, scratch, page, shape, sizes));
+        printShapeRun(runs.back());
+        printLoadAverage("after");
+    }
+    printShapeSummary(runs);
+}
+
+// ---- Start-up
 
 // Milliseconds from starting a child until it reports its window shown.
 double timeToShown(const std::vector<std::string>& arguments) {
@@ -258,68 +484,137 @@ int showMonitorWindow(int argc, char** argv, const fs::path& stage, const fs::pa
     std::_Exit(0);
 }
 
+// ---- The command line
+
+// A whole number of at least `minimum` for an option; bad input is a clear message.
+std::size_t parseCount(const std::string& text, const std::string& option, std::size_t minimum) {
+    std::size_t used = 0;
+    unsigned long value = 0;
+    try {
+        value = std::stoul(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used == 0 || used != text.size() || text[0] == '-' || value < minimum)
+        throw std::invalid_argument(option + " wants a whole number of at least " +
+                                    std::to_string(minimum) + ", not '" + text + "'");
+    return value;
+}
+
+struct Choices {
+    int rounds = 3;
+    HtmlSizes htmlSizes;
+    fs::path stage = TRACEWIN_STAGE_DIR;
+    std::set<std::string> benchmarks; // stepping, html, startup
+    std::set<bench::HtmlShape> shapes;
+};
+
+// Adds the benchmark an argument names; false when it names none.
+bool choose(const std::string& name, Choices& choices) {
+    if (name == "stepping" || name == "startup") {
+        choices.benchmarks.insert(name);
+        return true;
+    }
+    if (name == "html") {
+        choices.benchmarks.insert(name);
+        choices.shapes.insert(bench::allHtmlShapes().begin(), bench::allHtmlShapes().end());
+        return true;
+    }
+    const std::optional<bench::HtmlShape> shape =
+        name.starts_with("html:") ? bench::htmlShapeNamed(name.substr(5)) : std::nullopt;
+    if (shape) {
+        choices.benchmarks.insert("html");
+        choices.shapes.insert(*shape);
+    }
+    return shape.has_value();
+}
+
+// The choices on the command line; nullopt when an argument means nothing here.
+std::optional<Choices> parseChoices(const std::vector<std::string>& args) {
+    Choices choices;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const bool hasValue = i + 1 < args.size();
+        if (args[i] == "--rounds" && hasValue)
+            choices.rounds = static_cast<int>(parseCount(args[++i], "--rounds", 1));
+        else if (args[i] == "--html-mb" && hasValue)
+            choices.htmlSizes.bytes = parseCount(args[++i], "--html-mb", 1) * kMB;
+        else if (args[i] == "--tag-count" && hasValue)
+            choices.htmlSizes.tags = parseCount(args[++i], "--tag-count", 100);
+        else if (args[i] == "--stage" && hasValue)
+            choices.stage = args[++i];
+        else if (!choose(args[i], choices))
+            return std::nullopt;
+    }
+    if (choices.benchmarks.empty())
+        for (const char* name : {"stepping", "html", "startup"})
+            choose(name, choices);
+    return choices;
+}
+
+void printUsage() {
+    std::cerr << "Usage: bench_monitor [--rounds N] [--html-mb N] [--tag-count N] [--stage DIR]\n"
+                 "                     [stepping] [html | html:SHAPE...] "
+                 "[startup]\n"
+                 "  SHAPE:";
+    for (bench::HtmlShape shape : bench::allHtmlShapes())
+        std::cerr << ' ' << bench::htmlShapeName(shape);
+    std::cerr << "\n  --html-mb N    MB of the shapes measured in bytes (50)\n"
+                 "  --tag-count N  elements of unclosed, records of pertag (100000)\n";
+}
+
+// The roles this program plays as a child of the benchmarks; nullopt for the benchmarks.
+std::optional<int> runChildRole(const std::vector<std::string>& args, int argc, char** argv) {
+    if (args.size() == 3 && args[0] == "--ping-client")
+        return bench::runPingClient(std::stoi(args[1]), args[2]);
+    if (args.size() == 4 && args[0] == "--html-client")
+        return bench::runHtmlClient(std::stoi(args[1]), args[2], std::stoul(args[3]));
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (args.size() == 1 && args[0] == "--startup-empty")
+        return showEmptyWindow(argc, argv);
+    if (args.size() == 3 && args[0] == "--startup-monitor")
+        return showMonitorWindow(argc, argv, args[1], args[2]);
+    return std::nullopt;
+}
+
+void runBenchmarks(const Choices& choices, int argc, char** argv) {
+    const auto& chosen = choices.benchmarks;
+    if (chosen.count("startup"))
+        benchStartup(choices.stage, choices.rounds * 2 - 1);
+    if (!chosen.count("stepping") && !chosen.count("html"))
+        return;
+    tracewin::Monitor::prepareProcess();
+    QApplication app(argc, argv);
+    QTemporaryDir scratchDir;
+    const fs::path scratch = scratchDir.path().toStdString();
+    bench::MonitorHarness monitor(choices.stage);
+    if (chosen.count("stepping"))
+        benchStepping(monitor, scratch, choices.rounds);
+    if (chosen.count("html"))
+        benchHtml(monitor, scratch, choices.shapes, choices.htmlSizes);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     try {
-        if (args.size() == 3 && args[0] == "--ping-client")
-            return bench::runPingClient(std::stoi(args[1]), args[2]);
-        if (args.size() == 5 && args[0] == "--html-client") {
-            const std::size_t megabytes = std::stoul(args[4]);
-            return bench::runHtmlClient(std::stoi(args[1]), {args[2], args[3]}, megabytes * kMB,
-                                        megabytes * kHtmlRecordsPerMB);
-        }
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        if (args.size() == 1 && args[0] == "--startup-empty")
-            return showEmptyWindow(argc, argv);
-        if (args.size() == 3 && args[0] == "--startup-monitor")
-            return showMonitorWindow(argc, argv, args[1], args[2]);
-
-        int rounds = 3;
-        std::size_t htmlMegabytes = 50;
-        fs::path stage = TRACEWIN_STAGE_DIR;
-        std::set<std::string> chosen;
-        for (std::size_t i = 0; i < args.size(); ++i) {
-            if (args[i] == "--rounds" && i + 1 < args.size())
-                rounds = std::max(1, std::stoi(args[++i]));
-            else if (args[i] == "--html-mb" && i + 1 < args.size())
-                htmlMegabytes = std::max<std::size_t>(10, std::stoul(args[++i]));
-            else if (args[i] == "--stage" && i + 1 < args.size())
-                stage = args[++i];
-            else if (args[i] == "stepping" || args[i] == "html" || args[i] == "startup")
-                chosen.insert(args[i]);
-            else {
-                std::cerr << "Usage: bench_monitor [--rounds N] [--html-mb N] [--stage DIR] "
-                             "[stepping] [html] [startup]\n";
-                return 1;
-            }
-        }
-        if (chosen.empty())
-            chosen = {"stepping", "html", "startup"};
-        if (!fs::exists(stage / "jspvlm/nqc/bin/pagerunner")) {
-            std::cerr << "bench_monitor: no staged install in " << stage << "\n";
+        if (const std::optional<int> code = runChildRole(args, argc, argv))
+            return *code;
+        const std::optional<Choices> choices = parseChoices(args);
+        if (!choices) {
+            printUsage();
             return 1;
         }
-
+        if (!fs::exists(choices->stage / "jspvlm/nqc/bin/pagerunner")) {
+            std::cerr << "bench_monitor: no staged install in " << choices->stage << "\n";
+            return 1;
+        }
         g_report = fdopen(::dup(STDOUT_FILENO), "w");
         g_errors = fdopen(::dup(STDERR_FILENO), "w");
         if (!g_report || !g_errors)
             return 1;
         std::setvbuf(g_report, nullptr, _IOLBF, 0);
-        if (chosen.count("startup")) {
-            benchStartup(stage, rounds * 2 - 1);
-        }
-        if (chosen.count("stepping") || chosen.count("html")) {
-            tracewin::Monitor::prepareProcess();
-            QApplication app(argc, argv);
-            QTemporaryDir scratch;
-            bench::MonitorHarness monitor(stage);
-            if (chosen.count("stepping"))
-                benchStepping(monitor, scratch.path().toStdString(), rounds);
-            if (chosen.count("html"))
-                benchHtml(monitor, scratch.path().toStdString(), htmlMegabytes);
-        }
+        runBenchmarks(*choices, argc, argv);
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(g_errors, "bench_monitor: %s\n", e.what());

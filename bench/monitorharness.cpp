@@ -109,14 +109,13 @@ void MonitorHarness::settle() {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
+bool MonitorHarness::pageReady() const {
+    return jsp_->getCanvas() != nullptr &&
+           page_->action(tracewin::SplitPageController::FastForward)->isEnabled();
+}
+
 bool MonitorHarness::waitForPage(std::chrono::seconds limit) {
-    using tracewin::SplitPageController;
-    return runUntil(
-        [&] {
-            return jsp_->getCanvas() != nullptr &&
-                   page_->action(SplitPageController::FastForward)->isEnabled();
-        },
-        limit);
+    return runUntil([&] { return pageReady(); }, limit);
 }
 
 void MonitorHarness::chooseFastForward() {

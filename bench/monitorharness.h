@@ -31,8 +31,9 @@ public:
     const std::filesystem::path& stage() const { return stage_; }
     std::filesystem::path workDir() const;
 
-    // Waits until a page has reached the monitor and the user could choose Fast forward;
-    // false when none came within the time.
+    // Whether a page has reached the monitor and the user could choose Fast forward.
+    bool pageReady() const;
+    // Waits until pageReady(); false when no page came within the time.
     bool waitForPage(std::chrono::seconds limit);
     // Chooses Fast forward as a click on its button does.
     void chooseFastForward();
