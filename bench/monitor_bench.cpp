@@ -4,13 +4,14 @@
 //                  the staged pagerunner, against a raw loopback ping-pong of the same
 //                  records and replies between two processes; resident memory after 1,000
 //                  and 100,000 steps
+//   stepping-busy  the same times with a child process spinning on a core all along
 //   html:SHAPE     produced HTML of one shape in "%H" records, each waiting for its reply,
 //                  against a ping-pong of the same records: MB/s, the time per MB at the
 //                  start and at the end (flat: no cost that grows with the output already
 //                  shown), and resident memory per byte of HTML held; "html" is every shape
 //   startup        process start to the main window shown, against an empty QMainWindow
 // Usage: bench_monitor [--rounds N] [--html-mb N] [--tag-count N] [--stage DIR] [stepping]
-//                      [html | html:SHAPE...] [startup]   (all by default)
+//                      [stepping-busy] [html | html:SHAPE...] [startup]   (all by default)
 #include "app/monitor.h"
 #include "app/monitorparts.h"
 #include "core/installpaths.h"
@@ -26,6 +27,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -36,6 +39,7 @@
 #include <set>
 #include <sstream>
 #include <stdexcept>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <tuple>
 #include <unistd.h>
@@ -52,6 +56,9 @@ constexpr std::size_t kDefaultTagCount = 100000;
 constexpr auto kHtmlShapeLimit = std::chrono::hours(2);
 
 // The targets printed beside the figures.
+constexpr double kSteppingRatioIdle = 1.3;
+constexpr double kSteppingRatioBusy = 2;
+constexpr double kCpuPerRecordRatio = 1.5;
 constexpr double kHtmlMBPerSecond = 20;
 constexpr double kHtmlLastOverFirst = 1.2;
 constexpr double kHtmlOverPingPong = 3;
@@ -122,17 +129,39 @@ int passesFor(const std::function<std::string(int)>& write, const fs::path& work
     return static_cast<int>((static_cast<std::size_t>(lines) + perPass / 2) / perPass);
 }
 
-void benchStepping(bench::MonitorHarness& monitor, const fs::path& scratch, int rounds) {
+// The child of stepping-busy: says it spins, then keeps a core busy until it is killed.
+// It dies with the benchmark even when the benchmark is killed.
+int spinOnACore(pid_t parent) {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent)
+        return 1;
+    std::printf("spinning\n");
+    std::fflush(stdout);
+    volatile std::uint64_t turns = 0;
+    while (true)
+        turns = turns + 1;
+}
+
+// Starts the spinning child and returns once it spins.
+bench::Child startBusyChild() {
+    bench::Child busy(selfProgram(), {"--busy-loop", std::to_string(::getpid())});
+    std::string line;
+    char c;
+    while (busy.started() && ::read(busy.output(), &c, 1) == 1 && c != '\n')
+        line += c;
+    if (line != "spinning")
+        throw std::runtime_error("the busy child did not start spinning");
+    busy.closeOutput();
+    return busy;
+}
+
+// The monitor's resident set after a page of 1,000 steps, then after one of 100,000, in
+// the same process.
+void benchSteppingMemory(bench::MonitorHarness& monitor, const fs::path& scratch) {
     const fs::path work = monitor.workDir();
     auto quiet = [&](int passes) {
         return writeQuietPage(scratch, passes);
     };
-    auto list = [&](int passes) {
-        return writeListPage(scratch, passes);
-    };
-
-    // Memory: the monitor's resident set after a page of 1,000 steps, then after one of
-    // 100,000, in the same process.
     const std::string small = quiet(passesFor(quiet, work, 1000));
     const std::string large = quiet(passesFor(quiet, work, 100000));
     const std::size_t smallSteps = bench::recordConversation(small, work).count("%L");
@@ -147,34 +176,75 @@ void benchStepping(bench::MonitorHarness& monitor, const fs::path& scratch, int 
                  "memory: resident %ld KiB after %zu steps, %ld KiB after %zu more steps "
                  "(%+ld KiB)\n",
                  afterSmall, smallSteps, afterLarge, largeSteps, afterLarge - afterSmall);
+}
 
-    // Time: the page with output, baseline and monitor taking turns.
-    const std::string page = list(passesFor(list, work, 100000));
-    const bench::Conversation conversation = bench::recordConversation(page, work);
-    std::fprintf(g_report, "stepping: %zu line records, %zu records in all (%zu bytes)\n",
-                 conversation.count("%L"), conversation.records.size(), conversation.bytes());
-    std::vector<double> ratios;
-    for (int round = 1; round <= rounds; ++round) {
-        // CPU time of this process: the answering side of the ping-pong, then the monitor.
-        const double cpu0 = cpuSeconds();
-        const double baseline = bench::pingPong(conversation, selfProgram(), scratch);
-        const double cpu1 = cpuSeconds();
-        const double monitored = monitor.fastForwardPage(page);
-        const double cpu2 = cpuSeconds();
-        if (monitored < 0)
-            throw std::runtime_error("the page did not run to its end under the monitor");
+// One round of the stepping times: seconds of each side and its CPU time per record.
+struct SteppingRound {
+    double pingPong = 0;
+    double monitor = 0;
+    double answeringCpuMicros = 0;
+    double monitorCpuMicros = 0;
+};
+
+SteppingRound timeSteppingRound(bench::MonitorHarness& monitor, const std::string& page,
+                                const bench::Conversation& conversation, const fs::path& scratch) {
+    // CPU time of this process: the answering side of the ping-pong, then the monitor.
+    const double records = static_cast<double>(conversation.records.size());
+    SteppingRound round;
+    const double cpu0 = cpuSeconds();
+    round.pingPong = bench::pingPong(conversation, selfProgram(), scratch);
+    const double cpu1 = cpuSeconds();
+    round.monitor = monitor.fastForwardPage(page);
+    const double cpu2 = cpuSeconds();
+    if (round.monitor < 0)
+        throw std::runtime_error("the page did not run to its end under the monitor");
+    round.answeringCpuMicros = (cpu1 - cpu0) / records * 1e6;
+    round.monitorCpuMicros = (cpu2 - cpu1) / records * 1e6;
+    return round;
+}
+
+// The page with output, baseline and monitor taking turns; with a core kept busy by a
+// child when busy is set.
+void benchSteppingTime(bench::MonitorHarness& monitor, const fs::path& scratch, int rounds,
+                       bool busy) {
+    const char* name = busy ? "stepping-busy" : "stepping";
+    auto list = [&](int passes) {
+        return writeListPage(scratch, passes);
+    };
+    const std::string page = list(passesFor(list, monitor.workDir(), 100000));
+    const bench::Conversation conversation = bench::recordConversation(page, monitor.workDir());
+    std::fprintf(g_report, "%s: %zu line records, %zu records in all (%zu bytes)%s\n", name,
+                 conversation.count("%L"), conversation.records.size(), conversation.bytes(),
+                 busy ? ", a child spinning on a core all along" : "");
+    printLoadAverage("before");
+    std::optional<bench::Child> spinner;
+    if (busy)
+        spinner.emplace(startBusyChild());
+    std::vector<double> ratios, answeringCpu, monitorCpu;
+    for (int r = 1; r <= rounds; ++r) {
+        const SteppingRound round = timeSteppingRound(monitor, page, conversation, scratch);
         const double records = static_cast<double>(conversation.records.size());
-        ratios.push_back(monitored / baseline);
+        ratios.push_back(round.monitor / round.pingPong);
+        answeringCpu.push_back(round.answeringCpuMicros);
+        monitorCpu.push_back(round.monitorCpuMicros);
         std::fprintf(g_report,
                      "  round %d: ping-pong %.2f s (%.0f round trips/s), monitor %.2f s "
                      "(%.0f records/s), ratio %.2f; CPU per record: answering side %.1f us, "
                      "monitor %.1f us\n",
-                     round, baseline, records / baseline, monitored, records / monitored,
-                     ratios.back(), (cpu1 - cpu0) / records * 1e6, (cpu2 - cpu1) / records * 1e6);
-        std::fflush(g_report);
+                     r, round.pingPong, records / round.pingPong, round.monitor,
+                     records / round.monitor, ratios.back(), round.answeringCpuMicros,
+                     round.monitorCpuMicros);
     }
-    std::fprintf(g_report, "stepping ratio (median of %d): %.2f  [target <= 3]\n", rounds,
-                 median(ratios));
+    if (spinner)
+        spinner->kill();
+    printLoadAverage("after");
+    std::fprintf(g_report, "%s ratio (median of %d): %.2f  [target <= %.1f]\n", name, rounds,
+                 median(ratios), busy ? kSteppingRatioBusy : kSteppingRatioIdle);
+    std::fprintf(g_report,
+                 "%s CPU per record (medians): answering side %.1f us, monitor %.1f us, "
+                 "monitor / answering side %.2f  [target <= %.1f]\n",
+                 name, median(answeringCpu), median(monitorCpu),
+                 median(monitorCpu) / median(answeringCpu), kCpuPerRecordRatio);
     std::fprintf(g_report, "memory after: %ld KiB\n", bench::residentKiB());
 }
 
@@ -505,13 +575,13 @@ struct Choices {
     int rounds = 3;
     HtmlSizes htmlSizes;
     fs::path stage = TRACEWIN_STAGE_DIR;
-    std::set<std::string> benchmarks; // stepping, html, startup
+    std::set<std::string> benchmarks; // stepping, stepping-busy, html, startup
     std::set<bench::HtmlShape> shapes;
 };
 
 // Adds the benchmark an argument names; false when it names none.
 bool choose(const std::string& name, Choices& choices) {
-    if (name == "stepping" || name == "startup") {
+    if (name == "stepping" || name == "stepping-busy" || name == "startup") {
         choices.benchmarks.insert(name);
         return true;
     }
@@ -546,14 +616,14 @@ std::optional<Choices> parseChoices(const std::vector<std::string>& args) {
             return std::nullopt;
     }
     if (choices.benchmarks.empty())
-        for (const char* name : {"stepping", "html", "startup"})
+        for (const char* name : {"stepping", "stepping-busy", "html", "startup"})
             choose(name, choices);
     return choices;
 }
 
 void printUsage() {
     std::cerr << "Usage: bench_monitor [--rounds N] [--html-mb N] [--tag-count N] [--stage DIR]\n"
-                 "                     [stepping] [html | html:SHAPE...] "
+                 "                     [stepping] [stepping-busy] [html | html:SHAPE...] "
                  "[startup]\n"
                  "  SHAPE:";
     for (bench::HtmlShape shape : bench::allHtmlShapes())
@@ -568,6 +638,8 @@ std::optional<int> runChildRole(const std::vector<std::string>& args, int argc, 
         return bench::runPingClient(std::stoi(args[1]), args[2]);
     if (args.size() == 4 && args[0] == "--html-client")
         return bench::runHtmlClient(std::stoi(args[1]), args[2], std::stoul(args[3]));
+    if (args.size() == 2 && args[0] == "--busy-loop")
+        return spinOnACore(static_cast<pid_t>(std::stol(args[1])));
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     if (args.size() == 1 && args[0] == "--startup-empty")
         return showEmptyWindow(argc, argv);
@@ -580,15 +652,19 @@ void runBenchmarks(const Choices& choices, int argc, char** argv) {
     const auto& chosen = choices.benchmarks;
     if (chosen.count("startup"))
         benchStartup(choices.stage, choices.rounds * 2 - 1);
-    if (!chosen.count("stepping") && !chosen.count("html"))
+    if (!chosen.count("stepping") && !chosen.count("stepping-busy") && !chosen.count("html"))
         return;
     tracewin::Monitor::prepareProcess();
     QApplication app(argc, argv);
     QTemporaryDir scratchDir;
     const fs::path scratch = scratchDir.path().toStdString();
     bench::MonitorHarness monitor(choices.stage);
-    if (chosen.count("stepping"))
-        benchStepping(monitor, scratch, choices.rounds);
+    if (chosen.count("stepping")) {
+        benchSteppingMemory(monitor, scratch);
+        benchSteppingTime(monitor, scratch, choices.rounds, false);
+    }
+    if (chosen.count("stepping-busy"))
+        benchSteppingTime(monitor, scratch, choices.rounds, true);
     if (chosen.count("html"))
         benchHtml(monitor, scratch, choices.shapes, choices.htmlSizes);
 }
