@@ -8,7 +8,8 @@
 //   html:SHAPE     produced HTML of one shape in "%H" records, each waiting for its reply,
 //                  against a ping-pong of the same records: MB/s, the time per MB at the
 //                  start and at the end (flat: no cost that grows with the output already
-//                  shown), and resident memory per byte of HTML held; "html" is every shape
+//                  shown), and memory per byte of HTML held; each shape in a monitor of its
+//                  own (a child process); "html" is every shape
 //   startup        process start to the main window shown, against an empty QMainWindow
 // Usage: bench_monitor [--rounds N] [--html-mb N] [--tag-count N] [--stage DIR] [stepping]
 //                      [stepping-busy] [html | html:SHAPE...] [startup]   (all by default)
@@ -129,11 +130,16 @@ int passesFor(const std::function<std::string(int)>& write, const fs::path& work
     return static_cast<int>((static_cast<std::size_t>(lines) + perPass / 2) / perPass);
 }
 
-// The child of stepping-busy: says it spins, then keeps a core busy until it is killed.
-// It dies with the benchmark even when the benchmark is killed.
-int spinOnACore(pid_t parent) {
+// Makes this child die with the benchmark that started it, however the benchmark ends;
+// false when it has ended already.
+bool followParent(pid_t parent) {
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != parent)
+    return ::getppid() == parent;
+}
+
+// The child of stepping-busy: says it spins, then keeps a core busy until it is killed.
+int spinOnACore(pid_t parent) {
+    if (!followParent(parent))
         return 1;
     std::printf("spinning\n");
     std::fflush(stdout);
@@ -273,6 +279,20 @@ Window windowBetween(const Mark& from, const Mark& to) {
     return {megabytes, megabytes > 0 ? (to.ms - from.ms) / megabytes : 0};
 }
 
+// The monitor's memory: its resident set, with what the allocator keeps free given back
+// first, and the bytes its allocations hold (the resident set also counts the allocator's
+// overhead and what it cannot give back).
+struct MemoryUse {
+    long residentKiB = 0;
+    double heapBytes = 0;
+};
+
+MemoryUse memoryInUse() {
+    ::malloc_trim(0);
+    const struct mallinfo2 heap = ::mallinfo2();
+    return {bench::residentKiB(), static_cast<double>(heap.uordblks + heap.hblkhd)};
+}
+
 // The figures of one shape.
 struct ShapeRun {
     std::string name;
@@ -282,24 +302,18 @@ struct ShapeRun {
     Window first, last;
     bool fifths = false; // windows of a fifth of the page, for pages under 10 MB
     double pingPong = 0;
-    long residentBefore = 0;
-    long residentAfter = 0;
+    MemoryUse before, after;
     std::size_t linesHeld = 0;
 
     double mbPerSecond() const { return bytes / kMB / seconds; }
     double lastOverFirst() const { return last.msPerMB / first.msPerMB; }
     double overPingPong() const { return seconds / pingPong; }
-    double bytesPerByte() const {
-        return static_cast<double>(residentAfter - residentBefore) * 1024 / bytes;
+    long residentGrowthKiB() const { return after.residentKiB - before.residentKiB; }
+    double residentPerByte() const {
+        return static_cast<double>(residentGrowthKiB()) * 1024 / bytes;
     }
+    double heapPerByte() const { return (after.heapBytes - before.heapBytes) / bytes; }
 };
-
-// The resident set with the memory the allocator keeps free given back first, so that
-// what a page frees is not counted and what it reuses counts again.
-long trimmedResidentKiB() {
-    ::malloc_trim(0);
-    return bench::residentKiB();
-}
 
 // HTML bytes before each record, and after the last.
 std::vector<double> bytesBefore(const std::vector<std::string>& texts) {
@@ -354,12 +368,11 @@ void drainPipe(int fd, std::string& into) {
         into.append(buf, static_cast<std::size_t>(n));
 }
 
-// What the HTML client reported, and the monitor's resident set with the page's HTML
-// still to come and with all of it held.
+// What the HTML client reported, and the monitor's memory with the page's HTML still to
+// come and with all of it held.
 struct MonitoredFlood {
     std::string report;
-    long residentBefore = 0;
-    long residentAfter = 0;
+    MemoryUse before, after;
 };
 
 // Runs the HTML client on the conversation file against the monitor in Fast forward. Its
@@ -383,7 +396,7 @@ MonitoredFlood floodTheMonitor(bench::MonitorHarness& monitor, const fs::path& f
     // What the last page left to free is freed before the count starts.
     MonitorHarness::settle();
     MonitoredFlood flood;
-    flood.residentBefore = trimmedResidentKiB();
+    flood.before = memoryInUse();
     setNonBlocking(client.output());
     monitor.chooseFastForward();
     const bool ended = MonitorHarness::runUntil(
@@ -398,7 +411,7 @@ MonitoredFlood floodTheMonitor(bench::MonitorHarness& monitor, const fs::path& f
     if (const int code = client.wait(); code != 0)
         throw std::runtime_error("the HTML client failed (exit code " + std::to_string(code) + ")");
     MonitorHarness::settle();
-    flood.residentAfter = trimmedResidentKiB();
+    flood.after = memoryInUse();
     return flood;
 }
 
@@ -422,12 +435,12 @@ ShapeRun runHtmlShape(bench::MonitorHarness& monitor, const fs::path& scratch,
 
     run.pingPong = bench::pingPong(conversation, selfProgram(), scratch);
     // The conversation stays alive through the monitor's run, so that it counts in both
-    // resident figures and in neither difference.
+    // memory figures and in neither difference.
     const MonitoredFlood flood =
         floodTheMonitor(monitor, file, reportEvery(run.records, run.bytes));
     fs::remove(file);
-    run.residentBefore = flood.residentBefore;
-    run.residentAfter = flood.residentAfter;
+    run.before = flood.before;
+    run.after = flood.after;
     run.linesHeld = monitor.htmlView().model().getLines().size();
 
     const std::vector<Mark> marks = parseMarks(flood.report, before);
@@ -453,38 +466,102 @@ void printShapeRun(const ShapeRun& run) {
                  run.pingPong, run.overPingPong(), kHtmlOverPingPong);
     std::fprintf(g_report,
                  "  resident %ld KiB before the page, %ld KiB with it held (%+ld KiB): %.2f bytes "
-                 "per byte of HTML  [target <= %.0f]; %zu lines held\n",
-                 run.residentBefore, run.residentAfter, run.residentAfter - run.residentBefore,
-                 run.bytesPerByte(), kHtmlBytesPerByte, run.linesHeld);
+                 "per byte of HTML  [target <= %.0f]\n",
+                 run.before.residentKiB, run.after.residentKiB, run.residentGrowthKiB(),
+                 run.residentPerByte(), kHtmlBytesPerByte);
+    std::fprintf(g_report, "  heap in use %+.0f KiB: %.2f bytes per byte of HTML; %zu lines held\n",
+                 (run.after.heapBytes - run.before.heapBytes) / 1024, run.heapPerByte(),
+                 run.linesHeld);
 }
 
-void printShapeSummary(const std::vector<ShapeRun>& runs) {
+// The table of the shapes: its heading, then a row each.
+void printShapeTableHeading() {
     std::fprintf(g_report,
                  "html shapes (targets: >= %.0f MB/s, last/first <= %.1f, <= %.0f x ping-pong, "
-                 "<= %.0f bytes per byte)\n",
+                 "<= %.0f bytes per byte resident)\n",
                  kHtmlMBPerSecond, kHtmlLastOverFirst, kHtmlOverPingPong, kHtmlBytesPerByte);
-    std::fprintf(g_report, "  %-10s %8s %8s %9s %8s %11s %11s %6s %11s %9s %7s\n", "shape", "MB",
-                 "records", "seconds", "MB/s", "first ms/MB", "last ms/MB", "l/f", "ping-pong s",
-                 "x p-p", "B/B");
-    for (const ShapeRun& run : runs)
-        std::fprintf(g_report,
-                     "  %-10s %8.3f %8zu %9.2f %8.3f %11.0f %11.0f %6.2f %11.3f %9.1f %7.2f\n",
-                     run.name.c_str(), run.bytes / kMB, run.records, run.seconds, run.mbPerSecond(),
-                     run.first.msPerMB, run.last.msPerMB, run.lastOverFirst(), run.pingPong,
-                     run.overPingPong(), run.bytesPerByte());
+    std::fprintf(g_report, "  %-10s %8s %8s %9s %8s %11s %11s %6s %11s %9s %7s %8s\n", "shape",
+                 "MB", "records", "seconds", "MB/s", "first ms/MB", "last ms/MB", "l/f",
+                 "ping-pong s", "x p-p", "B/B res", "B/B heap");
 }
 
-void benchHtml(bench::MonitorHarness& monitor, const fs::path& scratch,
-               const std::set<bench::HtmlShape>& shapes, const HtmlSizes& sizes) {
+std::string shapeTableRow(const ShapeRun& run) {
+    char row[256];
+    std::snprintf(row, sizeof row,
+                  "  %-10s %8.3f %8zu %9.2f %8.3f %11.0f %11.0f %6.2f %11.3f %9.1f %7.2f %8.2f",
+                  run.name.c_str(), run.bytes / kMB, run.records, run.seconds, run.mbPerSecond(),
+                  run.first.msPerMB, run.last.msPerMB, run.lastOverFirst(), run.pingPong,
+                  run.overPingPong(), run.residentPerByte(), run.heapPerByte());
+    return row;
+}
+
+// A page of one record of nested HTML, so that the one-time costs of the first page shown
+// (fonts, glyph caches, the views' first layout) are not counted in a shape.
+void warmUp(bench::MonitorHarness& monitor, const fs::path& scratch, const bench::FloodPage& page) {
+    const fs::path file = scratch / "warm-up.records";
+    bench::saveConversation(bench::floodConversation(page, {bench::generateHtml(5000, 1)}), file);
+    floodTheMonitor(monitor, file, 1);
+}
+
+// A shape's child marks its row of the table so; all else it prints is passed on.
+constexpr std::string_view kTableRowMark = "table row:";
+
+// The child that measures one shape, in a monitor of its own: no page before it leaves
+// memory to reuse or state to clear.
+int runHtmlShapeChild(int argc, char** argv, bench::HtmlShape shape, const fs::path& stage,
+                      const HtmlSizes& sizes) {
+    tracewin::Monitor::prepareProcess();
+    QApplication app(argc, argv);
+    QTemporaryDir scratchDir;
+    const fs::path scratch = scratchDir.path().toStdString();
+    bench::MonitorHarness monitor(stage);
     const bench::FloodPage page = bench::writeFloodPage(scratch);
-    std::vector<ShapeRun> runs;
+    warmUp(monitor, scratch, page);
+    const ShapeRun run = runHtmlShape(monitor, scratch, page, shape, sizes);
+    printShapeRun(run);
+    std::fprintf(g_report, "%s%s\n", kTableRowMark.data(), shapeTableRow(run).c_str());
+    return 0;
+}
+
+// Passes on the child's output as it comes, keeping back its table rows; returns when the
+// child has closed its output.
+void relayShapeOutput(const bench::Child& child, std::vector<std::string>& rows) {
+    std::string pending;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(child.output(), buf, sizeof buf)) > 0;) {
+        pending.append(buf, static_cast<std::size_t>(n));
+        for (std::size_t eol; (eol = pending.find('\n')) != std::string::npos;) {
+            const std::string line = pending.substr(0, eol + 1);
+            pending.erase(0, eol + 1);
+            if (line.starts_with(kTableRowMark))
+                rows.push_back(line.substr(kTableRowMark.size()));
+            else
+                std::fputs(line.c_str(), g_report);
+        }
+    }
+}
+
+// Each shape in a child of its own, one after another, then the table of all.
+void benchHtml(const std::set<bench::HtmlShape>& shapes, const fs::path& stage,
+               const HtmlSizes& sizes) {
+    std::vector<std::string> rows;
     for (bench::HtmlShape shape : shapes) {
+        const std::string name(bench::htmlShapeName(shape));
         printLoadAverage("before");
-        runs.push_back(runHtmlShape(monitor, scratch, page, shape, sizes));
-        printShapeRun(runs.back());
+        bench::Child child(selfProgram(),
+                           {"--html-shape", name, stage.string(), std::to_string(sizes.bytes),
+                            std::to_string(sizes.tags), std::to_string(::getpid())});
+        if (!child.started())
+            throw std::runtime_error("cannot start the child for html:" + name);
+        relayShapeOutput(child, rows);
+        if (const int code = child.wait(); code != 0)
+            throw std::runtime_error("the child for html:" + name + " failed (exit code " +
+                                     std::to_string(code) + ")");
         printLoadAverage("after");
     }
-    printShapeSummary(runs);
+    printShapeTableHeading();
+    for (const std::string& row : rows)
+        std::fputs(row.c_str(), g_report);
 }
 
 // ---- Start-up
@@ -633,6 +710,17 @@ void printUsage() {
 }
 
 // The roles this program plays as a child of the benchmarks; nullopt for the benchmarks.
+// The standard streams the figures and failures go to, taken before the monitor sends
+// the process's own to its log files.
+bool openReportStreams() {
+    g_report = fdopen(::dup(STDOUT_FILENO), "w");
+    g_errors = fdopen(::dup(STDERR_FILENO), "w");
+    if (!g_report || !g_errors)
+        return false;
+    std::setvbuf(g_report, nullptr, _IOLBF, 0);
+    return true;
+}
+
 std::optional<int> runChildRole(const std::vector<std::string>& args, int argc, char** argv) {
     if (args.size() == 3 && args[0] == "--ping-client")
         return bench::runPingClient(std::stoi(args[1]), args[2]);
@@ -645,28 +733,39 @@ std::optional<int> runChildRole(const std::vector<std::string>& args, int argc, 
         return showEmptyWindow(argc, argv);
     if (args.size() == 3 && args[0] == "--startup-monitor")
         return showMonitorWindow(argc, argv, args[1], args[2]);
+    if (args.size() == 6 && args[0] == "--html-shape") {
+        const std::optional<bench::HtmlShape> shape = bench::htmlShapeNamed(args[1]);
+        if (!shape || !followParent(static_cast<pid_t>(std::stol(args[5]))) || !openReportStreams())
+            return 1;
+        return runHtmlShapeChild(argc, argv, *shape, args[2],
+                                 HtmlSizes{std::stoul(args[3]), std::stoul(args[4])});
+    }
     return std::nullopt;
+}
+
+// Stepping and stepping-busy, in one monitor in this process.
+void runSteppingBenchmarks(const Choices& choices, int argc, char** argv) {
+    tracewin::Monitor::prepareProcess();
+    QApplication app(argc, argv);
+    QTemporaryDir scratchDir;
+    const fs::path scratch = scratchDir.path().toStdString();
+    bench::MonitorHarness monitor(choices.stage);
+    if (choices.benchmarks.count("stepping")) {
+        benchSteppingMemory(monitor, scratch);
+        benchSteppingTime(monitor, scratch, choices.rounds, false);
+    }
+    if (choices.benchmarks.count("stepping-busy"))
+        benchSteppingTime(monitor, scratch, choices.rounds, true);
 }
 
 void runBenchmarks(const Choices& choices, int argc, char** argv) {
     const auto& chosen = choices.benchmarks;
     if (chosen.count("startup"))
         benchStartup(choices.stage, choices.rounds * 2 - 1);
-    if (!chosen.count("stepping") && !chosen.count("stepping-busy") && !chosen.count("html"))
-        return;
-    tracewin::Monitor::prepareProcess();
-    QApplication app(argc, argv);
-    QTemporaryDir scratchDir;
-    const fs::path scratch = scratchDir.path().toStdString();
-    bench::MonitorHarness monitor(choices.stage);
-    if (chosen.count("stepping")) {
-        benchSteppingMemory(monitor, scratch);
-        benchSteppingTime(monitor, scratch, choices.rounds, false);
-    }
-    if (chosen.count("stepping-busy"))
-        benchSteppingTime(monitor, scratch, choices.rounds, true);
+    if (chosen.count("stepping") || chosen.count("stepping-busy"))
+        runSteppingBenchmarks(choices, argc, argv);
     if (chosen.count("html"))
-        benchHtml(monitor, scratch, choices.shapes, choices.htmlSizes);
+        benchHtml(choices.shapes, choices.stage, choices.htmlSizes);
 }
 
 } // namespace
@@ -685,11 +784,8 @@ int main(int argc, char** argv) {
             std::cerr << "bench_monitor: no staged install in " << choices->stage << "\n";
             return 1;
         }
-        g_report = fdopen(::dup(STDOUT_FILENO), "w");
-        g_errors = fdopen(::dup(STDERR_FILENO), "w");
-        if (!g_report || !g_errors)
+        if (!openReportStreams())
             return 1;
-        std::setvbuf(g_report, nullptr, _IOLBF, 0);
         runBenchmarks(*choices, argc, argv);
         return 0;
     } catch (const std::exception& e) {
