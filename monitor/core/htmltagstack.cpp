@@ -52,7 +52,10 @@ std::string HtmlTagStack::message(const char* id, const std::vector<std::string>
 }
 
 void HtmlTagStack::addTagError(const HtmlTagPosition& pos, std::string msg) {
-    errors_.emplace_back(pos, std::move(msg));
+    auto [wording, added] = wordings_.try_emplace(msg);
+    if (added)
+        wording->second = std::make_shared<const std::string>(std::move(msg));
+    errors_.emplace_back(pos, wording->second);
 }
 
 void HtmlTagStack::showStatus(std::string msg) {
@@ -99,6 +102,7 @@ void HtmlTagStack::clear() {
     upperTextOf_.clear();
     unchangedDepth_ = 0;
     errors_.clear();
+    wordings_.clear();
 }
 
 void HtmlTagStack::handleTag(std::string_view tagText, const HtmlTagPosition& pos) {

@@ -3,11 +3,13 @@
 #include "core/htmltagposition.h"
 #include "core/htmltagtable.h"
 
+#include <memory>
 #include <optional>
 #include <set>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace tracewin {
@@ -17,13 +19,17 @@ class MonitorMessageFile;
 // One nesting problem found in the HTML output.
 class HtmlTagErrorInfo {
 public:
-    HtmlTagErrorInfo(HtmlTagPosition pos, std::string msg) : errPos(pos), errMsg(std::move(msg)) {}
+    HtmlTagErrorInfo(HtmlTagPosition pos, std::string msg)
+        : HtmlTagErrorInfo(pos, std::make_shared<const std::string>(std::move(msg))) {}
+    // Errors of the same wording share one text: output can hold hundreds of thousands.
+    HtmlTagErrorInfo(HtmlTagPosition pos, std::shared_ptr<const std::string> msg)
+        : errPos(pos), errMsg(std::move(msg)) {}
     const HtmlTagPosition& getErrPos() const { return errPos; }
-    const std::string& getErrMsg() const { return errMsg; }
+    const std::string& getErrMsg() const { return *errMsg; }
 
 private:
     HtmlTagPosition errPos;
-    std::string errMsg;
+    std::shared_ptr<const std::string> errMsg;
 };
 
 // Where the tag stack reports to: the status line and the HTML view's tag highlight.
@@ -100,6 +106,8 @@ private:
     std::vector<std::multiset<std::string>::iterator> upperTextOf_;
     std::size_t unchangedDepth_ = 0; // the lowest depth since takeUnchangedDepth
     std::vector<HtmlTagErrorInfo> errors_;
+    // One text per wording of the errors so far.
+    std::unordered_map<std::string, std::shared_ptr<const std::string>> wordings_;
     std::optional<PendingReport> pending_; // set while handleTags runs
 };
 

@@ -26,9 +26,11 @@ void HtmlModel::clear() {
 
 HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTag) {
     QString text = input;
-    for (QChar& c : text) {
-        if (c == u'\r' || c == u'\t')
-            c = u' ';
+    if (text.contains(u'\r') || text.contains(u'\t')) {
+        for (QChar& c : text) {
+            if (c == u'\r' || c == u'\t')
+                c = u' ';
+        }
     }
     int startLine = 1, startPos = 0, endLine = 0, endPos = 0;
     bool tagClosed = false;
@@ -49,6 +51,8 @@ HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTa
         if (token == u"\n" || token == u"\f") {
             if (!lastTokenIsLineFeed) {
                 lastTokenIsLineFeed = true;
+                if (!lines_.empty())
+                    lines_.back()->squeeze();
                 lines_.push_back(newLine(QString()));
             }
             if (inTag_)
@@ -67,7 +71,7 @@ HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTa
                 startLine = lineCount();
                 startPos = lastLineLength() + 1;
             }
-            lines_.back()->appendText(token.toString());
+            lines_.back()->appendText(token);
             if (closes) {
                 endLine = lineCount();
                 endPos = lastLineLength();
