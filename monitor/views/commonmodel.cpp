@@ -41,33 +41,41 @@ QString CommonModel::viewLine(int line) const {
 
 namespace {
 
-// Splits text at LF, CR and CR LF; the terminators are not part of the lines. A final
-// terminator does not start another line.
-template <class Fn> void forEachLine(const QString& text, Fn&& fn) {
+// Splits UTF-8 bytes at LF, CR and CR LF and hands each line over, without its
+// terminator, still encoded: each line is decoded alone, so that a file of a million lines
+// is never held a second time as one decoded text. A final terminator does not start
+// another line.
+template <class Fn> void forEachLine(const QByteArray& bytes, Fn&& fn) {
+    const char* data = bytes.constData();
+    const qsizetype n = bytes.size();
     qsizetype start = 0;
-    const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text[i];
-        if (c != u'\n' && c != u'\r')
+        const char c = data[i];
+        if (c != '\n' && c != '\r')
             continue;
-        fn(text.mid(start, i - start));
-        if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n')
+        fn(QByteArrayView(data + start, i - start));
+        if (c == '\r' && i + 1 < n && data[i + 1] == '\n')
             ++i;
         start = i + 1;
     }
     if (start < n)
-        fn(text.mid(start));
+        fn(QByteArrayView(data + start, n - start));
 }
 
-bool readUtf8(const QString& filename, QString& text) {
+// A line's text with its tabs as two spaces each.
+QString decodeLine(QByteArrayView utf8) {
+    QString line = QString::fromUtf8(utf8);
+    if (utf8.contains('\t'))
+        line.replace(u'\t', CommonModel::tabSpaces);
+    return line;
+}
+
+bool readBytes(const QString& filename, QByteArray& bytes) {
     QFile file(filename);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return false;
-    text = QString::fromUtf8(bytes);
-    return true;
+    bytes = file.readAll();
+    return file.error() == QFileDevice::NoError;
 }
 
 } // namespace
@@ -79,15 +87,14 @@ bool CommonModel::primeModel(const std::optional<QString>& filename, bool filter
     if (!filename)
         return true;
     filename_ = filename;
-    QString text;
-    if (!readUtf8(*filename, text))
+    QByteArray bytes;
+    if (!readBytes(*filename, bytes))
         return false;
-    const QString terminator = noLineTerminator ? QString() : QStringLiteral("\n");
     const QString agent = QString::fromLatin1(agentCallPrefix);
     int lineNumber = 0;
-    forEachLine(text, [&](QString line) {
+    forEachLine(bytes, [&](QByteArrayView utf8) {
         ++lineNumber;
-        line.replace(u'\t', tabSpaces);
+        QString line = decodeLine(utf8);
         if (filterAgentLines && line.startsWith(agent)) {
             const qsizetype end = line.indexOf(QStringLiteral(");"));
             if (end >= 0) {
@@ -95,7 +102,9 @@ bool CommonModel::primeModel(const std::optional<QString>& filename, bool filter
                 filteredLineInfoLst_[lineNumber] = static_cast<int>(end + 2);
             }
         }
-        lines_.push_back(newLine(line + terminator));
+        if (!noLineTerminator)
+            line += u'\n';
+        lines_.push_back(newLine(std::move(line)));
     });
     if (!noLineTerminator)
         lines_.push_back(newLine(QStringLiteral("\n")));
@@ -105,10 +114,12 @@ bool CommonModel::primeModel(const std::optional<QString>& filename, bool filter
 bool CommonModel::primeModel() {
     if (!filename_)
         return true;
-    QString text;
-    if (!readUtf8(*filename_, text))
+    QByteArray bytes;
+    if (!readBytes(*filename_, bytes))
         return false;
-    forEachLine(text, [&](const QString& line) { lines_.push_back(newLine(line + u'\n')); });
+    forEachLine(bytes, [&](QByteArrayView utf8) {
+        lines_.push_back(newLine(QString::fromUtf8(utf8) + u'\n'));
+    });
     return true;
 }
 
