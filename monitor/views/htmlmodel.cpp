@@ -35,9 +35,28 @@ HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTa
     int startLine = 1, startPos = 0, endLine = 0, endPos = 0;
     bool tagClosed = false;
 
+    // Tokens that follow each other in the text go to the last line in one append.
+    qsizetype pendingFrom = 0, pendingTo = 0;
+    auto lineLength = [&] {
+        return lastLineLength() + static_cast<int>(pendingTo - pendingFrom);
+    };
+    auto flush = [&] {
+        if (pendingTo > pendingFrom)
+            lines_.back()->appendText(QStringView(text).mid(pendingFrom, pendingTo - pendingFrom));
+        pendingFrom = pendingTo = 0;
+    };
+    auto append = [&](qsizetype from, qsizetype to) {
+        if (pendingTo != from || pendingTo == pendingFrom) {
+            flush();
+            pendingFrom = from;
+        }
+        pendingTo = to;
+    };
+
     const qsizetype n = text.size();
     qsizetype i = 0;
     while (i < n) {
+        const qsizetype from = i;
         qsizetype end = i + 1;
         if (!isDelimiter(text[i])) {
             while (end < n && !isDelimiter(text[end]))
@@ -48,11 +67,15 @@ HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTa
 
         if (onlySpaces(token))
             continue;
-        if (token == u"\n" || token == u"\f") {
+        const QChar first = token.front();
+        const bool single = token.size() == 1;
+        if (single && (first == u'\n' || first == u'\f')) {
             if (!lastTokenIsLineFeed) {
                 lastTokenIsLineFeed = true;
-                if (!lines_.empty())
+                if (!lines_.empty()) {
+                    flush();
                     lines_.back()->squeeze();
+                }
                 lines_.push_back(newLine(QString()));
             }
             if (inTag_)
@@ -60,8 +83,8 @@ HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTa
             continue;
         }
         lastTokenIsLineFeed = false;
-        const bool opens = token == u"<";
-        const bool closes = token == u">";
+        const bool opens = single && first == u'<';
+        const bool closes = single && first == u'>';
         if (lines_.empty()) {
             lines_.push_back(newLine(token.toString()));
             startLine = 1;
@@ -69,12 +92,12 @@ HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTa
         } else {
             if (opens) {
                 startLine = lineCount();
-                startPos = lastLineLength() + 1;
+                startPos = lineLength() + 1;
             }
-            lines_.back()->appendText(token);
+            append(from, end);
             if (closes) {
                 endLine = lineCount();
-                endPos = lastLineLength();
+                endPos = lineLength();
                 tagClosed = true;
             }
         }
@@ -82,20 +105,23 @@ HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTa
         if (opens) {
             inTag_ = true;
             tagText_ = QStringLiteral("<");
-            tagStart_ = HtmlTagPosition{lineCount(), 0, lastLineLength(), 0};
+            tagStart_ = HtmlTagPosition{lineCount(), 0, lineLength(), 0};
         } else if (inTag_) {
             tagText_ += token;
             if (closes) {
                 inTag_ = false;
                 HtmlTagPosition pos = tagStart_;
                 pos.endLine = lineCount();
-                pos.endPos = lastLineLength();
-                if (onTag)
+                pos.endPos = lineLength();
+                if (onTag) {
+                    flush(); // the listener finds the tag in the lines
                     onTag(tagText_, pos);
+                }
                 tagText_.clear();
             }
         }
     }
+    flush();
     if (!tagClosed && !lines_.empty()) {
         endLine = lineCount();
         endPos = lastLineLength();
