@@ -142,7 +142,8 @@ bool RuntimeConnections::serviceOne(Connection* c) {
         return false;
     }
     --c->awaitedRecords;
-    trace("read", "\tReceived string: " + *text);
+    if (tracehook::DebugConstants::getTrace()) // a record may be megabytes: no copy unless traced
+        trace("read", "\tReceived string: " + *text);
     Record record;
     if (std::optional<JspSourceInfo> parsed = tracehook::infoStrParser(*text))
         record = std::make_shared<const JspSourceInfo>(std::move(*parsed));
