@@ -142,7 +142,9 @@ void CommonViewComponent::linesChangedFrom(std::size_t firstChanged) {
 
 void CommonViewComponent::followLayout(const QSize& sizeBefore) {
     if (layoutManager_->getPreferredSize() != sizeBefore) {
-        updateGeometry();
+        // In a pane the size hint lays nothing out: the bars follow the content instead.
+        if (!pane())
+            updateGeometry();
         fitToContent();
     }
     update();
