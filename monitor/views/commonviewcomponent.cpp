@@ -180,8 +180,10 @@ void CommonViewComponent::followPane() {
     paneConnections_.push_back(connect(h, &QScrollBar::valueChanged, this, follow));
     paneConnections_.push_back(connect(v, &QScrollBar::valueChanged, this, follow));
     updateScrollRanges();
-    h->setValue(origin_.x());
-    v->setValue(origin_.y());
+    // Setting one bar reports both: the place to come back to is read before either moves.
+    const QPoint back = origin_;
+    h->setValue(back.x());
+    v->setValue(back.y());
     follow();
 }
 

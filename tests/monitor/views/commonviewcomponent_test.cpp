@@ -696,9 +696,14 @@ TEST_F(PaneTextViewTest, ALineOfMegabytesShowsTheColumnsInView) {
 }
 
 TEST_F(PaneTextViewTest, AComponentTakenOutAndPutBackComesBackWhereItWas) {
-    show(numbered(500));
+    SourceLines lines = numbered(500);
+    lines.push_back(std::make_shared<SourceInformation>(host.model, QString(300, u'w')));
+    show(std::move(lines));
     component->displayCurrentFile(300);
+    pane->horizontalScrollBar()->setValue(40);
     const int top = component->getFirstVisibleLine();
+    const QPoint offset = component->contentOffset();
+    ASSERT_EQ(offset.x(), 40);
     SourcePane& p = *pane;
     auto* other = new CommonViewComponent(&host, true, &p);
     p.setWidget(other);
@@ -708,6 +713,7 @@ TEST_F(PaneTextViewTest, AComponentTakenOutAndPutBackComesBackWhereItWas) {
     p.setWidget(component);
     component->show();
     EXPECT_EQ(component->getFirstVisibleLine(), top);
+    EXPECT_EQ(component->contentOffset(), offset) << "across and down";
     EXPECT_EQ(component->size(), viewport);
     delete other;
 }
