@@ -39,7 +39,10 @@ bool mayNotNest(int topLevel, int level) {
            level == topLevel;
 }
 
-const std::string kClearedStatus = " ";
+const std::shared_ptr<const std::string>& clearedStatus() {
+    static const auto cleared = std::make_shared<const std::string>(" ");
+    return cleared;
+}
 
 } // namespace
 
@@ -52,18 +55,29 @@ std::string HtmlTagStack::message(const char* id, const std::vector<std::string>
 }
 
 void HtmlTagStack::addTagError(const HtmlTagPosition& pos, std::string msg) {
-    auto [wording, added] = wordings_.try_emplace(msg);
-    if (added)
-        wording->second = std::make_shared<const std::string>(std::move(msg));
-    errors_.emplace_back(pos, wording->second);
+    errors_.emplace_back(pos, std::move(msg));
 }
 
-void HtmlTagStack::showStatus(std::string msg) {
+const HtmlTagStack::Text& HtmlTagStack::wording(const char* id,
+                                                std::initializer_list<std::string_view> args) {
+    std::string key = id;
+    for (std::string_view arg : args) {
+        key += '\x1f';
+        key += arg;
+    }
+    auto [it, added] = wordings_.try_emplace(std::move(key));
+    if (added)
+        it->second = std::make_shared<const std::string>(
+            message(id, std::vector<std::string>(args.begin(), args.end())));
+    return it->second;
+}
+
+void HtmlTagStack::showStatus(const Text& msg) {
     if (!pending_) {
-        listener_.showStatus(msg);
+        listener_.showStatus(*msg);
         return;
     }
-    pending_->status = std::move(msg);
+    pending_->status = msg;
     pending_->summaryOfErrors.reset();
 }
 
@@ -89,10 +103,10 @@ void HtmlTagStack::highlight(std::optional<HtmlTagPosition> position) {
         listener_.highlightTag(position);
 }
 
-void HtmlTagStack::report(const std::string& msg, const HtmlTagPosition& at,
+void HtmlTagStack::report(const Text& msg, const HtmlTagPosition& at,
                           std::optional<HtmlTagPosition> highlightAt) {
     showStatus(msg);
-    addTagError(at, msg);
+    errors_.emplace_back(at, msg);
     highlight(highlightAt);
 }
 
@@ -127,7 +141,7 @@ void HtmlTagStack::handleTags(std::span<const HtmlTag> tags) {
 
 void HtmlTagStack::handleOneTag(std::string_view tagText, const HtmlTagPosition& pos) {
     if (errors_.empty()) {
-        showStatus(kClearedStatus);
+        showStatus(clearedStatus());
     } else {
         showErrorSummary();
         highlight(errors_.front().getErrPos());
@@ -147,7 +161,7 @@ void HtmlTagStack::handleOneTag(std::string_view tagText, const HtmlTagPosition&
         HtmlType type = table_.getHtmlType(name);
         if (type.getHtmlType() == HtmlTagTable::END_TAG_FORBIDDEN) {
             const std::string endTag = "</" + std::string(name) + ">";
-            report(message(MonitorMessageConstants::END_TAG_FORBIDDEN, {endTag, upper(name)}), pos,
+            report(wording(MonitorMessageConstants::END_TAG_FORBIDDEN, {endTag, upper(name)}), pos,
                    pos);
         } else {
             remove("<" + std::string(name), type, pos);
@@ -189,13 +203,13 @@ std::size_t HtmlTagStack::takeUnchangedDepth() {
 }
 
 void HtmlTagStack::push(std::string tagText, HtmlType type, const HtmlTagPosition& pos) {
-    showStatus(kClearedStatus);
+    showStatus(clearedStatus());
     while (!stack_.empty()) {
         const Entry& top = stack_.back();
         if (!mayNotNest(top.type.getHtmlLevel(), type.getHtmlLevel()))
             break;
         if (top.type.getHtmlType() == HtmlTagTable::END_TAG_REQUIRED)
-            report(message(MonitorMessageConstants::END_TAG_REQUIRED, {top.text}), pos,
+            report(wording(MonitorMessageConstants::END_TAG_REQUIRED, {top.text}), pos,
                    std::nullopt);
         popEntry();
     }
@@ -204,7 +218,7 @@ void HtmlTagStack::push(std::string tagText, HtmlType type, const HtmlTagPositio
 
 void HtmlTagStack::remove(std::string_view tagPrefix, HtmlType /*type*/,
                           const HtmlTagPosition& pos) {
-    showStatus(kClearedStatus);
+    showStatus(clearedStatus());
     const std::string prefix = upper(tagPrefix);
     const auto indexed = upperTexts_.lower_bound(prefix);
     const bool anyMatch = indexed != upperTexts_.end() && indexed->starts_with(prefix);
@@ -216,7 +230,7 @@ void HtmlTagStack::remove(std::string_view tagPrefix, HtmlType /*type*/,
                           : stack_.rend();
     if (match == stack_.rend()) {
         const std::string endTag = "</" + std::string(tagPrefix.substr(1)) + ">";
-        report(message(MonitorMessageConstants::START_TAG_MISSING, {endTag}), pos, pos);
+        report(wording(MonitorMessageConstants::START_TAG_MISSING, {endTag}), pos, pos);
         return;
     }
     highlight(pos);
@@ -224,7 +238,7 @@ void HtmlTagStack::remove(std::string_view tagPrefix, HtmlType /*type*/,
     while (stack_.size() > j + 1) {
         const Entry& top = stack_.back();
         if (top.type.getHtmlType() == HtmlTagTable::END_TAG_REQUIRED)
-            report(message(MonitorMessageConstants::END_TAG_REQUIRED, {top.text}), pos, pos);
+            report(wording(MonitorMessageConstants::END_TAG_REQUIRED, {top.text}), pos, pos);
         popEntry();
     }
     popEntry();

@@ -3,6 +3,7 @@
 #include "core/htmltagposition.h"
 #include "core/htmltagtable.h"
 
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <set>
@@ -78,20 +79,23 @@ public:
 
 private:
     // What the listener is to hear last, while handleTags runs.
+    using Text = std::shared_ptr<const std::string>;
     struct PendingReport {
-        std::optional<std::string> status;
+        Text status;
         std::optional<std::size_t> summaryOfErrors; // the status, worded when it is told
         std::optional<std::optional<HtmlTagPosition>> highlight;
     };
 
     void handleOneTag(std::string_view tagText, const HtmlTagPosition& pos);
-    void showStatus(std::string message);
+    void showStatus(const Text& message);
     void showErrorSummary();
     void highlight(std::optional<HtmlTagPosition> position);
     std::string errorSummary(std::size_t count) const;
-    void report(const std::string& message, const HtmlTagPosition& at,
+    void report(const Text& message, const HtmlTagPosition& at,
                 std::optional<HtmlTagPosition> highlight);
     std::string message(const char* id, const std::vector<std::string>& args) const;
+    // The text of a message with its arguments, worded once and shared from then on.
+    const Text& wording(const char* id, std::initializer_list<std::string_view> args);
 
     const HtmlTagTable& table_;
     const MonitorMessageFile& messages_;
@@ -106,8 +110,8 @@ private:
     std::vector<std::multiset<std::string>::iterator> upperTextOf_;
     std::size_t unchangedDepth_ = 0; // the lowest depth since takeUnchangedDepth
     std::vector<HtmlTagErrorInfo> errors_;
-    // One text per wording of the errors so far.
-    std::unordered_map<std::string, std::shared_ptr<const std::string>> wordings_;
+    // Each message worded so far, by its id and arguments.
+    std::unordered_map<std::string, Text> wordings_;
     std::optional<PendingReport> pending_; // set while handleTags runs
 };
 
