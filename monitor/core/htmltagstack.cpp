@@ -119,16 +119,12 @@ void HtmlTagStack::clear() {
     wordings_.clear();
 }
 
-void HtmlTagStack::handleTag(std::string_view tagText, const HtmlTagPosition& pos) {
-    handleOneTag(tagText, pos);
-}
-
 void HtmlTagStack::handleTags(std::span<const HtmlTag> tags) {
     if (tags.empty())
         return;
     pending_.emplace();
     for (const HtmlTag& tag : tags)
-        handleOneTag(tag.text, tag.pos);
+        handleTag(tag.text, tag.pos);
     PendingReport last = std::move(*pending_);
     pending_.reset();
     if (last.summaryOfErrors)
@@ -139,7 +135,7 @@ void HtmlTagStack::handleTags(std::span<const HtmlTag> tags) {
         listener_.highlightTag(*last.highlight);
 }
 
-void HtmlTagStack::handleOneTag(std::string_view tagText, const HtmlTagPosition& pos) {
+void HtmlTagStack::handleTag(std::string_view tagText, const HtmlTagPosition& pos) {
     if (errors_.empty()) {
         showStatus(clearedStatus());
     } else {

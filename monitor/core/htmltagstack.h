@@ -86,7 +86,6 @@ private:
         std::optional<std::optional<HtmlTagPosition>> highlight;
     };
 
-    void handleOneTag(std::string_view tagText, const HtmlTagPosition& pos);
     void showStatus(const Text& message);
     void showErrorSummary();
     void highlight(std::optional<HtmlTagPosition> position);

@@ -153,16 +153,12 @@ void CommonViewComponent::followLayout(const QSize& sizeBefore) {
 void CommonViewComponent::fitToContent() {
     if (pane())
         updateScrollRanges();
-    else if (sizesToContent())
+    else if (!qobject_cast<SourcePane*>(parentWidget())) // not kept aside by a pane either
         resize(sizeHint());
 }
 
 SourcePane* CommonViewComponent::pane() const {
     return qobject_cast<SourcePane*>(getScrollArea());
-}
-
-bool CommonViewComponent::sizesToContent() const {
-    return !pane() && !qobject_cast<SourcePane*>(parentWidget());
 }
 
 void CommonViewComponent::followPane() {

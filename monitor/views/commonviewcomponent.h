@@ -98,10 +98,9 @@ public:
     void scrollRectToVisible(const QRect& r);
     bool posRequiresScrolling(int line, int col) const;
 
-    // The content position shown at the component's top-left corner, and conversions
-    // between the component's own coordinates and the content's.
+    // The content position shown at the component's top-left corner: a point of the
+    // component plus this offset is a point of the content.
     QPoint contentOffset() const;
-    QPoint toContent(const QPoint& widgetPoint) const { return widgetPoint + contentOffset(); }
     // Repaints a rectangle given in content coordinates.
     void updateContent(const QRect& contentRect);
 
@@ -176,8 +175,6 @@ protected:
 private:
     // The pane the component shows its content through, if it is in one's viewport.
     SourcePane* pane() const;
-    // Whether the component is as large as its content: not in a pane, nor kept by one.
-    bool sizesToContent() const;
     // Binds to the bars of the pane it was put in (or lets go of them when taken out).
     void followPane();
     // The bars' ranges and steps for the content and the viewport, in a pane.

@@ -24,9 +24,9 @@ bool CommonViewComponentInputController::eventFilter(QObject* watched, QEvent* e
         QMouseEvent inContent(mouse.type(), mouse.position() + offset, mouse.scenePosition(),
                               mouse.globalPosition(), mouse.button(), mouse.buttons(),
                               mouse.modifiers(), mouse.pointingDevice());
-        return handle(inContent);
+        return handle(&inContent);
     }
-    return handle(*event);
+    return handle(event);
 }
 
 bool CommonViewComponentInputController::isMouseButtonEvent(QEvent::Type type) {
@@ -34,8 +34,7 @@ bool CommonViewComponentInputController::isMouseButtonEvent(QEvent::Type type) {
            type == QEvent::MouseMove || type == QEvent::MouseButtonRelease;
 }
 
-bool CommonViewComponentInputController::handle(QEvent& e) {
-    QEvent* event = &e;
+bool CommonViewComponentInputController::handle(QEvent* event) {
     const bool hasLines = comViewComponent_.getLayoutManager().hasLines();
     switch (event->type()) {
     case QEvent::MouseButtonPress:

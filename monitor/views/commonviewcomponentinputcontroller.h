@@ -39,7 +39,7 @@ protected:
 private:
     static bool isMouseButtonEvent(QEvent::Type type);
     // The event, with mouse positions in content coordinates.
-    bool handle(QEvent& event);
+    bool handle(QEvent* event);
     // Keys act only when the text fills the viewport.
     bool textFillsViewport() const;
     void pageUp();

@@ -206,9 +206,6 @@ public:
     // The handler table (kind key -> handler). Fixed once it is first used.
     const QHash<QString, LinkHandler>& getLinkListenerMethods() const;
     bool hasLinkEventHandler(const QString& kind) const;
-    // Whether a delivery of the kind, through the tool's own link or the generic one,
-    // would reach one of its handlers.
-    bool reachesAHandler(const QString& key, bool generic) const;
     // Events delivered under their own kind, and to a receiver of every kind: kept as the
     // saved event while the pane is unlinked or minimised, dropped when this tool fired
     // them, else dispatched (linkChangedImpl). Callable from any thread.
@@ -268,6 +265,9 @@ private:
     static void reportForeignEvent(const QString& key, const LinkEvent& event);
 
     void receive(const LinkEventPtr& event, bool generic);
+    // Whether a delivery of the kind, through the tool's own link or the generic one,
+    // would reach one of its handlers.
+    bool reachesAHandler(const QString& key, bool generic) const;
     void deliver(const LinkEventPtr& event, bool generic);
     void postFocusDispatch(const LinkEventPtr& event, const QString& key);
     // Queues job on this tool's thread when called from another; true when it did.
