@@ -28,9 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (qsizetype pos = 0, step = 3; pos < text.size(); pos += step, step = step % 11 + 1) {
         tracewin::HtmlTags piece;
         model.addText(text.mid(pos, step),
-                      [&](const QString& tag, const tracewin::HtmlTagPosition& at) {
-                          oneByOne.handleTag(tag.toStdString(), at);
-                          piece.push_back({tag.toStdString(), at});
+                      [&](QStringView tag, const tracewin::HtmlTagPosition& at) {
+                          oneByOne.handleTag(tag.toUtf8().toStdString(), at);
+                          piece.push_back({tag.toUtf8().toStdString(), at});
                       });
         together.handleTags(piece);
         const auto& a = oneByOne.getStack();

@@ -1,33 +1,13 @@
 #include "core/htmltagstack.h"
 
+#include "core/asciitext.h"
 #include "core/monitormessageconstants.h"
 #include "core/monitormessagefile.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace tracewin {
 namespace {
-
-std::string upper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
-
-// Compares as the upper-case forms would, without making them: a deep stack is searched
-// for every end tag.
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(text[i])) !=
-            std::toupper(static_cast<unsigned char>(prefix[i])))
-            return false;
-    }
-    return true;
-}
 
 bool mayNotNest(int topLevel, int level) {
     if (topLevel == HtmlTagTable::SINGLE_BLOCK_ELEMENT &&
@@ -60,16 +40,17 @@ void HtmlTagStack::addTagError(const HtmlTagPosition& pos, std::string msg) {
 
 const HtmlTagStack::Text& HtmlTagStack::wording(const char* id,
                                                 std::initializer_list<std::string_view> args) {
-    std::string key = id;
+    // The key is built in a buffer kept for it: a known wording costs no allocation.
+    wordingKey_.assign(id);
     for (std::string_view arg : args) {
-        key += '\x1f';
-        key += arg;
+        wordingKey_ += '\x1f';
+        wordingKey_ += arg;
     }
-    auto [it, added] = wordings_.try_emplace(std::move(key));
-    if (added)
-        it->second = std::make_shared<const std::string>(
-            message(id, std::vector<std::string>(args.begin(), args.end())));
-    return it->second;
+    if (auto known = wordings_.find(std::string_view(wordingKey_)); known != wordings_.end())
+        return known->second;
+    auto text = std::make_shared<const std::string>(
+        message(id, std::vector<std::string>(args.begin(), args.end())));
+    return wordings_.emplace(wordingKey_, std::move(text)).first->second;
 }
 
 void HtmlTagStack::showStatus(const Text& msg) {
@@ -152,13 +133,13 @@ void HtmlTagStack::handleTag(std::string_view tagText, const HtmlTagPosition& po
 
     if (body.front() == '/') {
         std::string_view name = body.substr(1);
-        while (!name.empty() && std::isspace(static_cast<unsigned char>(name.back())))
+        while (!name.empty() && isAsciiSpace(name.back()))
             name.remove_suffix(1);
         HtmlType type = table_.getHtmlType(name);
         if (type.getHtmlType() == HtmlTagTable::END_TAG_FORBIDDEN) {
             const std::string endTag = "</" + std::string(name) + ">";
-            report(wording(MonitorMessageConstants::END_TAG_FORBIDDEN, {endTag, upper(name)}), pos,
-                   pos);
+            report(wording(MonitorMessageConstants::END_TAG_FORBIDDEN, {endTag, asciiUpper(name)}),
+                   pos, pos);
         } else {
             remove("<" + std::string(name), type, pos);
         }
@@ -181,15 +162,21 @@ void HtmlTagStack::handleTag(std::string_view tagText, const HtmlTagPosition& po
 }
 
 void HtmlTagStack::pushEntry(Entry entry) {
-    upperTextOf_.push_back(upperTexts_.insert(upper(entry.text)));
     stack_.push_back(std::move(entry));
 }
 
 void HtmlTagStack::popEntry() {
-    upperTexts_.erase(upperTextOf_.back());
-    upperTextOf_.pop_back();
+    if (upperTextOf_.size() == stack_.size()) {
+        upperTexts_.erase(upperTextOf_.back());
+        upperTextOf_.pop_back();
+    }
     stack_.pop_back();
     unchangedDepth_ = std::min(unchangedDepth_, stack_.size());
+}
+
+void HtmlTagStack::indexEntries() {
+    for (std::size_t i = upperTextOf_.size(); i < stack_.size(); ++i)
+        upperTextOf_.push_back(upperTexts_.insert(asciiUpper(stack_[i].text)));
 }
 
 std::size_t HtmlTagStack::takeUnchangedDepth() {
@@ -215,15 +202,21 @@ void HtmlTagStack::push(std::string tagText, HtmlType type, const HtmlTagPositio
 void HtmlTagStack::remove(std::string_view tagPrefix, HtmlType /*type*/,
                           const HtmlTagPosition& pos) {
     showStatus(clearedStatus());
-    const std::string prefix = upper(tagPrefix);
-    const auto indexed = upperTexts_.lower_bound(prefix);
-    const bool anyMatch = indexed != upperTexts_.end() && indexed->starts_with(prefix);
-    // The walk stops at the innermost match; every entry it passes is closed below.
-    auto match = anyMatch ? std::find_if(stack_.rbegin(), stack_.rend(),
-                                         [&](const Entry& e) {
-                                             return startsWithIgnoringCase(e.text, tagPrefix);
-                                         })
-                          : stack_.rend();
+    const auto matches = [&](const Entry& e) {
+        return startsWithIgnoringAsciiCase(e.text, tagPrefix);
+    };
+    // Most end tags close an element at or near the top: a few entries are looked at
+    // directly, and only past them does the index say whether a deeper one matches.
+    const auto near = stack_.rbegin() + static_cast<std::ptrdiff_t>(
+                                            std::min(stack_.size(), kEntriesSearchedDirectly));
+    auto match = std::find_if(stack_.rbegin(), near, matches);
+    if (match == near && near != stack_.rend()) {
+        indexEntries();
+        const std::string prefix = asciiUpper(tagPrefix);
+        const auto indexed = upperTexts_.lower_bound(prefix);
+        const bool anyMatch = indexed != upperTexts_.end() && indexed->starts_with(prefix);
+        match = anyMatch ? std::find_if(near, stack_.rend(), matches) : stack_.rend();
+    }
     if (match == stack_.rend()) {
         const std::string endTag = "</" + std::string(tagPrefix.substr(1)) + ">";
         report(wording(MonitorMessageConstants::START_TAG_MISSING, {endTag}), pos, pos);

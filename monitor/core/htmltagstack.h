@@ -102,15 +102,28 @@ private:
     void pushEntry(Entry entry);
     void popEntry();
 
+    // Adds the entries not yet in the index to it.
+    void indexEntries();
+
     std::vector<Entry> stack_;
-    // The entries' texts in upper case, sorted, and each entry's place among them: an end
-    // tag that closes nothing is known as such without walking a deep stack.
+    // The texts in upper case of the entries at the bottom of the stack, sorted, and each
+    // one's place among them: an end tag that closes nothing is known as such without
+    // walking a deep stack. Entries join it only when an end tag's search goes past the
+    // entries looked at directly, so well nested output never builds it.
+    static constexpr std::size_t kEntriesSearchedDirectly = 8;
     std::multiset<std::string> upperTexts_;
     std::vector<std::multiset<std::string>::iterator> upperTextOf_;
     std::size_t unchangedDepth_ = 0; // the lowest depth since takeUnchangedDepth
     std::vector<HtmlTagErrorInfo> errors_;
     // Each message worded so far, by its id and arguments.
-    std::unordered_map<std::string, Text> wordings_;
+    struct KeyHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view key) const {
+            return std::hash<std::string_view>{}(key);
+        }
+    };
+    std::unordered_map<std::string, Text, KeyHash, std::equal_to<>> wordings_;
+    std::string wordingKey_;
     std::optional<PendingReport> pending_; // set while handleTags runs
 };
 

@@ -1,6 +1,6 @@
 #include "core/htmltagtable.h"
 
-#include <cctype>
+#include "core/asciitext.h"
 
 namespace tracewin {
 
@@ -52,15 +52,20 @@ HtmlType HtmlTagTable::getHtmlType(std::string_view tagBody) const {
     if (tagBody.substr(0, 3) == "!--")
         return commentType;
     std::size_t start = 0;
-    while (start < tagBody.size() && std::isspace(static_cast<unsigned char>(tagBody[start])))
+    while (start < tagBody.size() && isAsciiSpace(tagBody[start]))
         ++start;
     std::size_t end = start;
-    while (end < tagBody.size() && !std::isspace(static_cast<unsigned char>(tagBody[end])))
+    while (end < tagBody.size() && !isAsciiSpace(tagBody[end]))
         ++end;
-    std::string word(tagBody.substr(start, end - start));
-    for (char& c : word)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    auto it = tagsTable.find(word);
+    // Every name in the table is short: a longer word is not one of them, and a short one
+    // is upper-cased on the stack.
+    char word[kLongestName];
+    const std::size_t length = end - start;
+    if (length > kLongestName)
+        return xmlType;
+    for (std::size_t i = 0; i < length; ++i)
+        word[i] = asciiUpper(tagBody[start + i]);
+    auto it = tagsTable.find(std::string_view(word, length));
     return it == tagsTable.end() ? xmlType : it->second;
 }
 

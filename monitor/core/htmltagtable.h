@@ -54,6 +54,8 @@ private:
     HtmlTagTable();
     void init();
 
+    static constexpr std::size_t kLongestName = 10; // "BLOCKQUOTE"
+
     std::map<std::string, HtmlType, std::less<>> tagsTable;
 };
 

@@ -53,6 +53,15 @@ HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTa
         pendingTo = to;
     };
 
+    // A tag's text is the input from tagFrom on while it runs unchanged in the input; what
+    // it cannot take from there (the part from an earlier call, a line break written as a
+    // blank) is kept in tagText_.
+    qsizetype tagFrom = inTag_ ? 0 : -1;
+    auto keepTagText = [&](qsizetype to) {
+        if (inTag_ && tagFrom >= 0 && to > tagFrom)
+            tagText_ += QStringView(text).mid(tagFrom, to - tagFrom);
+    };
+
     const qsizetype n = text.size();
     qsizetype i = 0;
     while (i < n) {
@@ -65,8 +74,11 @@ HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTa
         const QStringView token = QStringView(text).mid(i, end - i);
         i = end;
 
-        if (onlySpaces(token))
+        if (onlySpaces(token)) {
+            keepTagText(from); // blanks alone are not part of the tag's text
+            tagFrom = end;
             continue;
+        }
         const QChar first = token.front();
         const bool single = token.size() == 1;
         if (single && (first == u'\n' || first == u'\f')) {
@@ -78,8 +90,11 @@ HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTa
                 }
                 lines_.push_back(newLine(QString()));
             }
-            if (inTag_)
+            if (inTag_) {
+                keepTagText(from);
                 tagText_ += u' ';
+                tagFrom = end;
+            }
             continue;
         }
         lastTokenIsLineFeed = false;
@@ -104,23 +119,29 @@ HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTa
 
         if (opens) {
             inTag_ = true;
-            tagText_ = QStringLiteral("<");
+            tagText_.clear();
+            tagFrom = from;
             tagStart_ = HtmlTagPosition{lineCount(), 0, lineLength(), 0};
-        } else if (inTag_) {
-            tagText_ += token;
-            if (closes) {
-                inTag_ = false;
-                HtmlTagPosition pos = tagStart_;
-                pos.endLine = lineCount();
-                pos.endPos = lineLength();
-                if (onTag) {
-                    flush(); // the listener finds the tag in the lines
+        } else if (inTag_ && closes) {
+            inTag_ = false;
+            HtmlTagPosition pos = tagStart_;
+            pos.endLine = lineCount();
+            pos.endPos = lineLength();
+            if (onTag) {
+                flush(); // the listener finds the tag in the lines
+                const QStringView tail = QStringView(text).mid(tagFrom, end - tagFrom);
+                if (tagText_.isEmpty()) {
+                    onTag(tail, pos);
+                } else {
+                    tagText_ += tail;
                     onTag(tagText_, pos);
                 }
-                tagText_.clear();
             }
+            tagText_.clear();
+            tagFrom = -1;
         }
     }
+    keepTagText(n);
     flush();
     if (!tagClosed && !lines_.empty()) {
         endLine = lineCount();

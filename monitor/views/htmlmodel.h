@@ -15,8 +15,7 @@ public:
 
     // Called for every complete tag ("<" to ">") that addText writes, with its text and
     // its 1-based inclusive span; a tag may be split over several calls of addText.
-    using TagListener =
-        std::function<void(const QString& tagText, const HtmlTagPosition& position)>;
+    using TagListener = std::function<void(QStringView tagText, const HtmlTagPosition& position)>;
 
     // Appends produced HTML. Returns the span of the last "<" ... ">" written by this
     // call (or from the last "<" to the end of the text when it is not closed).
@@ -32,7 +31,8 @@ private:
     int lastLineLength() const { return lines_.empty() ? 0 : lines_.back()->length(); }
 
     bool lastTokenIsLineFeed = false;
-    // The tag being written, which may continue in the next call.
+    // The tag being written, which may continue in the next call: the part of its text
+    // that is no longer in the input.
     bool inTag_ = false;
     QString tagText_;
     HtmlTagPosition tagStart_;

@@ -12,6 +12,18 @@ namespace tracewin {
 namespace {
 using tracehook::JspSourceInfo;
 using tracehook::Tracer;
+
+// Tags are almost always ASCII: they are narrowed without going through UTF-8 encoding.
+std::string toStdString(QStringView text) {
+    std::string out(static_cast<std::size_t>(text.size()), '\0');
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0x80)
+            return text.toUtf8().toStdString();
+        out[static_cast<std::size_t>(i)] = static_cast<char>(c);
+    }
+    return out;
+}
 } // namespace
 
 HtmlView::HtmlView() {
@@ -71,8 +83,8 @@ void HtmlView::handleHtml(const HtmlEvent& e) {
     if (record && *record && (*record)->getHtmlString()) {
         auto tags = std::make_shared<HtmlTags>();
         model().addText(QString::fromStdString(*(*record)->getHtmlString()),
-                        [&tags](const QString& tagText, const HtmlTagPosition& position) {
-                            tags->push_back(HtmlTag{tagText.toStdString(), position});
+                        [&tags](QStringView tagText, const HtmlTagPosition& position) {
+                            tags->push_back(HtmlTag{toStdString(tagText), position});
                         });
         // One announcement for all the tags of the piece: the stack reports once.
         if (!tags->empty())

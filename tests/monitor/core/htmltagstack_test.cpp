@@ -71,6 +71,8 @@ TEST(HtmlTagTable, HoldsTheNinetyElementsAndClassifiesBodies) {
     EXPECT_EQ(table.getHtmlType("x:custom a=1"), HtmlTagTable::xmlType);
     EXPECT_EQ(table.getHtmlType(""), HtmlTagTable::xmlType);
     EXPECT_EQ(table.getHtmlType("img\tsrc=a"), HtmlType(2, 0));
+    EXPECT_EQ(table.getHtmlType("blockQuote cite=x"), HtmlType(0, 2)) << "the longest name";
+    EXPECT_EQ(table.getHtmlType("blockquotes"), HtmlTagTable::xmlType);
 }
 
 TEST_F(HtmlTagStackTest, OptionalEndTagsCloseSilently) {
@@ -132,6 +134,25 @@ TEST_F(HtmlTagStackTest, EndTagsMatchByPrefixAndReportRequiredElementsAbove) {
     EXPECT_EQ(errors(), Texts{"missing end tag of <span>"});
     feed({"</TABLE>"});
     EXPECT_TRUE(open().empty());
+}
+
+// End tags whose element lies deep in the stack, found, or known to be absent, whether
+// the elements above it were searched before or not.
+TEST_F(HtmlTagStackTest, EndTagsFindElementsDeepInTheStack) {
+    feed({"<div id=outer>"});
+    for (int i = 0; i < 20; ++i)
+        feed({"<x:item>"});
+    feed({"</nothing>"});
+    EXPECT_EQ(open().size(), 21u);
+    EXPECT_EQ(errors(), Texts{"no start tag for </nothing>"});
+    feed({"<em>", "</X:ITEM>", "</x:item>"});
+    EXPECT_EQ(open().size(), 19u) << "the em and two items closed";
+    EXPECT_EQ(errors().size(), 2u) << "the em's missing end tag";
+    feed({"<x:other>", "<x:other>", "</nothing>", "</div>"});
+    EXPECT_TRUE(open().empty()) << "the div closes every item above it";
+    EXPECT_EQ(errors().size(), 3u) << "XML elements close silently";
+    feed({"</div>"});
+    EXPECT_EQ(errors().back(), "no start tag for </div>");
 }
 
 TEST_F(HtmlTagStackTest, HostileTagTextNeverBreaksTheStack) {

@@ -131,8 +131,8 @@ TEST(HtmlModel, BlanksTabsAndCarriageReturns) {
 TEST(HtmlModel, ReportsEveryCompleteTagEvenAcrossCalls) {
     HtmlModel html;
     std::vector<std::pair<QString, HtmlTagPosition>> tags;
-    auto record = [&](const QString& t, const HtmlTagPosition& p) {
-        tags.emplace_back(t, p);
+    auto record = [&](QStringView t, const HtmlTagPosition& p) {
+        tags.emplace_back(t.toString(), p);
     };
     html.addText("<html><body class=", record);
     html.addText("\"a\">\n<p>hi</p", record);
@@ -147,6 +147,30 @@ TEST(HtmlModel, ReportsEveryCompleteTagEvenAcrossCalls) {
     EXPECT_EQ(tags[3].second, (HtmlTagPosition{2, 2, 6, 9}));
 }
 
+// A tag's text is what its pieces wrote: a line break inside it is a blank, a piece of
+// blanks only is left out, and a "<" inside a tag starts it again.
+TEST(HtmlModel, TagTextsFollowLineBreaksBlanksAndRestarts) {
+    const std::vector<std::pair<QStringList, QStringList>> cases = {
+        {{"<a\n href=\"x\"  \n>"}, {"<a  href=\"x\"   >"}},
+        {{"< \n>"}, {"< >"}},
+        {{"<ta", "ble", " cl", "ass=1>"}, {"<table class=1>"}},
+        {{"<a", "  ", "b>"}, {"<ab>"}},
+        {{"<a\r\tb>"}, {"<a  b>"}},
+        {{"<<b>>"}, {"<b>"}},
+        {{"<i", "\n", "\n", ">x</i>"}, {"<i  >", "</i>"}},
+        {{"< >"}, {"<>"}},
+    };
+    for (const auto& [pieces, expected] : cases) {
+        HtmlModel html;
+        QStringList tags;
+        for (const QString& piece : pieces)
+            html.addText(piece, [&](QStringView t, const HtmlTagPosition&) {
+                tags.push_back(t.toString());
+            });
+        EXPECT_EQ(tags, expected) << pieces.join(u'|').toStdString();
+    }
+}
+
 TEST(HtmlModel, LargeOutputStaysLinearAndWhole) {
     HtmlModel html;
     QString chunk;
@@ -154,7 +178,7 @@ TEST(HtmlModel, LargeOutputStaysLinearAndWhole) {
         chunk += "<tr><td>" + QString::number(i) + "</td></tr>\n";
     int tags = 0;
     for (int r = 0; r < 200; ++r)
-        html.addText(chunk, [&](const QString&, const HtmlTagPosition&) { ++tags; });
+        html.addText(chunk, [&](QStringView, const HtmlTagPosition&) { ++tags; });
     EXPECT_EQ(tags, 200 * 100 * 4);
     EXPECT_EQ(html.lineCount(), 200 * 100 + 1);
 }

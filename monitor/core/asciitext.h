@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tracewin {
+
+// Case and blanks of HTML tag names, which are ASCII: the same in every locale, and
+// without a library call per character on the output's hot path. Other bytes (parts of
+// UTF-8 sequences) stay as they are.
+constexpr char asciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - ('a' - 'A')) : c;
+}
+
+constexpr bool isAsciiSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+inline std::string asciiUpper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = asciiUpper(c);
+    return out;
+}
+
+inline bool startsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (asciiUpper(text[i]) != asciiUpper(prefix[i]))
+            return false;
+    }
+    return true;
+}
+
+} // namespace tracewin
