@@ -8,6 +8,7 @@
 #include "tracehook/jspresource.h"
 #include "tracehook/tracer.h"
 #include "views/commonviewcomponent.h"
+#include "views/commonviewcomponentmarks.h"
 #include "views/monitorevents.h"
 #include "views/statusbarline.h"
 
@@ -53,6 +54,18 @@ void CommonView::handleUpdateModelState(const UpdateModelStateEvent& e) {
 
 void CommonView::switchesDisplaysWithFiles() {
     onLinkEvent<SwitchJspFileEvent>(&CommonView::handleSwitchJspFile);
+}
+
+void CommonView::selectAndShow(const TextSpan& span) {
+    if (!canvas)
+        return;
+    static const QColor kSelection(0xff, 0xe0, 0x82);
+    canvas->getMarks().set(std::make_shared<const TextSpans>(TextSpans{span}), kSelection);
+    canvas->scrollLineToVisible(span.start.line, span.start.pos, span.end.line, span.end.pos);
+}
+
+const TextSpans* CommonView::selection() const {
+    return canvas ? canvas->getMarks().spans() : nullptr;
 }
 
 void CommonView::keepCurrentFile() {

@@ -6,6 +6,8 @@
 #include "views/commonviewcomponenthost.h"
 #include "views/sourcepane.h"
 #include "views/statusline.h"
+// After Qt's headers: moc cannot parse <compare> ahead of them.
+#include "core/outputorigins.h"
 
 #include <QPointer>
 #include <QString>
@@ -76,6 +78,10 @@ public:
     // Asks the page for new enabled flags of the six execution commands.
     void changeButtonStates(bool step, bool run, bool fastForward, bool terminate, bool prevErr,
                             bool nextErr);
+    // Marks a stretch of the text on show as selected (the source of output the user
+    // clicked) and scrolls it into view; the stretch marked, if any.
+    void selectAndShow(const TextSpan& span);
+    const TextSpans* selection() const;
     // The model's line at a 0-based index; none in the base.
     virtual const SourceInformation* getViewLine(int index) const;
     // The help topic of this view.

@@ -8,6 +8,7 @@
 #include "views/commonviewcomponenthost.h"
 #include "views/commonviewcomponentinputcontroller.h"
 #include "views/commonviewcomponentlayoutmanager.h"
+#include "views/commonviewcomponentmarks.h"
 #include "views/scroller.h"
 #include "views/sourcepane.h"
 
@@ -68,6 +69,7 @@ CommonViewComponent::CommonViewComponent(CommonViewComponentHost* parent, bool w
     inputController_ = std::make_unique<CommonViewComponentInputController>(*this);
     installEventFilter(inputController_.get());
     highlighter_ = std::make_unique<CommonViewComponentHighlighter>(*this);
+    marks_ = std::make_unique<CommonViewComponentMarks>(*this);
 
     if (withBreakpointMargin) {
         const QString path = BreakpointImage::path();
@@ -511,6 +513,7 @@ void CommonViewComponent::paintEvent(QPaintEvent* event) {
     if (!layoutManager_->hasLines())
         return;
     painter.setFont(font());
+    marks_->paint(painter, clip);
     highlighter_->paint(painter, clip);
     const QRect margin = QRect(0, clip.y(), layoutManager_->getGraphicsAreaLength(), clip.height())
                              .intersected(clip);

@@ -20,6 +20,7 @@ class CommonViewComponentHighlighter;
 class CommonViewComponentHost;
 class CommonViewComponentInputController;
 class CommonViewComponentLayoutManager;
+class CommonViewComponentMarks;
 class SourcePane;
 
 // The read-only source display that a source view puts into its scroll area: the lines
@@ -121,6 +122,7 @@ public:
     CommonViewComponentHost* getView() const { return parent_; }
     CommonViewComponentInputController& getInputController() const { return *inputController_; }
     CommonViewComponentHighlighter& getHighlighter() const { return *highlighter_; }
+    CommonViewComponentMarks& getMarks() const { return *marks_; }
     CommonViewComponentLayoutManager& getLayoutManager() const { return *layoutManager_; }
     CommonViewComponentCaret& getCaret() const { return *caret_; }
     const BreakpointLst& getBreakpointList() const { return *breakpoints_; }
@@ -193,6 +195,7 @@ private:
     CommonViewComponentHost* parent_;
     std::unique_ptr<CommonViewComponentInputController> inputController_;
     std::unique_ptr<CommonViewComponentHighlighter> highlighter_;
+    std::unique_ptr<CommonViewComponentMarks> marks_;
     std::unique_ptr<CommonViewComponentLayoutManager> layoutManager_;
     std::unique_ptr<CommonViewComponentCaret> caret_;
     std::shared_ptr<BreakpointLst> breakpoints_ = std::make_shared<BreakpointLst>();

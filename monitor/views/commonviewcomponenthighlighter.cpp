@@ -31,15 +31,13 @@ void CommonViewComponentHighlighter::repaint() const {
     comViewComponent_.update();
 }
 
-std::optional<QRect> CommonViewComponentHighlighter::lineRectangle(int line) const {
-    if (!startPos_ || line < startPos_->line || line > endPos_->line)
+std::optional<QRect> spanRectangleOnLine(const CommonViewComponentLayoutManager& layout,
+                                         const FilePosition& s, const FilePosition& e, int line) {
+    if (line < s.line || line > e.line)
         return std::nullopt;
-    const CommonViewComponentLayoutManager& layout = comViewComponent_.getLayoutManager();
     const int y = layout.lineNumberToYCoord(line);
     const int h = layout.getLineHeight();
     const int cw = layout.getCharWidth();
-    const FilePosition& s = *startPos_;
-    const FilePosition& e = *endPos_;
     if (s.line == e.line) {
         const int x = layout.sourcePositionToXCoord(s.pos);
         return QRect(x, y, layout.sourcePositionToXCoord(e.pos) + cw - x + 1, h);
@@ -55,6 +53,12 @@ std::optional<QRect> CommonViewComponentHighlighter::lineRectangle(int line) con
     if (e.pos < 1)
         return std::nullopt;
     return QRect(x1, y, layout.sourcePositionToXCoord(e.pos) + cw + 1 - x1, h);
+}
+
+std::optional<QRect> CommonViewComponentHighlighter::lineRectangle(int line) const {
+    if (!startPos_)
+        return std::nullopt;
+    return spanRectangleOnLine(comViewComponent_.getLayoutManager(), *startPos_, *endPos_, line);
 }
 
 template <class Fn>

@@ -13,6 +13,13 @@ class QPoint;
 namespace tracewin {
 
 class CommonViewComponent;
+class CommonViewComponentLayoutManager;
+
+// The rectangle a span from s to e (inclusive) covers on one of its lines: the first line
+// from its column to the right end of the text area, the lines between whole, the last
+// line up to its column. None when the line shows nothing of it.
+std::optional<QRect> spanRectangleOnLine(const CommonViewComponentLayoutManager& layout,
+                                         const FilePosition& s, const FilePosition& e, int line);
 
 // The one highlighted span of a source text component (the executing JSP span, the
 // executing Java line or an HTML tag), inclusive at both ends.

@@ -21,6 +21,9 @@ public:
     // call (or from the last "<" to the end of the text when it is not closed).
     HtmlTagPosition addText(const QString& text, const TagListener& onTag = {});
 
+    // The last character's position: (0, 0) with no lines, column 0 on an empty last line.
+    FilePosition endPosition() const { return FilePosition(lastLineLength(), lineCount()); }
+
     // Starts over with no lines (another page is shown).
     void clear();
 

@@ -5,7 +5,11 @@
 #include "tracehook/tracer.h"
 #include "views/commonviewcomponent.h"
 #include "views/commonviewcomponenthighlighter.h"
+#include "views/commonviewcomponentinputcontroller.h"
+#include "views/commonviewcomponentlayoutmanager.h"
+#include "views/commonviewcomponentmarks.h"
 
+#include <QMouseEvent>
 #include <QScrollArea>
 
 namespace tracewin {
@@ -24,12 +28,43 @@ std::string toStdString(QStringView text) {
     }
     return out;
 }
+
+// The output written by the span about to run: a pale tint beneath the text.
+const QColor kCurrentOutputColour(0xdc, 0xec, 0xfc);
+
+// A click on the text announces the origin of the output under it.
+class HtmlInputController final : public CommonViewComponentInputController {
+public:
+    HtmlInputController(CommonViewComponent& component, HtmlView& view)
+        : CommonViewComponentInputController(component), view_(view) {}
+
+protected:
+    void mouseClicked(QMouseEvent& event) override {
+        if (event.button() != Qt::LeftButton)
+            return;
+        const auto& layout = component().getLayoutManager();
+        const QPoint p = event.position().toPoint();
+        view_.showOriginAt(
+            FilePosition(layout.xCoordToSourcePosition(p.x()), layout.yCoordToLineNumber(p.y())));
+    }
+
+private:
+    HtmlView& view_;
+};
+
+std::optional<OutputOrigin> originOf(const JspSourceInfo& r) {
+    if (!r.getFileIdStr())
+        return std::nullopt;
+    return OutputOrigin{*r.getFileIdStr(), r.getJspStartLine(), r.getJspStartPos(),
+                        r.getJspEndLine(), r.getJspEndPos(),    r.getJavaLine()};
+}
 } // namespace
 
 HtmlView::HtmlView() {
     onLinkEvent<StartupEvent>(&HtmlView::handleStartup);
     onLinkEvent<HtmlEvent>(&HtmlView::handleHtml);
     onLinkEvent<HighlightTagEvent>(&HtmlView::handleHighlightTag);
+    onLinkEvent<HighlightEvent>(&HtmlView::handleHighlight);
     switchesDisplaysWithFiles();
 }
 
@@ -37,7 +72,7 @@ HtmlView::~HtmlView() = default;
 
 QStringList HtmlView::getLinkEventNames() const {
     return {ResumeEvent::kindKey(), ExitEvent::kindKey(), HtmlTagsEvent::kindKey(),
-            ChangeButtonStateEvent::kindKey()};
+            ChangeButtonStateEvent::kindKey(), ShowOutputOriginEvent::kindKey()};
 }
 
 HtmlModel& HtmlView::model() const {
@@ -51,7 +86,44 @@ void HtmlView::toolInstalled() {
 
 CommonViewComponent* HtmlView::createCanvas() {
     canvas = newHiddenCanvas(false);
+    canvas->setInputController(std::make_unique<HtmlInputController>(*canvas, *this));
     return canvas;
+}
+
+OutputOrigins& HtmlView::origins() {
+    return originsByFile_[curFileId()];
+}
+
+const OutputOrigins* HtmlView::shownOrigins() const {
+    auto it = originsByFile_.find(curFileId());
+    return it == originsByFile_.end() ? nullptr : &it->second;
+}
+
+const OutputOrigin* HtmlView::originAt(const FilePosition& position) const {
+    const OutputOrigins* shown = shownOrigins();
+    return shown ? shown->originAt(position) : nullptr;
+}
+
+bool HtmlView::showOriginAt(const FilePosition& position) {
+    const OutputOrigin* origin = originAt(position);
+    if (!origin)
+        return false;
+    fire<ShowOutputOriginEvent>(*origin);
+    return true;
+}
+
+const TextSpans* HtmlView::markedOutput() const {
+    return canvas ? canvas->getMarks().spans() : nullptr;
+}
+
+void HtmlView::markOutputOfCurrentSpan() {
+    if (!canvas)
+        return;
+    const OutputOrigins* shown = shownOrigins();
+    if (current_ && shown)
+        canvas->getMarks().set(shown->spansOf(*current_), kCurrentOutputColour);
+    else
+        canvas->getMarks().clear();
 }
 
 void HtmlView::showSource() {
@@ -72,6 +144,8 @@ void HtmlView::handleStartup(const StartupEvent& e) {
     beginFile(record && *record ? (*record)->getFileIdStr() : std::nullopt);
     createCanvas();
     model().clear();
+    origins().clear();
+    current_.reset();
     canvas->setNewLines(&model().getLines());
     setClient(canvas);
     showSource();
@@ -82,10 +156,16 @@ void HtmlView::handleHtml(const HtmlEvent& e) {
     const Record* record = e.itemAs<Record>();
     if (record && *record && (*record)->getHtmlString()) {
         auto tags = std::make_shared<HtmlTags>();
+        const FilePosition before = model().endPosition();
         model().addText(QString::fromStdString(*(*record)->getHtmlString()),
                         [&tags](QStringView tagText, const HtmlTagPosition& position) {
                             tags->push_back(HtmlTag{toStdString(tagText), position});
                         });
+        if (const FilePosition after = model().endPosition(); current_ && before < after) {
+            const FilePosition start = before.pos == 0 ? FilePosition(1, std::max(1, before.line))
+                                                       : FilePosition(before.pos + 1, before.line);
+            origins().add(TextSpan{start, after}, *current_);
+        }
         // One announcement for all the tags of the piece: the stack reports once.
         if (!tags->empty())
             fire<HtmlTagsEvent>(std::shared_ptr<const HtmlTags>(std::move(tags)));
@@ -98,6 +178,14 @@ void HtmlView::handleHtml(const HtmlEvent& e) {
         }
     }
     fire<ResumeEvent>();
+}
+
+void HtmlView::handleHighlight(const HighlightEvent& e) {
+    const Record* record = e.itemAs<Record>();
+    const JspSourceInfo* r = record ? record->get() : nullptr;
+    current_ = r && r->getInfoType() != JspSourceInfo::ABNORMAL_CLIENT_EXIT_COMMAND ? originOf(*r)
+                                                                                    : std::nullopt;
+    markOutputOfCurrentSpan();
 }
 
 void HtmlView::handleHighlightTag(const HighlightTagEvent& e) {

@@ -28,6 +28,7 @@ JavaView::JavaView() {
     onLinkEvent<HighlightEvent>(&JavaView::handleHighlight);
     switchesDisplaysWithFiles();
     onLinkEvent<ClientExitEvent>(&JavaView::handleClientExit);
+    onLinkEvent<ShowOutputOriginEvent>(&JavaView::handleShowOutputOrigin);
 }
 
 JavaView::~JavaView() = default;
@@ -104,6 +105,14 @@ void JavaView::handleHighlight(const HighlightEvent& e) {
     const int startCol = adjustStartCol(r->getJavaPos(), javaLine);
     const FilePosition end = model().convertToInclusivePos(FilePosition(1, javaLine + 1));
     highlightText(javaLine, startCol, end.line, end.pos);
+}
+
+void JavaView::handleShowOutputOrigin(const ShowOutputOriginEvent& e) {
+    const OutputOrigin* origin = e.itemAs<OutputOrigin>();
+    if (!origin || QString::fromStdString(origin->fileId) != curFileIdStr || origin->javaLine < 1)
+        return;
+    const FilePosition end = model().convertToInclusivePos(FilePosition(1, origin->javaLine + 1));
+    selectAndShow(TextSpan{FilePosition(1, origin->javaLine), end});
 }
 
 void JavaView::handleClientExit(const ClientExitEvent& e) {

@@ -39,6 +39,7 @@ private:
     void handleStartup(const StartupEvent& e);
     void handleHighlight(const HighlightEvent& e);
     void handleClientExit(const ClientExitEvent& e);
+    void handleShowOutputOrigin(const ShowOutputOriginEvent& e);
     void clearHighlight();
 
     mutable JavaModel* model_ = nullptr;

@@ -37,6 +37,7 @@ JspView::JspView() {
     onLinkEvent<StepEvent>(&JspView::handleStep);
     onLinkEvent<ClientExitEvent>(&JspView::handleClientExit);
     onLinkEvent<ReturnJspFocusEvent>(&JspView::handleReturnJspFocus);
+    onLinkEvent<ShowOutputOriginEvent>(&JspView::handleShowOutputOrigin);
 }
 
 JspView::~JspView() = default;
@@ -175,6 +176,15 @@ void JspView::handleHighlight(const HighlightEvent& e) {
             setStatusLineMsg(QString::fromStdString(*message));
         setButtonsForError(r->getErrStatus());
     }
+}
+
+void JspView::handleShowOutputOrigin(const ShowOutputOriginEvent& e) {
+    const OutputOrigin* origin = e.itemAs<OutputOrigin>();
+    if (!origin || QString::fromStdString(origin->fileId) != curFileIdStr)
+        return;
+    const FilePosition end =
+        model().convertToInclusivePos(FilePosition(origin->jspEndPos, origin->jspEndLine));
+    selectAndShow(TextSpan{FilePosition(origin->jspStartPos, origin->jspStartLine), end});
 }
 
 int JspView::getRunAnimationDelay() const {

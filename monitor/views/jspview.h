@@ -58,6 +58,7 @@ private:
     void handleStep(const StepEvent& e);
     void handleClientExit(const ClientExitEvent& e);
     void handleReturnJspFocus(const ReturnJspFocusEvent& e);
+    void handleShowOutputOrigin(const ShowOutputOriginEvent& e);
 
     // The run goes on, after the animation delay when there is one.
     void resumeRun(bool skipAnimation);

@@ -24,6 +24,9 @@ TRACEWIN_EVENT(ChangeCurrentStateEvent);
 // From the HTML view to the tag stack: the tags one piece of output completed, in order
 // (a shared HtmlTags), so that the stack reports once per piece rather than per tag.
 TRACEWIN_EVENT(HtmlTagsEvent);
+// From the HTML view to the JSP and Java views: the origin (an OutputOrigin) of output the
+// user clicked, to be selected and shown.
+TRACEWIN_EVENT(ShowOutputOriginEvent);
 // Up from the actions and views to the connection controller.
 TRACEWIN_EVENT(ResumeEvent);
 TRACEWIN_EVENT(SetBreakpointEvent);

@@ -4,6 +4,8 @@
 #include "tracehook/classpath.h"
 #include "tracehook/debugconstants.h"
 #include "tracehook/systemproperties.h"
+#include "views/commonviewcomponentlayoutmanager.h"
+#include "views/javaview.h"
 #include "views/monitorevents.h"
 
 using namespace tracewin;
@@ -314,3 +316,64 @@ TEST_F(MonitorPageTest, ANestingErrorIsListedAndMarkedInTheHtmlView) {
 }
 
 } // namespace
+
+// A click on output selects the JSP span and the Java line that wrote it; while stepping,
+// the output of the span about to run is marked.
+TEST_F(MonitorPageTest, OutputLeadsBackToTheSpanThatWroteIt) {
+    runPage("loop.jsp");
+    ASSERT_TRUE(waitForCanvas());
+    auto* java = findTool<JavaView>();
+    ASSERT_NE(java, nullptr);
+
+    // Step until the loop body's template text is about to run the second time: the
+    // output of its first pass is marked.
+    auto bodyAboutToRunAgain = [&] {
+        const TextSpans* marked = html->markedOutput();
+        return markCovers(8) && marked && !marked->empty() &&
+               htmlOutput().indexOf("1 squared is 1") != -1;
+    };
+    for (int step = 0; step < 40 && !bodyAboutToRunAgain(); ++step) {
+        const auto before = mark();
+        choose(SplitPageController::Step);
+        ASSERT_TRUE(waitForMarkOtherThan(before));
+    }
+    ASSERT_TRUE(bodyAboutToRunAgain()) << htmlOutput().toStdString();
+    const TextSpan firstPass = html->markedOutput()->front();
+    EXPECT_TRUE(html->model().viewLine(firstPass.start.line).contains("<li>") ||
+                html->model().viewLine(firstPass.end.line).contains("<li>"))
+        << html->model().viewLine(firstPass.start.line).toStdString();
+
+    choose(SplitPageController::FastForward);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return htmlOutput().indexOf("Today is") != -1; }, 5000));
+
+    // The third <li>, clicked where it shows.
+    int line = 0, column = 0;
+    for (int l = 1; l <= html->model().lineCount() && !line; ++l) {
+        const QString text = html->model().viewLine(l);
+        if (text.contains("3 squared is 9")) {
+            line = l;
+            column = static_cast<int>(text.indexOf("<li>")) + 2;
+        }
+    }
+    ASSERT_GT(line, 0) << htmlOutput().toStdString();
+    ASSERT_GT(column, 1) << html->model().viewLine(line).toStdString();
+    CommonViewComponent* output = html->getCanvas();
+    output->makeLineVisible(line);
+    const auto& layout = output->getLayoutManager();
+    const QPoint at =
+        QPoint(layout.sourcePositionToXCoord(column) + 2, layout.lineNumberToYCoord(line) + 2) -
+        output->contentOffset();
+    QTest::mouseClick(output, Qt::LeftButton, {}, at);
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return jsp->selection() != nullptr; }, 5000));
+    const TextSpan selected = jsp->selection()->front();
+    EXPECT_LE(selected.start.line, 8);
+    EXPECT_GE(selected.end.line, 8) << "the loop body's line";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return java->selection() != nullptr; }, 5000));
+    const QString javaLine = java->model().viewLine(java->selection()->front().start.line);
+    EXPECT_TRUE(javaLine.contains("li")) << javaLine.toStdString();
+
+    // Output no span wrote selects nothing: a click past the end of the text.
+    EXPECT_FALSE(html->showOriginAt(FilePosition(1, html->model().lineCount() + 5)));
+}

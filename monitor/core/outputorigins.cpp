@@ -1,0 +1,43 @@
+#include "core/outputorigins.h"
+
+#include <algorithm>
+
+namespace tracewin {
+
+void OutputOrigins::add(const TextSpan& span, const OutputOrigin& origin) {
+    // Output only grows: a piece that does not start after the last one is not new text.
+    if (!pieces_.empty() && span.start <= pieces_.back().span.end)
+        return;
+    auto [it, added] = indexOf_.try_emplace(origin, static_cast<std::uint32_t>(origins_.size()));
+    if (added) {
+        origins_.push_back(origin);
+        spansOf_.push_back(std::make_shared<TextSpans>());
+    }
+    pieces_.push_back(Piece{span, it->second});
+    spansOf_[it->second]->push_back(span);
+}
+
+const OutputOrigin* OutputOrigins::originAt(const FilePosition& position) const {
+    // The last piece that starts at or before the position.
+    auto after = std::upper_bound(
+        pieces_.begin(), pieces_.end(), position,
+        [](const FilePosition& p, const Piece& piece) { return p < piece.span.start; });
+    if (after == pieces_.begin())
+        return nullptr;
+    const Piece& piece = *std::prev(after);
+    return position <= piece.span.end ? &origins_[piece.origin] : nullptr;
+}
+
+std::shared_ptr<const TextSpans> OutputOrigins::spansOf(const OutputOrigin& origin) const {
+    auto it = indexOf_.find(origin);
+    return it == indexOf_.end() ? nullptr : spansOf_[it->second];
+}
+
+void OutputOrigins::clear() {
+    pieces_.clear();
+    origins_.clear();
+    indexOf_.clear();
+    spansOf_.clear();
+}
+
+} // namespace tracewin
