@@ -103,7 +103,11 @@ void RuntimeLauncher::forwardOutput(QProcess::ProcessChannel channel) {
         const QString line = QString::fromLocal8Bit(process_->readLine()).trimmed();
         if (line.isEmpty())
             continue;
-        tracehook::Tracer::printLine(programName_.toStdString() + ": " + line.toStdString());
+        // The runtimes name themselves in their messages; others get the name put before.
+        const QString named = line.startsWith(programName_ + u':')
+                                  ? line
+                                  : programName_ + QStringLiteral(": ") + line;
+        tracehook::Tracer::printLine(named.toStdString());
         lastLines_ << line;
         if (lastLines_.size() > kLinesKept)
             lastLines_.removeFirst();
