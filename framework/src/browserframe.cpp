@@ -4,8 +4,11 @@
 #include "panekit/browserframemanager.h"
 #include "panekit/menudata.h"
 #include "panekit/standardcontext.h"
+#include "ratiosplitter.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QShowEvent>
 
 namespace panekit {
@@ -15,6 +18,39 @@ namespace {
 // screen and are not worth restoring.
 bool saneBounds(const QRect& r) {
     return r.x() > -500 && r.y() > -500 && r.width() > 0 && r.height() > 0;
+}
+
+// The height of the strip along a window's top edge (its title bar) that must be on a
+// screen for the user to reach the window, and the width of it that must show.
+constexpr int kGripHeight = 30;
+constexpr int kGripWidth = 100;
+
+// The bounds as they fit the screen that shows most of their top edge; none when no
+// screen shows enough of it to grab the window.
+std::optional<QRect> fittedToScreens(const QRect& r) {
+    const QRect grip(r.x(), r.y(), r.width(), qMin(r.height(), kGripHeight));
+    const QScreen* best = nullptr;
+    int bestArea = 0;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect shown = screen->availableGeometry().intersected(grip);
+        if (shown.width() < qMin(kGripWidth, r.width()) || shown.height() < grip.height())
+            continue;
+        if (shown.width() * shown.height() > bestArea) {
+            best = screen;
+            bestArea = shown.width() * shown.height();
+        }
+    }
+    if (!best)
+        return std::nullopt;
+    const QRect area = best->availableGeometry();
+    QRect fitted(r.topLeft(), r.size().boundedTo(area.size()));
+    fitted.moveLeft(qBound(area.left(), fitted.left(), area.right() - fitted.width() + 1));
+    fitted.moveTop(qBound(area.top(), fitted.top(), area.bottom() - fitted.height() + 1));
+    return fitted;
+}
+
+QList<RatioSplitter*> splittersOf(const QWidget& frame) {
+    return frame.findChildren<RatioSplitter*>();
 }
 
 } // namespace
@@ -64,13 +100,62 @@ bool BrowserFrame::setSavedBounds() {
         if (!ok)
             return false;
     }
-    const QRect bounds(values[0], values[1], values[2], values[3]);
-    if (!saneBounds(bounds))
+    const std::optional<QRect> bounds =
+        fittedToScreens(QRect(values[0], values[1], values[2], values[3]));
+    if (!bounds || !saneBounds(*bounds))
         return false;
     // Positions are the outer window's (as move() and pos() have it), sizes the client's.
-    resize(bounds.size());
-    move(bounds.topLeft());
+    resize(bounds->size());
+    move(bounds->topLeft());
     return true;
+}
+
+bool BrowserFrame::restoreSplitterShares() {
+    const Profile& profile = getApplication()->getSystemProfile();
+    const QList<RatioSplitter*> splitters = splittersOf(*this);
+    bool restored = false;
+    for (int i = 0; i < splitters.size(); ++i) {
+        const QStringList parts = profile.value(splitterKey(i)).split(u',', Qt::SkipEmptyParts);
+        if (parts.size() != splitters[i]->count())
+            continue;
+        QList<int> shares;
+        qint64 sum = 0;
+        for (const QString& part : parts) {
+            bool ok = false;
+            const int share = part.trimmed().toInt(&ok);
+            if (!ok || share < 0)
+                break;
+            shares << share;
+            sum += share;
+        }
+        if (shares.size() != parts.size() || sum <= 0)
+            continue;
+        splitters[i]->setRatios(shares);
+        restored = true;
+    }
+    return restored;
+}
+
+void BrowserFrame::keepLayout() {
+    Profile& profile = getApplication()->getSystemProfile();
+    const QRect bounds(pos(), size());
+    if (saneBounds(bounds)) {
+        profile.set(boundsKey(), QStringLiteral("%1,%2,%3,%4")
+                                     .arg(bounds.x())
+                                     .arg(bounds.y())
+                                     .arg(bounds.width())
+                                     .arg(bounds.height()));
+    }
+    // The sizes as shown are the shares to come back to; a window never shown has none.
+    if (!isVisible())
+        return;
+    const QList<RatioSplitter*> splitters = splittersOf(*this);
+    for (int i = 0; i < splitters.size(); ++i) {
+        QStringList sizes;
+        for (int size : splitters[i]->sizes())
+            sizes << QString::number(size);
+        profile.set(splitterKey(i), sizes.join(u','));
+    }
 }
 
 bool BrowserFrame::handleWindowClosing() {
@@ -180,6 +265,7 @@ void BrowserFrame::showEvent(QShowEvent* event) {
     if (!boundsRestored_) {
         boundsRestored_ = true;
         setSavedBounds();
+        restoreSplitterShares();
     }
     if (!menuBuilt_)
         buildMenuBar();
@@ -208,15 +294,8 @@ void BrowserFrame::closeEvent(QCloseEvent* event) {
 
 void BrowserFrame::frameClosed() {
     Application* app = getApplication();
-    const QRect bounds(pos(), size());
-    if (saneBounds(bounds)) {
-        app->getSystemProfile().set(boundsKey(), QStringLiteral("%1,%2,%3,%4")
-                                                     .arg(bounds.x())
-                                                     .arg(bounds.y())
-                                                     .arg(bounds.width())
-                                                     .arg(bounds.height()));
-        app->saveSystemProfile();
-    }
+    keepLayout();
+    app->saveSystemProfile();
     if (context_)
         context_->uninstallAll();
     BrowserFrameManager& manager = BrowserFrameManager::getManager();

@@ -3,7 +3,10 @@
 #include "app/generalprefnode.h"
 #include "app/jspbreakmonitorcontroller.h"
 #include "app/monitorcontroller.h"
+#include "app/openpagedialog.h"
 #include "app/qtmessagepresenter.h"
+#include "app/runstatustext.h"
+#include "app/runtimelauncher.h"
 #include "app/splitpagecontroller.h"
 #include "core/monitorconstants.h"
 #include "core/monitormessagefile.h"
@@ -11,6 +14,7 @@
 #include "core/outputredirection.h"
 #include "panekit/application.h"
 #include "panekit/repaintpacer.h"
+#include "panekit/statusline.h"
 #include "panekit/workbookframe.h"
 #include "tracehook/applicationstatus.h"
 #include "tracehook/appstatusevent.h"
@@ -27,8 +31,11 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QScreen>
+#include <QStatusBar>
 #include <QStyleFactory>
 #include <QThread>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -209,22 +216,30 @@ bool Monitor::buildWindow(const MonitorArguments& arguments) {
         app->exit(0);
         return true;
     }
+    launcher_ = std::make_unique<RuntimeLauncher>(
+        QString::fromStdString(tracehook::SystemProperties::value("java.home", programDirectory())),
+        *app);
     QPointer<panekit::WorkbookFrame> frame = frame_;
-    frame_->applyToAllTools([frame](panekit::Tool& tool) {
+    SplitPageController* page = nullptr;
+    frame_->applyToAllTools([frame, &page](panekit::Tool& tool) {
         if (auto* split = dynamic_cast<SplitPageController*>(&tool)) {
             split->setPreferencesOpener([frame] {
                 PreferenceMenu menu(frame, MonitorSettings::fromInstall());
                 menu.show(true);
             });
+            page = split;
         }
     });
     prepareMenus();
+    if (page)
+        connectPage(*page);
     Tracer::trace(kSource, "main", "Time for building the menu and toolbar: " + elapsed(timer));
 
-    // A first start has no saved position: give the four views room side by side.
-    frame_->resize(1200, 800);
+    placeWindow();
     frame_->show();
     frame_->activateAll();
+    if (page && listeningPort() > 0)
+        page->listeningOn(listeningPort());
     Tracer::trace(kSource, "main", "Time for active all: " + elapsed(timer));
     bringToFront();
     Tracer::trace(kSource, "main", "end of main");
@@ -274,6 +289,89 @@ void Monitor::prepareMenus() {
     frame_->buildMenuBar();
     frame_->buildToolBar();
     frame_->buildStatusLine();
+}
+
+void Monitor::placeWindow() {
+    if (frame_->setSavedBounds())
+        return;
+    // A first start: the whole working area of the screen, most of it for the sources.
+    const QScreen* screen = frame_->screen() ? frame_->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    frame_->move(area.topLeft());
+    frame_->resize(area.size());
+    // A window manager's frame comes on top of that: once it is known, the window shrinks
+    // by it so that the whole frame fits.
+    QTimer::singleShot(0, frame_.data(), [frame = frame_, area] {
+        if (!frame)
+            return;
+        const QRect outer = frame->frameGeometry();
+        if (area.contains(outer))
+            return;
+        frame->resize(frame->size() - (outer.size() - frame->size()).expandedTo(QSize(0, 0)));
+        frame->move(area.topLeft());
+    });
+}
+
+void Monitor::connectPage(SplitPageController& page) {
+    page.setOpenPageOpener([this] { openPage(); });
+    panekit::Application* app =
+        panekit::Application::getApplication(QString::fromLatin1(applicationKey));
+    page.setRunStatusListener([this, text = RunStatusText(*app)](const RunStatus& status) {
+        showRunStatus(text.text(status));
+    });
+}
+
+panekit::StatusLine* Monitor::statusLine() const {
+    // The window's current one: the framework put its own in when it built it.
+    return frame_ ? qobject_cast<panekit::StatusLine*>(frame_->statusBar()) : nullptr;
+}
+
+void Monitor::showRunStatus(const QString& text) {
+    if (panekit::StatusLine* line = statusLine())
+        line->setMessage(text);
+}
+
+QString Monitor::runStatusText() const {
+    const panekit::StatusLine* line = statusLine();
+    return line ? line->getMessage() : QString();
+}
+
+int Monitor::listeningPort() const {
+    auto* controller = frame_ ? dynamic_cast<MonitorController*>(frame_->getController()) : nullptr;
+    return controller ? controller->connections().listeningPort() : 0;
+}
+
+OpenPageDialog* Monitor::openPageDialog() const {
+    return openPageDialog_;
+}
+
+OpenPageDialog* Monitor::openPage() {
+    if (!frame_)
+        return nullptr;
+    if (openPageDialog_) {
+        openPageDialog_->raise();
+        openPageDialog_->activateWindow();
+        return openPageDialog_;
+    }
+    panekit::Application* app =
+        panekit::Application::getApplication(QString::fromLatin1(applicationKey));
+    auto* dialog = new OpenPageDialog(
+        [app](const char* key) { return app->getString(QString::fromLatin1(key)); }, frame_);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setRequest(PageLaunchSettings::inProgramDir(programDirectory()).load());
+    connect(dialog, &QDialog::accepted, this, [this, dialog] { startPage(dialog->request()); });
+    openPageDialog_ = dialog;
+    // Shown without a loop of its own: the window goes on taking the page's records.
+    dialog->open();
+    return dialog;
+}
+
+void Monitor::startPage(const PageLaunchRequest& request) {
+    PageLaunchSettings::inProgramDir(programDirectory()).save(request);
+    if (launcher_)
+        launcher_->start(request, listeningPort());
 }
 
 void Monitor::bringToFront() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/monitorarguments.h"
+#include "core/pagelaunch.h"
 #include "panekit/workbookframe.h"
 #include "tracehook/appstatuseventlistener.h"
 
@@ -11,12 +12,20 @@
 #include <string>
 #include <vector>
 
+namespace panekit {
+class StatusLine;
+}
+
 namespace tracehook {
 class ApplicationStatus;
 class JspMonitorResource;
 } // namespace tracehook
 
 namespace tracewin {
+
+class OpenPageDialog;
+class RuntimeLauncher;
+class SplitPageController;
 
 // The monitor program: reads its command line, sends its output to monitor.out and
 // monitor.err, prepares the framework application "Monitor", builds the main window from
@@ -47,6 +56,15 @@ public:
     bool start(const std::vector<std::string>& args, const Options& options);
 
     panekit::WorkbookFrame* frame() const { return frame_; }
+    // What the status line says the page is doing.
+    QString runStatusText() const;
+
+    // Open page: shows the dialog (without waiting for it) with the last choices; when it
+    // is accepted, the choices are kept and the page runtime starts. Returns the dialog.
+    OpenPageDialog* openPage();
+    OpenPageDialog* openPageDialog() const;
+    // The page runtime started by Open page (null before the window is built).
+    RuntimeLauncher* runtimeLauncher() const { return launcher_.get(); }
 
     // The start-up failure path: prints the reason, shows "E-MONITOR_WIN_INIT_FAIL",
     // records that no monitor window exists and ends the process with exit code 1.
@@ -70,6 +88,14 @@ private:
     // Trims the framework's predefined menus and builds the menu bar and tool bars.
     void prepareMenus();
     void bringToFront();
+    // A saved position and size, else the whole available area of the window's screen.
+    void placeWindow();
+    // The page controller's Open page command and run status reach the window.
+    void connectPage(SplitPageController& page);
+    void showRunStatus(const QString& text);
+    panekit::StatusLine* statusLine() const;
+    void startPage(const PageLaunchRequest& request);
+    int listeningPort() const;
     // The controller's debugging session reaches the page controller and every view; the
     // controller learns whether the monitor is hidden and how a late start-up failure ends.
     void handOutSession(bool hidden);
@@ -79,6 +105,8 @@ private:
     std::unique_ptr<tracehook::ApplicationStatus> appStatus_;
     std::unique_ptr<tracehook::JspMonitorResource> resource_;
     QPointer<panekit::WorkbookFrame> frame_;
+    QPointer<OpenPageDialog> openPageDialog_;
+    std::unique_ptr<RuntimeLauncher> launcher_;
 };
 
 } // namespace tracewin

@@ -120,6 +120,9 @@ void MonitorController::handleExit(ExitEvent&) {
     connections_.cleanAllClientSocket();
     settings_.saveIsMonitorWindowExists(false);
     exiting_ = true;
+    // The window does not close on this path: its layout is kept for the next start here.
+    if (panekit::BrowserFrame* frame = getParentFrame())
+        frame->keepLayout();
     if (panekit::Application* app = getApplication())
         app->exit(0);
 }

@@ -30,6 +30,11 @@ std::optional<int> fileIdOf(const JspSourceInfo& record) {
     return tracehook::parseDecimalInt32(record.getFileIdStr().value_or(""));
 }
 
+std::string baseName(const std::string& path) {
+    const auto slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 } // namespace
 
 SplitPageController::SplitPageController() {
@@ -56,8 +61,9 @@ SplitPageController::SplitPageController() {
                                                                       [this] { prevErr(); },
                                                                       [this] { nextErr(); },
                                                                       [this] { exitMonitor(); },
+                                                                      [this] { preferences(); },
                                                                       [this] {
-                                                                          preferences();
+                                                                          openPage();
                                                                       }};
     for (int i = 0; i < CommandCount; ++i)
         actions_[static_cast<std::size_t>(i)] =
@@ -123,6 +129,7 @@ void SplitPageController::startRun(bool skipAnimation) {
     if (!starts)
         return;
     announceState(States::RUN);
+    setRunStatus({RunStatus::Kind::Running, {}, 0, 0});
     fireParentLinkEvent(makeEvent<ResumeEvent>(this, States::RUN));
     Tracer::trace(kSource, "run", "Run action..");
 }
@@ -161,6 +168,41 @@ void SplitPageController::preferences() {
     print("After PreferenceMenu");
 }
 
+void SplitPageController::openPage() {
+    if (openPage_)
+        openPage_();
+}
+
+// ---- run status ----
+
+void SplitPageController::setRunStatusListener(std::function<void(const RunStatus&)> listener) {
+    runStatusListener_ = std::move(listener);
+    if (runStatusListener_)
+        runStatusListener_(runStatus_);
+}
+
+void SplitPageController::setRunStatus(const RunStatus& status) {
+    if (status == runStatus_)
+        return;
+    runStatus_ = status;
+    if (runStatusListener_)
+        runStatusListener_(runStatus_);
+}
+
+void SplitPageController::listeningOn(int port) {
+    listeningPort_ = port;
+    if (runStatus_.kind == RunStatus::Kind::None || runStatus_.kind == RunStatus::Kind::Waiting)
+        setRunStatus({RunStatus::Kind::Waiting, {}, 0, port});
+    else if (runStatus_.kind == RunStatus::Kind::Ended)
+        setRunStatus({RunStatus::Kind::Ended, {}, 0, port});
+}
+
+void SplitPageController::stoppedAtLastPosition() {
+    const auto file = fileNames_.find(session().currentFileId());
+    setRunStatus(
+        {RunStatus::Kind::Stopped, file != fileNames_.end() ? file->second : "", lastLine_, 0});
+}
+
 // ---- button states ----
 
 void SplitPageController::setButtonStatesListener(
@@ -195,7 +237,7 @@ namespace {
 using R = ResourceConstants;
 const char* const kCommandKeys[] = {R::MI_Step,      R::MI_Run,     R::MI_FastForward,
                                     R::MI_Terminate, R::MI_PrevErr, R::MI_NextErr,
-                                    R::MI_Exit,      R::MI_JspPref};
+                                    R::MI_Exit,      R::MI_JspPref, R::MI_OpenPage};
 } // namespace
 
 panekit::MenuContribution* SplitPageController::getMenuContribution() {
@@ -222,6 +264,9 @@ panekit::MenuContribution* SplitPageController::getMenuContribution() {
     menus_->addMenuData(errorMenu);
     // The monitor's own preferences, where users look for them.
     auto fileMenu = app->getMenuData(QStringLiteral("MFile"));
+    auto openPageItem = item(OpenPage);
+    openPageItem->setPriority(10);
+    fileMenu->add(openPageItem);
     auto preferencesItem = item(Preferences);
     preferencesItem->setPriority(900);
     fileMenu->add(preferencesItem);
@@ -276,15 +321,30 @@ void SplitPageController::handleStartup(StartupEvent& e) {
     session().startFile(record && *record ? fileIdOf(**record) : std::nullopt);
     if (!record || !*record) {
         setButtonStates(false, false, false, false, false, false);
-    } else if ((*record)->getInfoType() == JspSourceInfo::COMPILE_ERR_FILE_INFO) {
+        fireLinkEvent(e);
+        return;
+    }
+    const std::string file = baseName((*record)->getJspSourceFilename().value_or(""));
+    fileNames_[session().currentFileId()] = file;
+    lastLine_ = 0;
+    if ((*record)->getInfoType() == JspSourceInfo::COMPILE_ERR_FILE_INFO) {
         setButtonStates(false, false, false, true, false, true);
+        setRunStatus({RunStatus::Kind::CompileErrors, file, 0, 0});
     } else {
         setButtonStates(true, true, true, true, false, false);
+        // Every page, an included one too, waits for a command at its start.
+        setRunStatus({RunStatus::Kind::Ready, file, 0, 0});
     }
     fireLinkEvent(e);
 }
 
 void SplitPageController::handleHighlight(HighlightEvent& e) {
+    // During a run a position is only remembered: the status says "running" until it stops.
+    if (const Record* record = e.itemAs<Record>(); record && *record) {
+        lastLine_ = (*record)->getJspStartLine();
+        if (session().currentState() == States::STEP)
+            stoppedAtLastPosition();
+    }
     fireLinkEvent(e);
 }
 void SplitPageController::handleHtml(HtmlEvent& e) {
@@ -324,6 +384,7 @@ void SplitPageController::handleClientExit(ClientExitEvent& e) {
     if (const Record* record = e.itemAs<Record>(); record && *record)
         fireLinkEvent(makeEvent<HighlightEvent>(this, *record));
     setButtonStates(false, false, false, false, false, false);
+    setRunStatus({RunStatus::Kind::Ended, {}, 0, listeningPort_});
     fireLinkEvent(e);
 }
 
@@ -357,6 +418,9 @@ void SplitPageController::handleSwitchFromServlet(SwitchJspFileFromServletEvent&
         Record line = std::make_shared<const JspSourceInfo>(
             r.getFileIdStr().value_or(""), r.getJavaLine(), r.getJspStartLine(), r.getJspStartPos(),
             r.getJspEndLine(), r.getJspEndPos());
+        lastLine_ = r.getJspStartLine();
+        if (session().currentState() == States::STEP)
+            stoppedAtLastPosition();
         fireLinkEvent(makeEvent<HighlightEvent>(this, line));
     }
 }
@@ -370,6 +434,9 @@ void SplitPageController::handleSendState(SendStateEvent& e) {
     const States* const* sentStates = e.itemAs<const States*>();
     const States& sent = sentStates && *sentStates ? **sentStates : session().states();
     const ButtonStates& live = session().buttons();
+    // A run stopped (at a breakpoint, or paused by Step).
+    if (sent.getCurrentState() == States::STEP && runStatus_.kind == RunStatus::Kind::Running)
+        stoppedAtLastPosition();
     if (sent.getCurrentState() == States::STEP && !live.step && !live.run) {
         setButtonStates(true, true, true, true, false, false);
         print("SplitPageController forced button states: " + sent.toString());

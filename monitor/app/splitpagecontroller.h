@@ -1,11 +1,14 @@
 #pragma once
 
 #include "core/debugsession.h"
+#include "core/runstatus.h"
 #include "panekit/tool.h"
 
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
+#include <string>
 
 namespace panekit {
 class MenuContribution;
@@ -45,7 +48,8 @@ public:
     panekit::MenuContribution* getMenuContribution() override;
     panekit::ToolBarContribution* getToolBarContribution() override;
 
-    // The command actions, in the order of the six buttons, then exit and preferences.
+    // The command actions, in the order of the six buttons, then exit, preferences and
+    // open page.
     enum Command {
         Step,
         Run,
@@ -55,6 +59,7 @@ public:
         NextErr,
         Exit,
         Preferences,
+        OpenPage,
         CommandCount
     };
     CommandAction* action(Command command) const { return actions_[command].get(); }
@@ -68,6 +73,7 @@ public:
     void prevErr();
     void nextErr();
     void preferences();
+    void openPage();
 
     // The enabled states of the six commands.
     void setButtonStates(bool step, bool run, bool fastForward, bool terminate, bool prevErr,
@@ -86,6 +92,14 @@ public:
     void setPreferencesOpener(std::function<void()> opener) {
         openPreferences_ = std::move(opener);
     }
+    // Opens the Open page dialog; the monitor's start-up sets it.
+    void setOpenPageOpener(std::function<void()> opener) { openPage_ = std::move(opener); }
+
+    // What the page is doing, for the status line: told on every change.
+    const RunStatus& runStatus() const { return runStatus_; }
+    void setRunStatusListener(std::function<void(const RunStatus&)> listener);
+    // The monitor listens for pages on `port` (told again after each page ends).
+    void listeningOn(int port);
 
 private:
     void handleStartup(StartupEvent& e);
@@ -109,10 +123,20 @@ private:
     // The session takes the state, and the page's views are told.
     void announceState(int state);
     void buttonStatesChanged();
+    void setRunStatus(const RunStatus& status);
+    // The page stopped at the position reported last.
+    void stoppedAtLastPosition();
 
     mutable std::shared_ptr<DebugSession> session_;
     std::function<void(const ButtonStates&)> buttonListener_;
     std::function<void()> openPreferences_;
+    std::function<void()> openPage_;
+    std::function<void(const RunStatus&)> runStatusListener_;
+    RunStatus runStatus_;
+    int listeningPort_ = 0;
+    // The JSP file name of each page of the request, by file id, and the last position.
+    std::map<int, std::string> fileNames_;
+    int lastLine_ = 0;
     std::array<std::unique_ptr<CommandAction>, CommandCount> actions_;
     std::unique_ptr<panekit::MenuContribution> menus_;
     std::unique_ptr<panekit::ToolBarContribution> toolBar_;

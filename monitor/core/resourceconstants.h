@@ -17,6 +17,7 @@ struct ResourceConstants {
     static constexpr const char* MI_PrevErr = "MiPrevErr";
     static constexpr const char* MI_NextErr = "MiNextErr";
     static constexpr const char* MI_JspPref = "MiPreferences";
+    static constexpr const char* MI_OpenPage = "MiOpenPage";
     static constexpr const char* TT_Step = "TiStep";
     static constexpr const char* TT_Run = "TiRun";
     static constexpr const char* TT_FastForward = "TiFastForward";

@@ -38,8 +38,16 @@ public:
     virtual Application* getApplication() const;
 
     virtual void activateAll();
-    // Moves the frame to the bounds saved for its identifier; false when none are saved.
+    // Moves the frame to the bounds saved for its identifier; false when none are saved or
+    // they lie where no screen shows the window's top edge. Bounds larger than the screen
+    // they are on, or partly off it, are brought inside it.
     virtual bool setSavedBounds();
+    // Keeps the frame's bounds and the shares of its split panes in the system profile, as
+    // closing the frame does (saving the profile is the caller's).
+    void keepLayout();
+    // Gives the split panes the shares kept for them; false when none fit (a splitter whose
+    // number of panes changed keeps the shares of the configuration).
+    bool restoreSplitterShares();
     virtual bool handleWindowClosing();
     virtual bool handleApplicationExiting();
     virtual Tool* getController() const;
@@ -76,6 +84,10 @@ public:
 
     // The system-profile key of this frame's bounds.
     QString boundsKey() const { return QStringLiteral("Frame.") + id_; }
+    // The system-profile key of the pane sizes of the frame's index-th split pane.
+    QString splitterKey(int index) const {
+        return boundsKey() + QStringLiteral(".Splitter.") + QString::number(index);
+    }
 
 protected:
     void showEvent(QShowEvent* event) override;
