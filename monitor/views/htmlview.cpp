@@ -39,6 +39,7 @@ void HtmlView::toolInstalled() {
 
 CommonViewComponent* HtmlView::createCanvas() {
     canvas = newHiddenCanvas(false);
+    canvas->setLanguage(SourceLanguage::Html);
     return canvas;
 }
 
