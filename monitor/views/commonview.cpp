@@ -205,6 +205,13 @@ void CommonView::setCanvasBackground(CommonViewComponent& canvas) {
     canvas.update();
 }
 
+void CommonView::showAsSource(CommonViewComponent& canvas, SourceLanguage language) {
+    canvas.setLanguage(language);
+    canvas.setLineNumbersShown(true);
+    canvas.setLeftMarginColor(QColor(0xf0, 0xf0, 0xf0));
+    canvas.setLineNumberColor(QColor(0x99, 0x99, 0x99));
+}
+
 CommonViewComponent* CommonView::newHiddenCanvas(bool withBreakpointMargin) {
     auto* component = new CommonViewComponent(this, withBreakpointMargin, getScrollPane());
     component->hide();

@@ -137,6 +137,8 @@ protected:
     void installTitle(const char* labelKey, const QString& iconFile, const char* traceText);
     // The "Tree.background" colour of the style, and repaints.
     static void setCanvasBackground(CommonViewComponent& canvas);
+    // A source file's look: numbered lines in a light margin, coloured as the language.
+    static void showAsSource(CommonViewComponent& canvas, SourceLanguage language);
     // A new text component in the scroll area, hidden until setClient shows it, with the
     // canvas background.
     CommonViewComponent* newHiddenCanvas(bool withBreakpointMargin);

@@ -122,6 +122,8 @@ QFont CommonViewComponent::defaultFont() {
 }
 
 void CommonViewComponent::setNewLines(const SourceLines* lines) {
+    if (colouring_)
+        colouring_->reset();
     layoutManager_->setLines(lines);
     layoutManager_->reCalculate();
     updateGeometry();
@@ -132,11 +134,21 @@ void CommonViewComponent::setNewLines(const SourceLines* lines) {
 
 void CommonViewComponent::linesAppended() {
     const QSize before = layoutManager_->getPreferredSize();
+    const auto linesBefore = static_cast<std::size_t>(layoutManager_->getNumRecords());
     layoutManager_->linesAppended();
+    if (colouring_) {
+        const SourceLines* lines = layoutManager_->getLines();
+        if (lines && lines->size() >= linesBefore)
+            colouring_->linesAppended(linesBefore);
+        else
+            colouring_->reset();
+    }
     followLayout(before);
 }
 
 void CommonViewComponent::linesChangedFrom(std::size_t firstChanged) {
+    if (colouring_)
+        colouring_->linesChangedFrom(firstChanged);
     const QSize before = layoutManager_->getPreferredSize();
     layoutManager_->linesChangedFrom(firstChanged);
     followLayout(before);
@@ -229,6 +241,31 @@ void CommonViewComponent::setNewFont(const QFont& font) {
     update();
 }
 
+void CommonViewComponent::setLanguage(SourceLanguage language) {
+    language_ = language;
+    colouring_ =
+        language == SourceLanguage::Plain ? nullptr : std::make_unique<SyntaxColouring>(language);
+    update();
+}
+
+void CommonViewComponent::setLineNumbersShown(bool shown) {
+    if (shown == layoutManager_->getShowLineNumbers())
+        return;
+    const QSize before = layoutManager_->getPreferredSize();
+    layoutManager_->setShowLineNumbers(shown);
+    layoutManager_->reCalculate();
+    followLayout(before);
+}
+
+bool CommonViewComponent::getLineNumbersShown() const {
+    return layoutManager_->getShowLineNumbers();
+}
+
+void CommonViewComponent::setLineNumberColor(const QColor& c) {
+    lineNumberColor_ = c;
+    update();
+}
+
 void CommonViewComponent::displayCurrentFile(int line) {
     const int lines = layoutManager_->getNumRecords();
     if (!layoutManager_->hasLines() || lines == 0)
@@ -241,8 +278,41 @@ void CommonViewComponent::displayCurrentFile(int line) {
 
 void CommonViewComponent::highlight(int startLine, int startPos, int endLine, int endPos) {
     highlighter_->highlight(FilePosition(startPos, startLine), FilePosition(endPos, endLine));
-    if (posRequiresScrolling(startLine, startPos))
-        scrollLineToVisible(startLine, startPos, endLine, endPos);
+    bringSpanIntoView(startLine, startPos, endLine, endPos);
+}
+
+void CommonViewComponent::bringSpanIntoView(int startLine, int startPos, int endLine, int endPos) {
+    const std::optional<QRect> visible = getVisibleRect();
+    if (!visible || !layoutManager_->hasLines())
+        return;
+    const CommonViewComponentLayoutManager& layout = *layoutManager_;
+    // Down: the span's first line on top when it is not fully in view.
+    const int first = getFirstVisibleLine();
+    const int last = getLastVisibleLine();
+    const bool lineCut = startLine == last && last - first + 1 >= layout.getMaxNumOfDisplayLines();
+    const int y = startLine < first || startLine > last || lineCut
+                      ? layout.lineNumberToYCoord(startLine)
+                      : visible->y();
+    // Across: as an editor does, nothing moves while the span's first line part is in view;
+    // otherwise as little as shows it with a few columns around, the line's start kept in
+    // view as far as the span allows.
+    const std::optional<QSize> viewport = viewportSize();
+    int x = visible->x();
+    if (viewport && viewport->width() >= layout.getCharWidth()) {
+        const int fromCol = std::max(1, startPos);
+        const int toCol = std::max(fromCol, endLine == startLine ? endPos : startPos);
+        const int left = layout.sourcePositionToXCoord(fromCol);
+        const int right = layout.sourcePositionToXCoord(toCol) + layout.getCharWidth();
+        if (left < visible->x() || right > visible->x() + viewport->width()) {
+            constexpr int kContext = 3;
+            const int contextLeft =
+                fromCol > kContext + 1 ? layout.sourcePositionToXCoord(fromCol - kContext) : 0;
+            const int contextRight = right + kContext * layout.getCharWidth();
+            x = std::min(std::max(0, contextRight - viewport->width()), contextLeft);
+        }
+    }
+    if (QPoint(x, y) != visible->topLeft())
+        Scroller::schedule(*this, QRect(QPoint(x, y), QSize(1, 1)));
 }
 
 void CommonViewComponent::makeLineVisible(int line) {
@@ -549,11 +619,13 @@ void CommonViewComponent::paintLines(QPainter& painter, const QRect& clip) const
                 visibleColumns(text, whole ? 1 : firstCol, whole ? kLongLine : lastCol);
             if (!shown.isEmpty()) {
                 const int col = static_cast<int>(shown.data() - text.constData()) + 1;
-                painter.drawText(QPoint(layout.sourcePositionToXCoord(col),
-                                        y + layout.getTextWriterAdjustment()),
-                                 shown.toString());
+                paintText(painter, line, col, shown, y + layout.getTextWriterAdjustment());
             }
         }
+        if (layout.getLineNumberAreaLength() > 0 &&
+            QRect(layout.getLineNumberAreaStart(), y, layout.getLineNumberAreaLength(), lineHeight)
+                .intersects(clip))
+            paintLineNumber(painter, line, y);
         if (QRect(marginStart, y, marginWidth, lineHeight).intersects(clip) &&
             breakpoints_->contains(line)) {
             const QRect mark(marginStart + BREAKPOINT_IMAGE_X, y + BREAKPOINT_IMAGE_Y,
@@ -562,6 +634,38 @@ void CommonViewComponent::paintLines(QPainter& painter, const QRect& clip) const
             painter.drawPixmap(mark.topLeft(), breakpointImage_);
         }
     }
+}
+
+void CommonViewComponent::paintText(QPainter& painter, int line, int col, QStringView shown,
+                                    int baseline) const {
+    const CommonViewComponentLayoutManager& layout = *layoutManager_;
+    const SourceLines* lines = layout.getLines();
+    if (!colouring_ || !lines) {
+        painter.setPen(nonExecutableColor_);
+        painter.drawText(QPoint(layout.sourcePositionToXCoord(col), baseline), shown.toString());
+        return;
+    }
+    const int lastCol = col + static_cast<int>(shown.size()) - 1;
+    for (const SyntaxColouring::Run& run : colouring_->runs(*lines, line, col, lastCol)) {
+        painter.setPen(run.colour);
+        painter.drawText(QPoint(layout.sourcePositionToXCoord(run.begin), baseline),
+                         shown.mid(run.begin - col, run.end - run.begin).toString());
+    }
+}
+
+void CommonViewComponent::paintLineNumber(QPainter& painter, int line, int y) const {
+    const CommonViewComponentLayoutManager& layout = *layoutManager_;
+    if (line > layout.getNumRecords())
+        return;
+    // Right-aligned, half a character clear of the text's gap.
+    const QString number = QString::number(line);
+    const int right = layout.getLineNumberAreaStart() + layout.getLineNumberAreaLength() -
+                      layout.getCharWidth() / 2;
+    painter.setPen(lineNumberColor_);
+    painter.drawText(QPoint(right - static_cast<int>(number.size()) * layout.getCharWidth(),
+                            y + layout.getTextWriterAdjustment()),
+                     number);
+    painter.setPen(nonExecutableColor_);
 }
 
 } // namespace tracewin

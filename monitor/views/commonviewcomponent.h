@@ -2,6 +2,7 @@
 
 #include "core/breakpoints.h"
 #include "views/commonmodel.h"
+#include "views/syntaxcolouring.h"
 
 #include <QColor>
 #include <QPixmap>
@@ -74,10 +75,18 @@ public:
     // are as they were.
     void linesChangedFrom(std::size_t firstChanged);
     void setNewFont(const QFont& font);
+    // Colours the text as the language's tokens (plain by default).
+    void setLanguage(SourceLanguage language);
+    SourceLanguage getLanguage() const { return language_; }
+    // Numbers the lines in the margin, right of the breakpoint marks.
+    void setLineNumbersShown(bool shown);
+    bool getLineNumbersShown() const;
     // Shows the text from `line` with the caret at its start.
     void displayCurrentFile(int line);
-    // Highlights (startPos, startLine) to (endPos, endLine), inclusive, and scrolls it into
-    // view when it is not comfortably visible.
+    // Highlights (startPos, startLine) to (endPos, endLine), inclusive, and brings it into
+    // view: down, its first line on top when that is not fully visible; across, only when
+    // its part on the first line is not visible, and then as little as shows it, keeping as
+    // much of the line's start in view as the span allows.
     void highlight(int startLine, int startPos, int endLine, int endPos);
     // Scrolls so that `line` is the last fully visible line (or the text's top).
     void makeLineVisible(int line);
@@ -138,6 +147,8 @@ public:
     }
     QColor getCaretColor() const { return caretColor_; }
     QColor getLeftMarginColor() const { return leftMarginColor_; }
+    QColor getLineNumberColor() const { return lineNumberColor_; }
+    void setLineNumberColor(const QColor& c);
     void setExecutableColor(const QColor& c);
     void setNonExecutableColor(const QColor& c);
     void setExecutionPointHighlightColor(const QColor& c);
@@ -189,7 +200,11 @@ private:
     // repaint.
     void followLayout(const QSize& sizeBefore);
     void fitToContent();
+    void bringSpanIntoView(int startLine, int startPos, int endLine, int endPos);
     void paintLines(QPainter& painter, const QRect& clip) const;
+    void paintLineNumber(QPainter& painter, int line, int y) const;
+    // Draws the shown columns of a line, in the colours of its tokens.
+    void paintText(QPainter& painter, int line, int col, QStringView shown, int baseline) const;
     bool isBlankLine(int line) const;
 
     CommonViewComponentHost* parent_;
@@ -210,6 +225,10 @@ private:
     QColor executionPointAndSelectionIntersectionColor_{Qt::yellow};
     QColor caretColor_{Qt::red};
     QColor leftMarginColor_{152, 152, 152};
+    QColor lineNumberColor_{0x80, 0x80, 0x80};
+    SourceLanguage language_ = SourceLanguage::Plain;
+    // Lexes lazily while painting; it keeps what it learnt about the lines between paints.
+    mutable std::unique_ptr<SyntaxColouring> colouring_;
     // The content position at the top-left of the viewport while in a pane; kept while
     // the component is out of it, so that it comes back where it was.
     QPoint origin_;

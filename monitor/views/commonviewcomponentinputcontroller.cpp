@@ -80,8 +80,10 @@ void CommonViewComponentInputController::mouseDoubleClicked(QMouseEvent& event) 
     // The second press of a double click is a press as well.
     mousePressed(event);
     const QPoint p = event.position().toPoint();
-    if (event.button() == Qt::LeftButton &&
-        comViewComponent_.getLayoutManager().isPointContainedInGraphicsArea(p))
+    // The whole margin, line numbers included, takes breakpoints where it has marks.
+    const CommonViewComponentLayoutManager& layout = comViewComponent_.getLayoutManager();
+    if (event.button() == Qt::LeftButton && layout.getBreakAreaDim().width() > 0 &&
+        layout.isPointContainedInGraphicsArea(p))
         comViewComponent_.setBreakpoint(p);
 }
 

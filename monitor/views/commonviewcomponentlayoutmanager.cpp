@@ -41,6 +41,7 @@ void CommonViewComponentLayoutManager::reCalculate() {
     textWriterAdjustment_ = fontMetrics_.ascent();
     if (!lines_) {
         numRecords_ = recLength_ = graphicsAreaLength_ = sourceAreaStart_ = 0;
+        lineNumberAreaLength_ = 0;
         sourceAreaLength_ = sourceCharacterLength_ = 0;
         preferredSize_ = QSize(10, 10);
         recLengthThrough_.clear();
@@ -76,7 +77,15 @@ void CommonViewComponentLayoutManager::linesChangedFrom(std::size_t firstChanged
 
 void CommonViewComponentLayoutManager::updateExtent() {
     graphicsAreaStart_ = 0;
-    graphicsAreaLength_ = breakAreaDim_.width();
+    lineNumberAreaLength_ = 0;
+    if (showLineNumbers_) {
+        // At least two digits, and half a character of room on each side.
+        int digits = 1;
+        for (int n = numRecords_; n >= 10; n /= 10)
+            ++digits;
+        lineNumberAreaLength_ = std::max(2, digits) * charWidth_ + charWidth_;
+    }
+    graphicsAreaLength_ = breakAreaDim_.width() + lineNumberAreaLength_;
     sourceAreaStart_ = graphicsAreaLength_ + SPACER;
     sourceAreaLength_ = saturate(qint64(recLength_) * charWidth_ + SPACER);
     sourceCharacterLength_ = recLength_;

@@ -15,7 +15,8 @@ namespace tracewin {
 class CommonViewComponent;
 
 // The geometry of a source text component: fixed-height lines in a fixed-pitch grid, a
-// breakpoint margin on the left, then a small gap, then the text. Every conversion is
+// margin on the left (breakpoint marks, then line numbers when shown), then a small gap,
+// then the text. Every conversion is
 // arithmetic on the line height and character width, so its cost never depends on the
 // length of the text. Lines and columns are 1-based; columns count UTF-16 characters.
 class CommonViewComponentLayoutManager {
@@ -52,6 +53,13 @@ public:
     // Views without breakpoints use a margin of width 0.
     void setBreakAreaWidth(int width) { breakAreaDim_.setWidth(width); }
     QSize getBreakAreaDim() const { return breakAreaDim_; }
+    // Line numbers in the margin, right of the breakpoint marks; the margin grows with the
+    // number of digits of the last line. Takes effect at the next calculation.
+    void setShowLineNumbers(bool show) { showLineNumbers_ = show; }
+    bool getShowLineNumbers() const { return showLineNumbers_; }
+    // The part of the margin the numbers are drawn in (width 0 when they are not shown).
+    int getLineNumberAreaStart() const { return breakAreaDim_.width(); }
+    int getLineNumberAreaLength() const { return lineNumberAreaLength_; }
 
     int getNumRecords() const { return numRecords_; }
     int getRecLength() const { return recLength_; }
@@ -123,6 +131,8 @@ private:
     int sourceCharacterLength_ = 0;
     int textWriterAdjustment_ = 0;
     QSize breakAreaDim_{BREAK_AREA_WIDTH, BREAK_AREA_HEIGHT};
+    bool showLineNumbers_ = false;
+    int lineNumberAreaLength_ = 0;
     QSize preferredSize_{100, 1000};
 };
 

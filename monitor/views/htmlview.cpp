@@ -86,6 +86,7 @@ void HtmlView::toolInstalled() {
 
 CommonViewComponent* HtmlView::createCanvas() {
     canvas = newHiddenCanvas(false);
+    canvas->setLanguage(SourceLanguage::Html);
     canvas->setInputController(std::make_unique<HtmlInputController>(*canvas, *this));
     return canvas;
 }

@@ -48,6 +48,7 @@ void JavaView::toolInstalled() {
 
 CommonViewComponent* JavaView::createCanvas() {
     canvas = newHiddenCanvas(false);
+    showAsSource(*canvas, SourceLanguage::Java);
     return canvas;
 }
 

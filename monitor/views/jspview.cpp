@@ -76,6 +76,7 @@ void JspView::toolInstalled() {
 
 CommonViewComponent* JspView::createCanvas() {
     canvas = newHiddenCanvas(true);
+    showAsSource(*canvas, SourceLanguage::Jsp);
     return canvas;
 }
 

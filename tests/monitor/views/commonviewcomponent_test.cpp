@@ -10,6 +10,7 @@
 #include "views/commonviewcomponentlayoutmanager.h"
 #include "views/htmlmodel.h"
 #include "views/sourcepane.h"
+#include "views/syntaxcolouring.h"
 
 #include <QImageReader>
 #include <QPlainTextEdit>
@@ -222,7 +223,7 @@ TEST_F(TextViewTest, HighlightRectanglesOfOneLineAndSeveralLines) {
     EXPECT_TRUE(h.getHighlights().empty());
 }
 
-TEST_F(TextViewTest, HighlightScrollsWithThreeColumnsOfContext) {
+TEST_F(TextViewTest, HighlightScrollsIntoViewWithThreeColumnsOfContext) {
     show(numberedLines(200, 300));
     auto* hbar = area->horizontalScrollBar();
     auto* vbar = area->verticalScrollBar();
@@ -241,14 +242,14 @@ TEST_F(TextViewTest, HighlightScrollsWithThreeColumnsOfContext) {
     EXPECT_EQ(component->getFirstVisibleLine(), 50);
     EXPECT_EQ(component->getFirstVisibleCol(), 1);
 
-    // Column 10 is shown from column 7.
+    // Column 10 is in view across: the view moves down only, the lines' starts stay.
     component->highlight(120, 10, 120, 14);
-    EXPECT_EQ(hValue(), X(7));
+    EXPECT_EQ(hValue(), 0);
     EXPECT_EQ(vValue(), Y(120));
-    EXPECT_EQ(component->getFirstVisibleCol(), 7);
-    // Over two lines, the left end of both is brought into view.
+    EXPECT_EQ(component->getFirstVisibleCol(), 1);
+    // Over two lines likewise.
     component->highlight(160, 10, 161, 4);
-    EXPECT_EQ(hValue(), X(4));
+    EXPECT_EQ(hValue(), 0);
     EXPECT_EQ(vValue(), Y(160));
 
     // The last visible line counts as out of view when it may be cut off.
@@ -256,9 +257,10 @@ TEST_F(TextViewTest, HighlightScrollsWithThreeColumnsOfContext) {
     hbar->setValue(0);
     component->highlight(20, 5, 20, 6);
     EXPECT_EQ(vValue(), Y(20));
-    // A span beyond the right edge scrolls sideways.
+    // A span beyond the right edge scrolls sideways, as little as shows it with three
+    // columns after it.
     component->highlight(21, 100, 21, 104);
-    EXPECT_EQ(hValue(), X(97));
+    EXPECT_EQ(hValue(), X(104) + 4 * layout().getCharWidth() - area->viewport()->width());
 
     // The scroll requested from another thread runs on the user-interface thread.
     std::thread([this] { component->scrollLineToVisible(150); }).join();
@@ -716,6 +718,181 @@ TEST_F(PaneTextViewTest, AComponentTakenOutAndPutBackComesBackWhereItWas) {
     EXPECT_EQ(component->contentOffset(), offset) << "across and down";
     EXPECT_EQ(component->size(), viewport);
     delete other;
+}
+
+// ---- Numbered lines, colours, sideways scrolling and the background of the whole pane.
+
+// The pixels of a line's band (on screen) in columns [x0, x1) that are not the colour given.
+int inkIn(const QImage& image, int top, int height, int x0, int x1, const QColor& ground) {
+    int ink = 0;
+    for (int y = std::max(0, top); y < std::min(image.height(), top + height); ++y)
+        for (int x = std::max(0, x0); x < std::min(image.width(), x1); ++x)
+            ink += image.pixelColor(x, y) != ground;
+    return ink;
+}
+
+// The colour of a run of cells that differs most from the background: the ink of its text.
+QColor inkColour(const QImage& image, const QRect& cells, const QColor& ground) {
+    QColor best = ground;
+    int bestDistance = 0;
+    for (int y = cells.top(); y <= cells.bottom(); ++y)
+        for (int x = cells.left(); x <= cells.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            const int d = std::abs(c.red() - ground.red()) + std::abs(c.green() - ground.green()) +
+                          std::abs(c.blue() - ground.blue());
+            if (d > bestDistance) {
+                bestDistance = d;
+                best = c;
+            }
+        }
+    return best;
+}
+
+TEST_F(PaneTextViewTest, EveryVisibleLineIsNumberedBesideItsBreakpointMark) {
+    show(numbered(250));
+    component->setLineNumbersShown(true);
+    const auto& l = layout();
+    const int cw = l.getCharWidth();
+    // Three digits with half a character on each side, right of the marks.
+    EXPECT_EQ(l.getLineNumberAreaStart(), 11);
+    EXPECT_EQ(l.getLineNumberAreaLength(), 4 * cw);
+    EXPECT_EQ(l.getSourceAreaStart(), 11 + 4 * cw + 5);
+    EXPECT_EQ(component->size(), viewport);
+
+    component->displayCurrentFile(90);
+    QPixmap shot(component->size());
+    component->render(&shot);
+    const QImage image = shot.toImage();
+    const QColor margin = component->getLeftMarginColor();
+    const int top = component->contentOffset().y();
+    const int numbersLeft = l.getLineNumberAreaStart();
+    const int numbersRight = numbersLeft + l.getLineNumberAreaLength();
+    ASSERT_LE(component->getFirstVisibleLine(), 95);
+    ASSERT_GE(component->getLastVisibleLine(), 105);
+    for (int line = component->getFirstVisibleLine(); line <= component->getLastVisibleLine();
+         ++line) {
+        const int y = l.lineNumberToYCoord(line) - top;
+        EXPECT_GT(inkIn(image, y, l.getLineHeight(), numbersLeft, numbersRight, margin), 0)
+            << "line " << line << " has its number";
+        // Right-aligned: a third digit from line 100 on.
+        const int thirdDigit =
+            inkIn(image, y, l.getLineHeight(), numbersLeft, numbersLeft + cw + cw / 2, margin);
+        EXPECT_EQ(thirdDigit > 0, line >= 100) << "line " << line;
+        EXPECT_EQ(inkIn(image, y, l.getLineHeight(), 0, numbersLeft, margin), 0)
+            << "the marks' column stays clear";
+    }
+
+    // A double click on a number takes a breakpoint, drawn beside it.
+    const int line = component->getFirstVisibleLine() + 2;
+    const QPoint onNumber(numbersLeft + cw, l.lineNumberToYCoord(line) - top + 8);
+    QTest::mouseClick(component, Qt::LeftButton, {}, onNumber);
+    QTest::mouseDClick(component, Qt::LeftButton, {}, onNumber);
+    EXPECT_TRUE(component->getBreakpointState(line));
+    QPixmap marked(component->size());
+    component->render(&marked);
+    EXPECT_GT(marked.toImage().pixelColor(2 + 4, l.lineNumberToYCoord(line) - top + 5 + 4).red(),
+              150);
+
+    // The margin widens with the digits of the last line.
+    host.model.setLines(numbered(5));
+    component->setNewLines(&host.model.getLines());
+    EXPECT_EQ(l.getLineNumberAreaLength(), 3 * cw) << "two digits at least";
+    host.model.setLines(numbered(12000));
+    component->setNewLines(&host.model.getLines());
+    EXPECT_EQ(l.getLineNumberAreaLength(), 6 * cw);
+    component->setLineNumbersShown(false);
+    EXPECT_EQ(l.getSourceAreaStart(), 16);
+}
+
+TEST_F(TextViewTest, NumbersWithoutBreakpointMarksTakeNoBreakpoints) {
+    show(numberedLines(30), 20, 60, false);
+    component->setLineNumbersShown(true);
+    EXPECT_EQ(layout().getLineNumberAreaStart(), 0);
+    EXPECT_EQ(layout().getGraphicsAreaLength(), 3 * layout().getCharWidth());
+    doubleClick(QPoint(layout().getCharWidth(), Y(3) + 4));
+    EXPECT_FALSE(component->getBreakpointState(3));
+    EXPECT_TRUE(host.sent.empty());
+}
+
+TEST_F(TextViewTest, JspIsColouredByItsElementsAndTheHighlightShowsOverTheColours) {
+    const QString line = QStringLiteral("<p>Hello <%= name %> and ${who}</p> <%-- note --%>");
+    show({line, QStringLiteral("<% int count = 0; // counted %>")});
+    const auto& l = layout();
+    const QColor ground = component->getBackground();
+    auto cells = [&](int lineNo, const QString& text) {
+        const int col = static_cast<int>(layout().lineText(lineNo).indexOf(text)) + 1;
+        return QRect(X(col), Y(lineNo), static_cast<int>(text.size()) * l.getCharWidth(),
+                     l.getLineHeight());
+    };
+    // Plain: one colour for all.
+    QImage image = snapshot();
+    EXPECT_EQ(inkColour(image, cells(1, "Hello"), ground),
+              inkColour(image, cells(1, "name"), ground));
+
+    component->setLanguage(SourceLanguage::Jsp);
+    image = snapshot();
+    const QColor text = inkColour(image, cells(1, "Hello"), ground);
+    const QColor expression = inkColour(image, cells(1, "name"), ground);
+    EXPECT_NE(text, expression) << "an expression is not template text";
+    EXPECT_NE(inkColour(image, cells(1, "<p>"), ground), text) << "tags";
+    EXPECT_NE(inkColour(image, cells(1, "who"), ground), text) << "expression language";
+    EXPECT_NE(inkColour(image, cells(1, "note"), ground), text) << "comments";
+    EXPECT_NE(inkColour(image, cells(2, "int"), ground),
+              inkColour(image, cells(2, "count"), ground))
+        << "Java keywords in a scriptlet";
+
+    // The executing span's fill stays under coloured text.
+    component->highlight(1, 10, 1, 20);
+    image = snapshot();
+    const QRect span = cells(1, "<%= name %>");
+    EXPECT_EQ(image.pixelColor(span.left() + 1, span.top() + 1),
+              component->getSelectionHighlightColor());
+    EXPECT_EQ(image.pixelColor(span.right() - 1, span.top() + 1),
+              component->getSelectionHighlightColor());
+}
+
+TEST_F(TextViewTest, AHighlightScrollsSidewaysOnlyWhenOutOfViewAndThenAsLittleAsItMay) {
+    show(numberedLines(200, 300));
+    const int cw = layout().getCharWidth();
+    const int viewWidth = area->viewport()->width();
+
+    // In view across: down only, the lines' starts stay.
+    component->highlight(120, 40, 120, 50);
+    EXPECT_EQ(vValue(), Y(120));
+    EXPECT_EQ(hValue(), 0);
+    EXPECT_EQ(component->getFirstVisibleCol(), 1);
+
+    // Past the right edge: just far enough for its end and three columns after it.
+    component->highlight(130, 70, 130, 75);
+    EXPECT_EQ(hValue(), X(75) + cw + 3 * cw - viewWidth);
+    EXPECT_LE(component->getFirstVisibleCol(), 70);
+    EXPECT_GE(component->getLastVisibleCol(), 78);
+    // Now in view: nothing moves.
+    const int across = hValue();
+    component->highlight(131, 60, 131, 72);
+    EXPECT_EQ(hValue(), across);
+    // Back to the left: the start of the line comes with it.
+    component->highlight(132, 5, 132, 8);
+    EXPECT_EQ(hValue(), 0);
+    // Wider than the view: its start, with three columns before it.
+    component->highlight(133, 100, 133, 250);
+    EXPECT_EQ(hValue(), X(97));
+    // Over several lines, its first line's part counts.
+    area->horizontalScrollBar()->setValue(0);
+    component->highlight(140, 20, 145, 200);
+    EXPECT_EQ(hValue(), 0);
+}
+
+TEST_F(PaneTextViewTest, TheWholeViewportIsPaintedInTheTextsBackground) {
+    show(numbered(3));
+    const QColor ground(250, 250, 235);
+    component->setBackground(ground);
+    const QImage image = pane->viewport()->grab().toImage();
+    ASSERT_EQ(image.size(), viewport);
+    // Right of the text and below its last line.
+    EXPECT_EQ(image.pixelColor(image.width() - 1, image.height() - 1), ground);
+    EXPECT_EQ(image.pixelColor(image.width() / 2, image.height() - 1), ground);
+    EXPECT_EQ(image.pixelColor(image.width() - 1, 1), ground);
 }
 
 } // namespace

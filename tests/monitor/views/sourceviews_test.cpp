@@ -1,6 +1,7 @@
 #include "tracehook/compileerrorcodes.h"
 #include "views/commonviewcomponent.h"
 #include "views/commonviewcomponenthighlighter.h"
+#include "views/commonviewcomponentlayoutmanager.h"
 #include "views/htmlview.h"
 #include "views/javaview.h"
 #include "views/jspbreakview.h"
@@ -145,6 +146,36 @@ TEST_F(HtmlViewTest, ANewPageStartsEmptyAndTheOldOneComesBack) {
     deliver<SwitchJspFileEvent>(view, 1);
     EXPECT_EQ(view.model().lineCount(), 1);
     EXPECT_EQ(view.model().viewLine(1), "<p>first page</p>");
+}
+
+// Whether every pixel of a view's viewport is the colour given.
+bool viewportFilledWith(CommonView& view, const QColor& ground) {
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(view.getView()));
+    const QImage image = view.getScrollPane()->viewport()->grab().toImage();
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) != ground)
+                return false;
+    return !image.isNull();
+}
+
+TEST_F(HtmlViewTest, TheWholePaneIsPaintedInTheTextsBackground) {
+    // Before any output, and with a line that fills little of the pane.
+    const QColor ground = view.getCanvas()->getBackground();
+    EXPECT_TRUE(viewportFilledWith(view, ground));
+    html("<p>x</p>");
+    const QImage image = view.getScrollPane()->viewport()->grab().toImage();
+    EXPECT_EQ(image.pixelColor(image.width() - 1, image.height() - 1), ground);
+    EXPECT_EQ(image.pixelColor(2, image.height() - 1), ground);
+}
+
+TEST_F(JavaViewTest, NumbersItsLinesAndColoursThem) {
+    CommonViewComponent& canvas = *view.getCanvas();
+    EXPECT_TRUE(canvas.getLineNumbersShown());
+    EXPECT_EQ(canvas.getLanguage(), SourceLanguage::Java);
+    EXPECT_GT(canvas.getLayoutManager().getGraphicsAreaLength(), 0);
+    const QImage image = view.getScrollPane()->viewport()->grab().toImage();
+    EXPECT_EQ(image.pixelColor(image.width() - 1, image.height() - 1), canvas.getBackground());
 }
 
 class JspBreakViewTest : public ViewTest {};

@@ -1,0 +1,15 @@
+#include "syntax/lexer.h"
+
+namespace tracewin::syntax {
+
+std::vector<Token> lexLine(const Lexer& lexer, std::u16string_view line, State& state) {
+    std::vector<Token> tokens;
+    for (std::size_t pos = 0; pos < line.size();) {
+        tokens.push_back(lexer.next(line, pos, state));
+        pos = tokens.back().end;
+    }
+    state = lexer.atLineEnd(state);
+    return tokens;
+}
+
+} // namespace tracewin::syntax
