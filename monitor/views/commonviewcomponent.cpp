@@ -303,10 +303,13 @@ void CommonViewComponent::bringSpanIntoView(int startLine, int startPos, int end
         const int toCol = std::max(fromCol, endLine == startLine ? endPos : startPos);
         const int left = layout.sourcePositionToXCoord(fromCol);
         const int right = layout.sourcePositionToXCoord(toCol) + layout.getCharWidth();
-        if (left < visible->x() || right > visible->x() + viewport->width()) {
+        // In a pane the margin covers the left of the view, whatever the scroll.
+        const int margin = pane() ? layout.getSourceAreaStart() : 0;
+        if (left < visible->x() + margin || right > visible->x() + viewport->width()) {
             constexpr int kContext = 3;
-            const int contextLeft =
-                fromCol > kContext + 1 ? layout.sourcePositionToXCoord(fromCol - kContext) : 0;
+            const int contextLeft = fromCol > kContext + 1
+                                        ? layout.sourcePositionToXCoord(fromCol - kContext) - margin
+                                        : 0;
             const int contextRight = right + kContext * layout.getCharWidth();
             x = std::min(std::max(0, contextRight - viewport->width()), contextLeft);
         }
@@ -344,7 +347,7 @@ void CommonViewComponent::setBreakpoint(const QPoint& p) {
     const bool isSet = !breakpoints_->contains(line);
     if (isSet) {
         breakpoints_->add(line);
-        updateContent(layoutManager_->lineNumberToMarginRectangle(line));
+        update(); // the margin is where the view's left edge is
     } else {
         breakpoints_->remove(line);
         update();
@@ -585,12 +588,45 @@ void CommonViewComponent::paintEvent(QPaintEvent* event) {
     painter.setFont(font());
     marks_->paint(painter, clip);
     highlighter_->paint(painter, clip);
-    const QRect margin = QRect(0, clip.y(), layoutManager_->getGraphicsAreaLength(), clip.height())
-                             .intersected(clip);
-    if (!margin.isEmpty())
-        painter.fillRect(margin, leftMarginColor_);
     paintLines(painter, clip);
     caret_->paint(painter, clip);
+    // The margin stays at the left edge, over the text scrolled beneath it, as in editors:
+    // the line numbers and breakpoint marks never scroll out of view.
+    painter.translate(offset.x(), 0);
+    paintMargin(painter, clip.translated(-offset.x(), 0));
+}
+
+void CommonViewComponent::paintMargin(QPainter& painter, const QRect& clip) const {
+    const CommonViewComponentLayoutManager& layout = *layoutManager_;
+    const QRect gutter =
+        QRect(0, clip.y(), layout.getSourceAreaStart(), clip.height()).intersected(clip);
+    if (gutter.isEmpty())
+        return;
+    painter.fillRect(gutter, getBackground());
+    const int marginStart = layout.getGraphicsAreaStart();
+    const int marginWidth = layout.getGraphicsAreaLength();
+    const QRect marks = QRect(marginStart, clip.y(), marginWidth, clip.height()).intersected(clip);
+    if (!marks.isEmpty())
+        painter.fillRect(marks, leftMarginColor_);
+    const int first = layout.firstVisibleLine(clip);
+    const int last = layout.lastVisibleLine(clip);
+    if (first <= 0 || last <= 0 || last < first)
+        return;
+    const int lineHeight = layout.getLineHeight();
+    for (int line = first; line <= last; ++line) {
+        const int y = layout.lineNumberToYCoord(line);
+        if (layout.getLineNumberAreaLength() > 0 &&
+            QRect(layout.getLineNumberAreaStart(), y, layout.getLineNumberAreaLength(), lineHeight)
+                .intersects(clip))
+            paintLineNumber(painter, line, y);
+        if (QRect(marginStart, y, marginWidth, lineHeight).intersects(clip) &&
+            breakpoints_->contains(line)) {
+            const QRect mark(marginStart + BREAKPOINT_IMAGE_X, y + BREAKPOINT_IMAGE_Y,
+                             breakpointImage_.width(), breakpointImage_.height());
+            painter.fillRect(mark, leftMarginColor_);
+            painter.drawPixmap(mark.topLeft(), breakpointImage_);
+        }
+    }
 }
 
 void CommonViewComponent::paintLines(QPainter& painter, const QRect& clip) const {
@@ -602,8 +638,6 @@ void CommonViewComponent::paintLines(QPainter& painter, const QRect& clip) const
     const int lineHeight = layout.getLineHeight();
     const int textStart = layout.getSourceAreaStart();
     const int textWidth = layout.getSourceAreaLength();
-    const int marginStart = layout.getGraphicsAreaStart();
-    const int marginWidth = layout.getGraphicsAreaLength();
     // A long line is drawn from the columns in the clip only (one more on each side for
     // glyphs that overhang their cell), so a line of megabytes costs what a short one
     // does; shorter lines are drawn whole, which keeps glyphs wider than a cell in place.
@@ -621,17 +655,6 @@ void CommonViewComponent::paintLines(QPainter& painter, const QRect& clip) const
                 const int col = static_cast<int>(shown.data() - text.constData()) + 1;
                 paintText(painter, line, col, shown, y + layout.getTextWriterAdjustment());
             }
-        }
-        if (layout.getLineNumberAreaLength() > 0 &&
-            QRect(layout.getLineNumberAreaStart(), y, layout.getLineNumberAreaLength(), lineHeight)
-                .intersects(clip))
-            paintLineNumber(painter, line, y);
-        if (QRect(marginStart, y, marginWidth, lineHeight).intersects(clip) &&
-            breakpoints_->contains(line)) {
-            const QRect mark(marginStart + BREAKPOINT_IMAGE_X, y + BREAKPOINT_IMAGE_Y,
-                             breakpointImage_.width(), breakpointImage_.height());
-            painter.fillRect(mark, leftMarginColor_);
-            painter.drawPixmap(mark.topLeft(), breakpointImage_);
         }
     }
 }

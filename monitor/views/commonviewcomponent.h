@@ -202,6 +202,8 @@ private:
     void fitToContent();
     void bringSpanIntoView(int startLine, int startPos, int endLine, int endPos);
     void paintLines(QPainter& painter, const QRect& clip) const;
+    // The breakpoint marks and line numbers; the clip in the margin's own coordinates.
+    void paintMargin(QPainter& painter, const QRect& clip) const;
     void paintLineNumber(QPainter& painter, int line, int y) const;
     // Draws the shown columns of a line, in the colours of its tokens.
     void paintText(QPainter& painter, int line, int col, QStringView shown, int baseline) const;

@@ -83,7 +83,8 @@ void CommonViewComponentInputController::mouseDoubleClicked(QMouseEvent& event) 
     // The whole margin, line numbers included, takes breakpoints where it has marks.
     const CommonViewComponentLayoutManager& layout = comViewComponent_.getLayoutManager();
     if (event.button() == Qt::LeftButton && layout.getBreakAreaDim().width() > 0 &&
-        layout.isPointContainedInGraphicsArea(p))
+        layout.isPointContainedInGraphicsArea(
+            QPoint(p.x() - comViewComponent_.contentOffset().x(), p.y()))) // the margin stays put
         comViewComponent_.setBreakpoint(p);
 }
 

@@ -883,6 +883,39 @@ TEST_F(TextViewTest, AHighlightScrollsSidewaysOnlyWhenOutOfViewAndThenAsLittleAs
     EXPECT_EQ(hValue(), 0);
 }
 
+// Scrolled sideways, the margin stays at the view's left edge as in editors: its marks and
+// numbers show, it takes breakpoints there, and a span scrolled to shows beside it.
+TEST_F(PaneTextViewTest, TheMarginStaysInViewWhenTheTextScrollsSideways) {
+    SourceLines lines;
+    for (int i = 1; i <= 30; ++i)
+        lines.push_back(
+            std::make_shared<SourceInformation>(host.model, QString(300, QChar(u'a' + i % 26))));
+    show(std::move(lines));
+    pane->horizontalScrollBar()->setValue(pane->horizontalScrollBar()->maximum());
+    ASSERT_GT(component->contentOffset().x(), layout().getSourceAreaStart());
+
+    QTest::mouseDClick(component, Qt::LeftButton, {}, marginOnScreen(4));
+    EXPECT_TRUE(component->getBreakpointState(4)) << "the margin on screen takes breakpoints";
+    const QImage shown = pane->viewport()->grab().toImage();
+    const QPoint markCentre(CommonViewComponent::BREAKPOINT_IMAGE_X + 4,
+                            layout().lineNumberToYCoord(4) +
+                                CommonViewComponent::BREAKPOINT_IMAGE_Y + 4);
+    EXPECT_GT(shown.pixelColor(markCentre).red(), 150) << "the mark is drawn at the left edge";
+    EXPECT_EQ(shown.pixelColor(1, 1), component->getLeftMarginColor());
+
+    // A span left of the view comes back into view clear of the margin.
+    component->highlight(10, 100, 10, 104);
+    const int offset = component->contentOffset().x();
+    EXPECT_GE(layout().sourcePositionToXCoord(100) - offset, layout().getSourceAreaStart());
+    EXPECT_LE(layout().sourcePositionToXCoord(105) - offset, viewport.width());
+    // One hidden under the margin is not in view: the text moves until it is clear of it.
+    pane->horizontalScrollBar()->setValue(layout().sourcePositionToXCoord(200) -
+                                          layout().getSourceAreaStart() + layout().getCharWidth());
+    component->highlight(11, 200, 11, 202);
+    EXPECT_GE(layout().sourcePositionToXCoord(200) - component->contentOffset().x(),
+              layout().getSourceAreaStart());
+}
+
 TEST_F(PaneTextViewTest, TheWholeViewportIsPaintedInTheTextsBackground) {
     show(numbered(3));
     const QColor ground(250, 250, 235);
