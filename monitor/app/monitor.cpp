@@ -277,6 +277,8 @@ void Monitor::failStart(const std::string& reason) {
 
 void Monitor::prepareProcess() {
     ::setenv("QT_NO_GLIB", "1", 0);
+    // The browser view's engine shares the application's graphics contexts.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
 void Monitor::prepareMenus() {

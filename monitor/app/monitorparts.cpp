@@ -5,6 +5,7 @@
 #include "app/simplepagecontrollers.h"
 #include "app/splitpagecontroller.h"
 #include "panekit/partsfactory.h"
+#include "views/browserview.h"
 #include "views/eventlogview.h"
 #include "views/htmlmodel.h"
 #include "views/htmlview.h"
@@ -35,6 +36,7 @@ void registerMonitorParts(panekit::PartsFactory& factory) {
 
     factory.registerTool<JspView>(QStringLiteral("com.zet.kwo.jsp.ui.JspView"));
     factory.registerTool<JavaView>(QStringLiteral("com.zet.kwo.jsp.ui.JavaView"));
+    factory.registerTool<BrowserView>(QStringLiteral("com.zet.kwo.jsp.ui.BrowserView"));
     factory.registerTool<HtmlView>(QStringLiteral("com.zet.kwo.jsp.ui.HtmlView"));
     factory.registerTool<JspBreakView>(QStringLiteral("com.zet.kwo.jsp.ui.JspBreakView"));
     factory.registerTool<JspLstView>(QStringLiteral("com.zet.kwo.jsp.ui.JspLstView"));

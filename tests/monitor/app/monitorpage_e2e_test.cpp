@@ -4,9 +4,13 @@
 #include "tracehook/classpath.h"
 #include "tracehook/debugconstants.h"
 #include "tracehook/systemproperties.h"
+#include "views/browserview.h"
 #include "views/commonviewcomponentlayoutmanager.h"
 #include "views/javaview.h"
 #include "views/monitorevents.h"
+
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
 using namespace tracewin;
 
@@ -376,4 +380,55 @@ TEST_F(MonitorPageTest, OutputLeadsBackToTheSpanThatWroteIt) {
 
     // Output no span wrote selects nothing: a click past the end of the text.
     EXPECT_FALSE(html->showOriginAt(FilePosition(1, html->model().lineCount() + 5)));
+}
+
+// The monitor with its browser view's engine running.
+class MonitorBrowserTest : public MonitorPageTest {
+protected:
+    void SetUp() override {
+        if (!qEnvironmentVariableIsSet("TRACEWIN_BROWSER_VIEW_TESTABLE"))
+            GTEST_SKIP() << "the browser view is off in this environment";
+        qputenv("TRACEWIN_BROWSER_VIEW", "on");
+        MonitorPageTest::SetUp();
+    }
+    void TearDown() override {
+        MonitorPageTest::TearDown();
+        qputenv("TRACEWIN_BROWSER_VIEW", "off");
+    }
+    // The text the engine shows, as its page gives it.
+    QString renderedText(BrowserView& browser) {
+        QString text;
+        bool done = false;
+        browser.engineView()->page()->toPlainText([&](const QString& t) {
+            text = t;
+            done = true;
+        });
+        if (!QTest::qWaitFor([&] { return done; }, 5000))
+            return {};
+        return text;
+    }
+};
+
+TEST_F(MonitorBrowserTest, TheBrowserViewRendersTheOutputAsThePageRuns) {
+    auto* browser = findTool<BrowserView>();
+    ASSERT_NE(browser, nullptr);
+    ASSERT_NE(browser->engineView(), nullptr);
+    runPage("loop.jsp");
+    ASSERT_TRUE(waitForCanvas());
+    for (int step = 0; step < 40 && htmlOutput().indexOf("1 squared is 1") == -1; ++step) {
+        const auto before = mark();
+        choose(SplitPageController::Step);
+        ASSERT_TRUE(waitForMarkOtherThan(before));
+    }
+    ASSERT_NE(htmlOutput().indexOf("1 squared is 1"), -1);
+    EXPECT_NE(browser->output().find("<h1>Squares for Ann</h1>"), std::string::npos);
+    // Rendered as a browser shows it: the tags gone, the text laid out.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QString text = renderedText(*browser);
+            return text.contains("Squares for Ann") && text.contains("1 squared is 1") &&
+                   !text.contains("<li>");
+        },
+        20000))
+        << renderedText(*browser).toStdString();
 }
