@@ -92,6 +92,8 @@ QWidget* BrowserView::getView() {
         message_ = new QLabel;
         message_->setAlignment(Qt::AlignCenter);
         message_->setWordWrap(true);
+        // The note never widens the pane: the panes beside it keep their share.
+        message_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
         message_->setText(switchedOff() ? tr("The browser view is off (TRACEWIN_BROWSER_VIEW=off).")
                                         : tr("The page as a browser shows it appears here."));
         stack_->addWidget(message_);
