@@ -6,13 +6,17 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QStackedWidget>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInfo>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
+#include <algorithm>
+#include <cctype>
 #include <unistd.h>
 
 namespace tracewin {
@@ -63,6 +67,7 @@ BrowserView::BrowserView() {
     onLinkEvent<StartupEvent>(&BrowserView::handleStartup);
     onLinkEvent<HtmlEvent>(&BrowserView::handleHtml);
     onLinkEvent<SwitchJspFileEvent>(&BrowserView::handleSwitchJspFile);
+    onLinkEvent<HighlightEvent>(&BrowserView::handleHighlight);
 }
 
 BrowserView::~BrowserView() {
@@ -79,7 +84,7 @@ bool BrowserView::switchedOff() {
 }
 
 QStringList BrowserView::getLinkEventNames() const {
-    return {};
+    return {ShowOutputOriginEvent::kindKey()};
 }
 
 void BrowserView::toolInstalled() {
@@ -131,6 +136,11 @@ void BrowserView::startEngine() {
     engine_->addActions({scripts, network});
     stack_->addWidget(engine_);
     stack_->setCurrentWidget(engine_);
+    // The engine's widget that takes the mouse exists once the view is shown.
+    connect(engine_->page(), &QWebEnginePage::loadFinished, this, [this] {
+        if (engine_ && engine_->focusProxy())
+            engine_->focusProxy()->installEventFilter(this);
+    });
     render();
 }
 
@@ -151,7 +161,86 @@ void BrowserView::setNetworkAllowed(bool allowed) {
 const std::string& BrowserView::output() const {
     static const std::string none;
     auto it = outputs_.find(fileId_);
-    return it == outputs_.end() ? none : it->second;
+    return it == outputs_.end() ? none : it->second.html;
+}
+
+void BrowserView::handleHighlight(const HighlightEvent& e) {
+    const Record* record = e.itemAs<Record>();
+    const JspSourceInfo* r = record ? record->get() : nullptr;
+    if (r && r->getFileIdStr() && r->getInfoType() != JspSourceInfo::ABNORMAL_CLIENT_EXIT_COMMAND)
+        current_ = OutputOrigin{*r->getFileIdStr(), r->getJspStartLine(), r->getJspStartPos(),
+                                r->getJspEndLine(), r->getJspEndPos(),    r->getJavaLine()};
+    else
+        current_.reset();
+}
+
+bool BrowserView::showOriginOfElement(const QString& tag, int index) {
+    auto it = outputs_.find(fileId_);
+    if (it == outputs_.end() || tag.isEmpty() || index < 0)
+        return false;
+    const std::string& html = it->second.html;
+    const std::string name = tag.toLower().toStdString();
+    auto isNameEnd = [&](std::size_t at) {
+        return at >= html.size() || !(std::isalnum(static_cast<unsigned char>(html[at])) ||
+                                      html[at] == '-' || html[at] == ':' || html[at] == '_');
+    };
+    // The index-th start tag of that name, in any case.
+    std::size_t at = 0;
+    int seen = -1;
+    while (seen < index) {
+        at = html.find('<', at);
+        if (at == std::string::npos)
+            return false;
+        ++at;
+        if (at + name.size() <= html.size() && isNameEnd(at + name.size()) &&
+            std::equal(
+                name.begin(), name.end(), html.begin() + static_cast<std::ptrdiff_t>(at),
+                [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); }))
+            ++seen;
+    }
+    const auto& pieces = it->second.pieces;
+    auto after = std::upper_bound(
+        pieces.begin(), pieces.end(), at - 1,
+        [](std::size_t offset, const auto& piece) { return offset < piece.first; });
+    if (after == pieces.begin())
+        return false;
+    fireLinkEvent(std::make_shared<ShowOutputOriginEvent>(this, QString(),
+                                                          std::any(std::prev(after)->second)));
+    return true;
+}
+
+void BrowserView::showOriginAt(const QPoint& point) {
+    if (!engine_)
+        return;
+    // Asked in the engine's own script world, which runs even when the page's scripts may not.
+    const double zoom = engine_->zoomFactor();
+    const QString script =
+        QStringLiteral(
+            "(function(x, y) {"
+            "  var e = document.elementFromPoint(x, y);"
+            "  if (!e) return null;"
+            "  var all = document.getElementsByTagName(e.tagName);"
+            "  for (var i = 0; i < all.length; i++) if (all[i] === e) return [e.tagName, i];"
+            "  return null;"
+            "})(%1, %2)")
+            .arg(point.x() / zoom)
+            .arg(point.y() / zoom);
+    QPointer<BrowserView> self(this);
+    engine_->page()->runJavaScript(
+        script, QWebEngineScript::ApplicationWorld, [self](const QVariant& result) {
+            const QVariantList found = result.toList();
+            if (self && found.size() == 2)
+                self->showOriginOfElement(found[0].toString(), found[1].toInt());
+        });
+}
+
+bool BrowserView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton && engine_)
+            showOriginAt(engine_->mapFromGlobal(mouse->globalPosition().toPoint()));
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void BrowserView::handleStartup(const StartupEvent& e) {
@@ -159,7 +248,7 @@ void BrowserView::handleStartup(const StartupEvent& e) {
     const JspSourceInfo* r = record ? record->get() : nullptr;
     if (r && r->getFileIdStr())
         fileId_ = QString::fromStdString(*r->getFileIdStr()).toInt();
-    outputs_[fileId_].clear();
+    outputs_[fileId_] = Output{};
     scheduleRender();
 }
 
@@ -167,7 +256,10 @@ void BrowserView::handleHtml(const HtmlEvent& e) {
     const Record* record = e.itemAs<Record>();
     if (!record || !*record || !(*record)->getHtmlString())
         return;
-    outputs_[fileId_] += *(*record)->getHtmlString();
+    Output& out = outputs_[fileId_];
+    if (current_)
+        out.pieces.emplace_back(out.html.size(), *current_);
+    out.html += *(*record)->getHtmlString();
     scheduleRender();
 }
 

@@ -2,6 +2,8 @@
 
 #include "panekit/tool.h"
 #include "views/monitorevents.h"
+// After Qt's headers: moc cannot parse <compare> ahead of them.
+#include "core/outputorigins.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -19,7 +21,7 @@ namespace tracewin {
 // The page as a browser renders it, from the HTML produced so far: it follows the output
 // as the page runs, at most a few times a second. The rendering is a real browser engine's
 // with no network access and no scripts unless the user allows them, so only the produced
-// HTML shows. A click on an element asks the HTML view for the source that wrote it. The
+// HTML shows. A click on an element announces the source that wrote it. The
 // engine starts the first time the view is shown; with TRACEWIN_BROWSER_VIEW=off it never
 // does and the view says so.
 class BrowserView final : public panekit::Tool {
@@ -45,12 +47,23 @@ public:
     void setNetworkAllowed(bool allowed);
     bool networkAllowed() const { return networkAllowed_; }
 
+    // Announces the origin of the element that is the index-th (from 0) of its tag in the
+    // rendered page, found as the index-th start tag of that name in the output; false when
+    // the output has no such start tag (an element the browser added) or no origin.
+    bool showOriginOfElement(const QString& tag, int index);
+    // Asks the page which element is at a point of the engine's view, then does the above.
+    void showOriginAt(const QPoint& point);
+
     static bool switchedOff();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void handleStartup(const StartupEvent& e);
     void handleHtml(const HtmlEvent& e);
     void handleSwitchJspFile(const SwitchJspFileEvent& e);
+    void handleHighlight(const HighlightEvent& e);
     void startEngine();
     // Renders now, or when the quiet time after the last rendering ends.
     void scheduleRender();
@@ -67,7 +80,13 @@ private:
     bool scriptsAllowed_ = false;
     bool networkAllowed_ = false;
     int fileId_ = 0;
-    std::map<int, std::string> outputs_; // by file id
+    // What each file produced, and where each piece of it starts with its origin.
+    struct Output {
+        std::string html;
+        std::vector<std::pair<std::size_t, OutputOrigin>> pieces;
+    };
+    std::map<int, Output> outputs_; // by file id
+    std::optional<OutputOrigin> current_;
 };
 
 } // namespace tracewin

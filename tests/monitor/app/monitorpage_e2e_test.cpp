@@ -10,6 +10,7 @@
 #include "views/monitorevents.h"
 
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 
 using namespace tracewin;
@@ -431,4 +432,31 @@ TEST_F(MonitorBrowserTest, TheBrowserViewRendersTheOutputAsThePageRuns) {
         },
         20000))
         << renderedText(*browser).toStdString();
+
+    // An element of the rendered page leads to the span that wrote it: the list's first
+    // item, named, then found under a point of the view.
+    EXPECT_FALSE(browser->showOriginOfElement("table", 0)) << "no such element written";
+    ASSERT_TRUE(browser->showOriginOfElement("LI", 0));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return jsp->selection() != nullptr; }, 5000));
+    EXPECT_LE(jsp->selection()->front().start.line, 8);
+    EXPECT_GE(jsp->selection()->front().end.line, 8);
+
+    choose(SplitPageController::Step); // the JSP view's selection goes when it is replaced
+    QRect item;
+    browser->engineView()->page()->runJavaScript(
+        "(function(){var r=document.getElementsByTagName('li')[0].getBoundingClientRect();"
+        "return [r.left, r.top, r.width, r.height];})()",
+        QWebEngineScript::ApplicationWorld, [&](const QVariant& v) {
+            const QVariantList r = v.toList();
+            if (r.size() == 4)
+                item = QRect(r[0].toInt(), r[1].toInt(), r[2].toInt(), r[3].toInt());
+        });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return item.isValid(); }, 5000));
+    auto* java = findTool<JavaView>();
+    const TextSpans* before = java->selection();
+    browser->showOriginAt(item.center());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return java->selection() && java->selection() != before; }, 5000));
+    const QString javaLine = java->model().viewLine(java->selection()->front().start.line);
+    EXPECT_TRUE(javaLine.contains("li")) << javaLine.toStdString();
 }
