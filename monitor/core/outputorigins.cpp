@@ -1,8 +1,18 @@
 #include "core/outputorigins.h"
 
+#include "tracehook/jspsourceinfo.h"
+
 #include <algorithm>
 
 namespace tracewin {
+
+std::optional<OutputOrigin> OutputOrigin::of(const tracehook::JspSourceInfo& r) {
+    if (!r.getFileIdStr() ||
+        r.getInfoType() == tracehook::JspSourceInfo::ABNORMAL_CLIENT_EXIT_COMMAND)
+        return std::nullopt;
+    return OutputOrigin{*r.getFileIdStr(), r.getJspStartLine(), r.getJspStartPos(),
+                        r.getJspEndLine(), r.getJspEndPos(),    r.getJavaLine()};
+}
 
 void OutputOrigins::add(const TextSpan& span, const OutputOrigin& origin) {
     // Output only grows: a piece that does not start after the last one is not new text.

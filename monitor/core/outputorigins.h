@@ -5,9 +5,14 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
+
+namespace tracehook {
+class JspSourceInfo;
+}
 
 namespace tracewin {
 
@@ -23,6 +28,10 @@ struct OutputOrigin {
     int javaLine = 0;
 
     friend auto operator<=>(const OutputOrigin&, const OutputOrigin&) = default;
+
+    // The position a record names as the one about to run; none for a record without a
+    // file or for the end of a page.
+    static std::optional<OutputOrigin> of(const tracehook::JspSourceInfo& record);
 };
 
 // A stretch of the HTML view's text, inclusive at both ends.

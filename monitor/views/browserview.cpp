@@ -167,11 +167,7 @@ const std::string& BrowserView::output() const {
 void BrowserView::handleHighlight(const HighlightEvent& e) {
     const Record* record = e.itemAs<Record>();
     const JspSourceInfo* r = record ? record->get() : nullptr;
-    if (r && r->getFileIdStr() && r->getInfoType() != JspSourceInfo::ABNORMAL_CLIENT_EXIT_COMMAND)
-        current_ = OutputOrigin{*r->getFileIdStr(), r->getJspStartLine(), r->getJspStartPos(),
-                                r->getJspEndLine(), r->getJspEndPos(),    r->getJavaLine()};
-    else
-        current_.reset();
+    current_ = r ? OutputOrigin::of(*r) : std::nullopt;
 }
 
 bool BrowserView::showOriginOfElement(const QString& tag, int index) {

@@ -52,12 +52,6 @@ private:
     HtmlView& view_;
 };
 
-std::optional<OutputOrigin> originOf(const JspSourceInfo& r) {
-    if (!r.getFileIdStr())
-        return std::nullopt;
-    return OutputOrigin{*r.getFileIdStr(), r.getJspStartLine(), r.getJspStartPos(),
-                        r.getJspEndLine(), r.getJspEndPos(),    r.getJavaLine()};
-}
 } // namespace
 
 HtmlView::HtmlView() {
@@ -184,8 +178,7 @@ void HtmlView::handleHtml(const HtmlEvent& e) {
 void HtmlView::handleHighlight(const HighlightEvent& e) {
     const Record* record = e.itemAs<Record>();
     const JspSourceInfo* r = record ? record->get() : nullptr;
-    current_ = r && r->getInfoType() != JspSourceInfo::ABNORMAL_CLIENT_EXIT_COMMAND ? originOf(*r)
-                                                                                    : std::nullopt;
+    current_ = r ? OutputOrigin::of(*r) : std::nullopt;
     markOutputOfCurrentSpan();
 }
 
