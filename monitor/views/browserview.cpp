@@ -42,7 +42,7 @@ using tracehook::JspSourceInfo;
 
 // Renders at most this often while the output grows.
 constexpr int kQuietMs = 300;
-// What a data URL can carry; a longer output is rendered up to there.
+// What a data URL can carry: a longer output is kept and rendered up to there.
 constexpr std::size_t kLargestRendered = 2 * 1024 * 1024 - 4096;
 
 // A page that goes nowhere: links in the produced HTML are not followed.
@@ -245,6 +245,7 @@ void BrowserView::handleStartup(const StartupEvent& e) {
     if (r && r->getFileIdStr())
         fileId_ = QString::fromStdString(*r->getFileIdStr()).toInt();
     outputs_[fileId_] = Output{};
+    setTitle(tr("Browser") + QStringLiteral("  "));
     scheduleRender();
 }
 
@@ -253,9 +254,16 @@ void BrowserView::handleHtml(const HtmlEvent& e) {
     if (!record || !*record || !(*record)->getHtmlString())
         return;
     Output& out = outputs_[fileId_];
+    // Only what can be rendered is kept: the view costs no memory by the size of the output.
+    const std::string& piece = *(*record)->getHtmlString();
+    const std::size_t room = kLargestRendered - out.html.size();
+    if (room == 0)
+        return;
     if (current_)
         out.pieces.emplace_back(out.html.size(), *current_);
-    out.html += *(*record)->getHtmlString();
+    out.html.append(piece, 0, std::min(piece.size(), room));
+    if (out.html.size() == kLargestRendered)
+        setTitle(tr("Browser (the first 2 MB of the output)") + QStringLiteral("  "));
     scheduleRender();
 }
 
@@ -279,8 +287,7 @@ void BrowserView::render() {
     if (!engine_)
         return;
     const std::string& html = output();
-    const std::size_t shown = std::min(html.size(), kLargestRendered);
-    engine_->setHtml(QString::fromUtf8(html.data(), static_cast<qsizetype>(shown)),
+    engine_->setHtml(QString::fromUtf8(html.data(), static_cast<qsizetype>(html.size())),
                      QUrl(QStringLiteral("about:blank")));
     ++renderCount_;
     quiet_.start(kQuietMs);
