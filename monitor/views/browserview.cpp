@@ -251,8 +251,8 @@ void BrowserView::handleStartup(const StartupEvent& e) {
 
 void BrowserView::handleHtml(const HtmlEvent& e) {
     const Record* record = e.itemAs<Record>();
-    if (!record || !*record || !(*record)->getHtmlString())
-        return;
+    if (switchedOff() || !record || !*record || !(*record)->getHtmlString())
+        return; // switched off, nothing is ever rendered
     Output& out = outputs_[fileId_];
     // Only what can be rendered is kept: the view costs no memory by the size of the output.
     const std::string& piece = *(*record)->getHtmlString();
