@@ -72,8 +72,9 @@ private:
     QPointer<QStackedWidget> stack_;
     QPointer<QLabel> message_;
     QPointer<QWebEngineView> engine_;
-    std::unique_ptr<QWebEngineProfile> profile_;
+    // The guard outlives the profile that holds it.
     std::unique_ptr<class BrowserRequestGuard> guard_;
+    std::unique_ptr<QWebEngineProfile> profile_;
     QTimer quiet_;
     bool renderPending_ = false;
     int renderCount_ = 0;
