@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QStackedWidget>
+#include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -40,8 +41,11 @@ namespace {
 
 using tracehook::JspSourceInfo;
 
-// Renders at most this often while the output grows.
+// Renders at most this often while the output grows; and the engine stays idle at least
+// this many times as long as its last rendering took, so that a large page rendered again
+// and again never takes more than a fifth of the time from the page being debugged.
 constexpr int kQuietMs = 300;
+constexpr int kIdleShare = 4;
 // What a data URL can carry: a longer output is kept and rendered up to there.
 constexpr std::size_t kLargestRendered = 2 * 1024 * 1024 - 4096;
 
@@ -140,6 +144,19 @@ void BrowserView::startEngine() {
     connect(engine_->page(), &QWebEnginePage::loadFinished, this, [this] {
         if (engine_ && engine_->focusProxy())
             engine_->focusProxy()->installEventFilter(this);
+        // Each rendering is a navigation whose entry holds the whole page: none is kept.
+        engine_->history()->clear();
+        if (!loading_)
+            return;
+        loading_ = false;
+        quiet_.start(std::max<qint64>(kQuietMs, kIdleShare * loadTime_.elapsed()));
+    });
+    // A renderer that died finishes no load: the next rendering starts a new one.
+    connect(engine_->page(), &QWebEnginePage::renderProcessTerminated, this, [this] {
+        loading_ = false;
+        tracehook::Tracer::printLine("The browser view's renderer ended; it starts again.");
+        quiet_.start(kQuietMs);
+        renderPending_ = true;
     });
     render();
 }
@@ -275,7 +292,7 @@ void BrowserView::handleSwitchJspFile(const SwitchJspFileEvent& e) {
 }
 
 void BrowserView::scheduleRender() {
-    if (quiet_.isActive()) {
+    if (loading_ || quiet_.isActive()) {
         renderPending_ = true;
         return;
     }
@@ -287,10 +304,11 @@ void BrowserView::render() {
     if (!engine_)
         return;
     const std::string& html = output();
+    loading_ = true;
+    loadTime_.start();
     engine_->setHtml(QString::fromUtf8(html.data(), static_cast<qsizetype>(html.size())),
                      QUrl(QStringLiteral("about:blank")));
     ++renderCount_;
-    quiet_.start(kQuietMs);
 }
 
 } // namespace tracewin

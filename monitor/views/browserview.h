@@ -5,6 +5,7 @@
 // After Qt's headers: moc cannot parse <compare> ahead of them.
 #include "core/outputorigins.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 #include <map>
@@ -76,6 +77,8 @@ private:
     std::unique_ptr<class BrowserRequestGuard> guard_;
     std::unique_ptr<QWebEngineProfile> profile_;
     QTimer quiet_;
+    QElapsedTimer loadTime_;
+    bool loading_ = false; // a rendering runs: the next waits for it
     bool renderPending_ = false;
     int renderCount_ = 0;
     bool scriptsAllowed_ = false;
