@@ -244,7 +244,7 @@ bool Tool::queuedToOwnThread(std::function<void()> job) {
     }
     // The wake-up is dropped (with the jobs) if the tool is destroyed before it runs.
     if (wake)
-        QMetaObject::invokeMethod(this, &Tool::runCrossThreadJobs, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, "runCrossThreadJobs", Qt::QueuedConnection);
     return true;
 }
 

@@ -275,7 +275,10 @@ private:
     ManagedWorkbook* childWorkbook() const;
     void paneStateChanged();
 
-    void runCrossThreadJobs();
+    // Invoked by name: the wake-up event is then made inside Qt, whose hand-over between
+    // threads the race checker cannot see (a wake-up made in this code and read on the other
+    // thread would look like a race).
+    Q_INVOKABLE void runCrossThreadJobs();
 
     // Work handed over from other threads, run in hand-over order on this tool's thread. The
     // queue is guarded by its own lock so that what one thread hands over is fully visible to
