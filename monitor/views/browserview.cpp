@@ -60,9 +60,13 @@ protected:
     }
 };
 
+bool browserSwitchedOff() {
+    return qEnvironmentVariable("TRACEWIN_BROWSER_VIEW") == QLatin1String("off");
+}
+
 } // namespace
 
-BrowserView::BrowserView() {
+BrowserView::BrowserView() : switchedOff_(browserSwitchedOff()) {
     quiet_.setSingleShot(true);
     connect(&quiet_, &QTimer::timeout, this, [this] {
         if (renderPending_)
@@ -83,10 +87,6 @@ QWebEngineView* BrowserView::engineView() const {
     return engine_;
 }
 
-bool BrowserView::switchedOff() {
-    return qEnvironmentVariable("TRACEWIN_BROWSER_VIEW") == QLatin1String("off");
-}
-
 QStringList BrowserView::getLinkEventNames() const {
     return {ShowOutputOriginEvent::kindKey()};
 }
@@ -103,10 +103,10 @@ QWidget* BrowserView::getView() {
         message_->setWordWrap(true);
         // The note never widens the pane: the panes beside it keep their share.
         message_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
-        message_->setText(switchedOff() ? tr("The browser view is off (TRACEWIN_BROWSER_VIEW=off).")
-                                        : tr("The page as a browser shows it appears here."));
+        message_->setText(switchedOff_ ? tr("The browser view is off (TRACEWIN_BROWSER_VIEW=off).")
+                                       : tr("The page as a browser shows it appears here."));
         stack_->addWidget(message_);
-        if (!switchedOff())
+        if (!switchedOff_)
             startEngine();
     }
     return stack_;
@@ -268,7 +268,7 @@ void BrowserView::handleStartup(const StartupEvent& e) {
 
 void BrowserView::handleHtml(const HtmlEvent& e) {
     const Record* record = e.itemAs<Record>();
-    if (switchedOff() || !record || !*record || !(*record)->getHtmlString())
+    if (switchedOff_ || !record || !*record || !(*record)->getHtmlString())
         return; // switched off, nothing is ever rendered
     Output& out = outputs_[fileId_];
     // Only what can be rendered is kept: the view costs no memory by the size of the output.

@@ -55,8 +55,6 @@ public:
     // Asks the page which element is at a point of the engine's view, then does the above.
     void showOriginAt(const QPoint& point);
 
-    static bool switchedOff();
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -84,6 +82,7 @@ private:
     bool scriptsAllowed_ = false;
     bool networkAllowed_ = false;
     int fileId_ = 0;
+    const bool switchedOff_; // TRACEWIN_BROWSER_VIEW=off when the view was made
     // What each file produced, and where each piece of it starts with its origin.
     struct Output {
         std::string html;

@@ -13,6 +13,9 @@ CommonViewComponentMarks::CommonViewComponentMarks(CommonViewComponent& componen
     : component_(component) {}
 
 void CommonViewComponentMarks::set(std::shared_ptr<const TextSpans> spans, const QColor& colour) {
+    // Set on every step: nothing is painted again when nothing shown changes.
+    if ((spans == spans_ || (!spans && !spans_)) && colour == colour_)
+        return;
     spans_ = std::move(spans);
     colour_ = colour;
     component_.update();
