@@ -35,6 +35,18 @@ namespace tracehook {
 //       "%T"              the monitor is closing this connection: stop reporting to it.
 //  4. It ends the request with "%E", or "%A" with the position when one is known.
 //
+// Extensions, invisible to peers that do not know them:
+//  - Variables. While the monitor's debug settings file holds SendVariables=true (the
+//    monitor writes it while its Variables view is shown or a breakpoint carries a
+//    condition), a runtime that knows the key sends a "%V" record (PageVariables) just
+//    before each "%L" and waits for its reply as for any record. The monitor answers it
+//    with the continue reply "%N" F "&" n of the run in progress, and the page does not
+//    move for it: the "%L" of the same stop follows. A runtime that does not know the key
+//    never sends "%V".
+//  - Records the monitor does not know. A record after the first whose token the monitor
+//    cannot read is reported and answered like "%V", so that a newer runtime never waits
+//    on a reply that does not come.
+//
 // File ids are decimal texts chosen by the page runtime, stable for a page within one
 // request. Fields are separated by "&"; a text field other than the last of its record
 // must neither contain "&" nor be empty. Numbers are decimal, shortest form.
@@ -55,6 +67,8 @@ public:
     static constexpr std::string_view abnormalClientExitToken = "%A";
     static constexpr std::string_view sendJSPFileInfoToken = "%J";
     static constexpr std::string_view sendJavaFileInfoToken = "%V";
+    // The variables record (an extension, see above; its layout is in PageVariables).
+    static constexpr std::string_view variablesToken = "%V";
     static constexpr std::string_view infoEndingToken = "%%%END%%%";
 
     // Info types.
