@@ -38,6 +38,15 @@ struct PageVariable {
 // the same stop follows.
 class PageVariables {
 public:
+    // The group headings both runtimes use, in this order, each only when it has entries.
+    static constexpr const char* localsGroup = "Locals";
+    static constexpr const char* parametersGroup = "Request parameters";
+    static constexpr const char* pageAttributesGroup = "Page attributes";
+    static constexpr const char* requestAttributesGroup = "Request attributes";
+    static constexpr const char* sessionAttributesGroup = "Session attributes";
+    static constexpr const char* applicationAttributesGroup = "Application attributes";
+    static constexpr const char* fieldsGroup = "Page fields"; // this page's declarations
+
     // Values longer than this are cut (at a character boundary) and flagged.
     static constexpr std::size_t maxValueBytes = 1000;
     // A runtime sends at most this many entries; the rest are left out.
