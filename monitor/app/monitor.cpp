@@ -28,6 +28,7 @@
 #include "tracehook/systemproperties.h"
 #include "tracehook/tracer.h"
 #include "views/commonview.h"
+#include "views/variablesview.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -264,6 +265,8 @@ void Monitor::handOutSession(bool hidden) {
             view->setSession(session);
         else if (auto* page = dynamic_cast<SplitPageController*>(&tool))
             page->setSession(session);
+        else if (auto* variables = dynamic_cast<VariablesView*>(&tool))
+            variables->setSession(session);
     });
 }
 

@@ -22,7 +22,8 @@ struct DebugSettings {
 // the caller's value stays unchanged.
 //
 //   PROGRAM/jspdebug.properties                    port (first line), DebugModeOn,
-//                                                  RetrieveSyntaxErr, SkipRunAnimation
+//                                                  RetrieveSyntaxErr, SkipRunAnimation,
+//                                                  SendVariables
 //   PROGRAM/com/zet/kwo/jsp/ui/runPause.properties      RunPause
 //   PROGRAM/com/zet/kwo/jsp/ui/skipAnimation.properties SkipRunAnimation
 //   PROGRAM/com/zet/kwo/jsp/ui/resetPortNum.properties  isResetPortNum
@@ -54,6 +55,13 @@ public:
     DebugSettings displaySettings() const;
     // Writes the four settings, port line first. False when the file cannot be written.
     bool saveCurrentDebugMode(const DebugSettings& settings) const;
+
+    // Whether page runtimes send their variables (SendVariables in the debug settings file
+    // the runtimes read). The other lines of the file, comments included, stay as they are;
+    // the key goes after the last setting when it is not there yet. False when the file
+    // cannot be read or written (a runtime then sends no variables).
+    bool saveSendVariables(bool send) const;
+    std::optional<bool> getSendVariables() const;
 
     bool getIsRunPause() const;
     bool saveIsRunPause(bool runPause) const;

@@ -212,6 +212,7 @@ int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     }
 
     cl.options.port = cl.resolvePort();
+    cl.options.settingsFile = cl.settingsFile().value_or("");
     out << "pagerunner: running " << cl.options.page
         << " against the monitor on 127.0.0.1:" << cl.options.port << std::endl;
     PageRunner runner(cl.options);

@@ -70,6 +70,7 @@ int PageRunner::run() {
                                                     options_.workDir.empty() ? defaultWorkDir()
                                                                              : options_.workDir,
                                                     rootDir, options_.firstFileId, stop_);
+        request_->askForVariablesIn(options_.settingsFile);
     }
     RequestContext& request = *request_;
     try {

@@ -39,6 +39,9 @@ struct PageRunnerOptions {
     // Folder that include paths starting with "/" are taken from; the page's own folder
     // when empty.
     std::string rootDir;
+    // The monitor's debug settings file: while it holds SendVariables=true the pages send
+    // their variables before each line. Empty: they never do.
+    std::string settingsFile;
 };
 
 // Runs one page request against the monitor: compiles the page, connects, and runs it
