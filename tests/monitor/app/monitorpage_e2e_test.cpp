@@ -39,7 +39,7 @@ protected:
         options.port = monitorPort();
         options.workDir = (tree.dir.path() / "work").string();
         options.params = {{"user", "Ann"}};
-        options.settingsFile = settingsFile();
+        options.settingsFile = ignoreVariablesKey ? std::string() : settingsFile();
         runner = std::make_unique<pagerunner::PageRunner>(options);
         thread = std::thread([this] {
             runner->run();
@@ -76,6 +76,7 @@ protected:
     }
 
     std::unique_ptr<pagerunner::PageRunner> runner;
+    bool ignoreVariablesKey = false; // the runtime stands for one that does not know the key
 };
 
 TEST_F(MonitorPageTest, StepsRunsToABreakpointAndFastForwardsToTheEnd) {
@@ -537,6 +538,25 @@ TEST_F(MonitorPageTest, TheVariablesViewFollowsTheLoopAndShowsTheParameters) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 10000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !view->message().isEmpty(); }, 5000))
         << "the ended page leaves a note, not stale values";
+}
+
+TEST_F(MonitorPageTest, ARuntimeThatIgnoresTheKeyStepsAsBeforeAndTheViewSaysWhy) {
+    VariablesView* view = findTool<VariablesView>();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return asksForVariables(); }, 5000));
+    ignoreVariablesKey = true;
+    runPage("loop.jsp");
+    ASSERT_TRUE(waitForCanvas());
+    ASSERT_TRUE(waitForButtons("TTTTFF"));
+    for (int steps = 0; steps < 3; ++steps)
+        ASSERT_TRUE(stepOnce());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return view->message() == QStringLiteral("This page runtime sends no variables."); },
+        5000))
+        << view->message().toStdString();
+    EXPECT_FALSE(view->showsTree());
+    choose(SplitPageController::FastForward);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 10000));
+    EXPECT_NE(htmlOutput().indexOf("3 squared is 9"), -1);
 }
 
 TEST_F(MonitorPageTest, AConditionalBreakpointStopsFastForwardOnlyWhereItHolds) {
