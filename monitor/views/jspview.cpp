@@ -216,7 +216,6 @@ void JspView::showBreakpointMenu(int line, const QPoint& globalPos) {
     QAction* chosen = menu.exec(globalPos);
     if (chosen == toggle) {
         canvas->toggleBreakpoint(line);
-        session().updateVariablesWanted(); // a condition goes with its breakpoint
     } else if (chosen == edit) {
         editBreakpointCondition(line);
     } else if (chosen == remove) {

@@ -593,10 +593,15 @@ TEST_F(MonitorPageTest, AConditionalBreakpointStopsFastForwardOnlyWhereItHolds) 
     ASSERT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 20000));
     EXPECT_NE(htmlOutput().indexOf("3 squared is 9"), -1);
 
-    // Removing the condition leaves the plain breakpoint; the view hidden, nobody asks.
-    ASSERT_TRUE(jsp->setBreakpointCondition(8, QString()));
+    // Clearing the breakpoint takes its condition along; the view hidden, nobody asks.
+    toggleBreakpoint(8);
     EXPECT_TRUE(jsp->breakpointCondition(8).isEmpty());
     EXPECT_FALSE(asksForVariables());
+    ASSERT_TRUE(jsp->setBreakpointCondition(8, QStringLiteral("i > 0")));
+    EXPECT_TRUE(asksForVariables());
+    ASSERT_TRUE(jsp->setBreakpointCondition(8, QString()));
+    EXPECT_TRUE(jsp->breakpointCondition(8).isEmpty());
+    EXPECT_FALSE(asksForVariables()) << "removing the condition leaves a plain breakpoint";
     pane->setMinimized(false);
     EXPECT_TRUE(QTest::qWaitFor([&] { return asksForVariables(); }, 5000));
 }
