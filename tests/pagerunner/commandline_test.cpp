@@ -137,6 +137,19 @@ TEST(CommandLineOptions, ThePortComesFromTheUsersCopyWhenTheInstallIsNotTheirs) 
     EXPECT_EQ(cl.resolvePort(), 9124); // the monitor's file, as the user changed it
 }
 
+TEST(CommandLineOptions, TheDefaultWorkFolderIsTheUsersOwn) {
+    testsupport::TempDir dir;
+    testsupport::ScopedEnvironment home("HOME", dir.str() + "/home");
+    {
+        testsupport::ScopedEnvironment cache("XDG_CACHE_HOME", dir.str() + "/cache");
+        EXPECT_EQ(PageRunner::defaultWorkDir(), dir.str() + "/cache/tracewin/pagerunner-work");
+    }
+    testsupport::ScopedEnvironment relative("XDG_CACHE_HOME", "cache");
+    EXPECT_EQ(PageRunner::defaultWorkDir(), dir.str() + "/home/.cache/tracewin/pagerunner-work");
+    EXPECT_EQ(PageRunner::userWorkDir("tomcatrunner-work"),
+              dir.str() + "/home/.cache/tracewin/tomcatrunner-work");
+}
+
 TEST(TranslateCommand, EveryMappedSpanOfTheExamplesCoversTheJspTextThatProducedIt) {
     testsupport::TempDir work;
     for (const char* name :

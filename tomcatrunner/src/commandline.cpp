@@ -1,6 +1,7 @@
 #include "tomcatrunner/commandline.h"
 
 #include "pagerunner/commandline.h"
+#include "pagerunner/pagerunner.h"
 
 #include <cctype>
 #include <charconv>
@@ -258,7 +259,7 @@ int CommandLine::resolvePort() const {
 }
 
 std::string CommandLine::defaultWorkDir() {
-    return (fs::temp_directory_path() / "tomcatrunner-work").string();
+    return pagerunner::PageRunner::userWorkDir("tomcatrunner-work");
 }
 
 namespace {

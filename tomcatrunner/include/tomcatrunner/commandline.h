@@ -70,7 +70,8 @@ struct CommandLine {
     // The monitor's port: --port, else the first line of the monitor's debug settings
     // file below --root or the install this program runs from, else 8082.
     int resolvePort() const;
-    // The work folder used when none is given.
+    // The work folder used when none is given: the user's own "tomcatrunner-work" (see
+    // pagerunner::PageRunner::userWorkDir).
     static std::string defaultWorkDir();
 };
 
