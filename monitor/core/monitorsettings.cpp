@@ -8,9 +8,11 @@
 #include "tracehook/jspresource.h"
 #include "tracehook/messagehandler.h"
 #include "tracehook/properties.h"
+#include "tracehook/settingslocation.h"
 #include "tracehook/systemproperties.h"
 #include "tracehook/tracer.h"
 
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -40,7 +42,7 @@ void reportWriteFailure(const std::string& message, bool showDialog,
 
 MonitorSettings::MonitorSettings(std::string programDir, std::string runtimeHome,
                                  LabelLookup labels)
-    : programDir_(std::move(programDir)), runtimeHome_(std::move(runtimeHome)),
+    : programDir_(settingsDirectoryOf(programDir)), runtimeHome_(std::move(runtimeHome)),
       labels_(std::move(labels)) {
     if (!labels_)
         labels_ = [](std::string_view key) {
@@ -54,13 +56,25 @@ MonitorSettings MonitorSettings::fromInstall() {
         tracehook::SystemProperties::value("java.home", "."), nullptr);
 }
 
+std::string MonitorSettings::settingsDirectoryOf(const std::string& programDir) {
+    std::string dir = tracehook::SettingsLocation::settingsDirectory(programDir);
+    if (dir != programDir) {
+        // The flag files are written straight into their folder, which a user's new
+        // settings folder lacks.
+        std::error_code ec;
+        std::filesystem::create_directories(
+            std::filesystem::path(dir + MonitorConstants::runPauseFilename).parent_path(), ec);
+    }
+    return dir;
+}
+
 std::string MonitorSettings::debugSettingsPath() const {
     return programDir_ + "/" + MonitorConstants::jspDebugFlagFilename +
            MonitorConstants::propertiesSuffix;
 }
 std::string MonitorSettings::debugSettingsPathFromRuntime() const {
-    return runtimeHome_ + MonitorConstants::jspDebugFlagFilePath +
-           MonitorConstants::jspDebugFlagFilename + MonitorConstants::propertiesSuffix;
+    return tracehook::SettingsLocation::debugSettingsFile(runtimeHome_ +
+                                                          MonitorConstants::jspDebugFlagFilePath);
 }
 std::string MonitorSettings::runPausePath() const {
     return programDir_ + MonitorConstants::runPauseFilename + MonitorConstants::propertiesSuffix;

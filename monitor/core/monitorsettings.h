@@ -30,7 +30,9 @@ struct DebugSettings {
 //   PROGRAM/com/zet/kwo/jsp/ui/monitorStatus.properties IsMonitorWindowExists
 //
 // PROGRAM is the monitor's install path; the preferences page reaches the same debug
-// settings file from the runtime home (RUNTIME/../../tools/com-zet-kwo-ui-jspdebug/).
+// settings file from the runtime home (RUNTIME/../../tools/com-zet-kwo-ui-jspdebug/). An
+// install whose settings belong to its user (see tracehook::SettingsLocation) has them in
+// the user's folder instead, laid out alike.
 class MonitorSettings {
 public:
     using LabelLookup = std::function<std::string(std::string_view key)>;
@@ -38,7 +40,11 @@ public:
     MonitorSettings(std::string programDir, std::string runtimeHome, LabelLookup labels);
     // The install's directories and the tool label bundle.
     static MonitorSettings fromInstall();
+    // Where the settings of the monitor installed in programDir live: programDir itself, or
+    // the user's folder, with the folder of the flag files made in it.
+    static std::string settingsDirectoryOf(const std::string& programDir);
 
+    // The folder that holds the settings files (settingsDirectoryOf the install).
     const std::string& programDir() const { return programDir_; }
     std::string debugSettingsPath() const;            // as the connection controller opens it
     std::string debugSettingsPathFromRuntime() const; // as the preferences page opens it

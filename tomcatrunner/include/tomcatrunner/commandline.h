@@ -1,10 +1,10 @@
 #pragma once
 
 #include <chrono>
-#include <utility>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pagerunner {
@@ -30,6 +30,7 @@ enum ExitCode : int {
 //   tomcatrunner --stop-server [--work DIR]
 //   tomcatrunner [--port N] [--root DIR] [--file-id N] [--wait SECONDS] [--webapp DIR]
 //                --attach HOST:PORT [--url URL] [--only GLOB] [--allow-remote]
+//   tomcatrunner --help | --version
 // and two options left out of the usage: --keep-server BASE --webapp DIR, the keeper of a
 // kept server (started by a run), and --idle-seconds N, an idle time short enough for tests.
 struct CommandLine {
@@ -47,6 +48,7 @@ struct CommandLine {
     };
 
     bool help = false;
+    bool version = false;
     Mode mode = Mode::Run;
     std::optional<int> port;
     std::string root;
@@ -68,7 +70,8 @@ struct CommandLine {
     // The monitor's port: --port, else the first line of the monitor's debug settings
     // file below --root or the install this program runs from, else 8082.
     int resolvePort() const;
-    // The work folder used when none is given.
+    // The work folder used when none is given: the user's own "tomcatrunner-work" (see
+    // pagerunner::PageRunner::userWorkDir).
     static std::string defaultWorkDir();
 };
 
