@@ -189,7 +189,7 @@ void MenuManager::build(
         merger_->mergeMenu(*m);
     for (const MenuContribution* c : contributions)
         for (const auto& m : c->getItems())
-            merger_->mergeMenu(*m);
+            merger_->mergeContributedMenu(*m);
     for (const auto& [key, item] : dynamic)
         merger_->mergeItem(key, *item);
     merger_->finish();

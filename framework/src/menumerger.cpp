@@ -29,6 +29,12 @@ void MenuMerger::mergeMenu(const MenuData& menu) {
     mergeInto(menus_, menu);
 }
 
+void MenuMerger::mergeContributedMenu(const MenuData& menu) {
+    contributed_ = true;
+    mergeInto(menus_, menu);
+    contributed_ = false;
+}
+
 void MenuMerger::mergeItem(const QString& menuKey, const MenuComponentData& item) {
     for (MergedMenuEntry& m : menus_) {
         const bool byKey = std::any_of(m.menus.begin(), m.menus.end(),
@@ -41,7 +47,7 @@ void MenuMerger::mergeItem(const QString& menuKey, const MenuComponentData& item
 }
 
 void MenuMerger::mergeInto(std::vector<MergedMenuEntry>& entries, const MenuComponentData& entry) {
-    if (!entry.getKey().isEmpty() && removed_.contains(entry.getKey()))
+    if (!contributed_ && !entry.getKey().isEmpty() && removed_.contains(entry.getKey()))
         return;
     const QString label = labelOf(entry);
     const bool isMenu = entry.getType() == MenuComponentData::TYPE_MENU;

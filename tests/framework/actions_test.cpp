@@ -244,6 +244,10 @@ TEST(MenuMergerTest, PriorityOrderLabelMergeAndSeparators) {
     MenuMerger without({QStringLiteral("MiK")});
     without.mergeMenu(four);
     EXPECT_TRUE(without.getMenus()[0].children.empty());
+    // A tool's own entry of that key is not the predefined one: it stays.
+    without.mergeContributedMenu(four);
+    ASSERT_EQ(without.getMenus()[0].children.size(), 1u);
+    EXPECT_EQ(without.getMenus()[0].children[0].label, "K");
     MenuMerger::ungroup(merger.getGroupedActions());
     EXPECT_EQ(second.getParentAction(), nullptr);
 }

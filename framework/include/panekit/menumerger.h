@@ -34,10 +34,14 @@ struct MergedMenuEntry {
 // of greater priority (equal priorities keep their order of arrival).
 class MenuMerger {
 public:
-    // Entries whose key is listed are left out (predefined entries the application removed).
+    // Predefined entries whose key is listed are left out (the application removed them).
     explicit MenuMerger(QSet<QString> removedKeys = {}) : removed_(std::move(removedKeys)) {}
 
+    // A predefined menu: entries with a removed key stay out.
     void mergeMenu(const MenuData& menu);
+    // A menu a tool contributes: the application wants all of it, even an entry whose key
+    // is that of a predefined entry it removed.
+    void mergeContributedMenu(const MenuData& menu);
     // A single item for the top-level menu with that key (or label); none: ignored.
     void mergeItem(const QString& menuKey, const MenuComponentData& item);
     // Drops leading, trailing and doubled separators.
@@ -57,6 +61,7 @@ private:
     static QString labelOf(const MenuComponentData& entry);
 
     QSet<QString> removed_;
+    bool contributed_ = false; // the menu being merged is a tool's: nothing is left out
     std::vector<MergedMenuEntry> menus_;
     std::vector<QPointer<Action>> grouped_;
 };

@@ -165,6 +165,20 @@ TEST_F(MonitorWindowTest, BoundsSavedOffEveryScreenAreNotRestored) {
     EXPECT_TRUE(area.contains(QRect(monitor->frame()->pos(), monitor->frame()->size())));
 }
 
+TEST_F(MonitorWindowTest, TheFileMenuOffersOpenPageAndTheMonitorsPreferences) {
+    startMonitor();
+    auto* file = monitor->frame()->menuBar()->findChild<QMenu*>(QStringLiteral("MFile"));
+    ASSERT_TRUE(file);
+    QStringList keys;
+    for (QAction* action : file->actions())
+        keys << action->objectName();
+    EXPECT_TRUE(keys.contains(QStringLiteral("MiOpenPage"))) << keys.join(' ').toStdString();
+    EXPECT_TRUE(keys.contains(QStringLiteral("MiPreferences")))
+        << "the framework's own item is gone, the monitor's stays: "
+        << keys.join(' ').toStdString();
+    EXPECT_EQ(keys.count(QStringLiteral("MiPreferences")), 1);
+}
+
 TEST_F(MonitorWindowTest, HelpAboutShowsTheVersion) {
     startMonitor();
     auto* help = monitor->frame()->menuBar()->findChild<QMenu*>(QStringLiteral("MHelp"));
