@@ -12,6 +12,7 @@
 #include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <map>
 #include <optional>
 #include <regex>
 
@@ -344,6 +345,51 @@ TEST_F(VariablesTest, ScopesFieldsAndValuesAsADebuggerShowsThem) {
 
     // Before the scriptlet ran, its locals are not there yet.
     EXPECT_FALSE(find(stops.front(), PageVariables::localsGroup, "counts"));
+}
+
+TEST_F(VariablesTest, WhatChangesBetweenStopsShowsAtTheNextStop) {
+    ScriptedMonitor monitor;
+    ASSERT_EQ(debugWithVariables("/changes.jsp", monitor).kind, RequestResult::Kind::Ended);
+    // The variables of each stop by the JSP line about to run.
+    std::map<int, Entries> atLine;
+    const auto records = monitor.recordsOf(0);
+    for (std::size_t i = 1; i < records.size(); ++i) {
+        if (records[i].starts_with("%L") && records[i - 1].starts_with("%V")) {
+            const int line = tomcattest::jspLines({records[i]}).at(0);
+            atLine.emplace(line, PageVariables::parse(records[i - 1]).value().entries);
+        }
+    }
+    for (int line : {3, 4, 5, 6}) {
+        ASSERT_TRUE(atLine.contains(line)) << "no stop at line " << line;
+    }
+    const auto value = [&](int line, const char* group, const char* name) {
+        const auto v = find(atLine[line], group, name);
+        return v ? v->value : std::string("(none)");
+    };
+    const auto basket = [&](int line) {
+        std::vector<std::string> shown;
+        for (const PageVariable& v :
+             childrenOf(atLine[line], PageVariables::localsGroup, "basket")) {
+            shown.push_back(v.name + "=" + v.value);
+        }
+        std::sort(shown.begin(), shown.end());
+        return shown;
+    };
+    // An application attribute (a ConcurrentHashMap) and a page attribute (a HashMap) that
+    // come, change and go, and a map of the page's own.
+    EXPECT_EQ(value(3, PageVariables::applicationAttributesGroup, "step"), "(none)");
+    EXPECT_EQ(value(4, PageVariables::applicationAttributesGroup, "step"), "1");
+    EXPECT_EQ(value(5, PageVariables::applicationAttributesGroup, "step"), "2");
+    EXPECT_EQ(value(6, PageVariables::applicationAttributesGroup, "step"), "(none)");
+    EXPECT_EQ(value(3, PageVariables::pageAttributesGroup, "mark"), "(none)");
+    EXPECT_EQ(value(4, PageVariables::pageAttributesGroup, "mark"), "\"a\"");
+    EXPECT_EQ(value(5, PageVariables::pageAttributesGroup, "mark"), "\"b\"");
+    EXPECT_EQ(value(6, PageVariables::pageAttributesGroup, "mark"), "(none)");
+    EXPECT_THAT(basket(3), IsEmpty());
+    EXPECT_EQ(basket(4), (std::vector<std::string>{"\"apple\"=1"}));
+    EXPECT_EQ(basket(5), (std::vector<std::string>{"\"apple\"=2", "\"pear\"=1"}));
+    EXPECT_EQ(basket(6), (std::vector<std::string>{"\"pear\"=1"}));
+    EXPECT_EQ(value(6, PageVariables::localsGroup, "basket"), "java.util.HashMap (size 1)");
 }
 
 } // namespace

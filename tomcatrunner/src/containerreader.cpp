@@ -50,44 +50,38 @@ bool isHashed(const ClassLayout& layout) {
            layout.isA("java.util.concurrent.ConcurrentHashMap");
 }
 
-// Walks a hash table's bins and their chains, all bins of a round at once.
+// Walks a hash table's bins and their chains, all bins of a round at once. A map whose shape
+// is as it was at the last walk (see HashShape) is not walked again: only the values of the
+// entries the caller wants are read.
 class HashWalk : public std::enable_shared_from_this<HashWalk> {
 public:
-    HashWalk(VmObjects& objects, std::size_t bound, ContainerReader::Then then)
-        : objects_(objects), bound_(bound), then_(std::move(then)) {}
+    HashWalk(VmObjects& objects, std::map<jdwp::ObjectId, HashShape>& shapes, std::size_t bound,
+             ContainerReader::KeyFilter wanted, ContainerReader::Then then)
+        : objects_(objects), shapes_(shapes), bound_(bound), wanted_(std::move(wanted)),
+          then_(std::move(then)) {}
 
     void start(jdwp::ObjectId map, const ClassLayout& layout) {
-        const bool concurrent = layout.isA("java.util.concurrent.ConcurrentHashMap");
-        const bool hashtable = !concurrent && layout.isA("java.util.Hashtable");
+        map_ = map;
+        concurrent_ = layout.isA("java.util.concurrent.ConcurrentHashMap");
+        const bool hashtable = !concurrent_ && layout.isA("java.util.Hashtable");
         linked_ = layout.isA("java.util.LinkedHashMap");
-        valueField_ = concurrent ? "val" : "value";
+        valueField_ = concurrent_ ? "val" : "value";
+        // The table, the count, what tells a change of shape, and a linked map's first entry.
         std::vector<std::string> fields{"table"};
-        if (concurrent) {
+        if (concurrent_) {
             fields.insert(fields.end(), {"baseCount", "counterCells"});
         } else {
-            fields.push_back(hashtable ? "count" : "size");
+            fields.insert(fields.end(), {hashtable ? "count" : "size", "modCount"});
         }
         if (linked_) {
             fields.push_back("head");
         }
         ++pending_;
-        objects_.read(map, fields, [self = shared_from_this(), concurrent](auto values) {
+        objects_.read(map, fields, [self = shared_from_this()](auto values) {
             if (!values) {
                 self->failed_ = true;
             } else {
-                const Values& v = *values;
-                if (concurrent) {
-                    // A count spread over cells is not added up: the entries found count.
-                    self->size_ = v[2].isNull() ? v[1].asLong() : -1;
-                } else {
-                    self->size_ = v[1].asInt();
-                }
-                if (self->linked_) {
-                    self->head_ = v.back().objectId();
-                }
-                if (self->bound_ > 0 && !v[0].isNull()) {
-                    self->readTable(v[0].objectId());
-                }
+                self->begin(*values);
             }
             self->done();
         });
@@ -97,37 +91,98 @@ private:
     struct Node {
         jdwp::Value key;
         jdwp::Value value;
-        jdwp::ObjectId after = 0;
     };
 
-    void readTable(jdwp::ObjectId table) {
+    void begin(const Values& v) {
+        if (concurrent_) {
+            // A count spread over cells is not added up: the entries found count, and the
+            // shape cannot be told by the count.
+            exactCount_ = v[2].isNull();
+            size_ = exactCount_ ? v[1].asLong() : -1;
+            stamp_ = v[1].asLong();
+        } else {
+            size_ = v[1].asInt();
+            stamp_ = v[2].asInt();
+        }
+        if (linked_) {
+            head_ = v.back().objectId();
+        }
+        if (bound_ == 0 || v[0].isNull()) {
+            return;
+        }
+        table_ = v[0].objectId();
+        const auto known = shapes_.find(map_);
+        const HashShape* shape = known != shapes_.end() && known->second.table == table_ &&
+                                         exactCount_ && known->second.stamp == stamp_
+                                     ? &known->second
+                                     : nullptr;
+        if (shape != nullptr && !concurrent_) {
+            // A HashMap counts every change of its shape.
+            reuse(*shape);
+            return;
+        }
         ++pending_;
-        objects_.arrayLength(table, [self = shared_from_this(), table](auto length) {
+        objects_.arrayLength(table_, [self = shared_from_this(), shape](auto length) {
             if (!length) {
                 self->failed_ = true;
             } else {
-                ++self->pending_;
-                self->objects_.arrayValues(table, 0, std::min(*length, MaxTableSlots),
-                                           [self](auto bins) {
-                                               if (!bins) {
-                                                   self->failed_ = true;
-                                               } else {
-                                                   for (const jdwp::Value& bin : *bins) {
-                                                       if (!bin.isNull()) {
-                                                           self->visit(bin.objectId());
-                                                       }
-                                                   }
-                                               }
-                                               self->done();
-                                           });
+                self->readBins(*length, shape);
             }
             self->done();
         });
     }
 
+    void readBins(std::int32_t length, const HashShape* shape) {
+        ++pending_;
+        objects_.arrayValues(table_, 0, std::min(length, MaxTableSlots),
+                             [self = shared_from_this(), shape, length](auto bins) {
+                                 if (!bins) {
+                                     self->failed_ = true;
+                                 } else if (shape != nullptr && shape->bins == *bins) {
+                                     // A ConcurrentHashMap of single-node bins: with the same bins
+                                     // and the same count, no entry came or went.
+                                     self->reuse(*shape);
+                                 } else {
+                                     self->bins_ = std::move(*bins);
+                                     self->truncated_ = length > MaxTableSlots;
+                                     for (const jdwp::Value& bin : self->bins_) {
+                                         if (!bin.isNull()) {
+                                             self->visit(bin.objectId());
+                                         }
+                                     }
+                                 }
+                                 self->done();
+                             });
+    }
+
+    void reuse(const HashShape& shape) {
+        reused_ = true;
+        for (const HashShape::Node& n : shape.nodes) {
+            order_.push_back(n.id);
+            links_[n.id] = n.after;
+            if (wanted_ && !wanted_(n.key)) {
+                continue;
+            }
+            ++pending_;
+            objects_.read(n.id, {valueField_},
+                          [self = shared_from_this(), id = n.id, key = n.key](auto value) {
+                              if (!value) {
+                                  self->failed_ = true;
+                              } else {
+                                  self->found_.emplace(id, Node{key, (*value)[0]});
+                              }
+                              self->done();
+                          });
+        }
+    }
+
     void visit(jdwp::ObjectId node) {
         // A linked map's first entries may sit anywhere in the table: a few more are read.
-        if (seen_.size() >= bound_ * 4 || !seen_.insert(node).second) {
+        if (seen_.size() >= bound_ * 4) {
+            truncated_ = true;
+            return;
+        }
+        if (!seen_.insert(node).second) {
             return;
         }
         ++pending_;
@@ -135,6 +190,7 @@ private:
             if (layout == nullptr) {
                 self->failed_ = true;
             } else if (layout->isA(TreeBin)) {
+                self->chained_ = true;
                 ++self->pending_;
                 self->objects_.read(node, {"first"}, [self](auto first) {
                     if (first && !(*first)[0].isNull()) {
@@ -142,7 +198,9 @@ private:
                     }
                     self->done();
                 });
-            } else if (!layout->isA(ForwardingNode)) {
+            } else if (layout->isA(ForwardingNode)) {
+                self->truncated_ = true; // being resized: read again next time
+            } else {
                 self->readNode(node, *layout);
             }
             self->done();
@@ -161,14 +219,35 @@ private:
                 self->failed_ = true;
             } else {
                 const Values& v = *values;
-                self->found_.emplace(node, Node{v[0], v[1], hasAfter ? v[3].objectId() : 0});
+                self->found_.emplace(node, Node{v[0], v[1]});
+                self->links_[node] = hasAfter ? v[3].objectId() : 0;
                 self->order_.push_back(node);
                 if (!v[2].isNull()) {
+                    self->chained_ = true;
                     self->visit(v[2].objectId());
                 }
             }
             self->done();
         });
+    }
+
+    // Keeps the shape of a map walked whole, to skip the walk while it stays.
+    void keepShape() {
+        if (reused_ || truncated_ || !exactCount_ || (concurrent_ && chained_)) {
+            return;
+        }
+        constexpr std::size_t MaxShapes = 1000;
+        if (shapes_.size() >= MaxShapes) {
+            shapes_.clear();
+        }
+        HashShape& shape = shapes_[map_];
+        shape.table = table_;
+        shape.stamp = stamp_;
+        shape.bins = concurrent_ ? bins_ : std::vector<jdwp::Value>{};
+        shape.nodes.clear();
+        for (const jdwp::ObjectId id : order_) {
+            shape.nodes.push_back({id, found_.at(id).key, links_[id]});
+        }
     }
 
     void done() {
@@ -179,9 +258,10 @@ private:
             then_(std::nullopt);
             return;
         }
+        keepShape();
         ContainerReader::Contents contents;
         contents.isMap = true;
-        contents.size = size_ >= 0 ? size_ : static_cast<std::int64_t>(found_.size());
+        contents.size = size_ >= 0 ? size_ : static_cast<std::int64_t>(order_.size());
         // A linked map's order is its links' order; others iterate bin by bin.
         std::set<jdwp::ObjectId> placed;
         const auto place = [&](jdwp::ObjectId id) {
@@ -189,12 +269,13 @@ private:
             if (it != found_.end() && contents.entries.size() < bound_ &&
                 placed.insert(id).second) {
                 contents.entries.emplace_back(it->second.key, it->second.value);
-                return true;
             }
-            return false;
         };
-        for (jdwp::ObjectId at = head_; at != 0 && place(at);) {
-            at = found_.at(at).after;
+        std::set<jdwp::ObjectId> followed;
+        for (jdwp::ObjectId at = head_; at != 0 && followed.insert(at).second;) {
+            place(at);
+            const auto link = links_.find(at);
+            at = link != links_.end() ? link->second : 0;
         }
         for (const jdwp::ObjectId id : order_) {
             place(id);
@@ -203,17 +284,29 @@ private:
     }
 
     VmObjects& objects_;
+    std::map<jdwp::ObjectId, HashShape>& shapes_;
     std::size_t bound_;
+    ContainerReader::KeyFilter wanted_;
     ContainerReader::Then then_;
-    std::string valueField_;
+    jdwp::ObjectId map_ = 0;
+    bool concurrent_ = false;
     bool linked_ = false;
+    std::string valueField_;
     std::int64_t size_ = -1;
+    std::int64_t stamp_ = 0;
+    bool exactCount_ = true;
+    jdwp::ObjectId table_ = 0;
     jdwp::ObjectId head_ = 0;
+    std::vector<jdwp::Value> bins_;
     std::map<jdwp::ObjectId, Node> found_;
-    std::vector<jdwp::ObjectId> order_; // as found, bin by bin
+    std::map<jdwp::ObjectId, jdwp::ObjectId> links_; // each entry's next in a linked map
+    std::vector<jdwp::ObjectId> order_;              // bin by bin
     std::set<jdwp::ObjectId> seen_;
     std::size_t pending_ = 0;
     bool failed_ = false;
+    bool reused_ = false;
+    bool truncated_ = false;
+    bool chained_ = false;
 };
 
 } // namespace
@@ -235,11 +328,11 @@ bool ContainerReader::knows(const ClassLayout& layout) {
 }
 
 void ContainerReader::read(jdwp::ObjectId object, const ClassLayout& layout, std::size_t bound,
-                           Then then) {
+                           Then then, KeyFilter wanted) {
     // The most derived first: a Properties is a Hashtable, a LinkedHashMap a HashMap.
     for (const Wrapper& wrapper : Wrappers) {
         if (layout.isA(wrapper.className)) {
-            readInner(object, wrapper.field, bound, false, std::move(then));
+            readInner(object, wrapper.field, bound, false, std::move(then), std::move(wanted));
             return;
         }
     }
@@ -250,9 +343,9 @@ void ContainerReader::read(jdwp::ObjectId object, const ClassLayout& layout, std
         }
     }
     if (isHashed(layout)) {
-        readHashed(object, layout, bound, std::move(then));
+        readHashed(object, layout, bound, std::move(wanted), std::move(then));
     } else if (layout.isA("java.util.HashSet")) {
-        readInner(object, "map", bound, true, std::move(then));
+        readInner(object, "map", bound, true, std::move(then), {});
     } else if (layout.isA("java.util.LinkedList")) {
         readSizeOnly(object, {"size"}, false, std::move(then));
     } else if (layout.isA("java.util.TreeMap")) {
@@ -329,38 +422,44 @@ void ContainerReader::readSizeOnly(jdwp::ObjectId object, std::vector<std::strin
 }
 
 void ContainerReader::readInner(jdwp::ObjectId object, const char* field, std::size_t bound,
-                                bool keysOnly, Then then) {
-    objects_.read(
-        object, {field}, [this, bound, keysOnly, then = std::move(then)](auto values) mutable {
-            if (!values || (*values)[0].isNull()) {
-                then(std::nullopt);
-                return;
-            }
-            const jdwp::ObjectId inner = (*values)[0].objectId();
-            objects_.layoutOf(inner, [this, inner, bound, keysOnly,
-                                      then = std::move(then)](const ClassLayout* layout) mutable {
-                if (layout == nullptr || !knows(*layout)) {
-                    then(std::nullopt);
-                    return;
-                }
-                read(inner, *layout, bound, [keysOnly, then = std::move(then)](auto contents) {
-                    if (contents && keysOnly) {
-                        // A hash set is its map's keys.
-                        contents->isMap = false;
-                        for (const auto& [key, value] : contents->entries) {
-                            contents->elements.push_back(key);
-                        }
-                        contents->entries.clear();
-                    }
-                    then(std::move(contents));
-                });
-            });
-        });
+                                bool keysOnly, Then then, KeyFilter wanted) {
+    objects_.read(object, {field},
+                  [this, bound, keysOnly, then = std::move(then),
+                   wanted = std::move(wanted)](auto values) mutable {
+                      if (!values || (*values)[0].isNull()) {
+                          then(std::nullopt);
+                          return;
+                      }
+                      const jdwp::ObjectId inner = (*values)[0].objectId();
+                      objects_.layoutOf(
+                          inner, [this, inner, bound, keysOnly, then = std::move(then),
+                                  wanted = std::move(wanted)](const ClassLayout* layout) mutable {
+                              if (layout == nullptr || !knows(*layout)) {
+                                  then(std::nullopt);
+                                  return;
+                              }
+                              read(
+                                  inner, *layout, bound,
+                                  [keysOnly, then = std::move(then)](auto contents) {
+                                      if (contents && keysOnly) {
+                                          // A hash set is its map's keys.
+                                          contents->isMap = false;
+                                          for (const auto& [key, value] : contents->entries) {
+                                              contents->elements.push_back(key);
+                                          }
+                                          contents->entries.clear();
+                                      }
+                                      then(std::move(contents));
+                                  },
+                                  std::move(wanted));
+                          });
+                  });
 }
 
 void ContainerReader::readHashed(jdwp::ObjectId object, const ClassLayout& layout,
-                                 std::size_t bound, Then then) {
-    std::make_shared<HashWalk>(objects_, bound, std::move(then))->start(object, layout);
+                                 std::size_t bound, KeyFilter wanted, Then then) {
+    std::make_shared<HashWalk>(objects_, shapes_, bound, std::move(wanted), std::move(then))
+        ->start(object, layout);
 }
 
 } // namespace tomcatrunner

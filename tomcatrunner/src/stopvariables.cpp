@@ -461,12 +461,22 @@ void StopVariables::readParametersFromQuery(jdwp::ObjectId queryBytes, VariableN
 
 void StopVariables::readAttributes(jdwp::ObjectId map, VariableNode& group,
                                    bool (*containers)(std::string_view)) {
-    objects_.layoutOf(map, [this, map, &group, containers](const ClassLayout* layout) {
+    const auto shown = [this, containers](std::string_view name) {
+        return allVariables_ || containers == nullptr || !containers(name);
+    };
+    objects_.layoutOf(map, [this, map, &group, shown](const ClassLayout* layout) {
         if (layout == nullptr || !ContainerReader::knows(*layout)) {
             return;
         }
+        // The container's entries are not read again once their names are known.
+        const auto wanted = [this, shown](const jdwp::Value& key) {
+            const auto name =
+                key.tag == jdwp::Tag::String ? objects_.knownString(key.objectId()) : std::nullopt;
+            return !name || shown(*name);
+        };
         containers_.read(
-            map, *layout, PageVariables::maxChildren, [this, &group, containers](auto contents) {
+            map, *layout, PageVariables::maxChildren,
+            [this, &group, shown](auto contents) {
                 if (!contents) {
                     return;
                 }
@@ -474,14 +484,14 @@ void StopVariables::readAttributes(jdwp::ObjectId map, VariableNode& group,
                     if (key.tag != jdwp::Tag::String || value.isNull()) {
                         continue;
                     }
-                    objects_.string(key.objectId(), [this, value, &group, containers](auto name) {
-                        if (name &&
-                            (allVariables_ || containers == nullptr || !containers(*name))) {
+                    objects_.string(key.objectId(), [this, value, &group, shown](auto name) {
+                        if (name && shown(*name)) {
                             describer_.describe(value, group.addChild(*name), true);
                         }
                     });
                 }
-            });
+            },
+            wanted);
     });
 }
 

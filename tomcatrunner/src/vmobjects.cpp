@@ -224,6 +224,11 @@ void VmObjects::string(jdwp::StringId string,
     });
 }
 
+std::optional<std::string> VmObjects::knownString(jdwp::StringId string) const {
+    const auto known = strings_.find(string);
+    return known != strings_.end() ? std::optional(known->second) : std::nullopt;
+}
+
 void VmObjects::arrayLength(jdwp::ObjectId array,
                             std::function<void(std::optional<std::int32_t>)> then) {
     if (const auto known = lengths_.find(array); known != lengths_.end()) {

@@ -60,6 +60,8 @@ public:
     void readFields(jdwp::ObjectId object, const std::vector<const LayoutField*>& fields,
                     std::function<void(std::optional<Values>)> then, bool stable = false);
     void string(jdwp::StringId string, std::function<void(std::optional<std::string>)> then);
+    // The text of a string read before; nullopt when it has not been read.
+    std::optional<std::string> knownString(jdwp::StringId string) const;
     void arrayLength(jdwp::ObjectId array, std::function<void(std::optional<std::int32_t>)> then);
     void arrayValues(jdwp::ObjectId array, std::int32_t first, std::int32_t length,
                      std::function<void(std::optional<Values>)> then);
