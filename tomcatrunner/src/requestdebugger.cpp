@@ -604,6 +604,7 @@ void RequestDebugger::enterPage(const PageClass& page, jdwp::MethodId service) {
     }
     auto run = std::make_unique<PageRun>();
     run->page = &page;
+    run->serial = ++pageRuns_;
     run->service = service;
     run->entryDepth = frameCount();
     // Output a forward, or the forward to an error page, may discard is shown only once it
@@ -737,14 +738,15 @@ void RequestDebugger::reportLine(PageRun& run, const PageClass& cls, int javaLin
     const pagerunner::JspSpan span = ch.spans.find(statement, at.line);
     ch.table->add(javaLine, span.start.line, span.start.column, span.end.line, span.end.column);
     ch.javaLine = javaLine;
-    sendVariables(ch, stoppedAt);
+    sendVariables(ch, run, stoppedAt);
     if (!observing_ || ch.ended) {
         return;
     }
     talk(ch, [&] { ch.session.exchange(*ch.table->getLineInfoStr(ch.session.fileId(), javaLine)); });
 }
 
-void RequestDebugger::sendVariables(FileChannel& ch, const jdwp::Location& stoppedAt) {
+void RequestDebugger::sendVariables(FileChannel& ch, const PageRun& run,
+                                    const jdwp::Location& stoppedAt) {
     if (!options_.sendVariables || !options_.sendVariables()) {
         return;
     }
@@ -752,7 +754,8 @@ void RequestDebugger::sendVariables(FileChannel& ch, const jdwp::Location& stopp
         variables_ = std::make_unique<StopVariables>(vm_, options_.allVariables);
     }
     const std::string record = tracehook::PageVariables::record(
-        ch.session.fileIdText(), variables_->read(thread_, stoppedAt));
+        ch.session.fileIdText(),
+        variables_->read({thread_, stoppedAt, run.serial, run.page->typeId()}));
     talk(ch, [&] { ch.session.exchange(record); });
 }
 

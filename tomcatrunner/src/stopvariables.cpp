@@ -112,21 +112,30 @@ StopVariables::StopVariables(jdwp::Debuggee& vm, bool allVariables)
     : allVariables_(allVariables), pipeline_(vm.connection()), objects_(pipeline_),
       containers_(objects_), describer_(objects_) {}
 
-std::vector<tracehook::PageVariable> StopVariables::read(jdwp::ThreadId thread,
-                                                         const jdwp::Location& at) {
+std::vector<tracehook::PageVariable> StopVariables::read(const Stop& stop) {
     Groups groups;
     const int roundsBefore = pipeline_.rounds();
     const int commandsBefore = pipeline_.commands();
+    const jdwp::ThreadId thread = stop.thread;
+    const jdwp::Location& at = stop.at;
+    // A page context read at an earlier stop of the same run: the scopes are read at once.
+    const std::uint64_t contextRun =
+        stop.pageRun != 0 && at.classId == stop.pageClass ? stop.pageRun : 0;
+    const auto known = contextRun != 0 ? pageContexts_.find(contextRun) : pageContexts_.end();
+    const bool contextKnown = known != pageContexts_.end();
+    if (contextKnown) {
+        readScopes(known->second, groups);
+    }
     // The frame and the method's variables in the first round.
     auto frame = std::make_shared<std::optional<jdwp::Frame>>();
     auto pending = std::make_shared<int>(2);
     const auto key = std::pair{at.classId, at.methodId};
-    const auto bothKnown = [this, thread, frame, pending, key, &groups] {
+    const auto bothKnown = [this, thread, frame, pending, key, contextRun, contextKnown, &groups] {
         if (--*pending > 0 || !*frame) {
             return;
         }
         const auto& table = tables_[key];
-        readFrame(thread, **frame, table ? &*table : nullptr, groups);
+        readFrame(thread, **frame, table ? &*table : nullptr, contextRun, contextKnown, groups);
     };
     pipeline_.frames(thread, 0, 1, [frame, bothKnown](auto frames) {
         if (frames && !frames->empty()) {
@@ -157,7 +166,8 @@ bool StopVariables::shownLocal(const jdwp::Variable& v) const {
 }
 
 void StopVariables::readFrame(jdwp::ThreadId thread, const jdwp::Frame& frame,
-                              const jdwp::VariableTable* table, Groups& groups) {
+                              const jdwp::VariableTable* table, std::uint64_t contextRun,
+                              bool contextKnown, Groups& groups) {
     // Each local read suspends the whole VM for a moment (a safepoint in HotSpot 17): only
     // the locals shown and the page context are read.
     std::vector<const jdwp::Variable*> wanted;
@@ -167,7 +177,7 @@ void StopVariables::readFrame(jdwp::ThreadId thread, const jdwp::Frame& frame,
             if (!v.inScopeAt(frame.location.index) || v.signature.empty()) {
                 continue;
             }
-            if (v.name == "_jspx_page_context") {
+            if (v.name == "_jspx_page_context" && !contextKnown) {
                 pageContext = &v;
             }
             if (shownLocal(v) || &v == pageContext) {
@@ -185,7 +195,8 @@ void StopVariables::readFrame(jdwp::ThreadId thread, const jdwp::Frame& frame,
     }
     if (!slots.empty()) {
         pipeline_.frameValues(
-            thread, frame.frameId, slots, [this, wanted, pageContext, &groups](auto values) {
+            thread, frame.frameId, slots,
+            [this, wanted, pageContext, contextRun, &groups](auto values) {
                 if (!values || values->size() != wanted.size()) {
                     return;
                 }
@@ -193,6 +204,13 @@ void StopVariables::readFrame(jdwp::ThreadId thread, const jdwp::Frame& frame,
                     const jdwp::Variable& v = *wanted[i];
                     const jdwp::Value& value = (*values)[i];
                     if (&v == pageContext && !value.isNull()) {
+                        if (contextRun != 0) {
+                            constexpr std::size_t MaxRuns = 1000;
+                            if (pageContexts_.size() >= MaxRuns) {
+                                pageContexts_.clear();
+                            }
+                            pageContexts_[contextRun] = value.objectId();
+                        }
                         readScopes(value.objectId(), groups);
                     }
                     if (shownLocal(v)) {
@@ -203,7 +221,7 @@ void StopVariables::readFrame(jdwp::ThreadId thread, const jdwp::Frame& frame,
                 }
             });
     }
-    if (pageContext == nullptr) {
+    if (pageContext == nullptr && !contextKnown) {
         // A fragment's body runs in a helper that holds the page context in a field.
         pipeline_.thisObject(thread, frame.frameId, [this, &groups](auto self) {
             if (!self || !self->isObject() || self->isNull()) {

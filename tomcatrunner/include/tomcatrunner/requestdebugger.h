@@ -96,6 +96,7 @@ private:
     // method runs at, and the files it shows.
     struct PageRun {
         const PageClass* page = nullptr;
+        std::uint64_t serial = 0; // tells this run apart from every other of the request
         jdwp::MethodId service = 0;
         int entryDepth = 0;
         bool writerKnown = false;
@@ -130,7 +131,7 @@ private:
     void reportLine(PageRun& run, const PageClass& cls, int javaLine,
                     const jdwp::SourceLocation& at, const jdwp::Location& stoppedAt);
     // Sends what the page holds at the stop, when the monitor asks for it.
-    void sendVariables(FileChannel& ch, const jdwp::Location& stoppedAt);
+    void sendVariables(FileChannel& ch, const PageRun& run, const jdwp::Location& stoppedAt);
     FileChannel& channel(PageRun& run, const PageClass& cls, const jdwp::SourceLocation& at);
     std::unique_ptr<pagerunner::MonitorConnection> connectMonitor();
     std::string switchRecord(const std::string& fileIdText) const;
@@ -186,6 +187,7 @@ private:
     bool stoppedByStep_ = false; // the thread stands where the step request left it
     jdwp::RequestId exceptionRequest_ = 0;
     std::vector<std::unique_ptr<PageRun>> pages_;
+    std::uint64_t pageRuns_ = 0;
     int nextFileId_;
     bool observing_ = true;
     bool finished_ = false;

@@ -8,6 +8,7 @@
 #include "tomcatrunner/vmobjects.h"
 #include "tracehook/pagevariables.h"
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -31,9 +32,19 @@ class StopVariables {
 public:
     StopVariables(jdwp::Debuggee& vm, bool allVariables);
 
-    // The entries of the variables record for the thread stopped at `at`. Throws
-    // jdwp::DisconnectedError or jdwp::TimeoutError when the VM goes away or does not answer.
-    std::vector<tracehook::PageVariable> read(jdwp::ThreadId thread, const jdwp::Location& at);
+    // Where a request's thread stopped. `pageRun` tells one run of a page apart from
+    // another (0: not known) and `pageClass` is that page's class: within one run, the
+    // page class's methods share one page context, which is then read once.
+    struct Stop {
+        jdwp::ThreadId thread = 0;
+        jdwp::Location at;
+        std::uint64_t pageRun = 0;
+        jdwp::ReferenceTypeId pageClass = 0;
+    };
+
+    // The entries of the variables record for the stop. Throws jdwp::DisconnectedError or
+    // jdwp::TimeoutError when the VM goes away or does not answer.
+    std::vector<tracehook::PageVariable> read(const Stop& stop);
 
     // The round trips and the commands of the last read.
     int lastRounds() const { return lastRounds_; }
@@ -42,8 +53,11 @@ public:
 private:
     struct Groups;
 
+    // Reads the locals, and the page context unless `contextRun` (the page run it is kept
+    // for, 0 for none) already knows it.
     void readFrame(jdwp::ThreadId thread, const jdwp::Frame& frame,
-                   const jdwp::VariableTable* table, Groups& groups);
+                   const jdwp::VariableTable* table, std::uint64_t contextRun, bool contextKnown,
+                   Groups& groups);
     void readScopes(jdwp::ObjectId pageContext, Groups& groups);
     void readApplication(jdwp::ObjectId servletContext, Groups& groups);
     void unwrapRequest(jdwp::ObjectId request, int hops, Groups& groups);
@@ -65,6 +79,8 @@ private:
     // Variable tables by class and method; nullopt when the class has none.
     std::map<std::pair<jdwp::ReferenceTypeId, jdwp::MethodId>, std::optional<jdwp::VariableTable>>
         tables_;
+    // The page context of each page run, once read.
+    std::map<std::uint64_t, jdwp::ObjectId> pageContexts_;
     int lastRounds_ = 0;
     int lastCommands_ = 0;
 };
