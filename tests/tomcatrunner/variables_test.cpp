@@ -134,7 +134,7 @@ std::vector<std::string> namesIn(const Entries& entries, const std::string& grou
 
 TEST_F(VariablesTest, ALoopsVariableStepsThroughItsValuesWithEachLine) {
     ScriptedMonitor monitor;
-    const RequestResult result = debugWithVariables("/loop.jsp?user=Ann", monitor);
+    const RequestResult result = debugWithVariables("/loop.jsp?user=Ann&tag=a&tag=b+c", monitor);
     ASSERT_EQ(result.kind, RequestResult::Kind::Ended) << result.message;
     const auto records = monitor.recordsOf(0);
     // Each line record comes right after the variables of the same stop, on its connection.
@@ -169,6 +169,17 @@ TEST_F(VariablesTest, ALoopsVariableStepsThroughItsValuesWithEachLine) {
         ASSERT_TRUE(user) << ::testing::PrintToString(groupsOf(stop));
         EXPECT_EQ(user->value, "\"Ann\"");
         EXPECT_EQ(user->type, "java.lang.String");
+        // A name given twice: its values below it.
+        const auto tag = find(stop, PageVariables::parametersGroup, "tag");
+        ASSERT_TRUE(tag);
+        EXPECT_EQ(tag->type, "java.lang.String[]");
+        EXPECT_EQ(tag->value, "java.lang.String[2]");
+        const Entries tags = childrenOf(stop, PageVariables::parametersGroup, "tag");
+        ASSERT_EQ(tags.size(), 2u);
+        EXPECT_EQ(tags[1].name, "[1]");
+        EXPECT_EQ(tags[1].value, "\"b c\"");
+        EXPECT_EQ(namesIn(stop, PageVariables::parametersGroup),
+                  (std::vector<std::string>{"user", "tag"}));
     }
 
     // Jasper's locals and the implicit objects are not the page's own.

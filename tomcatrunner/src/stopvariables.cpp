@@ -312,54 +312,55 @@ void StopVariables::unwrapRequest(jdwp::ObjectId request, int hops, Groups& grou
 }
 
 void StopVariables::readRequest(jdwp::ObjectId request, Groups& groups) {
-    objects_.read(
-        request, {"attributes", "session", "parametersParsed", "coyoteRequest"},
-        [this, &groups](auto values) {
-            if (!values) {
-                return;
-            }
-            const auto& v = *values;
-            if (!v[0].isNull()) {
-                readAttributes(v[0].objectId(), groups.requestAttributes, nullptr);
-            }
-            if (!v[1].isNull()) {
-                // StandardSession; an invalidated one holds nothing.
-                objects_.read(
-                    v[1].objectId(), {"attributes", "isValid"}, [this, &groups](auto session) {
-                        if (session && (*session)[1].asBoolean() && !(*session)[0].isNull()) {
-                            readAttributes((*session)[0].objectId(), groups.sessionAttributes,
-                                           nullptr);
-                        }
-                    });
-            }
-            if (v[3].isNull()) {
-                return;
-            }
-            const bool parsed = v[2].asBoolean();
-            objects_.read(
-                v[3].objectId(), {"parameters", "queryMB"}, [this, parsed, &groups](auto coyote) {
-                    if (!coyote || (*coyote)[0].isNull()) {
-                        return;
-                    }
-                    const jdwp::ObjectId query = (*coyote)[1].objectId();
-                    objects_.read((*coyote)[0].objectId(),
-                                  {"paramHashValues", "didQueryParameters"},
-                                  [this, parsed, query, &groups](auto parameters) {
-                                      if (!parameters) {
-                                          return;
-                                      }
-                                      // Tomcat parses parameters when the page first asks
-                                      // for one; until then they are read from the query.
-                                      if ((parsed || (*parameters)[1].asBoolean()) &&
-                                          !(*parameters)[0].isNull()) {
-                                          readParametersFromMap((*parameters)[0].objectId(),
-                                                                groups.parameters);
-                                      } else if (query != 0) {
-                                          readParametersFromQuery(query, groups.parameters);
-                                      }
-                                  });
-                });
-        });
+    objects_.read(request, {"attributes", "session", "parametersParsed", "coyoteRequest"},
+                  [this, &groups](auto values) {
+                      if (!values) {
+                          return;
+                      }
+                      const auto& v = *values;
+                      if (!v[0].isNull()) {
+                          readAttributes(v[0].objectId(), groups.requestAttributes, nullptr);
+                      }
+                      if (!v[1].isNull()) {
+                          // StandardSession; an invalidated one holds nothing.
+                          objects_.read(v[1].objectId(), {"attributes", "isValid"},
+                                        [this, &groups](auto session) {
+                                            if (session && (*session)[1].asBoolean() &&
+                                                !(*session)[0].isNull()) {
+                                                readAttributes((*session)[0].objectId(),
+                                                               groups.sessionAttributes, nullptr);
+                                            }
+                                        });
+                      }
+                      if (!v[3].isNull()) {
+                          readParameters(v[3].objectId(), v[2].asBoolean(), groups.parameters);
+                      }
+                  });
+}
+
+void StopVariables::readParameters(jdwp::ObjectId coyoteRequest, bool parsed, VariableNode& group) {
+    // Coyote's request holds the parameters (org.apache.tomcat.util.http.Parameters) and
+    // the query string.
+    objects_.read(coyoteRequest, {"parameters", "queryMB"}, [this, parsed, &group](auto coyote) {
+        if (!coyote || (*coyote)[0].isNull()) {
+            return;
+        }
+        const jdwp::ObjectId query = (*coyote)[1].objectId();
+        objects_.read((*coyote)[0].objectId(), {"paramHashValues", "didQueryParameters"},
+                      [this, parsed, query, &group](auto parameters) {
+                          if (!parameters) {
+                              return;
+                          }
+                          // Tomcat parses parameters when the page first asks for one; until
+                          // then they are read from the query.
+                          if ((parsed || (*parameters)[1].asBoolean()) &&
+                              !(*parameters)[0].isNull()) {
+                              readParametersFromMap((*parameters)[0].objectId(), group);
+                          } else if (query != 0) {
+                              readParametersFromQuery(query, group);
+                          }
+                      });
+    });
 }
 
 void StopVariables::readParametersFromMap(jdwp::ObjectId map, VariableNode& group) {
@@ -380,43 +381,44 @@ void StopVariables::readParametersFromMap(jdwp::ObjectId map, VariableNode& grou
                 node.key = std::make_unique<VariableNode>();
                 node.namedByKeyText = true;
                 describer_.describe(key, *node.key, false);
-                const jdwp::ObjectId values = list.objectId();
-                objects_.layoutOf(values, [this, values, &node](const ClassLayout* listLayout) {
-                    if (listLayout == nullptr || !ContainerReader::knows(*listLayout)) {
-                        return;
-                    }
-                    containers_.read(
-                        values, *listLayout, PageVariables::maxChildren,
-                        [this, &node](auto elements) {
-                            if (!elements) {
-                                return;
-                            }
-                            struct Texts {
-                                std::vector<std::string> values;
-                                std::size_t pending = 1;
-                            };
-                            auto texts = std::make_shared<Texts>();
-                            texts->values.resize(elements->elements.size());
-                            const auto arrived = [texts, &node] {
-                                if (--texts->pending == 0) {
-                                    showParameter(node, texts->values);
-                                }
-                            };
-                            for (std::size_t i = 0; i < elements->elements.size(); ++i) {
-                                const jdwp::Value& e = elements->elements[i];
-                                if (e.isNull()) {
-                                    continue;
-                                }
-                                ++texts->pending;
-                                objects_.string(e.objectId(), [texts, i, arrived](auto text) {
-                                    texts->values[i] = text.value_or("");
-                                    arrived();
-                                });
-                            }
-                            arrived();
-                        });
+                readParameterValues(list.objectId(), node);
+            }
+        });
+    });
+}
+
+void StopVariables::readParameterValues(jdwp::ObjectId list, VariableNode& node) {
+    // An ArrayList of strings.
+    objects_.layoutOf(list, [this, list, &node](const ClassLayout* layout) {
+        if (layout == nullptr || !ContainerReader::knows(*layout)) {
+            return;
+        }
+        containers_.read(list, *layout, PageVariables::maxChildren, [this, &node](auto elements) {
+            if (!elements) {
+                return;
+            }
+            struct Texts {
+                std::vector<std::string> values;
+                std::size_t pending = 1;
+            };
+            auto texts = std::make_shared<Texts>();
+            texts->values.resize(elements->elements.size());
+            const auto arrived = [texts, &node] {
+                if (--texts->pending == 0) {
+                    showParameter(node, texts->values);
+                }
+            };
+            for (std::size_t i = 0; i < elements->elements.size(); ++i) {
+                if (elements->elements[i].isNull()) {
+                    continue;
+                }
+                ++texts->pending;
+                objects_.string(elements->elements[i].objectId(), [texts, i, arrived](auto text) {
+                    texts->values[i] = text.value_or("");
+                    arrived();
                 });
             }
+            arrived();
         });
     });
 }

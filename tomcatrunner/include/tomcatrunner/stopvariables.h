@@ -62,7 +62,9 @@ private:
     void readApplication(jdwp::ObjectId servletContext, Groups& groups);
     void unwrapRequest(jdwp::ObjectId request, int hops, Groups& groups);
     void readRequest(jdwp::ObjectId request, Groups& groups);
+    void readParameters(jdwp::ObjectId coyoteRequest, bool parsed, VariableNode& group);
     void readParametersFromMap(jdwp::ObjectId map, VariableNode& group);
+    void readParameterValues(jdwp::ObjectId list, VariableNode& node);
     void readParametersFromQuery(jdwp::ObjectId queryBytes, VariableNode& group);
     // The entries of an attribute map; those `containers` calls the container's are left
     // out unless all are asked for.
