@@ -421,6 +421,17 @@ void ContainerReader::readSizeOnly(jdwp::ObjectId object, std::vector<std::strin
                   });
 }
 
+void ContainerReader::read(jdwp::ObjectId object, std::size_t bound, Then then, KeyFilter wanted) {
+    objects_.layoutOf(object, [this, object, bound, then = std::move(then),
+                               wanted = std::move(wanted)](const ClassLayout* layout) mutable {
+        if (layout == nullptr || !knows(*layout)) {
+            then(std::nullopt);
+            return;
+        }
+        read(object, *layout, bound, std::move(then), std::move(wanted));
+    });
+}
+
 void ContainerReader::readInner(jdwp::ObjectId object, const char* field, std::size_t bound,
                                 bool keysOnly, Then then, KeyFilter wanted) {
     objects_.read(object, {field},
@@ -430,29 +441,19 @@ void ContainerReader::readInner(jdwp::ObjectId object, const char* field, std::s
                           then(std::nullopt);
                           return;
                       }
-                      const jdwp::ObjectId inner = (*values)[0].objectId();
-                      objects_.layoutOf(
-                          inner, [this, inner, bound, keysOnly, then = std::move(then),
-                                  wanted = std::move(wanted)](const ClassLayout* layout) mutable {
-                              if (layout == nullptr || !knows(*layout)) {
-                                  then(std::nullopt);
-                                  return;
-                              }
-                              read(
-                                  inner, *layout, bound,
-                                  [keysOnly, then = std::move(then)](auto contents) {
-                                      if (contents && keysOnly) {
-                                          // A hash set is its map's keys.
-                                          contents->isMap = false;
-                                          for (const auto& [key, value] : contents->entries) {
-                                              contents->elements.push_back(key);
-                                          }
-                                          contents->entries.clear();
-                                      }
-                                      then(std::move(contents));
-                                  },
-                                  std::move(wanted));
-                          });
+                      read((*values)[0].objectId(), bound,
+                           [keysOnly, then = std::move(then)](auto contents) {
+                               if (contents && keysOnly) {
+                                   // A hash set is its map's keys.
+                                   contents->isMap = false;
+                                   for (const auto& [key, value] : contents->entries) {
+                                       contents->elements.push_back(key);
+                                   }
+                                   contents->entries.clear();
+                               }
+                               then(std::move(contents));
+                           },
+                           std::move(wanted));
                   });
 }
 

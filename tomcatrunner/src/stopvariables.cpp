@@ -364,62 +364,52 @@ void StopVariables::readParameters(jdwp::ObjectId coyoteRequest, bool parsed, Va
 }
 
 void StopVariables::readParametersFromMap(jdwp::ObjectId map, VariableNode& group) {
-    // A LinkedHashMap of each name's values, an ArrayList of strings.
-    objects_.layoutOf(map, [this, map, &group](const ClassLayout* layout) {
-        if (layout == nullptr || !ContainerReader::knows(*layout)) {
+    // A LinkedHashMap of each name's values.
+    containers_.read(map, PageVariables::maxChildren, [this, &group](auto contents) {
+        if (!contents) {
             return;
         }
-        containers_.read(map, *layout, PageVariables::maxChildren, [this, &group](auto contents) {
-            if (!contents) {
-                return;
+        for (const auto& [key, list] : contents->entries) {
+            if (key.isNull() || list.isNull()) {
+                continue;
             }
-            for (const auto& [key, list] : contents->entries) {
-                if (key.isNull() || list.isNull()) {
-                    continue;
-                }
-                VariableNode& node = group.addChild();
-                node.key = std::make_unique<VariableNode>();
-                node.namedByKeyText = true;
-                describer_.describe(key, *node.key, false);
-                readParameterValues(list.objectId(), node);
-            }
-        });
+            VariableNode& node = group.addChild();
+            node.key = std::make_unique<VariableNode>();
+            node.namedByKeyText = true;
+            describer_.describe(key, *node.key, false);
+            readParameterValues(list.objectId(), node);
+        }
     });
 }
 
 void StopVariables::readParameterValues(jdwp::ObjectId list, VariableNode& node) {
     // An ArrayList of strings.
-    objects_.layoutOf(list, [this, list, &node](const ClassLayout* layout) {
-        if (layout == nullptr || !ContainerReader::knows(*layout)) {
+    containers_.read(list, PageVariables::maxChildren, [this, &node](auto elements) {
+        if (!elements) {
             return;
         }
-        containers_.read(list, *layout, PageVariables::maxChildren, [this, &node](auto elements) {
-            if (!elements) {
-                return;
+        struct Texts {
+            std::vector<std::string> values;
+            std::size_t pending = 1;
+        };
+        auto texts = std::make_shared<Texts>();
+        texts->values.resize(elements->elements.size());
+        const auto arrived = [texts, &node] {
+            if (--texts->pending == 0) {
+                showParameter(node, texts->values);
             }
-            struct Texts {
-                std::vector<std::string> values;
-                std::size_t pending = 1;
-            };
-            auto texts = std::make_shared<Texts>();
-            texts->values.resize(elements->elements.size());
-            const auto arrived = [texts, &node] {
-                if (--texts->pending == 0) {
-                    showParameter(node, texts->values);
-                }
-            };
-            for (std::size_t i = 0; i < elements->elements.size(); ++i) {
-                if (elements->elements[i].isNull()) {
-                    continue;
-                }
-                ++texts->pending;
-                objects_.string(elements->elements[i].objectId(), [texts, i, arrived](auto text) {
-                    texts->values[i] = text.value_or("");
-                    arrived();
-                });
+        };
+        for (std::size_t i = 0; i < elements->elements.size(); ++i) {
+            if (elements->elements[i].isNull()) {
+                continue;
             }
-            arrived();
-        });
+            ++texts->pending;
+            objects_.string(elements->elements[i].objectId(), [texts, i, arrived](auto text) {
+                texts->values[i] = text.value_or("");
+                arrived();
+            });
+        }
+        arrived();
     });
 }
 
@@ -484,35 +474,30 @@ void StopVariables::readAttributes(jdwp::ObjectId map, VariableNode& group,
     const auto shown = [this, containers](std::string_view name) {
         return allVariables_ || containers == nullptr || !containers(name);
     };
-    objects_.layoutOf(map, [this, map, &group, shown](const ClassLayout* layout) {
-        if (layout == nullptr || !ContainerReader::knows(*layout)) {
-            return;
-        }
-        // The container's entries are not read again once their names are known.
-        const auto wanted = [this, shown](const jdwp::Value& key) {
-            const auto name =
-                key.tag == jdwp::Tag::String ? objects_.knownString(key.objectId()) : std::nullopt;
-            return !name || shown(*name);
-        };
-        containers_.read(
-            map, *layout, PageVariables::maxChildren,
-            [this, &group, shown](auto contents) {
-                if (!contents) {
-                    return;
+    // The container's entries are not read again once their names are known.
+    const auto wanted = [this, shown](const jdwp::Value& key) {
+        const auto name =
+            key.tag == jdwp::Tag::String ? objects_.knownString(key.objectId()) : std::nullopt;
+        return !name || shown(*name);
+    };
+    containers_.read(
+        map, PageVariables::maxChildren,
+        [this, &group, shown](auto contents) {
+            if (!contents) {
+                return;
+            }
+            for (const auto& [key, value] : contents->entries) {
+                if (key.tag != jdwp::Tag::String || value.isNull()) {
+                    continue;
                 }
-                for (const auto& [key, value] : contents->entries) {
-                    if (key.tag != jdwp::Tag::String || value.isNull()) {
-                        continue;
+                objects_.string(key.objectId(), [this, value, &group, shown](auto name) {
+                    if (name && shown(*name)) {
+                        describer_.describe(value, group.addChild(*name), true);
                     }
-                    objects_.string(key.objectId(), [this, value, &group, shown](auto name) {
-                        if (name && shown(*name)) {
-                            describer_.describe(value, group.addChild(*name), true);
-                        }
-                    });
-                }
-            },
-            wanted);
-    });
+                });
+            }
+        },
+        wanted);
 }
 
 void StopVariables::readPageFields(jdwp::ObjectId page, VariableNode& group) {

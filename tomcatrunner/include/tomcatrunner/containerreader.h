@@ -57,6 +57,9 @@ public:
     // a map whose keys `wanted` turns down may be left out.
     void read(jdwp::ObjectId object, const ClassLayout& layout, std::size_t bound, Then then,
               KeyFilter wanted = {});
+    // The same for an object whose class is not known yet: nothing when it is not a
+    // collection or map it reads.
+    void read(jdwp::ObjectId object, std::size_t bound, Then then, KeyFilter wanted = {});
 
 private:
     void readList(jdwp::ObjectId object, const char* arrayField, const char* sizeField,
