@@ -155,7 +155,8 @@ void answerLikeTheMonitor(const Socket& connection,
     }
 }
 
-Conversation recordConversation(const std::string& page, const std::filesystem::path& workDir) {
+Conversation recordConversation(const std::string& page, const std::filesystem::path& workDir,
+                                bool variables) {
     Socket listener = Socket::listenLoopback();
     Conversation conversation;
     std::thread monitor([&] {
@@ -168,6 +169,10 @@ Conversation recordConversation(const std::string& page, const std::filesystem::
     options.page = page;
     options.port = listener.localPort();
     options.workDir = workDir.string();
+    if (variables) {
+        options.settingsFile = (workDir / "variables-on.properties").string();
+        std::ofstream(options.settingsFile) << "port=0\nSendVariables=true\n";
+    }
     const int rc = pagerunner::PageRunner(options).run();
     monitor.join();
     if (rc != pagerunner::ExitCode::Ok)

@@ -48,7 +48,10 @@ void answerLikeTheMonitor(const Socket& connection,
 
 // Runs pagerunner's page executor in this process against a recording listener and
 // returns what the page sent.
-Conversation recordConversation(const std::string& page, const std::filesystem::path& workDir);
+// With variables, the page sends its variables before each line, as it does while the
+// monitor's Variables view is shown.
+Conversation recordConversation(const std::string& page, const std::filesystem::path& workDir,
+                                bool variables = false);
 
 void saveConversation(const Conversation& conversation, const std::filesystem::path& file);
 Conversation loadConversation(const std::filesystem::path& file);

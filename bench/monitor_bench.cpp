@@ -5,6 +5,10 @@
 //                  records and replies between two processes; resident memory after 1,000
 //                  and 100,000 steps
 //   stepping-busy  the same times with a child process spinning on a core all along
+//                  (both with the Variables view hidden: no variables on the wire)
+//   stepping-variables  the cost of the Variables view per step: a page of 20,000 mapped
+//                  lines fast-forwarded with the view hidden and shown, each against the
+//                  ping-pong of its own records
 //   html:SHAPE     produced HTML of one shape in "%H" records, each waiting for its reply,
 //                  against a ping-pong of the same records: MB/s, the time per MB at the
 //                  start and at the end (flat: no cost that grows with the output already
@@ -12,7 +16,8 @@
 //                  own (a child process); "html" is every shape
 //   startup        process start to the main window shown, against an empty QMainWindow
 // Usage: bench_monitor [--rounds N] [--html-mb N] [--tag-count N] [--stage DIR] [stepping]
-//                      [stepping-busy] [html | html:SHAPE...] [startup]   (all by default)
+//                      [stepping-busy] [stepping-variables] [html | html:SHAPE...] [startup]
+//                      (all by default)
 #include "app/monitor.h"
 #include "app/monitorparts.h"
 #include "core/installpaths.h"
@@ -209,11 +214,12 @@ SteppingRound timeSteppingRound(bench::MonitorHarness& monitor, const std::strin
     return round;
 }
 
-// The page with output, baseline and monitor taking turns; with a core kept busy by a
-// child when busy is set.
+// The page with output, baseline and monitor taking turns, the Variables view hidden; with
+// a core kept busy by a child when busy is set.
 void benchSteppingTime(bench::MonitorHarness& monitor, const fs::path& scratch, int rounds,
                        bool busy) {
     const char* name = busy ? "stepping-busy" : "stepping";
+    monitor.showVariables(false);
     auto list = [&](int passes) {
         return writeListPage(scratch, passes);
     };
@@ -252,6 +258,46 @@ void benchSteppingTime(bench::MonitorHarness& monitor, const fs::path& scratch, 
                  name, median(answeringCpu), median(monitorCpu),
                  median(monitorCpu) / median(answeringCpu), kCpuPerRecordRatio);
     std::fprintf(g_report, "memory after: %ld KiB\n", bench::residentKiB());
+}
+
+// What the Variables view costs a step: the same page fast-forwarded with the view hidden
+// and shown, each against the ping-pong of its own records (shown, each stop sends its
+// variables first).
+void benchSteppingVariables(bench::MonitorHarness& monitor, const fs::path& scratch, int rounds) {
+    auto list = [&](int passes) {
+        return writeListPage(scratch, passes);
+    };
+    const std::string page = list(passesFor(list, monitor.workDir(), 20000));
+    const bench::Conversation plain = bench::recordConversation(page, monitor.workDir());
+    const bench::Conversation withVariables =
+        bench::recordConversation(page, monitor.workDir(), true);
+    const double steps = static_cast<double>(plain.count("%L"));
+    std::fprintf(g_report,
+                 "stepping-variables: %.0f steps; %zu records hidden, %zu shown (%zu bytes)\n",
+                 steps, plain.records.size(), withVariables.records.size(), withVariables.bytes());
+    printLoadAverage("before");
+    std::vector<double> hiddenMicros, shownMicros, shownRatios;
+    for (int r = 1; r <= rounds; ++r) {
+        monitor.showVariables(false);
+        const SteppingRound hidden = timeSteppingRound(monitor, page, plain, scratch);
+        monitor.showVariables(true);
+        const SteppingRound shown = timeSteppingRound(monitor, page, withVariables, scratch);
+        hiddenMicros.push_back(hidden.monitor / steps * 1e6);
+        shownMicros.push_back(shown.monitor / steps * 1e6);
+        shownRatios.push_back(shown.monitor / shown.pingPong);
+        std::fprintf(g_report,
+                     "  round %d: per step hidden %.1f us, shown %.1f us (+%.1f us); shown "
+                     "against its ping-pong %.2f\n",
+                     r, hiddenMicros.back(), shownMicros.back(),
+                     shownMicros.back() - hiddenMicros.back(), shownRatios.back());
+    }
+    monitor.showVariables(false);
+    printLoadAverage("after");
+    std::fprintf(g_report,
+                 "stepping-variables per step (medians): hidden %.1f us, shown %.1f us, cost of "
+                 "the view %.1f us a step; shown / its ping-pong %.2f\n",
+                 median(hiddenMicros), median(shownMicros),
+                 median(shownMicros) - median(hiddenMicros), median(shownRatios));
 }
 
 // ---- HTML in shapes
@@ -652,13 +698,14 @@ struct Choices {
     int rounds = 3;
     HtmlSizes htmlSizes;
     fs::path stage = TRACEWIN_STAGE_DIR;
-    std::set<std::string> benchmarks; // stepping, stepping-busy, html, startup
+    std::set<std::string> benchmarks; // stepping, stepping-busy, stepping-variables, html, startup
     std::set<bench::HtmlShape> shapes;
 };
 
 // Adds the benchmark an argument names; false when it names none.
 bool choose(const std::string& name, Choices& choices) {
-    if (name == "stepping" || name == "stepping-busy" || name == "startup") {
+    if (name == "stepping" || name == "stepping-busy" || name == "stepping-variables" ||
+        name == "startup") {
         choices.benchmarks.insert(name);
         return true;
     }
@@ -693,15 +740,16 @@ std::optional<Choices> parseChoices(const std::vector<std::string>& args) {
             return std::nullopt;
     }
     if (choices.benchmarks.empty())
-        for (const char* name : {"stepping", "stepping-busy", "html", "startup"})
+        for (const char* name :
+             {"stepping", "stepping-busy", "stepping-variables", "html", "startup"})
             choose(name, choices);
     return choices;
 }
 
 void printUsage() {
     std::cerr << "Usage: bench_monitor [--rounds N] [--html-mb N] [--tag-count N] [--stage DIR]\n"
-                 "                     [stepping] [stepping-busy] [html | html:SHAPE...] "
-                 "[startup]\n"
+                 "                     [stepping] [stepping-busy] [stepping-variables]\n"
+                 "                     [html | html:SHAPE...] [startup]\n"
                  "  SHAPE:";
     for (bench::HtmlShape shape : bench::allHtmlShapes())
         std::cerr << ' ' << bench::htmlShapeName(shape);
@@ -756,13 +804,16 @@ void runSteppingBenchmarks(const Choices& choices, int argc, char** argv) {
     }
     if (choices.benchmarks.count("stepping-busy"))
         benchSteppingTime(monitor, scratch, choices.rounds, true);
+    if (choices.benchmarks.count("stepping-variables"))
+        benchSteppingVariables(monitor, scratch, choices.rounds);
 }
 
 void runBenchmarks(const Choices& choices, int argc, char** argv) {
     const auto& chosen = choices.benchmarks;
     if (chosen.count("startup"))
         benchStartup(choices.stage, choices.rounds * 2 - 1);
-    if (chosen.count("stepping") || chosen.count("stepping-busy"))
+    if (chosen.count("stepping") || chosen.count("stepping-busy") ||
+        chosen.count("stepping-variables"))
         runSteppingBenchmarks(choices, argc, argv);
     if (chosen.count("html"))
         benchHtml(choices.shapes, choices.stage, choices.htmlSizes);

@@ -7,9 +7,11 @@
 #include "app/splitpagecontroller.h"
 #include "core/installpaths.h"
 #include "panekit/application.h"
+#include "panekit/toolpane.h"
 #include "panekit/workbookframe.h"
 #include "views/htmlview.h"
 #include "views/jspview.h"
+#include "views/variablesview.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -118,6 +120,14 @@ bool MonitorHarness::waitForPage(std::chrono::seconds limit) {
     return runUntil([&] { return pageReady(); }, limit);
 }
 
+void MonitorHarness::showVariables(bool shown) {
+    auto* view = findTool<tracewin::VariablesView>(*monitor_->frame());
+    if (!view || !view->getPane())
+        throw std::runtime_error("the monitor's main page lacks its Variables view");
+    view->getPane()->setMinimized(!shown);
+    settle();
+}
+
 void MonitorHarness::chooseFastForward() {
     page_->action(tracewin::SplitPageController::FastForward)
         ->processAction(QStringLiteral("bench"));
@@ -126,9 +136,10 @@ void MonitorHarness::chooseFastForward() {
 double MonitorHarness::fastForwardPage(const std::string& page) {
     QProcess runner;
     runner.setProgram(QString::fromStdString((stage_ / "jspvlm/nqc/bin/pagerunner").string()));
+    // The runner reads this monitor's settings, so it sends variables while the view shows.
     runner.setArguments({QStringLiteral("--port"), QString::number(port()),
-                         QStringLiteral("--work"), QString::fromStdString(workDir().string()),
-                         QString::fromStdString(page)});
+                         QStringLiteral("--root"), root_.path(), QStringLiteral("--work"),
+                         QString::fromStdString(workDir().string()), QString::fromStdString(page)});
     runner.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     runner.setStandardOutputFile(QProcess::nullDevice());
     runner.start();

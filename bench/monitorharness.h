@@ -35,6 +35,8 @@ public:
     bool pageReady() const;
     // Waits until pageReady(); false when no page came within the time.
     bool waitForPage(std::chrono::seconds limit);
+    // Shows or hides (minimises) the Variables view: while it shows, pages send variables.
+    void showVariables(bool shown);
     // Chooses Fast forward as a click on its button does.
     void chooseFastForward();
     // Lets the event loop run until done() holds; false when the time ran out.

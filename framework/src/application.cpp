@@ -151,8 +151,12 @@ QIcon Application::loadIcon(const QString& imageKey) {
     if (imageKey.isEmpty())
         return QIcon();
     const QString file = findString(imageKey).value_or(imageKey);
-    const QString path = QDir(home_).filePath(file);
-    return QFileInfo::exists(path) ? QIcon(path) : QIcon();
+    for (const QString& home : {home_, phome_}) {
+        const QString path = home.isEmpty() ? QString() : QDir(home).filePath(file);
+        if (!path.isEmpty() && QFileInfo::exists(path))
+            return QIcon(path);
+    }
+    return QIcon();
 }
 
 // ---- profiles ----------------------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSysInfo>
 
@@ -19,11 +20,20 @@ QUrl HelpHandler::resolve(const QString& name) const {
     if (name.contains(QLatin1String("://")))
         return QUrl(name);
     Application* app = Application::getApplication(appKey_);
-    const QDir home(app->getHome());
-    const QDir base(QDir::isAbsolutePath(base_) ? base_ : home.filePath(base_));
     const qsizetype hash = name.indexOf(u'#');
-    QUrl url = QUrl::fromLocalFile(
-        QDir::cleanPath(base.absoluteFilePath(hash < 0 ? name : name.left(hash))));
+    const QString file = hash < 0 ? name : name.left(hash);
+    const auto inHome = [&](const QString& home) {
+        const QDir base(QDir::isAbsolutePath(base_) ? base_ : QDir(home).filePath(base_));
+        return QDir::cleanPath(base.absoluteFilePath(file));
+    };
+    QString path = inHome(app->getHome());
+    // The pages an application ships stay in its protected home when its home is elsewhere.
+    if (!QFileInfo::exists(path) && !app->getProtectedHome().isEmpty()) {
+        const QString shipped = inHome(app->getProtectedHome());
+        if (QFileInfo::exists(shipped))
+            path = shipped;
+    }
+    QUrl url = QUrl::fromLocalFile(path);
     if (hash >= 0)
         url.setFragment(name.mid(hash + 1));
     return url;

@@ -1,5 +1,7 @@
 #include "app/monitor.h"
 
+#include "app/aboutbox.h"
+#include "app/commandaction.h"
 #include "app/generalprefnode.h"
 #include "app/jspbreakmonitorcontroller.h"
 #include "app/monitorcontroller.h"
@@ -13,6 +15,7 @@
 #include "core/monitorsettings.h"
 #include "core/outputredirection.h"
 #include "panekit/application.h"
+#include "panekit/menudata.h"
 #include "panekit/repaintpacer.h"
 #include "panekit/statusline.h"
 #include "panekit/workbookframe.h"
@@ -28,6 +31,7 @@
 #include "tracehook/systemproperties.h"
 #include "tracehook/tracer.h"
 #include "views/commonview.h"
+#include "views/variablesview.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -81,6 +85,21 @@ std::string Monitor::programDirectory() {
         tracehook::SystemProperties::value("user.dir", "."));
 }
 
+std::string Monitor::settingsDirectory() {
+    return MonitorSettings::settingsDirectoryOf(programDirectory());
+}
+
+QIcon Monitor::programIcon() {
+    // The desktop's icon theme has it once the program is installed for the desktop; the
+    // install's own copies serve a tree run where it was built.
+    QIcon own;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        own.addFile(QString::fromStdString(programDirectory() + "/com/zet/kwo/jsp/ui/tracewin-" +
+                                           std::to_string(size) + ".png"),
+                    QSize(size, size));
+    return QIcon::fromTheme(QStringLiteral("tracewin"), own);
+}
+
 void Monitor::setExitHandler(std::function<void(int)> handler) {
     std::lock_guard lock(exitMutex);
     exitHandler() = std::move(handler);
@@ -118,8 +137,9 @@ void Monitor::initFailed(const std::string& reason) {
 
 bool Monitor::start(const std::vector<std::string>& args, const Options& options) {
     const std::string program = programDirectory();
+    const std::string settings = settingsDirectory();
     appStatus_ = std::make_unique<tracehook::ApplicationStatus>(
-        program + "/" + MonitorConstants::appStatusFilename);
+        settings + "/" + MonitorConstants::appStatusFilename);
     appStatus_->startApp();
     appStatus_->addEventListener(this);
     // The messages of the tag stack come from the install's message file.
@@ -135,7 +155,7 @@ bool Monitor::start(const std::vector<std::string>& args, const Options& options
               tracehook::JspDebugDynamicPathFactory::getHarbeckFullPath().value_or("null"));
     }
     if (options.redirectOutput &&
-        !OutputRedirection::redirect(program + "/monitor.out", program + "/monitor.err")) {
+        !OutputRedirection::redirect(settings + "/monitor.out", settings + "/monitor.err")) {
         print("Cannot redirect the standard output or error.");
     }
     if (options.showDialogs)
@@ -174,7 +194,7 @@ bool Monitor::buildWindow(const MonitorArguments& arguments) {
         std::filesystem::path p(*jspHome);
         home = p.is_absolute()
                    ? p.string()
-                   : (std::filesystem::path(programDirectory()) / p).lexically_normal().string();
+                   : (std::filesystem::path(settingsDirectory()) / p).lexically_normal().string();
     } else {
         home = arguments.serverRoot.value_or(javaHome);
     }
@@ -190,6 +210,7 @@ bool Monitor::buildWindow(const MonitorArguments& arguments) {
     app->initialize();
     if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(style);
+    QApplication::setWindowIcon(programIcon());
     Tracer::trace(
         kSource, "main",
         "Time for initializing the application, \n\tset resource filename, set look and feel: " +
@@ -264,6 +285,8 @@ void Monitor::handOutSession(bool hidden) {
             view->setSession(session);
         else if (auto* page = dynamic_cast<SplitPageController*>(&tool))
             page->setSession(session);
+        else if (auto* variables = dynamic_cast<VariablesView*>(&tool))
+            variables->setSession(session);
     });
 }
 
@@ -286,8 +309,19 @@ void Monitor::prepareMenus() {
     // tool bar come in when the menu bar and tool bars are built.
     for (const char* item : {"MiClose", "MiPreferences", "MiDetachPage"})
         frame_->removePredefinedMenuItem(QString::fromLatin1(item));
-    for (const char* menu : {"MSelected", "MPage", "MPane", "MWindows", "MHelp"})
+    for (const char* menu : {"MSelected", "MPage", "MPane", "MWindows"})
         frame_->removePredefinedMenu(QString::fromLatin1(menu));
+    panekit::Application* app =
+        panekit::Application::getApplication(QString::fromLatin1(applicationKey));
+    // The window owns the action behind its menu item.
+    auto* aboutAction = new CommandAction(nullptr, [monitor = QPointer<Monitor>(this)] {
+        if (monitor)
+            monitor->openAbout();
+    });
+    aboutAction->setParent(frame_);
+    auto about = app->getMenuItemData(QStringLiteral("MiAbout"));
+    about->setAction(aboutAction);
+    frame_->addDynamicMenuItem(QStringLiteral("MHelp"), about);
     frame_->buildMenuBar();
     frame_->buildToolBar();
     frame_->buildStatusLine();
@@ -345,6 +379,15 @@ int Monitor::listeningPort() const {
     return controller ? controller->connections().listeningPort() : 0;
 }
 
+QMessageBox* Monitor::openAbout() {
+    if (!frame_)
+        return nullptr;
+    panekit::Application* app =
+        panekit::Application::getApplication(QString::fromLatin1(applicationKey));
+    return AboutBox::open(
+        frame_, [app](const char* key) { return app->getString(QString::fromLatin1(key)); });
+}
+
 OpenPageDialog* Monitor::openPageDialog() const {
     return openPageDialog_;
 }
@@ -362,7 +405,7 @@ OpenPageDialog* Monitor::openPage() {
     auto* dialog = new OpenPageDialog(
         [app](const char* key) { return app->getString(QString::fromLatin1(key)); }, frame_);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setRequest(PageLaunchSettings::inProgramDir(programDirectory()).load());
+    dialog->setRequest(PageLaunchSettings::inProgramDir(settingsDirectory()).load());
     connect(dialog, &QDialog::accepted, this, [this, dialog] { startPage(dialog->request()); });
     openPageDialog_ = dialog;
     // Shown without a loop of its own: the window goes on taking the page's records.
@@ -371,7 +414,7 @@ OpenPageDialog* Monitor::openPage() {
 }
 
 void Monitor::startPage(const PageLaunchRequest& request) {
-    PageLaunchSettings::inProgramDir(programDirectory()).save(request);
+    PageLaunchSettings::inProgramDir(settingsDirectory()).save(request);
     if (launcher_)
         launcher_->start(request, listeningPort());
 }

@@ -5,12 +5,15 @@
 #include "panekit/workbookframe.h"
 #include "tracehook/appstatuseventlistener.h"
 
+#include <QIcon>
 #include <QObject>
 #include <QPointer>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+class QMessageBox;
 
 namespace panekit {
 class StatusLine;
@@ -63,6 +66,8 @@ public:
     // is accepted, the choices are kept and the page runtime starts. Returns the dialog.
     OpenPageDialog* openPage();
     OpenPageDialog* openPageDialog() const;
+    // Help > About: opens the About box (without waiting for it) and returns it.
+    QMessageBox* openAbout();
     // The page runtime started by Open page (null before the window is built).
     RuntimeLauncher* runtimeLauncher() const { return launcher_.get(); }
 
@@ -76,6 +81,12 @@ public:
 
     // The install's directories, as the monitor uses them.
     static std::string programDirectory();
+    // Where the monitor writes: its settings, window profiles, log and status file. The
+    // install folder, or the user's own folder when the install is not the user's to change
+    // (see tracehook::SettingsLocation).
+    static std::string settingsDirectory();
+    // The program's icon: the desktop theme's, else the install's own.
+    static QIcon programIcon();
 
     void handleAppStatusEvent(const tracehook::AppStatusEvent& event) override;
 

@@ -8,10 +8,12 @@
 #include "views/monitorevents.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace tracewin {
 namespace {
 
+using tracehook::JspSourceInfo;
 using tracehook::Tracer;
 
 constexpr const char* kSource = "MonitorController";
@@ -48,8 +50,12 @@ void MonitorController::setSettings(MonitorSettings settings) {
 }
 
 QStringList MonitorController::getLinkEventNames() const {
-    return {StartupEvent::kindKey(), HighlightEvent::kindKey(), HtmlEvent::kindKey(),
-            ClientExitEvent::kindKey(), SwitchJspFileFromServletEvent::kindKey()};
+    return {StartupEvent::kindKey(),
+            HighlightEvent::kindKey(),
+            HtmlEvent::kindKey(),
+            ClientExitEvent::kindKey(),
+            SwitchJspFileFromServletEvent::kindKey(),
+            VariablesEvent::kindKey()};
 }
 
 void MonitorController::toolActive() {
@@ -67,6 +73,7 @@ void MonitorController::toolActive() {
             Monitor::initFailed(reason);
         return;
     }
+    session_->updateVariablesWanted();
     Tracer::trace(kSource, "toolActive",
                   "Time for init of MonitorController: " +
                       std::to_string(timer.elapsed() / 1000.0));
@@ -119,6 +126,7 @@ void MonitorController::handleExit(ExitEvent&) {
     fireChildrenLinkEvent(makeEvent<HighlightEvent>(this));
     connections_.cleanAllClientSocket();
     settings_.saveIsMonitorWindowExists(false);
+    session_->stopAskingForVariables();
     exiting_ = true;
     // The window does not close on this path: its layout is kept for the next start here.
     if (panekit::BrowserFrame* frame = getParentFrame())
@@ -141,6 +149,7 @@ bool MonitorController::applicationExiting() {
     settings_.saveIsMonitorWindowExists(false);
     connections_.cleanAllClientSocket();
     settings_.saveIsResetPortNum(true);
+    session_->stopAskingForVariables();
     return true;
 }
 
@@ -148,7 +157,23 @@ void MonitorController::startup(const Record& record) {
     fireChildrenLinkEvent(makeEvent<StartupEvent>(this, recordItem(record)));
 }
 void MonitorController::highlight(const Record& record) {
+    // Variables belong to the stop they came before; a stop without any has none, so that
+    // a condition is never tried on an earlier stop's values.
+    Variables variables = std::exchange(nextStopVariables_, nullptr);
+    if (record && record->getInfoType() != JspSourceInfo::LINE_INFO)
+        variables = nullptr;
+    session_->setVariables(variables);
+    // While no runtime sends any, the pages hear nothing more per step.
+    if (variables || variablesShown_)
+        fireChildrenLinkEvent(makeEvent<VariablesEvent>(this, variables));
+    variablesShown_ = variables != nullptr;
     fireChildrenLinkEvent(makeEvent<HighlightEvent>(this, recordItem(record)));
+}
+void MonitorController::variables(const Variables& variables) {
+    nextStopVariables_ = variables;
+}
+std::optional<int> MonitorController::continueItem() const {
+    return session_->currentState();
 }
 void MonitorController::html(const Record& record) {
     fireChildrenLinkEvent(makeEvent<HtmlEvent>(this, recordItem(record)));

@@ -63,6 +63,8 @@ private:
     void html(const Record& record) override;
     void clientExit(const Record& record, int code) override;
     void switchFromServlet(const Record& record) override;
+    void variables(const Variables& variables) override;
+    std::optional<int> continueItem() const override;
     bool isHidden() const override;
     bool isMainWindowVisible() const override;
     void showMainWindow() override;
@@ -71,6 +73,8 @@ private:
     MonitorSettings settings_;
     std::shared_ptr<DebugSession> session_;
     RuntimeConnections connections_;
+    Variables nextStopVariables_; // sent for the stop whose line record comes next
+    bool variablesShown_ = false; // the pages were last given variables, not none
     int port_ = 8082;
     bool exiting_ = false;
     bool hidden_ = false;

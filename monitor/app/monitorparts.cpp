@@ -16,6 +16,7 @@
 #include "views/sourcemodels.h"
 #include "views/stackmodel.h"
 #include "views/stackview.h"
+#include "views/variablesview.h"
 
 namespace tracewin {
 
@@ -41,6 +42,7 @@ void registerMonitorParts(panekit::PartsFactory& factory) {
     factory.registerTool<JspBreakView>(QStringLiteral("com.zet.kwo.jsp.ui.JspBreakView"));
     factory.registerTool<JspLstView>(QStringLiteral("com.zet.kwo.jsp.ui.JspLstView"));
     factory.registerTool<StackView>(QStringLiteral("com.zet.kwo.jsp.ui.StackView"));
+    factory.registerTool<VariablesView>(QStringLiteral("com.zet.kwo.jsp.ui.VariablesView"));
 
     factory.registerModel<JspModel>(QStringLiteral("com.zet.kwo.jsp.ui.JspModel"));
     factory.registerModel<JavaModel>(QStringLiteral("com.zet.kwo.jsp.ui.JavaModel"));

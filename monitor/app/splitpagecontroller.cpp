@@ -41,6 +41,7 @@ SplitPageController::SplitPageController() {
     onLinkEvent<StartupEvent>(&SplitPageController::handleStartup);
     onLinkEvent<HighlightEvent>(&SplitPageController::handleHighlight);
     onLinkEvent<HtmlEvent>(&SplitPageController::handleHtml);
+    onLinkEvent<VariablesEvent>(&SplitPageController::handleVariables);
     onLinkEvent<HighlightTagEvent>(&SplitPageController::handleHighlightTag);
     onLinkEvent<ResumeEvent>(&SplitPageController::handleResume);
     onLinkEvent<ExitEvent>(&SplitPageController::handleExit);
@@ -95,7 +96,8 @@ QStringList SplitPageController::getLinkEventNames() const {
             SetBreakpointEvent::kindKey(),
             StartupEvent::kindKey(),
             StepEvent::kindKey(),
-            SwitchJspFileEvent::kindKey()};
+            SwitchJspFileEvent::kindKey(),
+            VariablesEvent::kindKey()};
 }
 
 // ---- commands ----
@@ -348,6 +350,9 @@ void SplitPageController::handleHighlight(HighlightEvent& e) {
     fireLinkEvent(e);
 }
 void SplitPageController::handleHtml(HtmlEvent& e) {
+    fireLinkEvent(e);
+}
+void SplitPageController::handleVariables(VariablesEvent& e) {
     fireLinkEvent(e);
 }
 void SplitPageController::handleHighlightTag(HighlightTagEvent& e) {

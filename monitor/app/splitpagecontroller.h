@@ -24,6 +24,7 @@ class ExitEvent;
 class HighlightEvent;
 class HighlightTagEvent;
 class HtmlEvent;
+class VariablesEvent;
 class NextErrEvent;
 class PrevErrEvent;
 class RestartConnectionEvent;
@@ -104,6 +105,7 @@ public:
 private:
     void handleStartup(StartupEvent& e);
     void handleHighlight(HighlightEvent& e);
+    void handleVariables(VariablesEvent& e);
     void handleHtml(HtmlEvent& e);
     void handleHighlightTag(HighlightTagEvent& e);
     void handleResume(ResumeEvent& e);

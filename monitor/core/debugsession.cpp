@@ -44,12 +44,49 @@ std::shared_ptr<BreakpointLst> DebugSession::breakpoints(int fileId) {
 
 std::shared_ptr<BreakpointLst> DebugSession::startBreakpoints(int fileId) {
     lastBreakpointLine_ = 0;
-    return breakpoints_[fileId] = std::make_shared<BreakpointLst>();
+    std::shared_ptr<BreakpointLst>& lines = breakpoints_[fileId];
+    const bool hadConditions = lines && lines->hasConditions();
+    lines = std::make_shared<BreakpointLst>();
+    if (hadConditions)
+        updateVariablesWanted();
+    return lines;
 }
 
 bool DebugSession::isBreakpoint(int fileId, int line) const {
     const auto it = breakpoints_.find(fileId);
     return it != breakpoints_.end() && it->second->contains(line);
+}
+
+bool DebugSession::stopsAt(int fileId, int line) const {
+    const auto it = breakpoints_.find(fileId);
+    if (it == breakpoints_.end() || !it->second->contains(line))
+        return false;
+    const BreakpointCondition* condition = it->second->condition(line);
+    if (!condition)
+        return true;
+    if (!variables_)
+        return true;
+    return condition->holds(variables_->entries).value_or(true);
+}
+
+void DebugSession::setVariablesViewShown(bool shown) {
+    variablesViewShown_ = shown;
+    updateVariablesWanted();
+}
+
+void DebugSession::updateVariablesWanted() {
+    bool conditions = false;
+    for (const auto& [id, lines] : breakpoints_)
+        conditions = conditions || lines->hasConditions();
+    variablesWanted_ = variablesViewShown_ || conditions;
+    if (flagFiles_ && variablesWritten_ != variablesWanted_ &&
+        flagFiles_->saveSendVariables(variablesWanted_))
+        variablesWritten_ = variablesWanted_;
+}
+
+void DebugSession::stopAskingForVariables() {
+    if (flagFiles_ && variablesWritten_ != false && flagFiles_->saveSendVariables(false))
+        variablesWritten_ = false;
 }
 
 DebugSession::StepOutcome DebugSession::step() {
@@ -87,7 +124,7 @@ RunRules::Decision::Action DebugSession::afterPosition(int fileId, int spanFirst
     run.spanFirstLine = spanFirstLine;
     run.spanLastLine = spanLastLine;
     run.isBreakpoint = [this, fileId](int line) {
-        return isBreakpoint(fileId, line);
+        return stopsAt(fileId, line);
     };
     run.lastBreakpointLine = lastBreakpointLine_;
     run.pauseRequested = pauseRequested_;

@@ -2,6 +2,7 @@
 
 #include "core/breakpoints.h"
 #include "core/monitorsettings.h"
+#include "core/record.h"
 #include "core/runrules.h"
 #include "core/states.h"
 
@@ -55,6 +56,27 @@ public:
     std::shared_ptr<BreakpointLst> startBreakpoints(int fileId);
     bool isBreakpoint(int fileId, int line) const;
 
+    // ---- variables ----
+    // What the page runtime sent for the stop just reported; null when it sent nothing
+    // for it.
+    void setVariables(Variables variables) { variables_ = std::move(variables); }
+    const Variables& variables() const { return variables_; }
+    // Whether a breakpoint on the line stops a run: it carries no condition, or its
+    // condition holds for the variables of the stop, or cannot be told from them (a run
+    // rather stops once too often than runs past what the user asked to see).
+    bool stopsAt(int fileId, int line) const;
+
+    // The monitor asks the page runtimes for variables while the Variables view is shown
+    // or a breakpoint carries a condition. The answer is written to the debug settings file
+    // when it changes (with flag files).
+    void setVariablesViewShown(bool shown);
+    // Works the answer out again and writes it when it changed or was never written: call
+    // it after a condition was set or removed, and once at the start.
+    void updateVariablesWanted();
+    bool variablesWanted() const { return variablesWanted_; }
+    // Writes that no variables are wanted, as the monitor goes (with flag files).
+    void stopAskingForVariables();
+
     // ---- the commands ----
     enum class StepOutcome {
         Resume,        // the page takes one step now
@@ -94,6 +116,10 @@ private:
     int lastBreakpointLine_ = 0;
     int animationDelayMs_ = MonitorSettings::defaultAnimationDelayMs;
     std::optional<MonitorSettings> flagFiles_;
+    Variables variables_;
+    bool variablesViewShown_ = false;
+    bool variablesWanted_ = false;
+    std::optional<bool> variablesWritten_; // what the settings file says, once written
 };
 
 } // namespace tracewin

@@ -8,15 +8,19 @@
 #include "tracehook/jspresource.h"
 #include "tracehook/messagehandler.h"
 #include "tracehook/properties.h"
+#include "tracehook/settingslocation.h"
 #include "tracehook/systemproperties.h"
 #include "tracehook/tracer.h"
 
+#include <filesystem>
 #include <fstream>
+#include <vector>
 
 namespace tracewin {
 namespace {
 
 constexpr const char* kSource = "MonitorSettings";
+constexpr const char* kSendVariables = "SendVariables";
 
 const char* boolText(bool b) {
     return b ? "true" : "false";
@@ -38,7 +42,7 @@ void reportWriteFailure(const std::string& message, bool showDialog,
 
 MonitorSettings::MonitorSettings(std::string programDir, std::string runtimeHome,
                                  LabelLookup labels)
-    : programDir_(std::move(programDir)), runtimeHome_(std::move(runtimeHome)),
+    : programDir_(settingsDirectoryOf(programDir)), runtimeHome_(std::move(runtimeHome)),
       labels_(std::move(labels)) {
     if (!labels_)
         labels_ = [](std::string_view key) {
@@ -52,13 +56,25 @@ MonitorSettings MonitorSettings::fromInstall() {
         tracehook::SystemProperties::value("java.home", "."), nullptr);
 }
 
+std::string MonitorSettings::settingsDirectoryOf(const std::string& programDir) {
+    std::string dir = tracehook::SettingsLocation::settingsDirectory(programDir);
+    if (dir != programDir) {
+        // The flag files are written straight into their folder, which a user's new
+        // settings folder lacks.
+        std::error_code ec;
+        std::filesystem::create_directories(
+            std::filesystem::path(dir + MonitorConstants::runPauseFilename).parent_path(), ec);
+    }
+    return dir;
+}
+
 std::string MonitorSettings::debugSettingsPath() const {
     return programDir_ + "/" + MonitorConstants::jspDebugFlagFilename +
            MonitorConstants::propertiesSuffix;
 }
 std::string MonitorSettings::debugSettingsPathFromRuntime() const {
-    return runtimeHome_ + MonitorConstants::jspDebugFlagFilePath +
-           MonitorConstants::jspDebugFlagFilename + MonitorConstants::propertiesSuffix;
+    return tracehook::SettingsLocation::debugSettingsFile(runtimeHome_ +
+                                                          MonitorConstants::jspDebugFlagFilePath);
 }
 std::string MonitorSettings::runPausePath() const {
     return programDir_ + MonitorConstants::runPauseFilename + MonitorConstants::propertiesSuffix;
@@ -138,6 +154,11 @@ bool MonitorSettings::saveCurrentDebugMode(const DebugSettings& s) const {
     text += std::string("\nDebugModeOn=") + boolText(s.debugModeOn);
     text += std::string("\nRetrieveSyntaxErr=") + boolText(s.retrieveSyntaxErr);
     text += std::string("\nSkipRunAnimation=") + boolText(s.skipRunAnimation);
+    // The monitor's own switch for the runtimes is not a preference: it stays as it was.
+    if (std::optional<tracehook::Properties> old =
+            tracehook::Properties::load(debugSettingsPathFromRuntime()))
+        if (std::optional<std::string> send = old->get(kSendVariables))
+            text += std::string("\n") + kSendVariables + "=" + *send;
     text += "\n\n" + commentText("L-DebugComment");
     std::string error = tracehook::AtomicFile::write(debugSettingsPathFromRuntime(), text);
     if (!error.empty()) {
@@ -181,6 +202,57 @@ bool MonitorSettings::writeFlagFile(const std::string& path, std::string_view ke
         reportWriteFailure(failure, showDialog, labels_);
         return false;
     }
+    return true;
+}
+
+std::optional<bool> MonitorSettings::getSendVariables() const {
+    std::optional<tracehook::Properties> props = tracehook::Properties::load(debugSettingsPath());
+    if (!props)
+        return std::nullopt;
+    std::optional<std::string> v = props->get(kSendVariables);
+    return v ? std::optional<bool>(*v == "true") : std::nullopt;
+}
+
+bool MonitorSettings::saveSendVariables(bool send) const {
+    const std::string path = debugSettingsPath();
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        trace("saveSendVariables", "Cannot open the file: " + path);
+        return false;
+    }
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(std::move(line));
+    const std::string setting = std::string(kSendVariables) + "=" + boolText(send);
+    auto isSetting = [](const std::string& line) {
+        const std::size_t start = line.find_first_not_of(" \t\f");
+        return start != std::string::npos && line[start] != '#' && line[start] != '!';
+    };
+    std::optional<std::size_t> lastSetting;
+    bool replaced = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (!isSetting(lines[i]))
+            continue;
+        lastSetting = i;
+        if (tracehook::Properties::parse(lines[i]).contains(kSendVariables)) {
+            lines[i] = setting;
+            replaced = true;
+        }
+    }
+    if (!replaced)
+        lines.insert(lines.begin() +
+                         static_cast<std::ptrdiff_t>(lastSetting ? *lastSetting + 1 : 0),
+                     setting);
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    if (std::string error = tracehook::AtomicFile::write(path, text); !error.empty()) {
+        reportWriteFailure("Error: Cannot write to the property file jspdebug.properties\nThe "
+                           "page runtimes will not send variables.",
+                           false, labels_);
+        return false;
+    }
+    trace("saveSendVariables", setting);
     return true;
 }
 

@@ -22,14 +22,17 @@ struct DebugSettings {
 // the caller's value stays unchanged.
 //
 //   PROGRAM/jspdebug.properties                    port (first line), DebugModeOn,
-//                                                  RetrieveSyntaxErr, SkipRunAnimation
+//                                                  RetrieveSyntaxErr, SkipRunAnimation,
+//                                                  SendVariables
 //   PROGRAM/com/zet/kwo/jsp/ui/runPause.properties      RunPause
 //   PROGRAM/com/zet/kwo/jsp/ui/skipAnimation.properties SkipRunAnimation
 //   PROGRAM/com/zet/kwo/jsp/ui/resetPortNum.properties  isResetPortNum
 //   PROGRAM/com/zet/kwo/jsp/ui/monitorStatus.properties IsMonitorWindowExists
 //
 // PROGRAM is the monitor's install path; the preferences page reaches the same debug
-// settings file from the runtime home (RUNTIME/../../tools/com-zet-kwo-ui-jspdebug/).
+// settings file from the runtime home (RUNTIME/../../tools/com-zet-kwo-ui-jspdebug/). An
+// install whose settings belong to its user (see tracehook::SettingsLocation) has them in
+// the user's folder instead, laid out alike.
 class MonitorSettings {
 public:
     using LabelLookup = std::function<std::string(std::string_view key)>;
@@ -37,7 +40,11 @@ public:
     MonitorSettings(std::string programDir, std::string runtimeHome, LabelLookup labels);
     // The install's directories and the tool label bundle.
     static MonitorSettings fromInstall();
+    // Where the settings of the monitor installed in programDir live: programDir itself, or
+    // the user's folder, with the folder of the flag files made in it.
+    static std::string settingsDirectoryOf(const std::string& programDir);
 
+    // The folder that holds the settings files (settingsDirectoryOf the install).
     const std::string& programDir() const { return programDir_; }
     std::string debugSettingsPath() const;            // as the connection controller opens it
     std::string debugSettingsPathFromRuntime() const; // as the preferences page opens it
@@ -54,6 +61,13 @@ public:
     DebugSettings displaySettings() const;
     // Writes the four settings, port line first. False when the file cannot be written.
     bool saveCurrentDebugMode(const DebugSettings& settings) const;
+
+    // Whether page runtimes send their variables (SendVariables in the debug settings file
+    // the runtimes read). The other lines of the file, comments included, stay as they are;
+    // the key goes after the last setting when it is not there yet. False when the file
+    // cannot be read or written (a runtime then sends no variables).
+    bool saveSendVariables(bool send) const;
+    std::optional<bool> getSendVariables() const;
 
     bool getIsRunPause() const;
     bool saveIsRunPause(bool runPause) const;

@@ -144,11 +144,26 @@ bool RuntimeConnections::serviceOne(Connection* c) {
     --c->awaitedRecords;
     if (tracehook::DebugConstants::getTrace()) // a record may be megabytes: no copy unless traced
         trace("read", "\tReceived string: " + *text);
+    if (!c->fresh && text->starts_with(JspSourceInfo::variablesToken)) {
+        if (std::optional<tracehook::PageVariables::Parsed> variables =
+                tracehook::PageVariables::parse(*text))
+            events_.variables(
+                std::make_shared<const tracehook::PageVariables::Parsed>(std::move(*variables)));
+        else
+            print("Warning: Unreadable variables received.\tReceived string: " +
+                  text->substr(0, 200));
+        answerInPlace(c);
+        return true;
+    }
     Record record;
     if (std::optional<JspSourceInfo> parsed = tracehook::infoStrParser(*text))
         record = std::make_shared<const JspSourceInfo>(std::move(*parsed));
     else
         print("Warning: Unknown data format received.\tReceived string: " + *text);
+    if (!record && !c->fresh) {
+        answerInPlace(c);
+        return true;
+    }
     if (c->fresh) {
         c->fresh = false;
         trace("getFilenames", "Info read in getFilename ...");
@@ -234,6 +249,15 @@ void RuntimeConnections::clientRead(Connection* c, const Record& record) {
         print("error: wrong info type");
         break;
     }
+}
+
+void RuntimeConnections::answerInPlace(Connection* c) {
+    if (c != current_)
+        makeCurrent(c);
+    const int savedErrAction = errAction_;
+    errAction_ = NOT_ERR;
+    resume(events_.continueItem());
+    errAction_ = savedErrAction;
 }
 
 void RuntimeConnections::endOfPage(Connection* c) {

@@ -28,6 +28,11 @@ public:
     // (CLIENT_EXIT_COMMAND 8, ABNORMAL_CLIENT_EXIT_COMMAND 9).
     virtual void clientExit(const Record& record, int code) = 0;
     virtual void switchFromServlet(const Record& record) = 0;
+    // The variables of the stop whose line record comes next.
+    virtual void variables(const Variables& variables) = 0;
+    // The item of the continue reply that answers a record for which the page does not
+    // move: the state of the run in progress.
+    virtual std::optional<int> continueItem() const = 0;
 
     virtual bool isHidden() const = 0;
     virtual bool isMainWindowVisible() const = 0;
@@ -95,6 +100,9 @@ private:
     bool serviceOne(Connection* c);
     void getFilenames(Connection* c, const Record& record);
     void clientRead(Connection* c, const Record& record);
+    // A record that does not move the page (variables, or one this monitor does not know):
+    // the page waits for a reply and gets the continue reply of the run in progress.
+    void answerInPlace(Connection* c);
     void endOfPage(Connection* c);
     void awaitRecord();
     void makeCurrent(Connection* c);

@@ -19,6 +19,9 @@ struct BreakpointImage {
     // breakpoint never goes unmarked.
     static QPixmap load(const QString& path);
     static QPixmap fallback();
+    // The mark of a breakpoint that carries a condition: the mark with a white "=" across
+    // it, so that the two tell apart at a glance and in any colour scheme.
+    static QPixmap conditional(const QPixmap& mark);
 };
 
 } // namespace tracewin

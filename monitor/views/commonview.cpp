@@ -160,6 +160,9 @@ void CommonView::restoreCanvas(const CommonModelViewInfo& info) {
 }
 
 void CommonView::sendBreakpointInfo(int line, bool isSet) {
+    // A cleared breakpoint takes its condition along: variables may be wanted no more.
+    if (!isSet)
+        session().updateVariablesWanted();
     fire<SetBreakpointEvent>(BreakpointInfo(line, isSet));
 }
 

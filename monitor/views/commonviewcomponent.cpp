@@ -79,6 +79,7 @@ CommonViewComponent::CommonViewComponent(CommonViewComponentHost* parent, bool w
     } else {
         breakpointImage_ = BreakpointImage::load(QString::fromLatin1(BreakpointImage::FILE_NAME));
     }
+    conditionalBreakpointImage_ = BreakpointImage::conditional(breakpointImage_);
 
     const CommonModel* model = parent_ ? parent_->getCommonModel() : nullptr;
     layoutManager_ = std::make_unique<CommonViewComponentLayoutManager>(
@@ -334,6 +335,16 @@ void CommonViewComponent::setBreakpoints(std::shared_ptr<BreakpointLst> lines) {
     update();
 }
 
+void CommonViewComponent::showBreakpointMenu(const QPoint& p, const QPoint& globalPos) {
+    const int line = layoutManager_->hasLines() ? layoutManager_->yCoordToLineNumber(p.y()) : 0;
+    if (line < 1 || isBlankLine(line)) {
+        beep();
+        return;
+    }
+    if (parent_)
+        parent_->showBreakpointMenu(line, globalPos);
+}
+
 void CommonViewComponent::setBreakpoint(const QPoint& p) {
     if (!layoutManager_->hasLines()) {
         beep();
@@ -344,6 +355,10 @@ void CommonViewComponent::setBreakpoint(const QPoint& p) {
         beep();
         return;
     }
+    toggleBreakpoint(line);
+}
+
+void CommonViewComponent::toggleBreakpoint(int line) {
     const bool isSet = !breakpoints_->contains(line);
     if (isSet) {
         breakpoints_->add(line);
@@ -624,7 +639,9 @@ void CommonViewComponent::paintMargin(QPainter& painter, const QRect& clip) cons
             const QRect mark(marginStart + BREAKPOINT_IMAGE_X, y + BREAKPOINT_IMAGE_Y,
                              breakpointImage_.width(), breakpointImage_.height());
             painter.fillRect(mark, leftMarginColor_);
-            painter.drawPixmap(mark.topLeft(), breakpointImage_);
+            painter.drawPixmap(mark.topLeft(), breakpoints_->condition(line)
+                                                   ? conditionalBreakpointImage_
+                                                   : breakpointImage_);
         }
     }
 }

@@ -96,6 +96,11 @@ public:
     bool getBreakpointState(int line) const { return breakpoints_->contains(line); }
     // Toggles the breakpoint of the line under p; blank lines beep and take none.
     void setBreakpoint(const QPoint& p);
+    // Asks the view for the breakpoint menu of the line under p (content coordinates);
+    // blank lines beep.
+    void showBreakpointMenu(const QPoint& p, const QPoint& globalPos);
+    // Sets or clears the breakpoint of a line as setBreakpoint does, for the menu.
+    void toggleBreakpoint(int line);
 
     // The two scrollLineToVisible forms may be called from any thread: the scroll then
     // runs later on the component's thread. Everything else belongs to that thread.
@@ -217,6 +222,7 @@ private:
     std::unique_ptr<CommonViewComponentCaret> caret_;
     std::shared_ptr<BreakpointLst> breakpoints_ = std::make_shared<BreakpointLst>();
     QPixmap breakpointImage_;
+    QPixmap conditionalBreakpointImage_; // the mark of a breakpoint with a condition
     // Declared for deferred breakpoints, the execution arrow and a custom cursor; the
     // execution point is shown by the highlight alone, so they stay empty.
     QPixmap deferredBreakpointImage_, cursorImage_, arrowBreakpointImage_;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QPoint>
+
 namespace tracewin {
 
 class CommonModel;
@@ -16,6 +18,12 @@ public:
     virtual bool getFocus() const = 0;
     // The user set (true) or cleared (false) the breakpoint of a 1-based line.
     virtual void sendBreakpointInfo(int line, bool isSet) = 0;
+    // The user asked for the breakpoint menu of a 1-based line in the margin, at a point
+    // on the screen. A view without one ignores it.
+    virtual void showBreakpointMenu(int line, const QPoint& globalPos) {
+        (void)line;
+        (void)globalPos;
+    }
     // The caret went to another line while the view had the focus: the frame's
     // selected-item menu must show the view's entries for the new position.
     virtual void refreshSelectedItemMenu() = 0;

@@ -4,6 +4,7 @@
 #include "views/commonviewcomponentcaret.h"
 #include "views/commonviewcomponentlayoutmanager.h"
 
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <algorithm>
@@ -54,6 +55,8 @@ bool CommonViewComponentInputController::handle(QEvent* event) {
             static_cast<QMouseEvent*>(event)->position().toPoint() == lastPressedPosition_)
             mouseClicked(static_cast<QMouseEvent&>(*event));
         return true;
+    case QEvent::ContextMenu:
+        return hasLines && marginMenuRequested(static_cast<QContextMenuEvent&>(*event));
     case QEvent::KeyPress:
         return hasLines && keyPressed(static_cast<QKeyEvent&>(*event));
     case QEvent::KeyRelease:
@@ -86,6 +89,17 @@ void CommonViewComponentInputController::mouseDoubleClicked(QMouseEvent& event) 
         layout.isPointContainedInGraphicsArea(
             QPoint(p.x() - comViewComponent_.contentOffset().x(), p.y()))) // the margin stays put
         comViewComponent_.setBreakpoint(p);
+}
+
+bool CommonViewComponentInputController::marginMenuRequested(QContextMenuEvent& event) {
+    const CommonViewComponentLayoutManager& layout = comViewComponent_.getLayoutManager();
+    const QPoint inContent = event.pos() + comViewComponent_.contentOffset();
+    // The margin stays put while the text scrolls sideways: across, its point is the widget's.
+    if (layout.getBreakAreaDim().width() <= 0 ||
+        !layout.isPointContainedInGraphicsArea(QPoint(event.pos().x(), inContent.y())))
+        return false;
+    comViewComponent_.showBreakpointMenu(inContent, event.globalPos());
+    return true;
 }
 
 void CommonViewComponentInputController::mouseDragged(QMouseEvent&) {

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPoint>
 
+class QContextMenuEvent;
 class QKeyEvent;
 class QMouseEvent;
 
@@ -12,9 +13,9 @@ namespace tracewin {
 class CommonViewComponent;
 
 // The mouse and key listener of a source text component: a press moves the caret, a
-// double click in the margin toggles a breakpoint, Page Up/Down page through the text,
-// Control+Home/End put the caret on the first or last line. The text is read-only, so
-// dragging selects nothing. Subclasses may react to the events in their own way.
+// double click in the margin toggles a breakpoint, a context menu there edits it, Page Up/Down page
+// through the text, Control+Home/End put the caret on the first or last line. The text is
+// read-only, so dragging selects nothing. Subclasses may react to the events in their own way.
 class CommonViewComponentInputController : public QObject {
 public:
     explicit CommonViewComponentInputController(CommonViewComponent& component);
@@ -42,6 +43,8 @@ private:
     bool handle(QEvent* event);
     // Keys act only when the text fills the viewport.
     bool textFillsViewport() const;
+    // A context menu asked for in the margin: the breakpoint menu of its line.
+    bool marginMenuRequested(QContextMenuEvent& event);
     void pageUp();
     void pageDown();
 

@@ -10,6 +10,9 @@
 #include "views/commonviewcomponent.h"
 #include "views/commonviewcomponenthighlighter.h"
 
+#include <QInputDialog>
+#include <QMenu>
+#include <QMessageBox>
 #include <QScrollArea>
 
 namespace tracewin {
@@ -199,6 +202,67 @@ void JspView::resumeRun(bool skipAnimation) {
         return;
     }
     resumeTimer_.start(delay);
+}
+
+void JspView::showBreakpointMenu(int line, const QPoint& globalPos) {
+    if (!canvas)
+        return;
+    const bool isSet = canvas->getBreakpointState(line);
+    QMenu menu;
+    QAction* toggle = menu.addAction(labelText(isSet ? "L-BreakpointClear" : "L-BreakpointSet"));
+    QAction* edit = menu.addAction(labelText("L-BreakpointConditionEdit"));
+    QAction* remove = menu.addAction(labelText("L-BreakpointConditionRemove"));
+    remove->setEnabled(!breakpointCondition(line).isEmpty());
+    QAction* chosen = menu.exec(globalPos);
+    if (chosen == toggle) {
+        canvas->toggleBreakpoint(line);
+    } else if (chosen == edit) {
+        editBreakpointCondition(line);
+    } else if (chosen == remove) {
+        setBreakpointCondition(line, QString());
+    }
+}
+
+void JspView::editBreakpointCondition(int line) {
+    QString text = breakpointCondition(line);
+    while (true) {
+        bool ok = false;
+        text = QInputDialog::getText(getView(), labelText("L-BreakpointConditionTitle"),
+                                     labelText("L-BreakpointConditionPrompt").arg(line),
+                                     QLineEdit::Normal, text, &ok);
+        if (!ok)
+            return;
+        QString error;
+        if (setBreakpointCondition(line, text, &error))
+            return;
+        QMessageBox::warning(getView(), labelText("L-BreakpointConditionTitle"), error);
+    }
+}
+
+bool JspView::setBreakpointCondition(int line, const QString& text, QString* error) {
+    if (!canvas)
+        return false;
+    std::optional<BreakpointCondition> condition;
+    if (!text.trimmed().isEmpty()) {
+        std::string reason;
+        condition = BreakpointCondition::parse(text.toStdString(), &reason);
+        if (!condition) {
+            if (error)
+                *error = QString::fromStdString(reason);
+            return false;
+        }
+        if (!canvas->getBreakpointState(line))
+            canvas->toggleBreakpoint(line);
+    }
+    session().breakpoints(curFileId())->setCondition(line, std::move(condition));
+    session().updateVariablesWanted();
+    canvas->update();
+    return true;
+}
+
+QString JspView::breakpointCondition(int line) const {
+    const BreakpointCondition* condition = session().breakpoints(curFileId())->condition(line);
+    return condition ? QString::fromStdString(condition->text()) : QString();
 }
 
 void JspView::setButtonsForError(int errStatus) {

@@ -44,6 +44,16 @@ public:
     int pendingResumeDelay() const { return resumeTimer_.isActive() ? resumeTimer_.interval() : 0; }
 
     int getLastBreakptLine() const;
+
+    // The margin's menu for a line: set or remove its breakpoint, edit or remove its
+    // condition.
+    void showBreakpointMenu(int line, const QPoint& globalPos) override;
+    // Gives the breakpoint of a line a condition (setting the breakpoint when the line has
+    // none); an empty text removes the condition. False, with the reason in *error, when
+    // the text is not a condition.
+    bool setBreakpointCondition(int line, const QString& text, QString* error = nullptr);
+    // The condition of the breakpoint on a line, empty when it has none.
+    QString breakpointCondition(int line) const;
     JspModel& model() const;
 
 protected:
@@ -64,6 +74,8 @@ private:
     void resumeRun(bool skipAnimation);
     void fireState();
     void setButtonsForError(int errStatus);
+    // Asks for a line's condition until it reads, or the user gives up.
+    void editBreakpointCondition(int line);
 
     mutable JspModel* model_ = nullptr;
     mutable std::unique_ptr<JspModel> ownModel_;

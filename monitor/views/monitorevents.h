@@ -19,6 +19,9 @@ TRACEWIN_EVENT(StartupEvent);
 TRACEWIN_EVENT(HighlightEvent);
 TRACEWIN_EVENT(HtmlEvent);
 TRACEWIN_EVENT(SwitchJspFileFromServletEvent);
+// The variables of the stop about to be highlighted (a Variables item, null when the
+// runtime sent none for it).
+TRACEWIN_EVENT(VariablesEvent);
 TRACEWIN_EVENT(HighlightTagEvent);
 TRACEWIN_EVENT(ChangeCurrentStateEvent);
 // From the HTML view to the tag stack: the tags one piece of output completed, in order

@@ -4,7 +4,9 @@
 #include "pagerunner/sourcemaplisting.h"
 #include "tracehook/decimal.h"
 #include "tracehook/jspdebugdynamicpathfactory.h"
+#include "tracehook/settingslocation.h"
 #include "tracehook/systemproperties.h"
+#include "tracewin/version.h"
 
 #include <filesystem>
 #include <fstream>
@@ -15,7 +17,6 @@ namespace pagerunner {
 namespace {
 
 constexpr int defaultPort = 8082;
-constexpr const char* settingsFileName = "jspdebug.properties";
 
 // A decimal number from 1 to max, nothing else.
 std::optional<int> parseNumber(std::string_view text, int max) {
@@ -42,6 +43,7 @@ std::string CommandLine::usage() {
     return "Usage: pagerunner [--port N] [--root DIR] [--work DIR] [--param NAME=VALUE]...\n"
            "                  [--file-id N] [--wait SECONDS] PAGE.jsp\n"
            "       pagerunner --translate PAGE.jsp [--work DIR]\n"
+           "       pagerunner --help | --version\n"
            "\n"
            "Runs a JSP page once against the monitor on the loopback address, reporting each\n"
            "line it executes and the HTML it writes, and obeying the monitor's replies.\n"
@@ -58,6 +60,7 @@ std::string CommandLine::usage() {
            "  --translate          only write the generated Java file and a listing of its\n"
            "                       source map (NAME.map beside it), then exit\n"
            "  --help               show this text\n"
+           "  --version            show the version\n"
            "\n"
            "Exit codes: 0 the page ended or the monitor closed the connection; 1 bad command\n"
            "line; 2 the page cannot be read; 3 no monitor to connect to; 4 the monitor went\n"
@@ -87,6 +90,9 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
         };
         if (arg == "--help" || arg == "-h") {
             cl.mode = Mode::Help;
+            return cl;
+        } else if (arg == "--version") {
+            cl.mode = Mode::Version;
             return cl;
         } else if (arg == "--translate") {
             translate = true;
@@ -141,13 +147,14 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
 std::optional<std::string> CommandLine::settingsFile() const {
     namespace fs = std::filesystem;
     using tracehook::JspDebugDynamicPathFactory;
+    using tracehook::SettingsLocation;
+    // The monitor's own file, wherever the monitor keeps it for this user.
     if (!root.empty())
-        return (fs::path(root) / JspDebugDynamicPathFactory::monitorInstallSuffix /
-                settingsFileName)
-            .string();
+        return SettingsLocation::debugSettingsFile(
+            (fs::path(root) / JspDebugDynamicPathFactory::monitorInstallSuffix).string());
     tracehook::SystemProperties::initFromProcess();
     if (std::optional<std::string> dir = JspDebugDynamicPathFactory::getMonitorInstallPath())
-        return (fs::path(*dir) / settingsFileName).string();
+        return SettingsLocation::debugSettingsFile(*dir);
     return std::nullopt;
 }
 
@@ -181,6 +188,10 @@ int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         out << CommandLine::usage();
         return ExitCode::Ok;
     }
+    if (cl.mode == CommandLine::Mode::Version) {
+        out << tracewin::versionLine("pagerunner") << "\n";
+        return ExitCode::Ok;
+    }
     if (cl.options.workDir.empty())
         cl.options.workDir = PageRunner::defaultWorkDir();
 
@@ -212,6 +223,7 @@ int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     }
 
     cl.options.port = cl.resolvePort();
+    cl.options.settingsFile = cl.settingsFile().value_or("");
     out << "pagerunner: running " << cl.options.page
         << " against the monitor on 127.0.0.1:" << cl.options.port << std::endl;
     PageRunner runner(cl.options);

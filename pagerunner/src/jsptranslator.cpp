@@ -287,6 +287,7 @@ private:
                 statement(PageStatement::Kind::Code, line, true, std::string(codeText));
                 page_.statements.back().thrown = ScriptletAnalyzer::parseThrow(codeText);
                 page_.statements.back().prints = ScriptletAnalyzer::parsePrints(codeText);
+                page_.statements.back().assignments = ScriptletAnalyzer::parseAssignments(codeText);
             }
         }
     }

@@ -36,13 +36,16 @@ std::string lastFieldText(std::string text) {
 
 PageExecutor::PageExecutor(const CompiledPage& page, MonitorConnection& connection,
                            RequestContext& request, int fileId)
-    : page_(page), request_(request), fileId_(fileId),
-      fileIdText_(std::to_string(fileId)), position_(request.position(fileId)),
+    : page_(page), request_(request), fileId_(fileId), fileIdText_(std::to_string(fileId)),
+      position_(request.position(fileId)),
       evaluator_(
           [this](std::string_view name) -> std::optional<std::int64_t> {
               for (auto it = frames_.rbegin(); it != frames_.rend(); ++it)
                   if (it->loop->variable == name)
                       return it->value;
+              for (const Local& local : locals_)
+                  if (local.name == name && local.value && local.value->isNumber)
+                      return local.value->number;
               return std::nullopt;
           },
           request.params()),
@@ -83,8 +86,8 @@ PageResult PageExecutor::run() {
                 page_.sourceTable->getJspLineSourceInfo(abort.javaLine);
             const std::string message = lastFieldText(abort.message);
             session_.endWith(at ? PageRuntimeRecords::abnormalExit(fileIdText_, *at, message)
-                       : PageRuntimeRecords::abnormalExitFreeForm(
-                             PageRuntimeRecords::safeField(message)));
+                                : PageRuntimeRecords::abnormalExitFreeForm(
+                                      PageRuntimeRecords::safeField(message)));
         } catch (const MonitorClosed&) {
             return {PageResult::Kind::MonitorClosed, {}};
         }
@@ -107,6 +110,8 @@ void PageExecutor::walk() {
             html_ += evaluator_.print(st.text);
             break;
         case PageStatement::Kind::Code:
+            for (const Assignment& assignment : st.assignments)
+                assign(assignment);
             for (const PrintCall& call : st.prints) {
                 html_ += evaluator_.print(call.expression);
                 if (call.newline)
@@ -178,7 +183,71 @@ void PageExecutor::reportLine(std::int32_t javaLine) {
         return;
     position_.javaLine = javaLine;
     page_.sourceTable->line(javaLine); // the trace hook, silent unless tracing is on
+    if (request_.variablesWanted())
+        exchange(tracehook::PageVariables::record(fileIdText_, variables()));
     exchange(*record);
+}
+
+void PageExecutor::assign(const Assignment& assignment) {
+    Local local{assignment.name, assignment.type, evaluator_.evaluate(assignment.expression),
+                assignment.expression};
+    for (Local& known : locals_) {
+        if (known.name != assignment.name)
+            continue;
+        if (local.type.empty())
+            local.type = known.type;
+        known = std::move(local);
+        return;
+    }
+    locals_.push_back(std::move(local));
+}
+
+std::vector<tracehook::PageVariable> PageExecutor::variables() const {
+    using tracehook::PageVariable;
+    using tracehook::PageVariables;
+    std::vector<PageVariable> out;
+    std::vector<PageVariable> locals;
+    auto known = [&locals](const std::string& name) {
+        for (const PageVariable& v : locals)
+            if (v.name == name)
+                return true;
+        return false;
+    };
+    // Innermost loop first: it hides an outer variable of the same name.
+    for (auto it = frames_.rbegin(); it != frames_.rend(); ++it)
+        if (!known(it->loop->variable))
+            locals.push_back({1, it->loop->variable, "int", std::to_string(it->value)});
+    for (const Local& local : locals_) {
+        if (known(local.name))
+            continue;
+        std::string type = local.type;
+        std::string value = "[" + local.expression + "]"; // not worked out here
+        if (local.value && local.value->isNumber) {
+            value = std::to_string(local.value->number);
+            if (type.empty())
+                type = "int";
+        } else if (local.value) {
+            value = PageVariables::quoted(local.value->text);
+            if (type.empty())
+                type = "java.lang.String";
+        }
+        bool cut = false;
+        value = PageVariables::cutValue(std::move(value), &cut);
+        locals.push_back({1, local.name, type, std::move(value), cut});
+    }
+    if (!locals.empty()) {
+        out.push_back({0, PageVariables::localsGroup, "", "", false, true});
+        out.insert(out.end(), locals.begin(), locals.end());
+    }
+    if (!request_.params().empty()) {
+        out.push_back({0, PageVariables::parametersGroup, "", "", false, true});
+        for (const auto& [name, value] : request_.params()) {
+            bool cut = false;
+            std::string shown = PageVariables::cutValue(PageVariables::quoted(value), &cut);
+            out.push_back({1, name, "java.lang.String", std::move(shown), cut});
+        }
+    }
+    return out;
 }
 
 void PageExecutor::flushHtml() {

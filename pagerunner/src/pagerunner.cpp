@@ -3,11 +3,14 @@
 #include "pagerunner/monitorconnection.h"
 #include "pagerunner/pageexecutor.h"
 #include "pagerunner/requestcontext.h"
+#include "tracehook/systemproperties.h"
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
+#include <unistd.h>
 
 namespace pagerunner {
 
@@ -40,7 +43,18 @@ int PageRunner::fail(int code, const std::string& message) {
 }
 
 std::string PageRunner::defaultWorkDir() {
-    return (std::filesystem::temp_directory_path() / "pagerunner-work").string();
+    return userWorkDir("pagerunner-work");
+}
+
+std::string PageRunner::userWorkDir(const std::string& name) {
+    namespace fs = std::filesystem;
+    // The user's own: a folder of that name in the shared temporary folder may have been
+    // made by another user, whom it would then belong to.
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && *cache == '/')
+        return (fs::path(cache) / "tracewin" / name).string();
+    if (const std::string home = tracehook::SystemProperties::homeDirectory(); !home.empty())
+        return (fs::path(home) / ".cache" / "tracewin" / name).string();
+    return (fs::temp_directory_path() / (name + "-" + std::to_string(::getuid()))).string();
 }
 
 std::unique_ptr<MonitorConnection> PageRunner::connect() {
@@ -70,6 +84,7 @@ int PageRunner::run() {
                                                     options_.workDir.empty() ? defaultWorkDir()
                                                                              : options_.workDir,
                                                     rootDir, options_.firstFileId, stop_);
+        request_->askForVariablesIn(options_.settingsFile);
     }
     RequestContext& request = *request_;
     try {

@@ -87,6 +87,24 @@ private:
     std::size_t i_ = 0;
 };
 
+// Whether code[i] lies inside a string or character literal. quote carries the open
+// literal's quote from one call to the next; an escaped character is stepped over.
+bool withinLiteral(std::string_view code, std::size_t& i, char& quote) {
+    const char ch = code[i];
+    if (quote) {
+        if (ch == '\\')
+            ++i;
+        else if (ch == quote)
+            quote = 0;
+        return true;
+    }
+    if (ch == '"' || ch == '\'') {
+        quote = ch;
+        return true;
+    }
+    return false;
+}
+
 std::string withoutBlanks(std::string_view s) {
     std::string out;
     for (char c : s)
@@ -177,6 +195,52 @@ std::optional<std::string> ScriptletAnalyzer::parseThrow(std::string_view code) 
     return std::nullopt;
 }
 
+std::vector<Assignment> ScriptletAnalyzer::parseAssignments(std::string_view code) {
+    // The statements of the code: up to each ";" outside literals.
+    std::vector<std::string_view> statements;
+    char quote = 0;
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < code.size(); ++i) {
+        const char ch = code[i];
+        if (withinLiteral(code, i, quote))
+            continue;
+        if (ch == '/' && i + 1 < code.size() && code[i + 1] == '/') {
+            break; // a line comment ends the code
+        } else if (ch == ';') {
+            statements.push_back(code.substr(from, i - from));
+            from = i + 1;
+        } else if (ch == '{' || ch == '}') {
+            from = i + 1; // a block's brace is not part of the statement after it
+        }
+    }
+    std::vector<Assignment> out;
+    for (std::string_view statement : statements) {
+        Cursor c(trim(statement));
+        std::string_view first = c.name(true);
+        if (first.empty() || first == "return" || first == "throw" || first == "for")
+            continue;
+        std::string type;
+        std::string_view name = first;
+        // "Type name =" or "Type[] name =" or "name =".
+        std::string arrays;
+        while (c.take("[]"))
+            arrays += "[]";
+        if (std::string_view second = c.name(); !second.empty()) {
+            type = std::string(first) + arrays;
+            name = second;
+        } else if (!arrays.empty() || first.find('.') != std::string_view::npos) {
+            continue; // an array element or a field: not a local
+        }
+        if (!c.take("=") || c.take("="))
+            continue;
+        const std::string_view expression = trim(trim(statement).substr(c.position()));
+        if (expression.empty())
+            continue;
+        out.push_back({type, std::string(name), std::string(expression)});
+    }
+    return out;
+}
+
 std::vector<PrintCall> ScriptletAnalyzer::parsePrints(std::string_view code) {
     std::vector<PrintCall> calls;
     for (std::size_t at = code.find("out."); at != std::string_view::npos;
@@ -194,14 +258,9 @@ std::vector<PrintCall> ScriptletAnalyzer::parsePrints(std::string_view code) {
         std::size_t i = 0;
         for (; i < rest.size() && depth > 0; ++i) {
             const char ch = rest[i];
-            if (quote) {
-                if (ch == '\\')
-                    ++i;
-                else if (ch == quote)
-                    quote = 0;
-            } else if (ch == '"' || ch == '\'') {
-                quote = ch;
-            } else if (ch == '(') {
+            if (withinLiteral(rest, i, quote))
+                continue;
+            if (ch == '(') {
                 ++depth;
             } else if (ch == ')') {
                 --depth;

@@ -28,9 +28,12 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
-} // namespace
-
-std::string AtomicFile::write(const std::string& path, std::string_view bytes) {
+// Writes the bytes to a new temporary file beside path, flushed to disk, and hands its
+// name to put, which moves it into place and returns false on failure (errno set). The
+// temporary file never stays behind.
+template <class Put>
+std::string writeAside(const std::string& path, std::string_view bytes, const char* putFailure,
+                       Put put) {
     std::filesystem::path target(path);
     std::filesystem::path dir = target.parent_path();
     std::string pattern = (dir.empty() ? std::filesystem::path(".") : dir).string() + "/." +
@@ -54,12 +57,31 @@ std::string AtomicFile::write(const std::string& path, std::string_view bytes) {
         ::unlink(tmp.c_str());
         return err;
     }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        std::string err = errorText("cannot rename");
+    if (!put(tmp)) {
+        std::string err = errorText(putFailure);
         ::unlink(tmp.c_str());
         return err;
     }
     return {};
+}
+
+} // namespace
+
+std::string AtomicFile::write(const std::string& path, std::string_view bytes) {
+    return writeAside(path, bytes, "cannot rename", [&](const std::string& tmp) {
+        return ::rename(tmp.c_str(), path.c_str()) == 0;
+    });
+}
+
+std::string AtomicFile::create(const std::string& path, std::string_view bytes) {
+    // A link fails when the name exists, where a rename would replace the file.
+    return writeAside(path, bytes, "cannot create", [&](const std::string& tmp) {
+        const bool linked = ::link(tmp.c_str(), path.c_str()) == 0;
+        const int saved = errno;
+        ::unlink(tmp.c_str());
+        errno = saved;
+        return linked;
+    });
 }
 
 } // namespace tracehook

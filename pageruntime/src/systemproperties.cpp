@@ -21,14 +21,6 @@ Table& table() {
     return instance;
 }
 
-std::string homeDirectory() {
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return home;
-    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir)
-        return pw->pw_dir;
-    return {};
-}
-
 } // namespace
 
 std::optional<std::string> SystemProperties::get(std::string_view key) {
@@ -61,6 +53,14 @@ void SystemProperties::reset() {
     Table& t = table();
     std::lock_guard lock(t.mutex);
     t.values.clear();
+}
+
+std::string SystemProperties::homeDirectory() {
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return home;
+    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir)
+        return pw->pw_dir;
+    return {};
 }
 
 std::string SystemProperties::programDirectory() {

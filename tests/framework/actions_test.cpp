@@ -16,9 +16,12 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDir>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QToolBar>
 #include <QToolButton>
@@ -394,7 +397,7 @@ TEST_F(ActionTest, ToolBarsPerBundleAndStatusLabels) {
     frame->buildStatusLine();
     StatusLine* status = context()->getStatusLine();
     ASSERT_EQ(status->getUserComponents().size(), 2); // one label per twin
-    frame->buildStatusLine(true); // a rebuild keeps the labels
+    frame->buildStatusLine(true);                     // a rebuild keeps the labels
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_EQ(status->getUserComponents().size(), 2);
     EXPECT_TRUE(twin("left")->label->findComponent()->isVisible());
@@ -447,6 +450,40 @@ TEST(HelpHandlerTest, ResolvesNamesAndReportsLaunchFailures) {
     again.initializeFromProfile(app.app->getProfile());
     EXPECT_TRUE(again.isNewBrowserWindow());
     EXPECT_TRUE(again.isExternalBrowser());
+}
+
+// A user's home of its own holds settings only: the help pages and images the application
+// ships are found in its protected home, and a copy in the home still wins.
+TEST(HelpHandlerTest, ShippedPagesAndImagesComeFromTheProtectedHome) {
+    paneltest::TestApplication app;
+    QTemporaryDir shipped;
+    ASSERT_TRUE(QDir(shipped.path()).mkpath("help") && QDir(app.home.path()).mkpath("help"));
+    ASSERT_TRUE(paneltest::writeFile(QDir(shipped.path()).filePath("help/view.html"), "<p>"));
+    QImage image(4, 4, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(image.save(QDir(shipped.path()).filePath("Run.png")));
+    HelpHandler& help = app.app->getHelpHandler();
+    std::vector<QUrl> opened;
+    help.setOpener([&](const QUrl& url, QString*) {
+        opened.push_back(url);
+        return true;
+    });
+    app.app->setInformMissing(false);
+
+    EXPECT_TRUE(app.app->loadIcon(QStringLiteral("Run.png")).isNull());
+    app.app->setProtectedHome(shipped.path());
+    EXPECT_FALSE(app.app->loadIcon(QStringLiteral("Run.png")).isNull());
+    EXPECT_TRUE(app.app->loadIcon(QStringLiteral("None.png")).isNull());
+
+    help.showURL(QStringLiteral("view.html#part"));
+    help.showURL(QStringLiteral("absent.html"));
+    ASSERT_TRUE(paneltest::writeFile(app.path("help/view.html"), "<p>mine"));
+    help.showURL(QStringLiteral("view.html"));
+    ASSERT_EQ(opened.size(), 3u);
+    EXPECT_EQ(opened[0].toLocalFile(), QDir(shipped.path()).filePath("help/view.html"));
+    EXPECT_EQ(opened[0].fragment(), "part");
+    EXPECT_EQ(opened[1].toLocalFile(), QDir(app.path("help")).filePath("absent.html"));
+    EXPECT_EQ(opened[2].toLocalFile(), QDir(app.path("help")).filePath("view.html"));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "childprocess.h"
 #include "standinenvironment.h"
+#include "tracewin/version.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -99,6 +100,22 @@ TEST_F(QuillrunTest, UsageErrorNeedsNoRuntimeLibrary) {
     const ChildResult result = run({"-Jonly"}, "1", scratch_.path().string());
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(result.standardError, USAGE);
+}
+
+TEST_F(QuillrunTest, VersionAndHelpAloneAreAnsweredWithoutTheRuntime) {
+    ChildResult result = run({"--version"}, "1", scratch_.path().string());
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.standardOutput, tracewin::versionLine("quillrun") + "\n");
+    EXPECT_EQ(result.standardError, "");
+    result = run({"--help"}, "1", scratch_.path().string());
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_THAT(result.standardOutput, HasSubstr("Usage: quillrun [-J<runtime flag>]..."));
+    EXPECT_THAT(result.standardOutput, HasSubstr("Exit codes:"));
+    EXPECT_EQ(receivedVector(), std::nullopt);
+    // After a url or file they are the runtime's arguments like any other.
+    ASSERT_EQ(run({"page.html", "--version"}).exitStatus, 0);
+    EXPECT_THAT(receivedVector(),
+                ::testing::Optional(ElementsAre("nqcjava", MAIN_CLASS, "page.html", "--version")));
 }
 
 TEST_F(QuillrunTest, BarePrefixPassesAnEmptyFlag) {

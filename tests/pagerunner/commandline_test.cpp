@@ -4,7 +4,9 @@
 #include "pagerunner/jsptranslator.h"
 #include "pagerunner/sourcemaplisting.h"
 #include "support/refusingport.h"
+#include "support/scopedenvironment.h"
 #include "support/tempdir.h"
+#include "tracewin/version.h"
 
 #include <fcntl.h>
 #include <filesystem>
@@ -123,6 +125,31 @@ TEST(CommandLineOptions, ThePortComesFromTheDebugSettingsOfTheRoot) {
     EXPECT_EQ(cl.resolvePort(), 7000);
 }
 
+TEST(CommandLineOptions, ThePortComesFromTheUsersCopyWhenTheInstallIsNotTheirs) {
+    testsupport::TempDir root;
+    testsupport::ScopedEnvironment xdg("XDG_CONFIG_HOME", root.str() + "/config");
+    root.write("jspvlm/tools/com-zet-kwo-ui-jspdebug/user.settings", "");
+    root.write("jspvlm/tools/com-zet-kwo-ui-jspdebug/jspdebug.properties", "port=9123\n");
+    const CommandLine cl = CommandLine::parse({"--root", root.str(), "a.jsp"});
+    EXPECT_EQ(cl.settingsFile(), root.str() + "/config/tracewin/jspdebug.properties");
+    EXPECT_EQ(cl.resolvePort(), 9123); // the installed default, copied for the user
+    root.write("config/tracewin/jspdebug.properties", "port=9124\nDebugModeOn=true\n");
+    EXPECT_EQ(cl.resolvePort(), 9124); // the monitor's file, as the user changed it
+}
+
+TEST(CommandLineOptions, TheDefaultWorkFolderIsTheUsersOwn) {
+    testsupport::TempDir dir;
+    testsupport::ScopedEnvironment home("HOME", dir.str() + "/home");
+    {
+        testsupport::ScopedEnvironment cache("XDG_CACHE_HOME", dir.str() + "/cache");
+        EXPECT_EQ(PageRunner::defaultWorkDir(), dir.str() + "/cache/tracewin/pagerunner-work");
+    }
+    testsupport::ScopedEnvironment relative("XDG_CACHE_HOME", "cache");
+    EXPECT_EQ(PageRunner::defaultWorkDir(), dir.str() + "/home/.cache/tracewin/pagerunner-work");
+    EXPECT_EQ(PageRunner::userWorkDir("tomcatrunner-work"),
+              dir.str() + "/home/.cache/tracewin/tomcatrunner-work");
+}
+
 TEST(TranslateCommand, EveryMappedSpanOfTheExamplesCoversTheJspTextThatProducedIt) {
     testsupport::TempDir work;
     for (const char* name :
@@ -188,6 +215,11 @@ TEST(ProgramExit, CodesAndMessagesForEachFailure) {
     ProgramResult r = runProgram({"--help"});
     EXPECT_EQ(r.exitCode, ExitCode::Ok);
     EXPECT_THAT(r.out, HasSubstr("Usage: pagerunner"));
+    EXPECT_THAT(r.out, HasSubstr("--version"));
+
+    r = runProgram({"--version"});
+    EXPECT_EQ(r.exitCode, ExitCode::Ok);
+    EXPECT_EQ(r.out, tracewin::versionLine("pagerunner") + "\n");
 
     r = runProgram({"--bogus"});
     EXPECT_EQ(r.exitCode, ExitCode::UsageError);

@@ -2,6 +2,7 @@
 #include "pagerunner/jsptranslator.h"
 #include "support/refusingport.h"
 #include "support/tempdir.h"
+#include "tracehook/pagevariables.h"
 
 #include <filesystem>
 #include <gmock/gmock.h>
@@ -14,6 +15,8 @@ using ::testing::HasSubstr;
 using testsupport::BackgroundRun;
 using testsupport::FakeConnection;
 using testsupport::FakeMonitor;
+using tracehook::PageVariable;
+using tracehook::PageVariables;
 
 namespace {
 
@@ -444,3 +447,75 @@ TEST_F(Executor, StopEndsARunThatWaitsForTheMonitor) {
 }
 
 } // namespace
+
+// While the monitor's settings ask for variables, each line record comes after a variables
+// record of the same stop, answered like any record; the page does not move for it.
+TEST_F(Executor, VariablesComeBeforeEachLineWhileTheMonitorAsksForThem) {
+    const std::string settings =
+        work.write("jspdebug.properties", "port=8082\nSendVariables=true\n");
+    const std::string page =
+        work.write("vars.jsp", "<% int total = 2 * 3; %>\n"
+                               "<% String who = request.getParameter(\"user\"); %>\n"
+                               "<% for (int i = 1; i <= 3; i++) { %>\n"
+                               "<%= i %>\n"
+                               "<% total = total + i; } %>\n"
+                               "<%= total %>\n");
+    PageRunnerOptions o = options(page);
+    o.params["user"] = "Ann & \"Bo\"";
+    o.settingsFile = settings;
+    BackgroundRun run(o);
+    auto c = monitor.accept();
+    ASSERT_TRUE(c);
+    const std::vector<std::string> records = runToEnd(*c);
+
+    // Each line record has the variables record of its stop just before it.
+    std::vector<PageVariables::Parsed> stops;
+    for (std::size_t k = 0; k < records.size(); ++k) {
+        if (!records[k].starts_with("%L"))
+            continue;
+        ASSERT_GT(k, 0u);
+        std::optional<PageVariables::Parsed> v = PageVariables::parse(records[k - 1]);
+        ASSERT_TRUE(v) << records[k - 1];
+        EXPECT_EQ(v->fileId, "1");
+        stops.push_back(*v);
+    }
+    ASSERT_FALSE(stops.empty());
+    auto valueAt = [](const PageVariables::Parsed& stop, const std::string& group,
+                      const std::string& name) -> std::optional<std::string> {
+        std::string current;
+        for (const PageVariable& v : stop.entries) {
+            if (v.group)
+                current = v.name;
+            else if (current == group && v.name == name)
+                return v.value;
+        }
+        return std::nullopt;
+    };
+    // The loop variable, as each pass of the body shows it.
+    std::vector<std::string> seen;
+    for (const PageVariables::Parsed& stop : stops)
+        if (std::optional<std::string> i = valueAt(stop, PageVariables::localsGroup, "i");
+            i && (seen.empty() || seen.back() != *i))
+            seen.push_back(*i);
+    EXPECT_EQ(seen, (std::vector<std::string>{"1", "2", "3", "4"}));
+    // Scriptlet locals and parameters, at the last stop.
+    EXPECT_EQ(valueAt(stops.back(), PageVariables::localsGroup, "total"), "12");
+    EXPECT_EQ(valueAt(stops.back(), PageVariables::localsGroup, "who"), "\"Ann & \\\"Bo\\\"\"");
+    EXPECT_EQ(valueAt(stops.back(), PageVariables::parametersGroup, "user"),
+              "\"Ann & \\\"Bo\\\"\"");
+    EXPECT_EQ(run.join(), ExitCode::Ok);
+}
+
+TEST_F(Executor, NoVariablesCrossTheWireWhileTheMonitorDoesNotAskForThem) {
+    for (const char* text : {"port=8082\nSendVariables=false\n", "port=8082\n"}) {
+        const std::string settings = work.write("jspdebug.properties", text);
+        PageRunnerOptions o = options("loop.jsp");
+        o.settingsFile = settings;
+        BackgroundRun run(o);
+        auto c = monitor.accept();
+        ASSERT_TRUE(c);
+        for (const std::string& r : runToEnd(*c))
+            EXPECT_FALSE(r.starts_with("%V")) << text;
+        EXPECT_EQ(run.join(), ExitCode::Ok);
+    }
+}

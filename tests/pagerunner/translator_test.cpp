@@ -167,6 +167,22 @@ TEST(TranslatorControlFlow, PrintCallsInScriptletsAreFound) {
     EXPECT_TRUE(ScriptletAnalyzer::parsePrints("about.print(1); out.flush();").empty());
 }
 
+TEST(TranslatorControlFlow, LocalsThatScriptletsSetAreFound) {
+    EXPECT_EQ(ScriptletAnalyzer::parseAssignments(
+                  "int n = 2 * 3; String s = \"a;b = c\"; n = n + 1; String[] xs = f(); } "
+                  "total=total+i; // k = 1;"),
+              (std::vector<Assignment>{{"int", "n", "2 * 3"},
+                                       {"String", "s", "\"a;b = c\""},
+                                       {"", "n", "n + 1"},
+                                       {"String[]", "xs", "f()"},
+                                       {"", "total", "total+i"}}));
+    // Comparisons, calls, fields, array elements, compound updates and loops set no local.
+    for (const char* code : {"if (a == b) x();", "f(a = 1);", "this.x = 1;", "xs[0] = 1;",
+                             "n += 2;", "for (int i = 0; i < 3; i++) {", "return;", "a == 3;",
+                             "int n;", "List<String> l = new ArrayList<>();"})
+        EXPECT_TRUE(ScriptletAnalyzer::parseAssignments(code).empty()) << code;
+}
+
 TEST(TranslatorControlFlow, IncludeDirectivesRunTheirFileAsAnInclude) {
     const TranslatedPage page = translate("<%@ include file=\"part.jsp\" %>\n");
     ASSERT_FALSE(page.statements.empty());

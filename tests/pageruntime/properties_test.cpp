@@ -104,6 +104,21 @@ TEST(AtomicFile, ReplacesTheWholeFileAndLeavesNoTemporaryBehind) {
     EXPECT_EQ(files, 1);
 }
 
+TEST(AtomicFile, CreateMakesAFileOnceAndNeverReplacesOne) {
+    testsupport::TempDir dir;
+    const std::string path = dir.str() + "/new.properties";
+    EXPECT_EQ(tracehook::AtomicFile::create(path, "port=1\n"), "");
+    EXPECT_EQ(testsupport::readFile(path), "port=1\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    EXPECT_NE(tracehook::AtomicFile::create(path, "port=2\n"), "");
+    EXPECT_EQ(testsupport::readFile(path), "port=1\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
 TEST(AtomicFile, FailsClearlyWhenTheDirectoryIsMissing) {
     testsupport::TempDir dir;
     std::string error = tracehook::AtomicFile::write(dir.str() + "/no/such/dir/f.properties", "x");

@@ -3,6 +3,7 @@
 #include "scriptedmonitor.h"
 #include "support/refusingport.h"
 #include "tempdir.h"
+#include "tracewin/version.h"
 
 #include <atomic>
 #include <csignal>
@@ -138,6 +139,9 @@ pid_t tomcatBelow(const fs::path& dir) {
 TEST(TomcatRunnerProgram, CommandLineMistakesAreUsageErrors) {
     TempDir dir;
     EXPECT_EQ(runProgram({"--help"}, dir.path).code, 0);
+    const ProgramRun version = runProgram({"--version"}, dir.path);
+    EXPECT_EQ(version.code, 0) << version.err;
+    EXPECT_EQ(version.out, tracewin::versionLine("tomcatrunner") + "\n");
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{},
           {"--url", "http://127.0.0.1:1/a.jsp", "x.jsp"},

@@ -1,6 +1,7 @@
 #include "tomcatrunner/commandline.h"
 
 #include "pagerunner/commandline.h"
+#include "pagerunner/pagerunner.h"
 
 #include <cctype>
 #include <charconv>
@@ -20,6 +21,7 @@ std::string CommandLine::usage() {
            "       tomcatrunner [--port N] [--root DIR] [--file-id N] [--wait SECONDS]\n"
            "                    [--all-variables] --attach HOST:PORT [--url URL | --all]\n"
            "                    [--only GLOB] [--allow-remote]\n"
+           "       tomcatrunner --help | --version\n"
            "\n"
            "Runs a JSP page in a real Apache Tomcat 10 and debugs its request against the\n"
            "monitor on the loopback address: each line of the page that runs, the HTML it\n"
@@ -61,6 +63,7 @@ std::string CommandLine::usage() {
            "  --allow-remote       with --attach: allow an agent on another host (it hands\n"
            "                       whoever connects full control of that JVM)\n"
            "  --help               show this text\n"
+           "  --version            show the version\n"
            "\n"
            "Exit codes: 0 the page ended or the monitor closed the connection, or the server\n"
            "is stopped (or none ran); 1 bad command line; 2 the page cannot be read; 3 no\n"
@@ -108,6 +111,10 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
             cl.help = true;
+            return cl;
+        }
+        if (arg == "--version") {
+            cl.version = true;
             return cl;
         }
         const std::size_t eq = arg.starts_with("--") ? arg.find('=') : std::string::npos;
@@ -215,8 +222,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
             throw std::invalid_argument("--all goes with requests from elsewhere, not --url");
         }
         if (!attachOptions.url.empty() && !parseHttpUrl(attachOptions.url)) {
-            throw std::invalid_argument("--url takes an http:// URL, not \"" +
-                                        attachOptions.url + "\"");
+            throw std::invalid_argument("--url takes an http:// URL, not \"" + attachOptions.url +
+                                        "\"");
         }
         cl.attach = attachOptions;
         // The shared options need a page; an attached runner's pages come from the server.
@@ -268,7 +275,7 @@ std::optional<std::string> CommandLine::settingsFile() const {
 }
 
 std::string CommandLine::defaultWorkDir() {
-    return (fs::temp_directory_path() / "tomcatrunner-work").string();
+    return pagerunner::PageRunner::userWorkDir("tomcatrunner-work");
 }
 
 namespace {

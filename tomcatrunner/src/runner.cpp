@@ -8,6 +8,7 @@
 #include "tomcatrunner/requestdebugger.h"
 #include "tomcatrunner/serverlease.h"
 #include "tracehook/variablesswitch.h"
+#include "tracewin/version.h"
 
 #include <filesystem>
 #include <functional>
@@ -72,15 +73,16 @@ int runManaged(const CommandLine& cl, std::ostream& out, std::ostream& err,
     if (!fs::is_regular_file(page, ec)) {
         return fail(err, ExitCode::PageUnreadable, "cannot read the page " + cl.page);
     }
-    const fs::path webapp = fs::absolute(cl.webapp.empty() ? page.parent_path().string()
-                                                           : cl.webapp)
-                                .lexically_normal();
+    const fs::path webapp =
+        fs::absolute(cl.webapp.empty() ? page.parent_path().string() : cl.webapp)
+            .lexically_normal();
     const fs::path inWebapp = page.lexically_relative(webapp);
     if (inWebapp.empty() || *inWebapp.begin() == "..") {
         return fail(err, ExitCode::UsageError,
                     "the page " + page.string() + " is not inside the webapp " + webapp.string());
     }
-    const fs::path work = fs::absolute(cl.workDir.empty() ? CommandLine::defaultWorkDir() : cl.workDir);
+    const fs::path work =
+        fs::absolute(cl.workDir.empty() ? CommandLine::defaultWorkDir() : cl.workDir);
     const int port = cl.resolvePort();
 
     // The Tomcat kept for the work folder, started when none serves the webapp; the lease
@@ -111,8 +113,8 @@ int runManaged(const CommandLine& cl, std::ostream& out, std::ostream& err,
     request.firstFileId = cl.firstFileId;
     request.sendVariables = variablesSwitch(cl);
     request.allVariables = cl.allVariables;
-    out << "tomcatrunner: running " << request.target << " against the monitor on 127.0.0.1:"
-        << port << std::endl;
+    out << "tomcatrunner: running " << request.target
+        << " against the monitor on 127.0.0.1:" << port << std::endl;
     try {
         PageClasses classes(*vm, options.base / "work" / "Catalina" / "localhost" / "ROOT");
         RequestDebugger debugger(*vm, classes, request, stop);
@@ -201,12 +203,13 @@ int runAttached(const CommandLine& cl, std::ostream& out, std::ostream& err,
             while (code == ExitCode::Ok && !stop.stopped()) {
                 RequestDebugger debugger(*vm, classes, request, stop);
                 const RequestResult result = debugger.run();
-                code = reportResult(result, result.page.empty() ? "a request" : result.page,
-                                    out, err);
+                code =
+                    reportResult(result, result.page.empty() ? "a request" : result.page, out, err);
                 if (waiting.size() > 0) {
                     const std::size_t n = waiting.size();
                     out << "tomcatrunner: " << n
-                        << (n == 1 ? " request waits for its turn" : " requests wait for their turn")
+                        << (n == 1 ? " request waits for its turn"
+                                   : " requests wait for their turn")
                         << std::endl;
                 }
             }
@@ -245,6 +248,10 @@ int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     }
     if (cl.help) {
         out << CommandLine::usage();
+        return ExitCode::Ok;
+    }
+    if (cl.version) {
+        out << tracewin::versionLine("tomcatrunner") << "\n";
         return ExitCode::Ok;
     }
     return cl.attach ? runAttached(cl, out, err, stop) : runManaged(cl, out, err, stop);

@@ -46,7 +46,7 @@ std::optional<int> runServerCommand(const std::vector<std::string>& args, std::o
     } catch (const std::invalid_argument&) {
         return std::nullopt;
     }
-    if (cl.help) {
+    if (cl.help || cl.version) {
         return std::nullopt;
     }
     switch (cl.mode) {

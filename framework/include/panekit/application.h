@@ -69,7 +69,8 @@ public:
     // The text for key, or nullopt; reports nothing.
     std::optional<QString> findString(const QString& key);
     void setInformMissing(bool inform) { informMissing_ = inform; }
-    // The image whose file the resource key names (relative to the home directory).
+    // The image whose file the resource key names (relative to the home directory, else to
+    // the protected home).
     QIcon loadIcon(const QString& imageKey);
 
     // ---- home directories ----

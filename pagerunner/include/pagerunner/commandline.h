@@ -12,9 +12,9 @@ namespace pagerunner {
 //   pagerunner [--port N] [--root DIR] [--work DIR] [--param NAME=VALUE]... [--file-id N]
 //              [--wait SECONDS] PAGE.jsp
 //   pagerunner --translate PAGE.jsp [--work DIR]
-//   pagerunner --help
+//   pagerunner --help | --version
 struct CommandLine {
-    enum class Mode { Run, Translate, Help };
+    enum class Mode { Run, Translate, Help, Version };
 
     Mode mode = Mode::Run;
     PageRunnerOptions options;

@@ -5,6 +5,7 @@
 #include "pagerunner/pagecompiler.h"
 #include "pagerunner/requestcontext.h"
 #include "tracehook/monitorreplies.h"
+#include "tracehook/pagevariables.h"
 
 #include <cstdint>
 #include <string>
@@ -47,6 +48,13 @@ private:
         std::int64_t value;
         std::int64_t bound;
     };
+    // A local variable a scriptlet set; no value when it cannot be worked out here.
+    struct Local {
+        std::string name;
+        std::string type;
+        std::optional<ExpressionEvaluator::Value> value;
+        std::string expression;
+    };
     struct PageAbort {
         std::int32_t javaLine;
         std::string message;
@@ -61,6 +69,9 @@ private:
     std::string resolveInclude(const std::string& target) const;
 
     void reportLine(std::int32_t javaLine);
+    void assign(const Assignment& assignment);
+    // What the page holds now, as the variables record carries it.
+    std::vector<tracehook::PageVariable> variables() const;
     void flushHtml();
     tracehook::MonitorReplies::Reply exchange(const std::string& record) {
         return session_.exchange(record);
@@ -73,6 +84,7 @@ private:
     const std::string fileIdText_;
     RequestContext::PagePosition& position_;
     std::vector<LoopFrame> frames_;
+    std::vector<Local> locals_;
     ExpressionEvaluator evaluator_;
     MonitorSession session_;
     std::string html_; // produced and not yet sent

@@ -39,6 +39,9 @@ struct PageRunnerOptions {
     // Folder that include paths starting with "/" are taken from; the page's own folder
     // when empty.
     std::string rootDir;
+    // The monitor's debug settings file: while it holds SendVariables=true the pages send
+    // their variables before each line. Empty: they never do.
+    std::string settingsFile;
 };
 
 // Runs one page request against the monitor: compiles the page, connects, and runs it
@@ -64,8 +67,11 @@ public:
     void stop();
 
     std::string errorMessage() const;
-    // The work folder used when the options name none.
+    // The work folder used when the options name none: userWorkDir("pagerunner-work").
     static std::string defaultWorkDir();
+    // A work folder of the user's own: NAME in $XDG_CACHE_HOME/tracewin, else in
+    // ~/.cache/tracewin, else NAME-UID in the system's temporary folder.
+    static std::string userWorkDir(const std::string& name);
     // The breakpoints the monitor has set on a page of the request (by file id).
     std::set<std::int32_t> breakpoints(int fileId) const;
     // How many times it has tried to reach the monitor so far (it retries while --wait

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "pagerunner/pagecompiler.h"
+#include "tracehook/variablesswitch.h"
 
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -51,6 +53,11 @@ public:
     void setBreakpoint(int fileId, std::int32_t line, std::int32_t action);
     std::set<std::int32_t> breakpoints(int fileId) const;
 
+    // Whether the monitor asks for variables, by the key in its debug settings file (none:
+    // never).
+    void askForVariablesIn(const std::string& settingsFile) { variables_.emplace(settingsFile); }
+    bool variablesWanted() { return variables_ && variables_->enabled(); }
+
 private:
     int port_;
     std::map<std::string, std::string> params_;
@@ -62,6 +69,7 @@ private:
     std::map<int, PagePosition> positions_;
     mutable std::mutex breakpointMutex_; // read by other threads while the page runs
     std::map<int, std::set<std::int32_t>> breakpoints_;
+    std::optional<tracehook::VariablesSwitch> variables_;
 };
 
 } // namespace pagerunner

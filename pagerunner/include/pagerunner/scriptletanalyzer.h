@@ -45,6 +45,9 @@ public:
     static std::optional<CountedLoop> parseLoopHeader(std::string_view code);
     // "X: message" for code holding throw new X("message"), "X" without a message.
     static std::optional<std::string> parseThrow(std::string_view code);
+    // The local variables code sets, in order: declarations with a value
+    // ("String s = request.getParameter(\"user\");") and plain assignments ("n = n + 1;").
+    static std::vector<Assignment> parseAssignments(std::string_view code);
     // The out.print, out.println and out.write calls in code, in order.
     static std::vector<PrintCall> parsePrints(std::string_view code);
 

@@ -38,6 +38,15 @@ struct PrintCall {
     friend bool operator==(const PrintCall&, const PrintCall&) = default;
 };
 
+// A local variable set in scriptlet code: "int n = 2 * 3;" (type given) or "n = 4;".
+struct Assignment {
+    std::string type; // empty for an assignment to a variable declared before
+    std::string name;
+    std::string expression;
+
+    friend bool operator==(const Assignment&, const Assignment&) = default;
+};
+
 // One line of the generated _jspService body, in the order the page runs them.
 struct PageStatement {
     enum class Kind {
@@ -60,6 +69,8 @@ struct PageStatement {
     std::optional<std::string> thrown;
     // Code: what out.print(...), out.println(...) and out.write(...) calls here write.
     std::vector<PrintCall> prints;
+    // Code: the local variables it sets, in order.
+    std::vector<Assignment> assignments;
 };
 
 // One row of the source map, with the bytes of the JSP text it covers, for listings.

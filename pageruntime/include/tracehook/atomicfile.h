@@ -12,6 +12,9 @@ class AtomicFile {
 public:
     // Returns an empty string on success, else a short description of what failed.
     static std::string write(const std::string& path, std::string_view bytes);
+    // Makes the file with these bytes, whole in the same way, unless a file of that name
+    // exists: then nothing changes and the result says so.
+    static std::string create(const std::string& path, std::string_view bytes);
 };
 
 } // namespace tracehook

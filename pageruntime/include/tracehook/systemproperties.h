@@ -26,6 +26,9 @@ public:
 
     // The folder that holds the running program, from /proc/self/exe.
     static std::string programDirectory();
+    // The user's home folder, from HOME, else from the password database; empty when
+    // neither names one. ("user.home" starts as this, and -external may change it.)
+    static std::string homeDirectory();
 };
 
 } // namespace tracehook

@@ -1,5 +1,6 @@
 #include "core/monitorsettings.h"
 #include "pagerunner/pagerunner.h"
+#include "panekit/toolpane.h"
 #include "support/monitorwindow.h"
 #include "tracehook/classpath.h"
 #include "tracehook/debugconstants.h"
@@ -8,7 +9,9 @@
 #include "views/commonviewcomponentlayoutmanager.h"
 #include "views/javaview.h"
 #include "views/monitorevents.h"
+#include "views/variablesview.h"
 
+#include <QTreeWidget>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineView>
@@ -36,6 +39,7 @@ protected:
         options.port = monitorPort();
         options.workDir = (tree.dir.path() / "work").string();
         options.params = {{"user", "Ann"}};
+        options.settingsFile = ignoreVariablesKey ? std::string() : settingsFile();
         runner = std::make_unique<pagerunner::PageRunner>(options);
         thread = std::thread([this] {
             runner->run();
@@ -44,7 +48,35 @@ protected:
     }
     void walkCompileErrors(const std::string& pagePath, std::size_t count);
 
+    std::string settingsFile() const { return tree.program + "/jspdebug.properties"; }
+    bool asksForVariables() const {
+        return testsupport::readFile(settingsFile()).find("SendVariables=true") !=
+               std::string::npos;
+    }
+    // The item of a variable below a heading of the Variables view, or null.
+    QTreeWidgetItem* variable(const QString& heading, const QString& name) const {
+        QTreeWidget* shown = findTool<VariablesView>()->tree();
+        for (int g = 0; shown && g < shown->topLevelItemCount(); ++g) {
+            QTreeWidgetItem* group = shown->topLevelItem(g);
+            for (int i = 0; group->text(0) == heading && i < group->childCount(); ++i)
+                if (group->child(i)->text(0) == name)
+                    return group->child(i);
+        }
+        return nullptr;
+    }
+    QString local(const QString& name) const {
+        QTreeWidgetItem* item = variable(QStringLiteral("Locals"), name);
+        return item ? item->text(2) : QString();
+    }
+    // Steps once and waits until the mark has moved.
+    bool stepOnce() {
+        const std::optional<FilePosition> before = mark();
+        choose(SplitPageController::Step);
+        return waitForMarkOtherThan(before) || finished;
+    }
+
     std::unique_ptr<pagerunner::PageRunner> runner;
+    bool ignoreVariablesKey = false; // the runtime stands for one that does not know the key
 };
 
 TEST_F(MonitorPageTest, StepsRunsToABreakpointAndFastForwardsToTheEnd) {
@@ -464,3 +496,114 @@ TEST_F(MonitorBrowserTest, TheBrowserViewRendersTheOutputAsThePageRuns) {
     const QString javaLine = java->model().viewLine(java->selection()->front().start.line);
     EXPECT_TRUE(javaLine.contains("li")) << javaLine.toStdString();
 }
+
+namespace {
+
+TEST_F(MonitorPageTest, TheVariablesViewFollowsTheLoopAndShowsTheParameters) {
+    VariablesView* view = findTool<VariablesView>();
+    ASSERT_TRUE(view);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return asksForVariables(); }, 5000))
+        << "the view on show asks the runtimes for variables";
+    runPage("loop.jsp");
+    ASSERT_TRUE(waitForCanvas());
+    ASSERT_TRUE(waitForButtons("TTTTFF"));
+
+    // Step through the page: each stop in the loop body shows the pass it is in, and the
+    // loop header shows i changed as each new pass begins.
+    std::vector<QString> passes;
+    int headersMarked = 0;
+    for (int steps = 0; steps < 100 && !finished; ++steps) {
+        ASSERT_TRUE(stepOnce());
+        if (finished || !(markCovers(7) || markCovers(8)))
+            continue;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return view->showsTree(); }, 5000));
+        QTreeWidgetItem* i = variable(QStringLiteral("Locals"), QStringLiteral("i"));
+        if (markCovers(7)) {
+            if (i && i->text(2) != QStringLiteral("4"))
+                headersMarked += VariablesView::isMarkedChanged(*i) ? 1 : 0;
+            continue;
+        }
+        ASSERT_TRUE(i);
+        EXPECT_EQ(i->text(1), QStringLiteral("int"));
+        if (passes.empty() || passes.back() != i->text(2))
+            passes.push_back(i->text(2));
+        QTreeWidgetItem* user =
+            variable(QStringLiteral("Request parameters"), QStringLiteral("user"));
+        ASSERT_TRUE(user);
+        EXPECT_EQ(user->text(2), QStringLiteral("\"Ann\""));
+        EXPECT_FALSE(VariablesView::isMarkedChanged(*user)) << "the parameter never changes";
+    }
+    EXPECT_EQ(passes, (std::vector<QString>{"1", "2", "3"}));
+    EXPECT_EQ(headersMarked, 2) << "i changed as passes 2 and 3 began";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !view->message().isEmpty(); }, 5000))
+        << "the ended page leaves a note, not stale values";
+}
+
+TEST_F(MonitorPageTest, ARuntimeThatIgnoresTheKeyStepsAsBeforeAndTheViewSaysWhy) {
+    VariablesView* view = findTool<VariablesView>();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return asksForVariables(); }, 5000));
+    ignoreVariablesKey = true;
+    runPage("loop.jsp");
+    ASSERT_TRUE(waitForCanvas());
+    ASSERT_TRUE(waitForButtons("TTTTFF"));
+    for (int steps = 0; steps < 3; ++steps)
+        ASSERT_TRUE(stepOnce());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return view->message() == QStringLiteral("This page runtime sends no variables."); },
+        5000))
+        << view->message().toStdString();
+    EXPECT_FALSE(view->showsTree());
+    choose(SplitPageController::FastForward);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 10000));
+    EXPECT_NE(htmlOutput().indexOf("3 squared is 9"), -1);
+}
+
+TEST_F(MonitorPageTest, AConditionalBreakpointStopsFastForwardOnlyWhereItHolds) {
+    runPage("loop.jsp");
+    ASSERT_TRUE(waitForCanvas());
+    ASSERT_TRUE(waitForButtons("TTTTFF"));
+    QString error;
+    EXPECT_FALSE(jsp->setBreakpointCondition(8, QStringLiteral("i = 2"), &error));
+    EXPECT_FALSE(error.isEmpty());
+    ASSERT_TRUE(jsp->setBreakpointCondition(8, QStringLiteral("i == 2")));
+    EXPECT_EQ(jsp->breakpointCondition(8), QStringLiteral("i == 2"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return runner->breakpoints(1).count(8) == 1; }, 5000))
+        << "setting a condition sets the breakpoint";
+
+    // Hidden, the view no longer asks for variables, but the condition still does.
+    panekit::ToolPane* pane = findTool<VariablesView>()->getPane();
+    ASSERT_TRUE(pane);
+    pane->setMinimized(true);
+    ASSERT_TRUE(asksForVariables());
+
+    choose(SplitPageController::FastForward);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state() == States::RUN; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state() == States::STEP || finished; }, 10000));
+    ASSERT_FALSE(finished);
+    EXPECT_TRUE(markCovers(8));
+    const QString output = htmlOutput();
+    EXPECT_NE(output.indexOf("1 squared is 1"), -1) << output.toStdString();
+    EXPECT_EQ(output.indexOf("2 squared is"), -1) << "the first pass ran on, the second stopped";
+    EXPECT_EQ(jsp->getCanvas()->getHighlighter().getStartPosition()->line, 8);
+
+    // The animated run goes on over the rest of the line and the last pass: no stop more.
+    jsp->setRunAnimationDelay(1);
+    choose(SplitPageController::Run);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 20000));
+    EXPECT_NE(htmlOutput().indexOf("3 squared is 9"), -1);
+
+    // Clearing the breakpoint takes its condition along; the view hidden, nobody asks.
+    toggleBreakpoint(8);
+    EXPECT_TRUE(jsp->breakpointCondition(8).isEmpty());
+    EXPECT_FALSE(asksForVariables());
+    ASSERT_TRUE(jsp->setBreakpointCondition(8, QStringLiteral("i > 0")));
+    EXPECT_TRUE(asksForVariables());
+    ASSERT_TRUE(jsp->setBreakpointCondition(8, QString()));
+    EXPECT_TRUE(jsp->breakpointCondition(8).isEmpty());
+    EXPECT_FALSE(asksForVariables()) << "removing the condition leaves a plain breakpoint";
+    pane->setMinimized(false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return asksForVariables(); }, 5000));
+}
+
+} // namespace

@@ -13,11 +13,16 @@
 #include "panekit/toolpane.h"
 #include "panekit/workbookframe.h"
 #include "support/installtree.h"
+#include "support/scopedenvironment.h"
 #include "tracehook/messagehandler.h"
 #include "tracehook/pageruntimerecords.h"
+#include "tracewin/version.h"
 #include "views/jspview.h"
 
 #include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QScreen>
 #include <QSplitter>
 #include <QTcpSocket>
@@ -25,6 +30,7 @@
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <set>
 
 using namespace tracewin;
 using tracehook::PageRuntimeRecords;
@@ -157,6 +163,60 @@ TEST_F(MonitorWindowTest, BoundsSavedOffEveryScreenAreNotRestored) {
                                                                      .arg(area.height()));
     startMonitor();
     EXPECT_TRUE(area.contains(QRect(monitor->frame()->pos(), monitor->frame()->size())));
+}
+
+TEST_F(MonitorWindowTest, HelpAboutShowsTheVersion) {
+    startMonitor();
+    auto* help = monitor->frame()->menuBar()->findChild<QMenu*>(QStringLiteral("MHelp"));
+    ASSERT_TRUE(help);
+    QAction* about = nullptr;
+    for (QAction* action : help->actions())
+        if (action->objectName() == QLatin1String("MiAbout"))
+            about = action;
+    ASSERT_TRUE(about);
+    EXPECT_EQ(about->text(), "&About tracewin");
+    about->trigger();
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            box = monitor->frame()->findChild<QMessageBox*>(QStringLiteral("aboutBox"));
+            return box && box->isVisible();
+        },
+        5000));
+    EXPECT_EQ(box->windowTitle(), "About tracewin");
+    const QString version = QString::fromLatin1(tracewin::version.data(),
+                                                static_cast<qsizetype>(tracewin::version.size()));
+    EXPECT_TRUE(box->text().contains(QStringLiteral("tracewin ") + version))
+        << box->text().toStdString();
+    box->close();
+}
+
+// An install that is not the user's to change (the package's): the window's profiles, the
+// status file and the settings are the user's own, made from the installed defaults.
+TEST_F(MonitorWindowTest, AnInstallForUsersKeepsTheWindowsFilesInTheUsersFolder) {
+    testsupport::ScopedEnvironment xdg("XDG_CONFIG_HOME", tree.dir.str() + "/config");
+    tree.dir.write("jspvlm/tools/com-zet-kwo-ui-jspdebug/user.settings", "");
+    const std::filesystem::path user = tree.dir.path() / "config/tracewin";
+    const std::filesystem::path ui = "com/zet/kwo/jsp/ui";
+    auto files = [](const std::filesystem::path& dir) {
+        std::set<std::string> names;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(dir))
+            names.insert(e.path().lexically_relative(dir).string());
+        return names;
+    };
+    const std::set<std::string> installed = files(tree.program);
+
+    startMonitor();
+    EXPECT_EQ(Monitor::settingsDirectory(), user.string());
+    EXPECT_EQ(testsupport::readFile((user / "jspdebug.properties").string()),
+              testsupport::readFile(tree.program + "/jspdebug.properties"));
+    EXPECT_TRUE(std::filesystem::exists(user / "appStatus.properties"));
+    ASSERT_TRUE(monitor->frame()->close());
+    closeMonitor();
+
+    EXPECT_TRUE(std::filesystem::exists(user / ui / "Panes.ini"));
+    EXPECT_TRUE(std::filesystem::exists(user / ui / "System.ini"));
+    EXPECT_EQ(files(tree.program), installed) << "the install is left as it was";
 }
 
 // ---- the status line ----

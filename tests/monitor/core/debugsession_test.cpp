@@ -150,3 +150,71 @@ TEST_F(DebugSessionTest, EachFileKeepsItsButtonsAndAFreshPageItsOwnBreakpoints) 
 }
 
 } // namespace
+
+namespace {
+
+std::shared_ptr<const tracehook::PageVariables::Parsed> stopWith(const std::string& i) {
+    auto stop = std::make_shared<tracehook::PageVariables::Parsed>();
+    stop->fileId = "1";
+    stop->entries = {{0, "Locals", "", "", false, true}, {1, "i", "int", i}};
+    return stop;
+}
+
+TEST_F(DebugSessionTest, AConditionalBreakpointStopsARunOnlyWhereItsConditionHolds) {
+    setBreakpoint(1, 5);
+    session.breakpoints(1)->setCondition(5,
+                                         tracewin::BreakpointCondition::parse("i == 2", nullptr));
+    ASSERT_TRUE(session.startRun(true));
+    session.setVariables(stopWith("1"));
+    EXPECT_EQ(session.afterPosition(1, 5, 5), Action::ResumeNow);
+    session.setVariables(stopWith("2"));
+    EXPECT_EQ(session.afterPosition(1, 5, 5), Action::Stop);
+
+    // A stop without variables, or without the variable, cannot tell: the run stops.
+    for (auto stop : {std::shared_ptr<const tracehook::PageVariables::Parsed>(),
+                      std::make_shared<const tracehook::PageVariables::Parsed>()}) {
+        ASSERT_TRUE(session.startRun(true));
+        EXPECT_EQ(session.afterPosition(1, 6, 6), Action::ResumeNow);
+        session.setVariables(stop);
+        EXPECT_EQ(session.afterPosition(1, 5, 5), Action::Stop);
+    }
+    // Removing the breakpoint removes its condition.
+    session.breakpoints(1)->remove(5);
+    EXPECT_EQ(session.breakpoints(1)->condition(5), nullptr);
+    session.breakpoints(1)->setCondition(5,
+                                         tracewin::BreakpointCondition::parse("i == 2", nullptr));
+    EXPECT_EQ(session.breakpoints(1)->condition(5), nullptr) << "no breakpoint, no condition";
+}
+
+TEST_F(DebugSessionTest, RuntimesAreAskedForVariablesWhileTheViewShowsOrAConditionNeedsThem) {
+    const std::string settings = (dir.path() / "jspdebug.properties").string();
+    testsupport::TempDir scratch;
+    dir.write("jspdebug.properties", "port=9000\nDebugModeOn=true\n\n# a comment\n");
+    auto sendVariables = [&] {
+        return files.getSendVariables();
+    };
+    session.updateVariablesWanted();
+    EXPECT_EQ(sendVariables(), false) << "written once at the start";
+    session.setVariablesViewShown(true);
+    EXPECT_EQ(sendVariables(), true);
+    EXPECT_TRUE(session.variablesWanted());
+
+    // Hidden, the view no longer asks; a condition still does, until its page starts again.
+    setBreakpoint(1, 5);
+    session.breakpoints(1)->setCondition(5, tracewin::BreakpointCondition::parse("i > 1", nullptr));
+    session.updateVariablesWanted();
+    session.setVariablesViewShown(false);
+    EXPECT_EQ(sendVariables(), true);
+    session.startBreakpoints(1);
+    EXPECT_EQ(sendVariables(), false);
+    session.setVariablesViewShown(true);
+    session.stopAskingForVariables();
+    EXPECT_EQ(sendVariables(), false);
+
+    // The rest of the file stays as it was, the port line first, the key once.
+    EXPECT_EQ(testsupport::readFile(settings),
+              "port=9000\nDebugModeOn=true\nSendVariables=false\n\n# a comment\n");
+    EXPECT_EQ(files.getConnectPort(), 9000);
+}
+
+} // namespace

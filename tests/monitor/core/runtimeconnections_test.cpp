@@ -1,5 +1,6 @@
 #include "core/runtimeconnections.h"
 #include "tracehook/pageruntimerecords.h"
+#include "tracehook/pagevariables.h"
 
 #include <QNetworkInterface>
 #include <QTcpSocket>
@@ -32,6 +33,10 @@ struct EventLog : RuntimeConnectionEvents {
     void switchFromServlet(const Record& r) override {
         log.push_back("switch:" + r->getFileIdStr().value_or("?"));
     }
+    void variables(const Variables& v) override {
+        log.push_back("variables:" + v->fileId + ":" + std::to_string(v->entries.size()));
+    }
+    std::optional<int> continueItem() const override { return runState; }
     bool isHidden() const override { return hidden; }
     bool isMainWindowVisible() const override { return visible; }
     void showMainWindow() override {
@@ -43,6 +48,7 @@ struct EventLog : RuntimeConnectionEvents {
     std::vector<std::string> log;
     bool hidden = false;
     bool visible = false;
+    int runState = 1;
 };
 
 // A page runtime on the other end of a loopback connection.
@@ -153,13 +159,45 @@ TEST_F(RuntimeConnectionsTest, EachRecordKindIsDispatchedAtItsReadPoint) {
         EXPECT_EQ(events.log, Log{expected}) << record;
         events.log.clear();
     }
-    for (const char* silent : {"%Cnote", "%N", "%Qjunk", "x"}) {
+    for (const char* silent : {"%Cnote", "%N"}) {
         connections.resume(0);
         page->send(silent);
         QTest::qWait(50);
         EXPECT_TRUE(events.log.empty()) << silent;
     }
-    ASSERT_TRUE(page->waitForReplies(rows.size() + 4));
+    ASSERT_TRUE(page->waitForReplies(rows.size() + 2));
+}
+
+// Records that do not move the page (variables, and kinds this monitor does not know) get
+// the continue reply of the run in progress at once, and the record after them is read
+// without another command: a newer runtime never waits on a reply that does not come.
+TEST_F(RuntimeConnectionsTest, RecordsThatDoNotMoveThePageAreAnsweredInPlace) {
+    auto page = startPage("5");
+    ASSERT_TRUE(waitForLog(3));
+    events.log.clear();
+    connections.resume(0);
+    ASSERT_TRUE(page->waitForReplies(1));
+
+    const std::string variables = tracehook::PageVariables::record(
+        "5", {{0, "Locals", "", "", false, true}, {1, "i", "int", "2"}});
+    const std::vector<std::pair<std::string, Log>> rows = {
+        {variables, Log{"variables:5:2"}},
+        {"%V5&1&0&-&broken", Log{}}, // an unreadable variables record
+        {"%Qsomething&new", Log{}},  // a record kind from a newer runtime
+    };
+    std::size_t replies = 1;
+    for (const auto& [record, expected] : rows) {
+        page->send(record);
+        ASSERT_TRUE(page->waitForReplies(++replies)) << record;
+        EXPECT_EQ(page->replies().back(), "%N5&1") << record;
+        EXPECT_EQ(events.log, expected) << record;
+        events.log.clear();
+    }
+    // The line record of the stop follows and is read without another command.
+    page->send("%L5&12&3&1&3&9");
+    ASSERT_TRUE(waitForLog(1));
+    EXPECT_EQ(events.log, Log{"highlight:5:12"});
+    EXPECT_EQ(page->replies().size(), replies) << "the stop waits for the user";
 }
 
 TEST_F(RuntimeConnectionsTest, ExitRecordsEndThePageBeforeTheConnectionCloses) {

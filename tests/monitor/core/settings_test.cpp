@@ -1,4 +1,5 @@
 #include "core/monitorsettings.h"
+#include "support/scopedenvironment.h"
 #include "support/tempdir.h"
 #include "tracehook/debugconstants.h"
 #include "tracehook/messagehandler.h"
@@ -160,6 +161,36 @@ TEST_F(SettingsTest, AMissingSettingsDirectoryIsAFailedWriteNotACrash) {
                   "flag and syntax error flag will not be changed."),
               std::string::npos);
     EXPECT_EQ(dialogs.size(), 1u);
+}
+
+TEST_F(SettingsTest, AnInstallForUsersKeepsEverySettingInTheUsersFolder) {
+    testsupport::ScopedEnvironment xdg("XDG_CONFIG_HOME", root.str() + "/config");
+    root.write("jspvlm/tools/com-zet-kwo-ui-jspdebug/user.settings", "");
+    root.write("jspvlm/tools/com-zet-kwo-ui-jspdebug/jspdebug.properties", "port=9300\n");
+    const std::string user = root.str() + "/config/tracewin";
+    MonitorSettings mine(program, root.str() + "/jspvlm/nqc/bin",
+                         [](std::string_view key) { return "# " + std::string(key); });
+    EXPECT_EQ(mine.programDir(), user);
+
+    // Both readers of the debug settings find the user's copy of the defaults.
+    EXPECT_EQ(mine.getConnectPort(), std::optional<int>(9300));
+    EXPECT_EQ(mine.displaySettings().port, 9300);
+    ASSERT_TRUE(mine.saveCurrentDebugMode(DebugSettings{9301, true, true, false}));
+    EXPECT_EQ(mine.debugSettingsPath(), user + "/jspdebug.properties");
+    EXPECT_EQ(mine.debugSettingsPathFromRuntime(), user + "/jspdebug.properties");
+    EXPECT_EQ(mine.getConnectPort(), std::optional<int>(9301));
+
+    // The flag files go there too, into a folder made for them.
+    EXPECT_TRUE(mine.saveIsRunPause(true));
+    EXPECT_TRUE(mine.saveAnimationDelayMs(40));
+    EXPECT_TRUE(mine.getIsRunPause());
+    EXPECT_EQ(mine.getAnimationDelayMs(), 40);
+    EXPECT_TRUE(std::filesystem::exists(user + "/com/zet/kwo/jsp/ui/runPause.properties"));
+
+    // The install keeps what was installed, and nothing more.
+    EXPECT_EQ(testsupport::readFile(program + "/jspdebug.properties"), "port=9300\n");
+    EXPECT_FALSE(std::filesystem::exists(program + "/com/zet/kwo/jsp/ui/runPause.properties"));
+    EXPECT_TRUE(dialogs.empty());
 }
 
 } // namespace

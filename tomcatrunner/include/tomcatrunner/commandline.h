@@ -1,10 +1,10 @@
 #pragma once
 
 #include <chrono>
-#include <utility>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pagerunner {
@@ -31,6 +31,7 @@ enum ExitCode : int {
 //   tomcatrunner --stop-server [--work DIR]
 //   tomcatrunner [--port N] [--root DIR] [--file-id N] [--wait SECONDS] [--webapp DIR]
 //                [--all-variables] --attach HOST:PORT [--url URL] [--only GLOB] [--allow-remote]
+//   tomcatrunner --help | --version
 // and two options left out of the usage: --keep-server BASE --webapp DIR, the keeper of a
 // kept server (started by a run), and --idle-seconds N, an idle time short enough for tests.
 struct CommandLine {
@@ -48,6 +49,7 @@ struct CommandLine {
     };
 
     bool help = false;
+    bool version = false;
     Mode mode = Mode::Run;
     std::optional<int> port;
     std::string root;
@@ -71,10 +73,12 @@ struct CommandLine {
     // The monitor's port: --port, else the first line of the monitor's debug settings
     // file below --root or the install this program runs from, else 8082.
     int resolvePort() const;
-    // The monitor's debug settings file, below --root or the install this program runs
-    // from, when one can be named: it says whether the monitor wants the page's variables.
+    // The monitor's debug settings file, wherever the monitor keeps it for this user (see
+    // pagerunner::CommandLine::settingsFile), when one can be named: it says whether the
+    // monitor wants the page's variables.
     std::optional<std::string> settingsFile() const;
-    // The work folder used when none is given.
+    // The work folder used when none is given: the user's own "tomcatrunner-work" (see
+    // pagerunner::PageRunner::userWorkDir).
     static std::string defaultWorkDir();
 };
 
