@@ -4,6 +4,13 @@
 //   runner step   one step as the monitor sees it: from its reply to a line record to the
 //                 next line record, over passes 2..N of a loop page (pass 1 runs code for the
 //                 first time); median, p90, max                     [target: median <= 2 ms]
+//                 The monitor's settings file does not ask for variables: the runner looks at
+//                 it at each stop, as it does for a user.
+//   variables on  the same steps while the settings ask for the page's variables: each step
+//                 also reads what the page holds (its locals, the request's parameter, the
+//                 scopes' attributes, one level down) and sends it before the line record;
+//                 median in ms and its ratio to the step with them off
+//                                                                   [target: median <= 3 ms]
 //   fast forward  a page of 10,000 mapped lines, from the request to its end record, the
 //                 monitor answering every record at once            [target: <= 20 s]
 //   bare step     the baseline: the request's thread stepped with nothing but JDWP from a
@@ -29,6 +36,7 @@
 #include "tomcatrunner/pageclasses.h"
 #include "tomcatrunner/requestdebugger.h"
 #include "tracehook/recordframer.h"
+#include "tracehook/variablesswitch.h"
 
 #include <algorithm>
 #include <atomic>
@@ -58,12 +66,15 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 constexpr double kStepTargetMicros = 2000;
+constexpr double kVariablesStepTargetMicros = 3000;
 constexpr double kFastForwardTargetSeconds = 20;
 constexpr int kFastForwardLines = 10'000;
 // Mapped Java lines one pass of the loop page runs: the loop's test, "\n", "<li>", the
 // expression and "</li>\n" (checked against what the runner reports).
 constexpr int kLinesPerPass = 5;
 constexpr auto kStepWait = 30s;
+// The step page's request: with a parameter, which the variables show.
+constexpr const char* kStepTarget = "/step.jsp?user=Ann";
 
 double micros(Clock::duration d) {
     return std::chrono::duration<double, std::micro>(d).count();
@@ -376,7 +387,7 @@ private:
 };
 
 // Sits between a JDWP connection and its socket and tells the log what passes; it only
-// looks. Connection::send writes each command in one piece.
+// looks. The connection writes each command, or each batch of commands, in one piece.
 class CountingTransport final : public jdwp::Transport {
 public:
     CountingTransport(std::unique_ptr<jdwp::Transport> inner, TrafficLog& log)
@@ -385,11 +396,16 @@ public:
     void write(std::span<const std::uint8_t> bytes, jdwp::Deadline deadline) override {
         if (!handshakeWritten_) {
             handshakeWritten_ = true; // "JDWP-Handshake", no packet
-        } else if (bytes.size() >= jdwp::Packet::HeaderSize) {
-            const std::uint32_t id = (std::uint32_t{bytes[4]} << 24) |
-                                     (std::uint32_t{bytes[5]} << 16) |
-                                     (std::uint32_t{bytes[6]} << 8) | bytes[7];
-            log_.sent(id, bytes[9], bytes[10]);
+        } else {
+            // One command, or several sent together.
+            const auto word = [&](std::size_t at) {
+                return (std::uint32_t{bytes[at]} << 24) | (std::uint32_t{bytes[at + 1]} << 16) |
+                       (std::uint32_t{bytes[at + 2]} << 8) | bytes[at + 3];
+            };
+            for (std::size_t at = 0; at + jdwp::Packet::HeaderSize <= bytes.size();) {
+                log_.sent(word(at + 4), bytes[at + 9], bytes[at + 10]);
+                at += std::max<std::size_t>(word(at), jdwp::Packet::HeaderSize);
+            }
         }
         inner_->write(bytes, deadline);
     }
@@ -429,21 +445,16 @@ private:
 
 std::string commandName(std::uint8_t commandSet, std::uint8_t command) {
     static const std::map<std::pair<int, int>, std::string> names = {
-        {{1, 3}, "VirtualMachine.AllClasses"},
-        {{2, 1}, "ReferenceType.Signature"},
-        {{2, 4}, "ReferenceType.Fields"},
-        {{3, 1}, "ClassType.Superclass"},
-        {{6, 1}, "Method.LineTable"},
-        {{6, 2}, "Method.VariableTable"},
-        {{9, 1}, "ObjectReference.ReferenceType"},
-        {{9, 2}, "ObjectReference.GetValues"},
-        {{11, 3}, "ThreadReference.Resume"},
-        {{11, 6}, "ThreadReference.Frames"},
-        {{11, 7}, "ThreadReference.FrameCount"},
-        {{13, 2}, "ArrayReference.GetValues"},
-        {{15, 1}, "EventRequest.Set"},
-        {{15, 2}, "EventRequest.Clear"},
-        {{16, 1}, "StackFrame.GetValues"},
+        {{1, 3}, "VirtualMachine.AllClasses"},   {{2, 1}, "ReferenceType.Signature"},
+        {{2, 4}, "ReferenceType.Fields"},        {{2, 6}, "ReferenceType.GetValues"},
+        {{3, 1}, "ClassType.Superclass"},        {{6, 1}, "Method.LineTable"},
+        {{6, 2}, "Method.VariableTable"},        {{9, 1}, "ObjectReference.ReferenceType"},
+        {{9, 2}, "ObjectReference.GetValues"},   {{11, 3}, "ThreadReference.Resume"},
+        {{11, 6}, "ThreadReference.Frames"},     {{10, 1}, "StringReference.Value"},
+        {{11, 7}, "ThreadReference.FrameCount"}, {{13, 1}, "ArrayReference.Length"},
+        {{13, 2}, "ArrayReference.GetValues"},   {{15, 1}, "EventRequest.Set"},
+        {{15, 2}, "EventRequest.Clear"},         {{16, 1}, "StackFrame.GetValues"},
+        {{16, 3}, "StackFrame.ThisObject"},
     };
     const auto it = names.find({commandSet, command});
     return it != names.end()
@@ -842,7 +853,7 @@ public:
             "127.0.0.1:" + std::to_string(tomcat_->jdwpPort()), jdwp::AttachOptions{});
         vm_->vm.setDefaultStratum("Java");
         // Jasper compiles each page on its first request; nothing of that is measured.
-        for (const char* target : {"/step.jsp", "/fastforward.jsp"}) {
+        for (const char* target : {kStepTarget, "/fastforward.jsp"}) {
             tomcatrunner::HttpExchange warmUp("127.0.0.1", tomcat_->httpPort(), target, 5s);
             warmUp.finish(120s);
         }
@@ -888,9 +899,10 @@ public:
         return m;
     }
 
-    // The step page in the runner, the monitor replying as after Step.
-    Measured runnerSteps() {
-        const auto [entries, m0] = debugRequest("/step.jsp", 0);
+    // The step page in the runner, the monitor replying as after Step, and asking for the
+    // page's variables or not.
+    Measured runnerSteps(bool variables) {
+        const auto [entries, m0] = debugRequest(kStepTarget, 0, variables);
         Measured m = m0;
         std::vector<std::size_t> lineRecords;
         std::vector<int> lines;
@@ -922,13 +934,21 @@ public:
     }
 
     // The fast-forward page in the runner, the monitor replying as after Fast forward.
-    Measured fastForward() { return debugRequest("/fastforward.jsp", 1).second; }
+    Measured fastForward() { return debugRequest("/fastforward.jsp", 1, false).second; }
 
 private:
     std::pair<std::vector<LineClockMonitor::Entry>, Measured>
-    debugRequest(const std::string& target, int continueCode) {
+    debugRequest(const std::string& target, int continueCode, bool variables) {
         monitor_.setContinueCode(continueCode);
+        // The monitor's settings, looked at each stop as the program does.
+        const fs::path settings = scratch_ / "jspdebug.properties";
+        std::ofstream(settings) << "port=" << monitor_.port() << "\n"
+                                << (variables ? "SendVariables=true\n" : "");
+        auto variablesSwitch = std::make_shared<tracehook::VariablesSwitch>(settings.string());
         tomcatrunner::RequestOptions options;
+        options.sendVariables = [variablesSwitch] {
+            return variablesSwitch->enabled();
+        };
         options.monitorPort = monitor_.port();
         options.webapp = scratch_ / "app";
         options.httpPort = tomcat_->httpPort();
@@ -951,6 +971,12 @@ private:
         std::vector<LineClockMonitor::Entry> entries = monitor_.takeUntilEnd(10s);
         if (entries.empty()) {
             throw std::runtime_error(target + ": the monitor saw no end record");
+        }
+        const bool sentVariables = std::any_of(entries.begin(), entries.end(),
+                                               [](const auto& e) { return e.kind == "%V"; });
+        if (sentVariables != variables) {
+            throw std::runtime_error(target + (variables ? ": no variables were sent"
+                                                         : ": variables were sent unasked"));
         }
         m.seconds = std::chrono::duration<double>(entries.back().arrived - started).count();
         for (const auto& e : entries) {
@@ -991,6 +1017,7 @@ void printProfile(const char* name, const Bench& bench, const Measured& m) {
 struct RoundFigures {
     double bare = 0;
     double runner = 0;
+    double variables = 0;
     double fastForward = 0;
 };
 
@@ -999,7 +1026,8 @@ RoundFigures runRound(Bench& bench, int round, int rounds) {
     // The baseline before and after the runner's steps, so that a change of the machine's
     // load during the round weighs on both alike.
     Measured bare = bench.bareSteps(BareStepper::Mode::SetResumeClear);
-    const Measured runner = bench.runnerSteps();
+    const Measured runner = bench.runnerSteps(false);
+    const Measured variables = bench.runnerSteps(true);
     bare.add(bench.bareSteps(BareStepper::Mode::SetResumeClear));
     const Measured ff = bench.fastForward();
     const Measured counted = bench.bareSteps(BareStepper::Mode::CountedWithResume);
@@ -1008,6 +1036,7 @@ RoundFigures runRound(Bench& bench, int round, int rounds) {
     std::printf("  %-34s %6s %8s %8s %8s %9s %8s   (µs)\n", "", "steps", "median", "p90", "max",
                 "CPU bench", "CPU JVM");
     printRow("runner step (reply to next %L)", runner);
+    printRow("runner step, variables on", variables);
     printRow("bare JDWP step (baseline)", bare);
     printRow("what-if: Count(1) set + resume", counted);
     printRow("what-if: request kept, resume", kept);
@@ -1019,16 +1048,21 @@ RoundFigures runRound(Bench& bench, int round, int rounds) {
                 runner.htmlToLine.median());
     std::printf("  ratio runner/baseline (medians): %.2f\n",
                 runner.steps.median() / bare.steps.median());
+    std::printf("  variables on: %.2f ms a step (median) [target <= %.0f ms], %.2f times the step "
+                "with them off\n",
+                variables.steps.median() / 1000, kVariablesStepTargetMicros / 1000,
+                variables.steps.median() / runner.steps.median());
     std::printf("  fast forward: %zu line records in %.2f s, %.0f µs a line; CPU a line: bench "
                 "%.0f µs, JVM %.0f µs\n",
                 ff.allSteps, ff.seconds, ff.seconds * 1e6 / static_cast<double>(ff.allSteps),
                 ff.ownCpuPerStep(), ff.jvmCpuPerStep());
     printProfile("runner step", bench, runner);
+    printProfile("runner step, variables on", bench, variables);
     printProfile("bare JDWP step", bench, bare);
     printProfile("what-if Count(1)", bench, counted);
     printProfile("what-if kept request", bench, kept);
     std::fflush(stdout);
-    return {bare.steps.median(), runner.steps.median(), ff.seconds};
+    return {bare.steps.median(), runner.steps.median(), variables.steps.median(), ff.seconds};
 }
 
 std::string loadAverage() {
@@ -1066,11 +1100,12 @@ int main(int argc, char** argv) {
                     passes, kLinesPerPass, kFastForwardLines, loadAverage().c_str(),
                     ::sysconf(_SC_NPROCESSORS_ONLN));
         Bench bench(scratch.path(), passes, watchdog);
-        std::vector<double> bare, runner, ff;
+        std::vector<double> bare, runner, variables, ff;
         for (int round = 1; round <= rounds; ++round) {
             const RoundFigures f = runRound(bench, round, rounds);
             bare.push_back(f.bare);
             runner.push_back(f.runner);
+            variables.push_back(f.variables);
             ff.push_back(f.fastForward);
         }
         std::printf("\nmedian of %d rounds: runner step %.0f µs [target <= %.0f], bare step %.0f "
@@ -1079,6 +1114,10 @@ int main(int argc, char** argv) {
                     rounds, medianOf(runner), kStepTargetMicros, medianOf(bare),
                     medianOf(runner) / medianOf(bare), medianOf(ff), kFastForwardTargetSeconds,
                     loadAverage().c_str());
+        std::printf("variables on: %.2f ms a step [target <= %.0f ms], %.2f times the step with "
+                    "them off\n",
+                    medianOf(variables) / 1000, kVariablesStepTargetMicros / 1000,
+                    medianOf(variables) / medianOf(runner));
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_tomcatrunner: %s\n", e.what());

@@ -1,49 +1,15 @@
 #include "jdwp/commands.h"
 
+#include "commandlayouts.h"
 #include "jdwp/connection.h"
 #include "jdwp/error.h"
 #include "jdwp/wire.h"
 
 namespace jdwp {
 
-namespace {
+using namespace layout;
 
-namespace cmd {
-constexpr Command Version{1, 1, "VirtualMachine.Version"};
-constexpr Command ClassesBySignature{1, 2, "VirtualMachine.ClassesBySignature"};
-constexpr Command AllClasses{1, 3, "VirtualMachine.AllClasses"};
-constexpr Command Dispose{1, 6, "VirtualMachine.Dispose"};
-constexpr Command IDSizes{1, 7, "VirtualMachine.IDSizes"};
-constexpr Command Suspend{1, 8, "VirtualMachine.Suspend"};
-constexpr Command Resume{1, 9, "VirtualMachine.Resume"};
-constexpr Command CreateString{1, 11, "VirtualMachine.CreateString"};
-constexpr Command CapabilitiesNew{1, 17, "VirtualMachine.CapabilitiesNew"};
-constexpr Command SetDefaultStratum{1, 19, "VirtualMachine.SetDefaultStratum"};
-constexpr Command Signature{2, 1, "ReferenceType.Signature"};
-constexpr Command Fields{2, 4, "ReferenceType.Fields"};
-constexpr Command Methods{2, 5, "ReferenceType.Methods"};
-constexpr Command StaticValues{2, 6, "ReferenceType.GetValues"};
-constexpr Command SourceDebugExtension{2, 12, "ReferenceType.SourceDebugExtension"};
-constexpr Command Superclass{3, 1, "ClassType.Superclass"};
-constexpr Command LineTable{6, 1, "Method.LineTable"};
-constexpr Command VariableTable{6, 2, "Method.VariableTable"};
-constexpr Command ObjectType{9, 1, "ObjectReference.ReferenceType"};
-constexpr Command ObjectValues{9, 2, "ObjectReference.GetValues"};
-constexpr Command InvokeMethod{9, 6, "ObjectReference.InvokeMethod"};
-constexpr Command StringValue{10, 1, "StringReference.Value"};
-constexpr Command ThreadName{11, 1, "ThreadReference.Name"};
-constexpr Command ThreadResume{11, 3, "ThreadReference.Resume"};
-constexpr Command ThreadStatus{11, 4, "ThreadReference.Status"};
-constexpr Command Frames{11, 6, "ThreadReference.Frames"};
-constexpr Command FrameCount{11, 7, "ThreadReference.FrameCount"};
-constexpr Command ArrayLength{13, 1, "ArrayReference.Length"};
-constexpr Command ArrayValues{13, 2, "ArrayReference.GetValues"};
-constexpr Command EventRequestSet{15, 1, "EventRequest.Set"};
-constexpr Command EventRequestClear{15, 2, "EventRequest.Clear"};
-constexpr Command ClearAllBreakpoints{15, 3, "EventRequest.ClearAllBreakpoints"};
-constexpr Command FrameValues{16, 1, "StackFrame.GetValues"};
-constexpr Command ThisObject{16, 3, "StackFrame.ThisObject"};
-} // namespace cmd
+namespace {
 
 // Sizes of the fixed parts of repeated reply elements, for the bound on their counts.
 constexpr std::size_t StringBytes = 4;
@@ -75,16 +41,6 @@ void requestNothing(Connection& c, const Command& command, const PacketWriter& o
 
 PacketWriter writer(const Connection& c) {
     return PacketWriter(c.idSizes());
-}
-
-std::vector<Value> taggedValues(PacketReader& in) {
-    const std::size_t n = in.count(1);
-    std::vector<Value> values;
-    values.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        values.push_back(in.taggedValue());
-    }
-    return values;
 }
 
 int checkedIdSize(std::int32_t size, const char* what) {
@@ -224,18 +180,7 @@ std::vector<MethodInfo> ReferenceTypeCommands::methods(ReferenceTypeId type) {
 std::vector<FieldInfo> ReferenceTypeCommands::fields(ReferenceTypeId type) {
     auto out = writer(c_);
     out.referenceTypeId(type);
-    return request(c_, cmd::Fields, out, [](PacketReader& in) {
-        const std::size_t n =
-            in.count(static_cast<std::size_t>(in.idSizes().fieldId) + 2 * StringBytes + 4);
-        std::vector<FieldInfo> fields(n);
-        for (FieldInfo& f : fields) {
-            f.fieldId = in.fieldId();
-            f.name = in.string();
-            f.signature = in.string();
-            f.modBits = in.i32();
-        }
-        return fields;
-    });
+    return request(c_, cmd::Fields, out, readFields);
 }
 
 std::vector<Value> ReferenceTypeCommands::getValues(ReferenceTypeId type,
@@ -245,7 +190,7 @@ std::vector<Value> ReferenceTypeCommands::getValues(ReferenceTypeId type,
     for (const FieldId f : fields) {
         out.fieldId(f);
     }
-    return request(c_, cmd::StaticValues, out, taggedValues);
+    return request(c_, cmd::StaticValues, out, readTaggedValues);
 }
 
 std::string ReferenceTypeCommands::sourceDebugExtension(ReferenceTypeId type) {
@@ -280,19 +225,7 @@ LineTable MethodCommands::lineTable(ReferenceTypeId type, MethodId method) {
 VariableTable MethodCommands::variableTable(ReferenceTypeId type, MethodId method) {
     auto out = writer(c_);
     out.referenceTypeId(type).methodId(method);
-    return request(c_, cmd::VariableTable, out, [](PacketReader& in) {
-        VariableTable t;
-        t.argCnt = in.i32();
-        t.variables.resize(in.count(8 + 2 * StringBytes + 4 + 4));
-        for (Variable& v : t.variables) {
-            v.codeIndex = static_cast<std::uint64_t>(in.i64());
-            v.name = in.string();
-            v.signature = in.string();
-            v.length = in.i32();
-            v.slot = in.i32();
-        }
-        return t;
-    });
+    return request(c_, cmd::VariableTable, out, readVariableTable);
 }
 
 std::string ThreadReferenceCommands::name(ThreadId thread) {
@@ -316,15 +249,7 @@ std::vector<Frame> ThreadReferenceCommands::frames(ThreadId thread, std::int32_t
                                                    std::int32_t length) {
     auto out = writer(c_);
     out.objectId(thread).i32(startFrame).i32(length);
-    return request(c_, cmd::Frames, out, [](PacketReader& in) {
-        const IdSizes& s = in.idSizes();
-        std::vector<Frame> frames(in.count(static_cast<std::size_t>(s.frameId) + LocationBytes(s)));
-        for (Frame& f : frames) {
-            f.frameId = in.frameId();
-            f.location = in.location();
-        }
-        return frames;
-    });
+    return request(c_, cmd::Frames, out, readFrames);
 }
 
 std::int32_t ThreadReferenceCommands::frameCount(ThreadId thread) {
@@ -346,7 +271,7 @@ std::vector<Value> StackFrameCommands::getValues(ThreadId thread, FrameId frame,
     for (const SlotRequest& s : slots) {
         out.i32(s.slot).u8(static_cast<std::uint8_t>(s.sigbyte));
     }
-    return request(c_, cmd::FrameValues, out, taggedValues);
+    return request(c_, cmd::FrameValues, out, readTaggedValues);
 }
 
 Value StackFrameCommands::thisObject(ThreadId thread, FrameId frame) {
@@ -358,10 +283,7 @@ Value StackFrameCommands::thisObject(ThreadId thread, FrameId frame) {
 std::pair<TypeTag, ReferenceTypeId> ObjectReferenceCommands::referenceType(ObjectId object) {
     auto out = writer(c_);
     out.objectId(object);
-    return request(c_, cmd::ObjectType, out, [](PacketReader& in) {
-        const TypeTag tag = in.typeTag();
-        return std::pair{tag, in.referenceTypeId()};
-    });
+    return request(c_, cmd::ObjectType, out, readObjectType);
 }
 
 std::vector<Value> ObjectReferenceCommands::getValues(ObjectId object,
@@ -371,7 +293,7 @@ std::vector<Value> ObjectReferenceCommands::getValues(ObjectId object,
     for (const FieldId f : fields) {
         out.fieldId(f);
     }
-    return request(c_, cmd::ObjectValues, out, taggedValues);
+    return request(c_, cmd::ObjectValues, out, readTaggedValues);
 }
 
 InvokeResult ObjectReferenceCommands::invokeMethod(ObjectId object, ThreadId thread,
@@ -415,20 +337,7 @@ std::vector<Value> ArrayReferenceCommands::getValues(ObjectId array, std::int32_
                                                      std::int32_t length) {
     auto out = writer(c_);
     out.objectId(array).i32(firstIndex).i32(length);
-    return request(c_, cmd::ArrayValues, out, [](PacketReader& in) {
-        // An array region: one tag, then the values, untagged for primitives.
-        const Tag tag = in.tag();
-        const bool tagged = isObjectTag(tag);
-        const int size = valueSize(tag, in.idSizes());
-        const std::size_t n = in.count(tagged ? 1 + static_cast<std::size_t>(size)
-                                              : static_cast<std::size_t>(size));
-        std::vector<Value> values;
-        values.reserve(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            values.push_back(tagged ? in.taggedValue() : in.untaggedValue(tag));
-        }
-        return values;
-    });
+    return request(c_, cmd::ArrayValues, out, readArrayRegion);
 }
 
 RequestId EventRequestCommands::set(const EventRequest& request) {
@@ -451,5 +360,75 @@ void EventRequestCommands::clear(EventKind kind, RequestId request) {
 void EventRequestCommands::clearAllBreakpoints() {
     requestNothing(c_, cmd::ClearAllBreakpoints, writer(c_));
 }
+
+namespace layout {
+
+std::vector<Value> readTaggedValues(PacketReader& in) {
+    const std::size_t n = in.count(1);
+    std::vector<Value> values;
+    values.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        values.push_back(in.taggedValue());
+    }
+    return values;
+}
+
+std::vector<FieldInfo> readFields(PacketReader& in) {
+    const std::size_t n =
+        in.count(static_cast<std::size_t>(in.idSizes().fieldId) + 2 * StringBytes + 4);
+    std::vector<FieldInfo> fields(n);
+    for (FieldInfo& f : fields) {
+        f.fieldId = in.fieldId();
+        f.name = in.string();
+        f.signature = in.string();
+        f.modBits = in.i32();
+    }
+    return fields;
+}
+
+VariableTable readVariableTable(PacketReader& in) {
+    VariableTable t;
+    t.argCnt = in.i32();
+    t.variables.resize(in.count(8 + 2 * StringBytes + 4 + 4));
+    for (Variable& v : t.variables) {
+        v.codeIndex = static_cast<std::uint64_t>(in.i64());
+        v.name = in.string();
+        v.signature = in.string();
+        v.length = in.i32();
+        v.slot = in.i32();
+    }
+    return t;
+}
+
+std::vector<Frame> readFrames(PacketReader& in) {
+    const IdSizes& s = in.idSizes();
+    std::vector<Frame> frames(in.count(static_cast<std::size_t>(s.frameId) + LocationBytes(s)));
+    for (Frame& f : frames) {
+        f.frameId = in.frameId();
+        f.location = in.location();
+    }
+    return frames;
+}
+
+std::pair<TypeTag, ReferenceTypeId> readObjectType(PacketReader& in) {
+    const TypeTag tag = in.typeTag();
+    return std::pair{tag, in.referenceTypeId()};
+}
+
+std::vector<Value> readArrayRegion(PacketReader& in) {
+    const Tag tag = in.tag();
+    const bool tagged = isObjectTag(tag);
+    const int size = valueSize(tag, in.idSizes());
+    const std::size_t n =
+        in.count(tagged ? 1 + static_cast<std::size_t>(size) : static_cast<std::size_t>(size));
+    std::vector<Value> values;
+    values.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        values.push_back(tagged ? in.taggedValue() : in.untaggedValue(tag));
+    }
+    return values;
+}
+
+} // namespace layout
 
 } // namespace jdwp

@@ -71,14 +71,19 @@ void Connection::handshake(Timeout timeout) {
     }
 }
 
-std::uint32_t Connection::send(const Command& command, std::span<const std::uint8_t> data) {
-    if (closed_) {
-        throwClosed(command.name);
-    }
+std::uint32_t Connection::takeId() {
     const std::uint32_t id = nextId_++;
     if (nextId_ == 0) {
         nextId_ = 1;
     }
+    return id;
+}
+
+std::uint32_t Connection::send(const Command& command, std::span<const std::uint8_t> data) {
+    if (closed_) {
+        throwClosed(command.name);
+    }
+    const std::uint32_t id = takeId();
     const auto bytes = encodeCommand(id, command.commandSet, command.command, data);
     try {
         transport_->write(bytes, Clock::now() + commandTimeout_);
@@ -88,6 +93,37 @@ std::uint32_t Connection::send(const Command& command, std::span<const std::uint
     }
     awaited_.insert(id);
     return id;
+}
+
+std::vector<std::uint32_t> Connection::sendAll(std::span<const Outgoing> commands) {
+    if (commands.empty()) {
+        return {};
+    }
+    if (closed_) {
+        throwClosed(commands.front().command.name);
+    }
+    std::vector<std::uint32_t> ids;
+    ids.reserve(commands.size());
+    std::vector<std::uint8_t> bytes;
+    for (const Outgoing& c : commands) {
+        const std::uint32_t id = takeId();
+        const auto packet = encodeCommand(id, c.command.commandSet, c.command.command, c.data);
+        bytes.insert(bytes.end(), packet.begin(), packet.end());
+        ids.push_back(id);
+    }
+    try {
+        transport_->write(bytes, Clock::now() + commandTimeout_);
+    } catch (const DisconnectedError& e) {
+        markClosed(e.what());
+        throwClosed(commands.front().command.name);
+    }
+    awaited_.insert(ids.begin(), ids.end());
+    return ids;
+}
+
+void Connection::abandon(std::uint32_t id) {
+    awaited_.erase(id);
+    replies_.erase(id);
 }
 
 std::vector<std::uint8_t> Connection::awaitReply(std::uint32_t id, const Command& command,

@@ -31,6 +31,7 @@ void FakeVm::write(std::span<const std::uint8_t> bytes, jdwp::Deadline) {
             send(std::vector<std::uint8_t>(handshakeAnswer->begin(), handshakeAnswer->end()));
         }
     }
+    ++writes_;
     framer_.feed(fromDebugger_);
     fromDebugger_.clear();
     while (auto packet = framer_.next()) {

@@ -32,6 +32,8 @@ public:
     void hangUp() { hungUp_ = true; }
 
     const std::vector<jdwp::Packet>& commands() const { return commands_; }
+    // The debugger's writes after the handshake.
+    int writes() const { return writes_; }
 
     void write(std::span<const std::uint8_t> bytes, jdwp::Deadline deadline) override;
     std::optional<std::size_t> read(std::span<std::uint8_t> into,
@@ -44,6 +46,7 @@ private:
     jdwp::PacketFramer framer_;
     std::vector<jdwp::Packet> commands_;
     bool handshakeDone_ = false;
+    int writes_ = 0;
     bool hungUp_ = false;
     bool closedByDebugger_ = false;
 };

@@ -51,6 +51,19 @@ RequestResult DebuggedTomcat::debug(const std::string& target, ScriptedMonitor& 
     return debug(target, monitor.port(), stop);
 }
 
+RequestResult DebuggedTomcat::debug(const std::string& target, ScriptedMonitor& monitor,
+                                    const std::function<void(RequestOptions&)>& adjust) {
+    RequestOptions options;
+    options.monitorPort = monitor.port();
+    options.webapp = webapp_;
+    options.httpPort = tomcat_->httpPort();
+    options.target = target;
+    adjust(options);
+    pagerunner::StopSignal stop;
+    RequestDebugger debugger(*vm_, *classes_, options, stop);
+    return debugger.run();
+}
+
 RequestResult DebuggedTomcat::debug(const std::string& target, int monitorPort,
                                     pagerunner::StopSignal& stop) {
     RequestOptions options;

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "scriptedmonitor.h"
-
 #include "tomcatrunner/requestdebugger.h"
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -40,6 +40,10 @@ public:
 
     // Sends the request ("/dir/page.jsp?x=1") and debugs it against the monitor.
     tomcatrunner::RequestResult debug(const std::string& target, ScriptedMonitor& monitor);
+    // The same with the options changed first (to send variables, say).
+    tomcatrunner::RequestResult
+    debug(const std::string& target, ScriptedMonitor& monitor,
+          const std::function<void(tomcatrunner::RequestOptions&)>& adjust);
     // The same against a monitor listening on `monitorPort`; `stop` ends it early.
     tomcatrunner::RequestResult debug(const std::string& target, int monitorPort,
                                       pagerunner::StopSignal& stop);

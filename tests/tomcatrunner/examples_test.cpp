@@ -3,6 +3,7 @@
 // joined, is the body of the same request sent without a debugger.
 #include "debuggedtomcat.h"
 #include "tempdir.h"
+#include "tracehook/pagevariables.h"
 
 #include <algorithm>
 #include <cctype>
@@ -178,6 +179,41 @@ TEST_P(TomcatExamples, StepsFromItsFirstLineToItsEndShowingTheResponse) {
         }
         EXPECT_TRUE(found) << "the output shows no \"" << alternatives << "\"";
     }
+}
+
+// The same pages while the monitor asks for variables: tag files, fragments, includes,
+// forwards and error pages all go through the reader. Each line first brings a variables
+// record of its file that reads back, and the page still runs to its end showing its
+// response.
+TEST_P(TomcatExamples, WithVariablesEachLineFirstBringsWhatThePageHolds) {
+    const ExamplePage& example = GetParam();
+    ScriptedMonitor monitor;
+    const RequestResult result = tomcat_->debug(example.target, monitor, [](RequestOptions& o) {
+        o.sendVariables = [] {
+            return true;
+        };
+    });
+    EXPECT_EQ(result.kind, RequestResult::Kind::Ended) << result.message;
+    EXPECT_EQ(result.httpStatus, example.status);
+    int lines = 0;
+    for (int connection = 0;; ++connection) {
+        const auto records = monitor.recordsOf(connection);
+        if (records.empty()) {
+            break;
+        }
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            if (!records[i].starts_with("%L")) {
+                continue;
+            }
+            ++lines;
+            ASSERT_GT(i, 0u);
+            const auto variables = tracehook::PageVariables::parse(records[i - 1]);
+            ASSERT_TRUE(variables) << records[i - 1].substr(0, 200) << "\nbefore " << records[i];
+            EXPECT_EQ(variables->fileId, fieldsOf(records[i])[0]);
+        }
+    }
+    EXPECT_GT(lines, 0);
+    EXPECT_EQ(monitor.html(), result.body);
 }
 
 INSTANTIATE_TEST_SUITE_P(

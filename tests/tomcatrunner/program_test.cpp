@@ -149,7 +149,8 @@ TEST(TomcatRunnerProgram, CommandLineMistakesAreUsageErrors) {
           {"--attach", "127.0.0.1:99999"},
           {"--attach", "127.0.0.1:8000", "--url", "ftp://x/y"},
           {"--attach", "127.0.0.1:8000", "page.jsp"},
-          {"--translate", "x.jsp"}}) {
+          {"--translate", "x.jsp"},
+          {"--all-variables=yes", "x.jsp"}}) {
         const ProgramRun run = runProgram(args, dir.path);
         EXPECT_EQ(run.code, 1) << ::testing::PrintToString(args) << run.err;
         EXPECT_THAT(run.err, HasSubstr("tomcatrunner --help"));
@@ -189,6 +190,53 @@ TEST(TomcatRunnerProgram, RunsAPageToItsEndAgainstTheMonitor) {
     EXPECT_EQ(runProgram({"--stop-server", "--work", (dir.path / "work").string()}, dir.path).code,
               0);
     EXPECT_EQ(tomcatBelow(dir.path / "work"), 0) << "Tomcat outlived --stop-server";
+}
+
+TEST(TomcatRunnerProgram, SendsWhatThePageHoldsWhileTheMonitorsSettingsAskForIt) {
+    TempDir dir;
+    ScriptedMonitor monitor;
+    // The monitor's settings below the root: its port, and the key that asks for variables.
+    const fs::path install = dir.path / "root" / "jspvlm" / "tools" / "com-zet-kwo-ui-jspdebug";
+    fs::create_directories(install);
+    std::ofstream(install / "jspdebug.properties")
+        << "port=" << monitor.port() << "\nSendVariables=true\n";
+    const std::vector<std::string> common{"--root",  (dir.path / "root").string(),
+                                          "--work",  (dir.path / "work").string(),
+                                          "--param", "user=Ann"};
+    const auto run = [&](std::vector<std::string> extra) {
+        std::vector<std::string> args = common;
+        args.insert(args.end(), extra.begin(), extra.end());
+        args.push_back(std::string(TRACEWIN_EXAMPLES) + "/loop.jsp");
+        return runProgram(args, dir.path);
+    };
+    // Each run's page on a connection of its own.
+    const auto variables = [&](int connection) {
+        std::vector<std::string> out;
+        for (const std::string& r : monitor.recordsOf(connection)) {
+            if (r.starts_with("%V")) {
+                out.push_back(r);
+            }
+        }
+        return out;
+    };
+    const ProgramRun plain = run({});
+    EXPECT_EQ(plain.code, 0) << plain.err;
+    const auto first = variables(0);
+    ASSERT_FALSE(first.empty());
+    // The parameter, the loop's variable, and none of Jasper's locals.
+    EXPECT_THAT(first.back(), HasSubstr("&1&-&user&java.lang.String&\"Ann\""));
+    EXPECT_THAT(first[first.size() / 2], HasSubstr("&1&-&i&int&"));
+    for (const std::string& r : first) {
+        EXPECT_THAT(r, ::testing::Not(HasSubstr("&1&-&out&")));
+    }
+    // With --all-variables the implicit objects are there too.
+    const ProgramRun all = run({"--all-variables"});
+    EXPECT_EQ(all.code, 0) << all.err;
+    const auto second = variables(1);
+    ASSERT_FALSE(second.empty());
+    EXPECT_THAT(second.back(), HasSubstr("&1&-&out&jakarta.servlet.jsp.JspWriter&"));
+    EXPECT_EQ(runProgram({"--stop-server", "--work", (dir.path / "work").string()}, dir.path).code,
+              0);
 }
 
 TEST(TomcatRunnerProgram, ATomcatThatDiesMidPageEndsTheRunWithSeven) {

@@ -16,11 +16,11 @@ namespace fs = std::filesystem;
 std::string CommandLine::usage() {
     return "Usage: tomcatrunner [--port N] [--root DIR] [--work DIR] [--param NAME=VALUE]...\n"
            "                    [--file-id N] [--wait SECONDS] [--webapp DIR]\n"
-           "                    [--idle-minutes N] PAGE.jsp\n"
+           "                    [--idle-minutes N] [--all-variables] PAGE.jsp\n"
            "       tomcatrunner --stop-server [--work DIR]\n"
            "       tomcatrunner [--port N] [--root DIR] [--file-id N] [--wait SECONDS]\n"
-           "                    --attach HOST:PORT [--url URL | --all] [--only GLOB]\n"
-           "                    [--allow-remote]\n"
+           "                    [--all-variables] --attach HOST:PORT [--url URL | --all]\n"
+           "                    [--only GLOB] [--allow-remote]\n"
            "       tomcatrunner --help | --version\n"
            "\n"
            "Runs a JSP page in a real Apache Tomcat 10 and debugs its request against the\n"
@@ -47,6 +47,11 @@ std::string CommandLine::usage() {
            "  --wait SECONDS       keep trying that long while no monitor listens yet\n"
            "  --idle-minutes N     stop the kept Tomcat after N minutes without a run\n"
            "                       (default 30)\n"
+           "  --all-variables      while the monitor shows the page's variables, show\n"
+           "                       Jasper's and Tomcat's own too: the implicit objects\n"
+           "                       (request, out, pageContext, ...) and Jasper's locals, and\n"
+           "                       the attributes Tomcat keeps in the page and application\n"
+           "                       scopes; by default only the page's own\n"
            "  --stop-server        stop the Tomcat kept for the work folder, and exit\n"
            "  --attach HOST:PORT   the debugger agent of a running server (loopback only)\n"
            "  --url URL            with --attach: the request to send and debug\n"
@@ -158,6 +163,11 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
         } else if (name == "--allow-remote") {
             attachOptions.allowRemote = true;
             attachOnly = true;
+        } else if (name == "--all-variables") {
+            if (eq != std::string::npos) {
+                throw std::invalid_argument("the option --all-variables takes no value");
+            }
+            cl.allVariables = true;
         } else if (name == "--idle-minutes") {
             cl.idle = parseIdle(name, value(), 60);
         } else if (name == "--idle-seconds") {
@@ -256,6 +266,12 @@ int CommandLine::resolvePort() const {
     shared.port = port;
     shared.root = root;
     return shared.resolvePort();
+}
+
+std::optional<std::string> CommandLine::settingsFile() const {
+    pagerunner::CommandLine shared;
+    shared.root = root;
+    return shared.settingsFile();
 }
 
 std::string CommandLine::defaultWorkDir() {

@@ -1,16 +1,17 @@
 #include "tomcatrunner/requestdebugger.h"
 
 #include "jdwp/error.h"
-#include "pagerunner/htmlsplitter.h"
 #include "jdwp/jaspernames.h"
 #include "jdwp/utf8.h"
+#include "pagerunner/htmlsplitter.h"
 #include "tomcatrunner/compileerrorwalk.h"
 #include "tracehook/jspsourceinfo.h"
 #include "tracehook/pageruntimerecords.h"
+#include "tracehook/pagevariables.h"
 
 #include <algorithm>
-#include <fnmatch.h>
 #include <cctype>
+#include <fnmatch.h>
 #include <fstream>
 #include <poll.h>
 #include <sstream>
@@ -569,7 +570,7 @@ void RequestDebugger::stopAt(const Stop& stop) {
             const bool repeat = returned && last != run.lastLineIn.end() && last->second == *javaLine;
             run.lastLineIn[loc.methodId] = *javaLine;
             if (!repeat) {
-                reportLine(run, *cls, *javaLine, *at);
+                reportLine(run, *cls, *javaLine, *at, loc);
                 if (!observing_) {
                     return;
                 }
@@ -603,6 +604,7 @@ void RequestDebugger::enterPage(const PageClass& page, jdwp::MethodId service) {
     }
     auto run = std::make_unique<PageRun>();
     run->page = &page;
+    run->serial = ++pageRuns_;
     run->service = service;
     run->entryDepth = frameCount();
     // Output a forward, or the forward to an error page, may discard is shown only once it
@@ -712,7 +714,7 @@ bool RequestDebugger::talk(FileChannel& ch, const std::function<void()>& exchang
 }
 
 void RequestDebugger::reportLine(PageRun& run, const PageClass& cls, int javaLine,
-                                 const jdwp::SourceLocation& at) {
+                                 const jdwp::SourceLocation& at, const jdwp::Location& stoppedAt) {
     findWriter(run);
     emitOutput(run);
     if (!observing_) {
@@ -736,7 +738,25 @@ void RequestDebugger::reportLine(PageRun& run, const PageClass& cls, int javaLin
     const pagerunner::JspSpan span = ch.spans.find(statement, at.line);
     ch.table->add(javaLine, span.start.line, span.start.column, span.end.line, span.end.column);
     ch.javaLine = javaLine;
+    sendVariables(ch, run, stoppedAt);
+    if (!observing_ || ch.ended) {
+        return;
+    }
     talk(ch, [&] { ch.session.exchange(*ch.table->getLineInfoStr(ch.session.fileId(), javaLine)); });
+}
+
+void RequestDebugger::sendVariables(FileChannel& ch, const PageRun& run,
+                                    const jdwp::Location& stoppedAt) {
+    if (!options_.sendVariables || !options_.sendVariables()) {
+        return;
+    }
+    if (!variables_) {
+        variables_ = std::make_unique<StopVariables>(vm_, options_.allVariables);
+    }
+    const std::string record = tracehook::PageVariables::record(
+        ch.session.fileIdText(),
+        variables_->read({thread_, stoppedAt, run.serial, run.page->typeId()}));
+    talk(ch, [&] { ch.session.exchange(record); });
 }
 
 void RequestDebugger::findWriter(PageRun& run) {

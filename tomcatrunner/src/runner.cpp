@@ -7,9 +7,12 @@
 #include "tomcatrunner/pageclasses.h"
 #include "tomcatrunner/requestdebugger.h"
 #include "tomcatrunner/serverlease.h"
+#include "tracehook/variablesswitch.h"
 #include "tracewin/version.h"
 
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <thread>
 
 namespace tomcatrunner {
@@ -17,6 +20,19 @@ namespace tomcatrunner {
 namespace fs = std::filesystem;
 
 namespace {
+
+// Whether the monitor wants the page's variables, asked at each stop: it says so in its
+// debug settings file.
+std::function<bool()> variablesSwitch(const CommandLine& cl) {
+    const std::optional<std::string> file = cl.settingsFile();
+    if (!file) {
+        return {};
+    }
+    auto settings = std::make_shared<tracehook::VariablesSwitch>(*file);
+    return [settings] {
+        return settings->enabled();
+    };
+}
 
 int fail(std::ostream& err, int code, const std::string& message) {
     err << "tomcatrunner: " << message << std::endl;
@@ -95,6 +111,8 @@ int runManaged(const CommandLine& cl, std::ostream& out, std::ostream& err,
     request.httpPort = tomcat->httpPort();
     request.target = requestTarget(inWebapp.generic_string(), cl.params);
     request.firstFileId = cl.firstFileId;
+    request.sendVariables = variablesSwitch(cl);
+    request.allVariables = cl.allVariables;
     out << "tomcatrunner: running " << request.target
         << " against the monitor on 127.0.0.1:" << port << std::endl;
     try {
@@ -162,6 +180,8 @@ int runAttached(const CommandLine& cl, std::ostream& out, std::ostream& err,
     request.webapp = cl.webapp.empty() ? fs::path() : fs::absolute(cl.webapp);
     request.only = a.only;
     request.firstFileId = cl.firstFileId;
+    request.sendVariables = variablesSwitch(cl);
+    request.allVariables = cl.allVariables;
     WaitingRequests waiting;
     if (a.all) {
         request.waiting = &waiting;

@@ -13,6 +13,7 @@
 #include <set>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace jdwp {
 
@@ -51,6 +52,15 @@ public:
     // Sends a command and returns its id; awaitReply() collects the reply. Several
     // commands may be in flight.
     std::uint32_t send(const Command& command, std::span<const std::uint8_t> data);
+    // Sends several commands in one write, so that they reach the VM together; their ids,
+    // in order.
+    struct Outgoing {
+        Command command;
+        std::vector<std::uint8_t> data;
+    };
+    std::vector<std::uint32_t> sendAll(std::span<const Outgoing> commands);
+    // The reply to a command sent is no longer wanted: it is dropped when it comes.
+    void abandon(std::uint32_t id);
     // The reply's data. Throws VmError for an error code, TimeoutError when nothing came
     // within the timeout (the command timeout by default; the late reply is dropped),
     // DisconnectedError when the connection ended.
@@ -77,6 +87,7 @@ public:
     void close();
 
 private:
+    std::uint32_t takeId();
     // Reads once, waiting until the deadline; sorts what arrived. False on timeout.
     bool pump(Deadline deadline);
     void file(Packet&& packet);

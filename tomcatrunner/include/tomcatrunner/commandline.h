@@ -26,10 +26,11 @@ enum ExitCode : int {
 
 // The command line of tomcatrunner:
 //   tomcatrunner [--port N] [--root DIR] [--work DIR] [--param NAME=VALUE]... [--file-id N]
-//                [--wait SECONDS] [--webapp DIR] [--idle-minutes N] PAGE.jsp
+//                [--wait SECONDS] [--webapp DIR] [--idle-minutes N] [--all-variables]
+//                PAGE.jsp
 //   tomcatrunner --stop-server [--work DIR]
 //   tomcatrunner [--port N] [--root DIR] [--file-id N] [--wait SECONDS] [--webapp DIR]
-//                --attach HOST:PORT [--url URL] [--only GLOB] [--allow-remote]
+//                [--all-variables] --attach HOST:PORT [--url URL] [--only GLOB] [--allow-remote]
 //   tomcatrunner --help | --version
 // and two options left out of the usage: --keep-server BASE --webapp DIR, the keeper of a
 // kept server (started by a run), and --idle-seconds N, an idle time short enough for tests.
@@ -63,6 +64,8 @@ struct CommandLine {
     std::chrono::seconds idle{30 * 60};
     std::string keepBase; // the base of --keep-server
     std::optional<Attach> attach;
+    // The variables shown include Jasper's and Tomcat's own (see RequestOptions).
+    bool allVariables = false;
 
     // Throws std::invalid_argument with a message for the user.
     static CommandLine parse(const std::vector<std::string>& args);
@@ -70,6 +73,10 @@ struct CommandLine {
     // The monitor's port: --port, else the first line of the monitor's debug settings
     // file below --root or the install this program runs from, else 8082.
     int resolvePort() const;
+    // The monitor's debug settings file, wherever the monitor keeps it for this user (see
+    // pagerunner::CommandLine::settingsFile), when one can be named: it says whether the
+    // monitor wants the page's variables.
+    std::optional<std::string> settingsFile() const;
     // The work folder used when none is given: the user's own "tomcatrunner-work" (see
     // pagerunner::PageRunner::userWorkDir).
     static std::string defaultWorkDir();

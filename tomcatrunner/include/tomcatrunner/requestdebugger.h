@@ -8,6 +8,7 @@
 #include "tomcatrunner/objectfields.h"
 #include "tomcatrunner/outputtracker.h"
 #include "tomcatrunner/pageclasses.h"
+#include "tomcatrunner/stopvariables.h"
 #include "tomcatrunner/waitingrequests.h"
 
 #include <chrono>
@@ -43,6 +44,12 @@ struct RequestOptions {
     // they run on unobserved. The next debugger of a request from elsewhere starts with the
     // one that waited longest.
     WaitingRequests* waiting = nullptr;
+    // Asked at each stop: whether the monitor wants the page's variables ("%V" before each
+    // "%L"). Empty: never.
+    std::function<bool()> sendVariables;
+    // The variables show Jasper's and Tomcat's own too: the implicit objects and Jasper's
+    // locals, and the attributes Tomcat keeps in the page and application scopes.
+    bool allVariables = false;
 };
 
 // How a request's debugging ended.
@@ -89,6 +96,7 @@ private:
     // method runs at, and the files it shows.
     struct PageRun {
         const PageClass* page = nullptr;
+        std::uint64_t serial = 0; // tells this run apart from every other of the request
         jdwp::MethodId service = 0;
         int entryDepth = 0;
         bool writerKnown = false;
@@ -121,7 +129,9 @@ private:
     void onException(const jdwp::ExceptionEvent& event);
     std::string describe(const jdwp::Value& exception);
     void reportLine(PageRun& run, const PageClass& cls, int javaLine,
-                    const jdwp::SourceLocation& at);
+                    const jdwp::SourceLocation& at, const jdwp::Location& stoppedAt);
+    // Sends what the page holds at the stop, when the monitor asks for it.
+    void sendVariables(FileChannel& ch, const PageRun& run, const jdwp::Location& stoppedAt);
     FileChannel& channel(PageRun& run, const PageClass& cls, const jdwp::SourceLocation& at);
     std::unique_ptr<pagerunner::MonitorConnection> connectMonitor();
     std::string switchRecord(const std::string& fileIdText) const;
@@ -164,6 +174,8 @@ private:
     ObjectFields fields_;
     Invoker invoker_;
     OutputTracker output_;
+    // Made at the first stop that sends variables.
+    std::unique_ptr<StopVariables> variables_;
     std::string marker_; // the value of the marker header our request carries
     std::unique_ptr<HttpExchange> http_;
     std::u16string body_; // decoded from the response as it arrives
@@ -175,6 +187,7 @@ private:
     bool stoppedByStep_ = false; // the thread stands where the step request left it
     jdwp::RequestId exceptionRequest_ = 0;
     std::vector<std::unique_ptr<PageRun>> pages_;
+    std::uint64_t pageRuns_ = 0;
     int nextFileId_;
     bool observing_ = true;
     bool finished_ = false;
