@@ -47,4 +47,19 @@ inline std::string readFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// The settings as the user set them: without the key the monitor writes for the runtimes
+// while its Variables view shows.
+inline std::string withoutVariablesKey(const std::string& settings) {
+    std::string out;
+    std::size_t from = 0;
+    while (from < settings.size()) {
+        std::size_t end = settings.find('\n', from);
+        end = end == std::string::npos ? settings.size() : end + 1;
+        if (settings.compare(from, 14, "SendVariables=") != 0)
+            out += settings.substr(from, end - from);
+        from = end;
+    }
+    return out;
+}
+
 } // namespace testsupport

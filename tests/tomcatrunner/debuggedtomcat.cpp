@@ -5,6 +5,7 @@
 #include "tomcatrunner/httpexchange.h"
 #include "tomcatrunner/managedtomcat.h"
 #include "tomcatrunner/pageclasses.h"
+#include "tracehook/variablesswitch.h"
 
 namespace tomcattest {
 
@@ -19,12 +20,12 @@ DebuggedTomcat::DebuggedTomcat(const fs::path& webapp, const fs::path& base) : w
     tomcat_ = ManagedTomcat::start(options);
     vm_ = jdwp::Debuggee::attach("127.0.0.1", tomcat_->jdwpPort());
     vm_->vm.setDefaultStratum("Java");
-    classes_ = std::make_unique<PageClasses>(*vm_,
-                                             base / "work" / "Catalina" / "localhost" / "ROOT");
+    classes_ =
+        std::make_unique<PageClasses>(*vm_, base / "work" / "Catalina" / "localhost" / "ROOT");
 }
 
-std::unique_ptr<DebuggedTomcat> DebuggedTomcat::servingCopiesOf(
-    std::initializer_list<fs::path> pages, const fs::path& dir) {
+std::unique_ptr<DebuggedTomcat>
+DebuggedTomcat::servingCopiesOf(std::initializer_list<fs::path> pages, const fs::path& dir) {
     const fs::path app = dir / "app";
     fs::create_directories(app);
     for (const fs::path& source : pages) {
@@ -65,8 +66,14 @@ RequestResult DebuggedTomcat::debug(const std::string& target, ScriptedMonitor& 
 }
 
 RequestResult DebuggedTomcat::debug(const std::string& target, int monitorPort,
-                                    pagerunner::StopSignal& stop) {
+                                    pagerunner::StopSignal& stop, const std::string& settingsFile) {
     RequestOptions options;
+    if (!settingsFile.empty()) {
+        auto variables = std::make_shared<tracehook::VariablesSwitch>(settingsFile);
+        options.sendVariables = [variables] {
+            return variables->enabled();
+        };
+    }
     options.monitorPort = monitorPort;
     options.webapp = webapp_;
     options.httpPort = tomcat_->httpPort();
@@ -86,7 +93,9 @@ RequestResult DebuggedTomcat::debugFromElsewhere(ScriptedMonitor& monitor,
     return debugger.run();
 }
 
-int DebuggedTomcat::httpPort() const { return tomcat_->httpPort(); }
+int DebuggedTomcat::httpPort() const {
+    return tomcat_->httpPort();
+}
 
 std::string DebuggedTomcat::plainBody(const std::string& target,
                                       std::chrono::milliseconds within) const {

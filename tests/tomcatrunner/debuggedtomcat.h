@@ -32,8 +32,9 @@ public:
     DebuggedTomcat(const std::filesystem::path& webapp, const std::filesystem::path& base);
     // Copies the folders of pages into `dir`/app, one over the other, and serves them with
     // the server's files below `dir`/base.
-    static std::unique_ptr<DebuggedTomcat> servingCopiesOf(
-        std::initializer_list<std::filesystem::path> pages, const std::filesystem::path& dir);
+    static std::unique_ptr<DebuggedTomcat>
+    servingCopiesOf(std::initializer_list<std::filesystem::path> pages,
+                    const std::filesystem::path& dir);
     ~DebuggedTomcat();
     DebuggedTomcat(const DebuggedTomcat&) = delete;
     DebuggedTomcat& operator=(const DebuggedTomcat&) = delete;
@@ -44,9 +45,11 @@ public:
     tomcatrunner::RequestResult
     debug(const std::string& target, ScriptedMonitor& monitor,
           const std::function<void(tomcatrunner::RequestOptions&)>& adjust);
-    // The same against a monitor listening on `monitorPort`; `stop` ends it early.
+    // The same against a monitor listening on `monitorPort`; `stop` ends it early. With a
+    // settings file, variables are sent while it asks for them, as the program does.
     tomcatrunner::RequestResult debug(const std::string& target, int monitorPort,
-                                      pagerunner::StopSignal& stop);
+                                      pagerunner::StopSignal& stop,
+                                      const std::string& settingsFile = {});
     // Debugs the next request that comes from elsewhere (or, with `waiting`, the one that
     // waited longest), holding the requests that arrive meanwhile in `waiting`.
     tomcatrunner::RequestResult debugFromElsewhere(ScriptedMonitor& monitor,

@@ -6,6 +6,9 @@
 #include "support/monitorwindow.h"
 #include "tempdir.h"
 #include "views/commonview.h"
+#include "views/variablesview.h"
+
+#include <QTreeWidget>
 
 namespace {
 
@@ -41,7 +44,7 @@ protected:
         const int port = monitorPort();
         thread = std::thread([this, target, port] {
             try {
-                result_ = tomcat_->debug(target, port, stop_);
+                result_ = tomcat_->debug(target, port, stop_, settingsFile_);
             } catch (const std::exception& e) {
                 // Stopped by the fixture, or a failure the test reports through result_.
                 result_.kind = RequestResult::Kind::MonitorLost;
@@ -66,7 +69,8 @@ protected:
     static inline std::unique_ptr<TempDir> dir_;
     static inline std::unique_ptr<DebuggedTomcat> tomcat_;
     pagerunner::StopSignal stop_;
-    RequestResult result_; // written by the runtime's thread before `finished`
+    std::string settingsFile_; // the monitor's debug settings, read for the variables key
+    RequestResult result_;     // written by the runtime's thread before `finished`
 };
 
 TEST_F(TomcatMonitorTest, ABreakpointStopsAnAnimatedRunThenFastForwardEndsThePage) {
@@ -100,6 +104,49 @@ TEST_F(TomcatMonitorTest, ABreakpointStopsAnAnimatedRunThenFastForwardEndsThePag
     EXPECT_TRUE(QTest::qWaitFor([&] { return htmlOutput().indexOf("</html>") != -1; }, 5000));
     EXPECT_NE(htmlOutput().indexOf("3 squared is 9"), -1) << htmlOutput().toStdString();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !mark(); }, 5000)) << "the end clears the mark";
+}
+
+// The Variables view and a conditional breakpoint work on what Tomcat's page holds.
+TEST_F(TomcatMonitorTest, AConditionalBreakpointStopsWhereTheVariablesSayItHolds) {
+    settingsFile_ = tree.program + "/jspdebug.properties";
+    runPage("/loop.jsp?user=Ann");
+    ASSERT_TRUE(waitForCanvas(FirstRecordWait));
+    ASSERT_TRUE(waitForButtons("TTTTFF")) << buttons();
+    ASSERT_TRUE(jsp->setBreakpointCondition(8, QStringLiteral("i == 2")));
+
+    choose(SplitPageController::FastForward);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state() == States::RUN; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state() == States::STEP || finished; }, 60'000));
+    ASSERT_FALSE(finished) << result_.message;
+    EXPECT_TRUE(markCovers(8));
+    EXPECT_NE(htmlOutput().indexOf("1 squared is 1"), -1) << htmlOutput().toStdString();
+    EXPECT_EQ(htmlOutput().indexOf("2 squared is"), -1) << htmlOutput().toStdString();
+
+    // The view shows the stop: the loop variable and the request's parameter.
+    auto* view = findTool<VariablesView>();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->showsTree(); }, 5000))
+        << view->message().toStdString();
+    QStringList shown;
+    QString i;
+    bool user = false;
+    QTreeWidget* shownTree = view->tree();
+    for (int g = 0; g < shownTree->topLevelItemCount(); ++g) {
+        QTreeWidgetItem* group = shownTree->topLevelItem(g);
+        for (int c = 0; c < group->childCount(); ++c) {
+            shown << group->text(0) + "/" + group->child(c)->text(0);
+            if (group->text(0) == "Locals" && group->child(c)->text(0) == "i")
+                i = group->child(c)->text(2);
+            user = user ||
+                   (group->text(0) == "Request parameters" && group->child(c)->text(0) == "user");
+        }
+    }
+    EXPECT_EQ(i, "2") << shown.join(", ").toStdString();
+    EXPECT_TRUE(user) << shown.join(", ").toStdString();
+
+    jsp->setRunAnimationDelay(1);
+    choose(SplitPageController::Run);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 60'000));
+    EXPECT_EQ(result_.kind, RequestResult::Kind::Ended) << result_.message;
 }
 
 TEST_F(TomcatMonitorTest, TerminateEndsThePageAndTheServerGoesOn) {
