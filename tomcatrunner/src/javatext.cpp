@@ -56,7 +56,14 @@ template <class Float> std::pair<std::string, int> shortestDigits(Float value) {
     while (digits.size() > 1 && digits.back() == '0') {
         digits.pop_back();
     }
-    const int exponent = e == std::string_view::npos ? 0 : std::atoi(text.data() + e + 1);
+    // The buffer holds no terminator after the text: the exponent is read within it.
+    int exponent = 0;
+    if (e != std::string_view::npos) {
+        std::string_view power = text.substr(e + 1);
+        if (!power.empty() && power.front() == '+')
+            power.remove_prefix(1);
+        std::from_chars(power.data(), power.data() + power.size(), exponent);
+    }
     return {digits.empty() ? "0" : digits, exponent};
 }
 
