@@ -254,10 +254,7 @@ void RuntimeConnections::clientRead(Connection* c, const Record& record) {
 void RuntimeConnections::answerInPlace(Connection* c) {
     if (c != current_)
         makeCurrent(c);
-    const int savedErrAction = errAction_;
-    errAction_ = NOT_ERR;
     resume(events_.continueItem());
-    errAction_ = savedErrAction;
 }
 
 void RuntimeConnections::endOfPage(Connection* c) {

@@ -14,16 +14,6 @@ bool needsEscape(unsigned char c) {
     return c == '%' || c == '&' || c < 0x20 || c == 0x7F;
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // Splits at "&" into at most the fields present; the record has no escaped "&" left.
 std::vector<std::string_view> fields(std::string_view text) {
     std::vector<std::string_view> out;
@@ -80,8 +70,8 @@ std::optional<std::string> PageVariables::decode(std::string_view text) {
         }
         if (i + 2 >= text.size())
             return std::nullopt;
-        const int high = hexDigit(text[i + 1]);
-        const int low = hexDigit(text[i + 2]);
+        const int high = hexDigitValue(text[i + 1]);
+        const int low = hexDigitValue(text[i + 2]);
         if (high < 0 || low < 0)
             return std::nullopt;
         out += static_cast<char>(high * 16 + low);

@@ -1,5 +1,7 @@
 #include "tracehook/properties.h"
 
+#include "tracehook/decimal.h"
+
 #include <fstream>
 #include <sstream>
 
@@ -78,16 +80,6 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Reads one escaped character at text[i] (just after a backslash); advances i.
 void unescapeOne(std::string_view text, std::size_t& i, std::string& out) {
     char c = text[i++];
@@ -107,8 +99,8 @@ void unescapeOne(std::string_view text, std::size_t& i, std::string& out) {
     case 'u': {
         char32_t cp = 0;
         std::size_t digits = 0;
-        while (digits < 4 && i < text.size() && hexValue(text[i]) >= 0) {
-            cp = cp * 16 + static_cast<char32_t>(hexValue(text[i]));
+        while (digits < 4 && i < text.size() && hexDigitValue(text[i]) >= 0) {
+            cp = cp * 16 + static_cast<char32_t>(hexDigitValue(text[i]));
             ++i;
             ++digits;
         }
@@ -124,7 +116,7 @@ void unescapeOne(std::string_view text, std::size_t& i, std::string& out) {
             char32_t low = 0;
             bool ok = true;
             for (std::size_t k = 0; k < 4; ++k) {
-                int h = hexValue(text[i + 2 + k]);
+                int h = hexDigitValue(text[i + 2 + k]);
                 if (h < 0) {
                     ok = false;
                     break;

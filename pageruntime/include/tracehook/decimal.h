@@ -19,4 +19,15 @@ inline std::optional<std::int32_t> parseDecimalInt32(std::string_view text) {
     return value;
 }
 
+// The value of a hexadecimal digit of either case, or -1 for any other character.
+inline int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 } // namespace tracehook
