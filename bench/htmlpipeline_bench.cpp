@@ -47,7 +47,8 @@ StageSeconds runOnce(const std::vector<std::string>& records) {
         const double t1 = threadSeconds();
         HtmlTags tags;
         model.addText(text, [&tags](QStringView tag, const HtmlTagPosition& position) {
-            tags.push_back(HtmlTag{tag.toUtf8().toStdString(), position});
+            const std::string utf8 = tag.toUtf8().toStdString();
+            tags.push_back(HtmlTag{utf8, position});
         });
         const double t2 = threadSeconds();
         stack.handleTags(tags);

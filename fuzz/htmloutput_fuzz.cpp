@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         model.addText(text.mid(pos, step),
                       [&](QStringView tag, const tracewin::HtmlTagPosition& at) {
                           oneByOne.handleTag(tag.toUtf8().toStdString(), at);
-                          piece.push_back({tag.toUtf8().toStdString(), at});
+                          const std::string text = tag.toUtf8().toStdString();
+                          piece.push_back({text, at});
                       });
         together.handleTags(piece);
         const auto& a = oneByOne.getStack();

@@ -19,9 +19,9 @@ bool mayNotNest(int topLevel, int level) {
            level == topLevel;
 }
 
-const std::shared_ptr<const std::string>& clearedStatus() {
-    static const auto cleared = std::make_shared<const std::string>(" ");
-    return cleared;
+const std::string* clearedStatus() {
+    static const std::string cleared(" ");
+    return &cleared;
 }
 
 } // namespace
@@ -35,11 +35,16 @@ std::string HtmlTagStack::message(const char* id, const std::vector<std::string>
 }
 
 void HtmlTagStack::addTagError(const HtmlTagPosition& pos, std::string msg) {
-    errors_.emplace_back(pos, std::move(msg));
+    // A text of its own is kept as a wording with no message id: the key is the text.
+    std::string key = '\x1f' + msg;
+    auto known = wordings_.find(std::string_view(key));
+    if (known == wordings_.end())
+        known = wordings_.emplace(std::move(key), std::move(msg)).first;
+    errors_.emplace_back(pos, known->second);
 }
 
-const HtmlTagStack::Text& HtmlTagStack::wording(const char* id,
-                                                std::initializer_list<std::string_view> args) {
+HtmlTagStack::Text HtmlTagStack::wording(const char* id,
+                                         std::initializer_list<std::string_view> args) {
     // The key is built in a buffer kept for it: a known wording costs no allocation.
     wordingKey_.assign(id);
     for (std::string_view arg : args) {
@@ -47,13 +52,12 @@ const HtmlTagStack::Text& HtmlTagStack::wording(const char* id,
         wordingKey_ += arg;
     }
     if (auto known = wordings_.find(std::string_view(wordingKey_)); known != wordings_.end())
-        return known->second;
-    auto text = std::make_shared<const std::string>(
-        message(id, std::vector<std::string>(args.begin(), args.end())));
-    return wordings_.emplace(wordingKey_, std::move(text)).first->second;
+        return &known->second;
+    std::string text = message(id, std::vector<std::string>(args.begin(), args.end()));
+    return &wordings_.emplace(wordingKey_, std::move(text)).first->second;
 }
 
-void HtmlTagStack::showStatus(const Text& msg) {
+void HtmlTagStack::showStatus(Text msg) {
     if (!pending_) {
         listener_.showStatus(*msg);
         return;
@@ -67,7 +71,7 @@ void HtmlTagStack::showErrorSummary() {
         listener_.showStatus(errorSummary(errors_.size()));
         return;
     }
-    pending_->status.reset();
+    pending_->status = nullptr;
     pending_->summaryOfErrors = errors_.size();
 }
 
@@ -84,10 +88,10 @@ void HtmlTagStack::highlight(std::optional<HtmlTagPosition> position) {
         listener_.highlightTag(position);
 }
 
-void HtmlTagStack::report(const Text& msg, const HtmlTagPosition& at,
+void HtmlTagStack::report(Text msg, const HtmlTagPosition& at,
                           std::optional<HtmlTagPosition> highlightAt) {
     showStatus(msg);
-    errors_.emplace_back(at, msg);
+    errors_.emplace_back(at, *msg);
     highlight(highlightAt);
 }
 
@@ -127,7 +131,11 @@ void HtmlTagStack::handleTag(std::string_view tagText, const HtmlTagPosition& po
     std::string_view body = tagText;
     if (!body.empty() && body.front() == '<')
         body.remove_prefix(1);
-    body = body.substr(0, body.find_first_of("<>"));
+    // The body ends at the first "<" or ">" (one pass; a set search scans the set per byte).
+    body = body.substr(
+        0, static_cast<std::size_t>(
+               std::find_if(body.begin(), body.end(), [](char c) { return c == '<' || c == '>'; }) -
+               body.begin()));
     if (body.empty())
         return;
 
@@ -176,7 +184,8 @@ void HtmlTagStack::popEntry() {
 
 void HtmlTagStack::indexEntries() {
     for (std::size_t i = upperTextOf_.size(); i < stack_.size(); ++i)
-        upperTextOf_.push_back(upperTexts_.insert(asciiUpper(stack_[i].text)));
+        upperTextOf_.push_back(upperTexts_.insert(
+            asciiUpper(std::string_view(stack_[i].text).substr(0, kIndexedLength))));
 }
 
 std::size_t HtmlTagStack::takeUnchangedDepth() {
@@ -212,7 +221,7 @@ void HtmlTagStack::remove(std::string_view tagPrefix, HtmlType /*type*/,
     auto match = std::find_if(stack_.rbegin(), near, matches);
     if (match == near && near != stack_.rend()) {
         indexEntries();
-        const std::string prefix = asciiUpper(tagPrefix);
+        const std::string prefix = asciiUpper(tagPrefix.substr(0, kIndexedLength));
         const auto indexed = upperTexts_.lower_bound(prefix);
         const bool anyMatch = indexed != upperTexts_.end() && indexed->starts_with(prefix);
         match = anyMatch ? std::find_if(near, stack_.rend(), matches) : stack_.rend();

@@ -3,6 +3,7 @@
 #include "core/htmltagposition.h"
 #include "core/htmltagtable.h"
 
+#include <deque>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -17,20 +18,18 @@ namespace tracewin {
 
 class MonitorMessageFile;
 
-// One nesting problem found in the HTML output.
+// One nesting problem found in the HTML output. Its text belongs to the stack that found it
+// (errors of the same wording share one: output can hold hundreds of thousands), and lives
+// until that stack is cleared or destroyed.
 class HtmlTagErrorInfo {
 public:
-    HtmlTagErrorInfo(HtmlTagPosition pos, std::string msg)
-        : HtmlTagErrorInfo(pos, std::make_shared<const std::string>(std::move(msg))) {}
-    // Errors of the same wording share one text: output can hold hundreds of thousands.
-    HtmlTagErrorInfo(HtmlTagPosition pos, std::shared_ptr<const std::string> msg)
-        : errPos(pos), errMsg(std::move(msg)) {}
+    HtmlTagErrorInfo(HtmlTagPosition pos, const std::string& msg) : errPos(pos), errMsg(&msg) {}
     const HtmlTagPosition& getErrPos() const { return errPos; }
     const std::string& getErrMsg() const { return *errMsg; }
 
 private:
     HtmlTagPosition errPos;
-    std::shared_ptr<const std::string> errMsg;
+    const std::string* errMsg;
 };
 
 // Where the tag stack reports to: the status line and the HTML view's tag highlight.
@@ -73,28 +72,31 @@ public:
     // How many entries at the bottom of the stack have stayed in place since the last call
     // (the stack only changes at its top); starts counting again from the current depth.
     std::size_t takeUnchangedDepth();
-    const std::vector<HtmlTagErrorInfo>& errorList() const { return errors_; }
+    // Output can hold millions of errors: they are kept in blocks, never moved as the list
+    // grows (a vector's copy of them all when it outgrew its room cost more each time).
+    using ErrorList = std::deque<HtmlTagErrorInfo>;
+    const ErrorList& errorList() const { return errors_; }
     // Forgets every open element and error (another page is shown).
     void clear();
 
 private:
-    // What the listener is to hear last, while handleTags runs.
-    using Text = std::shared_ptr<const std::string>;
+    // What the listener is to hear last, while handleTags runs. A text is one of the
+    // stack's wordings (or the cleared status), so passing it on copies nothing.
+    using Text = const std::string*;
     struct PendingReport {
-        Text status;
+        Text status = nullptr;
         std::optional<std::size_t> summaryOfErrors; // the status, worded when it is told
         std::optional<std::optional<HtmlTagPosition>> highlight;
     };
 
-    void showStatus(const Text& message);
+    void showStatus(Text message);
     void showErrorSummary();
     void highlight(std::optional<HtmlTagPosition> position);
     std::string errorSummary(std::size_t count) const;
-    void report(const Text& message, const HtmlTagPosition& at,
-                std::optional<HtmlTagPosition> highlight);
+    void report(Text message, const HtmlTagPosition& at, std::optional<HtmlTagPosition> highlight);
     std::string message(const char* id, const std::vector<std::string>& args) const;
     // The text of a message with its arguments, worded once and shared from then on.
-    const Text& wording(const char* id, std::initializer_list<std::string_view> args);
+    Text wording(const char* id, std::initializer_list<std::string_view> args);
 
     const HtmlTagTable& table_;
     const MonitorMessageFile& messages_;
@@ -106,15 +108,17 @@ private:
     void indexEntries();
 
     std::vector<Entry> stack_;
-    // The texts in upper case of the entries at the bottom of the stack, sorted, and each
-    // one's place among them: an end tag that closes nothing is known as such without
-    // walking a deep stack. Entries join it only when an end tag's search goes past the
-    // entries looked at directly, so well nested output never builds it.
-    static constexpr std::size_t kEntriesSearchedDirectly = 8;
+    // The starts of the entries' texts in upper case (as many characters as a string holds
+    // without allocating), sorted, and each one's place among them: an end tag that closes
+    // nothing is known as such without walking a deep stack. Entries join it only when an
+    // end tag's search goes past the entries looked at directly, so well nested output
+    // never builds it.
+    static constexpr std::size_t kEntriesSearchedDirectly = 32;
+    static constexpr std::size_t kIndexedLength = 15;
     std::multiset<std::string> upperTexts_;
     std::vector<std::multiset<std::string>::iterator> upperTextOf_;
     std::size_t unchangedDepth_ = 0; // the lowest depth since takeUnchangedDepth
-    std::vector<HtmlTagErrorInfo> errors_;
+    ErrorList errors_;
     // Each message worded so far, by its id and arguments.
     struct KeyHash {
         using is_transparent = void;
@@ -122,7 +126,8 @@ private:
             return std::hash<std::string_view>{}(key);
         }
     };
-    std::unordered_map<std::string, Text, KeyHash, std::equal_to<>> wordings_;
+    // Node-based, so a wording stays where it is while others are added.
+    std::unordered_map<std::string, std::string, KeyHash, std::equal_to<>> wordings_;
     std::string wordingKey_;
     std::optional<PendingReport> pending_; // set while handleTags runs
 };

@@ -2,6 +2,8 @@
 
 #include "core/asciitext.h"
 
+#include <algorithm>
+
 namespace tracewin {
 
 HtmlTagTable::HtmlTagTable() {
@@ -45,7 +47,24 @@ void HtmlTagTable::init() {
         {"UL", 0, 2},       {"VAR", 2, 2},
     };
     for (const Entry& e : entries)
-        tagsTable.emplace(e.name, HtmlType(e.level, e.rule));
+        add(e.name, HtmlType(e.level, e.rule));
+}
+
+std::size_t HtmlTagTable::slotOf(std::string_view upperName) {
+    std::uint32_t hash = 2166136261u; // FNV-1a
+    for (char c : upperName)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    return hash % kSlots;
+}
+
+void HtmlTagTable::add(std::string_view upperName, HtmlType type) {
+    std::size_t i = slotOf(upperName);
+    while (slots_[i].length != 0)
+        i = (i + 1) % kSlots;
+    std::copy(upperName.begin(), upperName.end(), slots_[i].name.begin());
+    slots_[i].length = static_cast<std::uint8_t>(upperName.size());
+    slots_[i].type = type;
+    ++size_;
 }
 
 HtmlType HtmlTagTable::getHtmlType(std::string_view tagBody) const {
@@ -65,8 +84,13 @@ HtmlType HtmlTagTable::getHtmlType(std::string_view tagBody) const {
         return xmlType;
     for (std::size_t i = 0; i < length; ++i)
         word[i] = asciiUpper(tagBody[start + i]);
-    auto it = tagsTable.find(std::string_view(word, length));
-    return it == tagsTable.end() ? xmlType : it->second;
+    const std::string_view name(word, length);
+    for (std::size_t i = slotOf(name); slots_[i].length != 0; i = (i + 1) % kSlots) {
+        const Slot& slot = slots_[i];
+        if (std::string_view(slot.name.data(), slot.length) == name)
+            return slot.type;
+    }
+    return xmlType;
 }
 
 } // namespace tracewin

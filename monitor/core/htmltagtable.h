@@ -1,6 +1,7 @@
 #pragma once
 
-#include <map>
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -48,7 +49,7 @@ public:
     // up, and an unknown word is an XML tag.
     HtmlType getHtmlType(std::string_view tagBody) const;
 
-    std::size_t size() const { return tagsTable.size(); }
+    std::size_t size() const { return size_; }
 
 private:
     HtmlTagTable();
@@ -56,7 +57,19 @@ private:
 
     static constexpr std::size_t kLongestName = 10; // "BLOCKQUOTE"
 
-    std::map<std::string, HtmlType, std::less<>> tagsTable;
+    // Every tag of the output is looked up: an open-addressed table of the upper-case
+    // names, a quarter full, finds one with a hash and a compare or two.
+    struct Slot {
+        std::array<char, kLongestName> name{};
+        std::uint8_t length = 0; // 0: an empty slot
+        HtmlType type;
+    };
+    static constexpr std::size_t kSlots = 512;
+    static std::size_t slotOf(std::string_view upperName);
+    void add(std::string_view upperName, HtmlType type);
+
+    std::array<Slot, kSlots> slots_{};
+    std::size_t size_ = 0;
 };
 
 } // namespace tracewin

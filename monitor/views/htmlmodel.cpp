@@ -128,7 +128,6 @@ HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTa
             pos.endLine = lineCount();
             pos.endPos = lineLength();
             if (onTag) {
-                flush(); // the listener finds the tag in the lines
                 const QStringView tail = QStringView(text).mid(tagFrom, end - tagFrom);
                 if (tagText_.isEmpty()) {
                     onTag(tail, pos);

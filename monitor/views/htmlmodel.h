@@ -14,7 +14,9 @@ public:
     using NamedModel::NamedModel;
 
     // Called for every complete tag ("<" to ">") that addText writes, with its text and
-    // its 1-based inclusive span; a tag may be split over several calls of addText.
+    // its 1-based inclusive span; a tag may be split over several calls of addText. The
+    // lines may not hold the tag yet when it is called: a line takes its text in one
+    // append, not one per tag.
     using TagListener = std::function<void(QStringView tagText, const HtmlTagPosition& position)>;
 
     // Appends produced HTML. Returns the span of the last "<" ... ">" written by this

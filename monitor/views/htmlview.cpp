@@ -11,22 +11,27 @@
 
 #include <QMouseEvent>
 #include <QScrollArea>
+#include <algorithm>
 
 namespace tracewin {
 namespace {
 using tracehook::JspSourceInfo;
 using tracehook::Tracer;
 
-// Tags are almost always ASCII: they are narrowed without going through UTF-8 encoding.
-std::string toStdString(QStringView text) {
-    std::string out(static_cast<std::size_t>(text.size()), '\0');
+// The text in UTF-8, in a buffer used again for every tag. Tags are almost always ASCII:
+// they are narrowed without going through UTF-8 encoding.
+std::string_view toUtf8(QStringView text, std::string& buffer) {
+    buffer.resize(static_cast<std::size_t>(text.size()));
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
-        if (c >= 0x80)
-            return text.toUtf8().toStdString();
-        out[static_cast<std::size_t>(i)] = static_cast<char>(c);
+        if (c >= 0x80) {
+            const QByteArray utf8 = text.toUtf8();
+            buffer.assign(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+            break;
+        }
+        buffer[static_cast<std::size_t>(i)] = static_cast<char>(c);
     }
-    return out;
+    return buffer;
 }
 
 // The output written by the span about to run: a pale tint beneath the text.
@@ -150,11 +155,17 @@ void HtmlView::handleStartup(const StartupEvent& e) {
 void HtmlView::handleHtml(const HtmlEvent& e) {
     const Record* record = e.itemAs<Record>();
     if (record && *record && (*record)->getHtmlString()) {
+        const std::string& html = *(*record)->getHtmlString();
         auto tags = std::make_shared<HtmlTags>();
+        // Every tag the piece completes but one begins with a "<" of the piece, and its text
+        // is text of the piece (blanks aside): room enough, but for a tag begun earlier.
+        tags->reserve(static_cast<std::size_t>(std::count(html.begin(), html.end(), '<')) + 1,
+                      html.size());
         const FilePosition before = model().endPosition();
-        model().addText(QString::fromStdString(*(*record)->getHtmlString()),
-                        [&tags](QStringView tagText, const HtmlTagPosition& position) {
-                            tags->push_back(HtmlTag{toStdString(tagText), position});
+        std::string buffer;
+        model().addText(QString::fromStdString(html),
+                        [&](QStringView tagText, const HtmlTagPosition& position) {
+                            tags->push_back(HtmlTag{toUtf8(tagText, buffer), position});
                         });
         if (const FilePosition after = model().endPosition(); current_ && before < after) {
             const FilePosition start = before.pos == 0 ? FilePosition(1, std::max(1, before.line))

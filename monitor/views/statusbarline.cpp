@@ -1,6 +1,7 @@
 #include "views/statusbarline.h"
 
-#include <QLabel>
+#include "views/statustextlabel.h"
+
 #include <QMainWindow>
 #include <QStatusBar>
 
@@ -13,13 +14,14 @@ StatusBarLine::StatusBarLine(QMainWindow* window) : window_(window) {
     label();
 }
 
-QLabel* StatusBarLine::label() const {
+StatusTextLabel* StatusBarLine::label() const {
     if (!window_)
         return nullptr;
     QStatusBar* bar = window_->statusBar();
-    auto* found = bar->findChild<QLabel*>(QString::fromLatin1(kLabelName));
+    auto* found = bar->findChild<StatusTextLabel*>(QString::fromLatin1(kLabelName));
     if (!found) {
-        found = new QLabel(QStringLiteral(" "), bar);
+        found = new StatusTextLabel(bar);
+        found->setText(QStringLiteral(" "));
         found->setObjectName(QString::fromLatin1(kLabelName));
         bar->addWidget(found, 1);
     }
@@ -27,12 +29,12 @@ QLabel* StatusBarLine::label() const {
 }
 
 void StatusBarLine::setMessage(const QString& message) {
-    if (QLabel* l = label())
+    if (StatusTextLabel* l = label())
         l->setText(message);
 }
 
 QString StatusBarLine::getMessage() const {
-    QLabel* l = label();
+    StatusTextLabel* l = label();
     return l ? l->text() : QString();
 }
 

@@ -140,19 +140,46 @@ TEST_F(HtmlTagStackTest, EndTagsMatchByPrefixAndReportRequiredElementsAbove) {
 // the elements above it were searched before or not.
 TEST_F(HtmlTagStackTest, EndTagsFindElementsDeepInTheStack) {
     feed({"<div id=outer>"});
-    for (int i = 0; i < 20; ++i)
+    for (int i = 0; i < 40; ++i)
         feed({"<x:item>"});
     feed({"</nothing>"});
-    EXPECT_EQ(open().size(), 21u);
+    EXPECT_EQ(open().size(), 41u);
     EXPECT_EQ(errors(), Texts{"no start tag for </nothing>"});
     feed({"<em>", "</X:ITEM>", "</x:item>"});
-    EXPECT_EQ(open().size(), 19u) << "the em and two items closed";
+    EXPECT_EQ(open().size(), 39u) << "the em and two items closed";
     EXPECT_EQ(errors().size(), 2u) << "the em's missing end tag";
     feed({"<x:other>", "<x:other>", "</nothing>", "</div>"});
     EXPECT_TRUE(open().empty()) << "the div closes every item above it";
     EXPECT_EQ(errors().size(), 3u) << "XML elements close silently";
     feed({"</div>"});
     EXPECT_EQ(errors().back(), "no start tag for </div>");
+}
+
+// Names longer than what the index keeps of them are still told apart by their whole text.
+TEST_F(HtmlTagStackTest, LongNamesDeepInTheStackAreMatchedWhole) {
+    feed({"<x:averyveryverylongname a=1>"});
+    for (int i = 0; i < 40; ++i)
+        feed({"<x:item>"});
+    feed({"</x:averyveryverylongnamf>"});
+    EXPECT_EQ(open().size(), 41u);
+    EXPECT_EQ(errors(), Texts{"no start tag for </x:averyveryverylongnamf>"});
+    feed({"</X:AVERYVERYVERYLONGNAME>"});
+    EXPECT_TRUE(open().empty());
+    EXPECT_EQ(errors().size(), 1u);
+}
+
+TEST(HtmlTags, KeepEveryTextWhateverItsLength) {
+    HtmlTags tags;
+    std::vector<std::string> written;
+    for (int i = 0; i < 3000; ++i) {
+        written.push_back(i % 1000 == 7 ? "<x " + std::string(40000, 'a') + ">" // past a block
+                                        : "<p id=" + std::to_string(i) + ">");
+        tags.push_back({written.back(), HtmlTagPosition{i + 1, i + 1, 1, 2}});
+    }
+    HtmlTags moved = std::move(tags);
+    ASSERT_EQ(moved.size(), written.size());
+    for (std::size_t i = 0; i < written.size(); ++i)
+        ASSERT_EQ(moved[i].text, written[i]) << i;
 }
 
 TEST_F(HtmlTagStackTest, HostileTagTextNeverBreaksTheStack) {
