@@ -107,7 +107,7 @@ void HtmlTagStack::clear() {
 void HtmlTagStack::handleTags(std::span<const HtmlTag> tags) {
     if (tags.empty())
         return;
-    pending_.emplace();
+    pending_.emplace(PendingReport{});
     for (const HtmlTag& tag : tags)
         handleTag(tag.text, tag.pos);
     PendingReport last = std::move(*pending_);

@@ -84,7 +84,7 @@ private:
     // stack's wordings (or the cleared status), so passing it on copies nothing.
     using Text = const std::string*;
     struct PendingReport {
-        Text status = nullptr;
+        Text status; // null: none
         std::optional<std::size_t> summaryOfErrors; // the status, worded when it is told
         std::optional<std::optional<HtmlTagPosition>> highlight;
     };
