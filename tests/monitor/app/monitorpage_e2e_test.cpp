@@ -9,8 +9,10 @@
 #include "views/commonviewcomponentlayoutmanager.h"
 #include "views/javaview.h"
 #include "views/monitorevents.h"
+#include "views/statustextlabel.h"
 #include "views/variablesview.h"
 
+#include <QStatusBar>
 #include <QTreeWidget>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
@@ -332,6 +334,13 @@ TEST_F(MonitorPageTest, ANestingErrorIsListedAndMarkedInTheHtmlView) {
     ASSERT_EQ(stack->model().errorList().size(), 1u);
     const HtmlTagErrorInfo& error = stack->model().errorList().front();
     EXPECT_NE(error.getErrMsg().find("</font>"), std::string::npos) << error.getErrMsg();
+    // The window's status bar says so, beside the run status.
+    auto* said = monitor->frame()->statusBar()->findChild<StatusTextLabel*>();
+    ASSERT_NE(said, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return said->text().contains("</font>"); }, 5000))
+        << said->text().toStdString();
+    EXPECT_TRUE(said->isVisible());
+    EXPECT_GT(said->width(), 100);
     ASSERT_TRUE(html->getCanvas());
     auto marked = [&] {
         return html->getCanvas()->getHighlighter().getStartPosition();
