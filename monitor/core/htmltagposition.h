@@ -60,6 +60,15 @@ public:
     // Adds a tag, copying its text.
     void push_back(const HtmlTag& tag) { tags_.push_back({keep(tag.text), tag.pos}); }
 
+    // Adds tags before `at` (one of this list's places), copying their texts.
+    void insert(const HtmlTag* at, const HtmlTag* first, const HtmlTag* last) {
+        std::vector<HtmlTag> kept;
+        kept.reserve(static_cast<std::size_t>(last - first));
+        for (const HtmlTag* tag = first; tag != last; ++tag)
+            kept.push_back({keep(tag->text), tag->pos});
+        tags_.insert(tags_.begin() + (at - tags_.data()), kept.begin(), kept.end());
+    }
+
     const HtmlTag* begin() const { return tags_.data(); }
     const HtmlTag* end() const { return tags_.data() + tags_.size(); }
     const HtmlTag* data() const { return tags_.data(); }

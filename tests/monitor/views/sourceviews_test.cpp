@@ -100,7 +100,7 @@ TEST_F(HtmlViewTest, EveryCompleteTagIsAnnouncedWithItsPosition) {
     // One announcement per piece of output, holding the tags it completed in order.
     const auto pieces = probe.of<HtmlTagsEvent>();
     ASSERT_EQ(pieces.size(), 2u);
-    std::vector<HtmlTag> tags; // views into the pieces, which the probe keeps
+    HtmlTags tags;
     for (const auto& piece : pieces) {
         const auto* batch = piece->itemAs<std::shared_ptr<const HtmlTags>>();
         ASSERT_TRUE(batch && *batch);
