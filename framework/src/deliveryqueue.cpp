@@ -1,5 +1,6 @@
 #include "deliveryqueue.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QThread>
 
@@ -24,8 +25,35 @@ bool DeliveryQueue::servesCurrentThread() {
 void DeliveryQueue::post(QObject* context, std::function<void()> job) {
     DeliveryQueue& queue = instance();
     queue.jobs_.push_back(Job{context, std::move(job)});
-    if (!queue.drainPostedTo_)
+    queue.watchForNestedLoops();
+    // A drain under way takes the job in turn, and a hold runs it when it ends: only
+    // otherwise is the event loop woken for it.
+    if (!queue.drainPostedTo_ && queue.holds_ == 0 && !queue.draining_)
         queue.postDrain();
+}
+
+void DeliveryQueue::hold() {
+    ++instance().holds_;
+}
+
+void DeliveryQueue::release() {
+    DeliveryQueue& queue = instance();
+    if (--queue.holds_ > 0 || queue.draining_ || queue.jobs_.empty())
+        return;
+    queue.drain();
+}
+
+void DeliveryQueue::watchForNestedLoops() {
+    // A job that spins an event loop of its own (a modal dialog) leaves the jobs queued
+    // meanwhile to that loop: when it is about to wait, a drain is posted for them.
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    if (!dispatcher || dispatcher == watched_)
+        return;
+    watched_ = dispatcher;
+    QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, dispatcher, [this] {
+        if (!jobs_.empty() && !drainPostedTo_)
+            postDrain();
+    });
 }
 
 void DeliveryQueue::postDrain() {
@@ -39,12 +67,15 @@ void DeliveryQueue::drain() {
     // A job may spin a nested event loop (a modal dialog); jobs it causes get a drain of
     // their own there, and run after the ones already waiting, as they would here.
     drainPostedTo_ = nullptr;
+    const bool outer = draining_;
+    draining_ = true;
     for (int budget = kJobsPerDrain; budget > 0 && !jobs_.empty(); --budget) {
         Job job = std::move(jobs_.front());
         jobs_.pop_front();
         if (job.context)
             job.run();
     }
+    draining_ = outer;
     if (!jobs_.empty() && !drainPostedTo_)
         postDrain();
 }

@@ -175,6 +175,20 @@ void MonitorController::variables(const Variables& variables) {
 std::optional<int> MonitorController::continueItem() const {
     return session_->currentState();
 }
+
+void MonitorController::beginDelivery() {
+    if (deliveryDepth_++ == 0)
+        deliveryBatch_ = std::make_unique<panekit::LinkDeliveryBatch>();
+}
+
+void MonitorController::endDelivery() {
+    if (deliveryDepth_ == 0 || --deliveryDepth_ > 0)
+        return;
+    // Ending the batch runs what it held, which may begin a delivery of its own: the
+    // batch is off the member before it ends.
+    std::unique_ptr<panekit::LinkDeliveryBatch> ending = std::move(deliveryBatch_);
+    ending.reset();
+}
 void MonitorController::html(const Record& record) {
     fireChildrenLinkEvent(makeEvent<HtmlEvent>(this, recordItem(record)));
 }

@@ -3,9 +3,11 @@
 #include "core/debugsession.h"
 #include "core/monitorsettings.h"
 #include "core/runtimeconnections.h"
+#include "panekit/linkdeliverybatch.h"
 #include "panekit/tool.h"
 
 #include <QElapsedTimer>
+#include <memory>
 
 namespace tracewin {
 
@@ -65,6 +67,10 @@ private:
     void switchFromServlet(const Record& record) override;
     void variables(const Variables& variables) override;
     std::optional<int> continueItem() const override;
+    // What one delivery from a page runtime sets off runs when its handling ends, without
+    // a turn of the event loop.
+    void beginDelivery() override;
+    void endDelivery() override;
     bool isHidden() const override;
     bool isMainWindowVisible() const override;
     void showMainWindow() override;
@@ -79,6 +85,9 @@ private:
     bool exiting_ = false;
     bool hidden_ = false;
     std::function<void(const std::string&)> startFailed_;
+    // The batch of the outermost delivery being handled; brackets nest.
+    std::unique_ptr<panekit::LinkDeliveryBatch> deliveryBatch_;
+    int deliveryDepth_ = 0;
 };
 
 } // namespace tracewin

@@ -24,6 +24,20 @@ void trace(std::string_view method, std::string_view message) {
     Tracer::trace(kSource, method, message);
 }
 
+// The handling of one delivery from a connection, bracketed for the events' receiver.
+class DeliveryBracket {
+public:
+    explicit DeliveryBracket(RuntimeConnectionEvents& events) : events_(events) {
+        events_.beginDelivery();
+    }
+    ~DeliveryBracket() { events_.endDelivery(); }
+    DeliveryBracket(const DeliveryBracket&) = delete;
+    DeliveryBracket& operator=(const DeliveryBracket&) = delete;
+
+private:
+    RuntimeConnectionEvents& events_;
+};
+
 } // namespace
 
 RuntimeConnections::RuntimeConnections(RuntimeConnectionEvents& events, QObject* parent)
@@ -81,15 +95,18 @@ void RuntimeConnections::acceptPending() {
         Connection* c = connection.get();
         connections_.emplace(socket, std::move(connection));
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+            DeliveryBracket bracket(events_);
             if (Connection* found = find(socket))
                 onReadable(found);
         });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            DeliveryBracket bracket(events_);
             if (Connection* found = find(socket))
                 onPeerClosed(found);
         });
         trace("restartConnection", "Socket reconnect successfully!");
         trace("getFilenames", "Waiting for getFilename read()...");
+        DeliveryBracket bracket(events_);
         onReadable(c);
     }
 }
@@ -319,6 +336,7 @@ void RuntimeConnections::awaitRecord() {
     QMetaObject::invokeMethod(
         this,
         [this, socket] {
+            DeliveryBracket bracket(events_);
             if (Connection* c = socket ? find(socket) : nullptr)
                 service(c);
         },

@@ -34,6 +34,11 @@ public:
     // move: the state of the run in progress.
     virtual std::optional<int> continueItem() const = 0;
 
+    // Bracket the handling of what a connection delivered (its records, its end): what
+    // the events above set off may be held until the outermost bracket closes.
+    virtual void beginDelivery() {}
+    virtual void endDelivery() {}
+
     virtual bool isHidden() const = 0;
     virtual bool isMainWindowVisible() const = 0;
     virtual void showMainWindow() = 0;

@@ -1,4 +1,5 @@
 #include "panekit/browserframemanager.h"
+#include "panekit/linkdeliverybatch.h"
 #include "panekit/linkeventmulticaster.h"
 #include "panekit/managedworkbook.h"
 #include "panekit/pagewidget.h"
@@ -10,8 +11,11 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <thread>
@@ -158,11 +162,15 @@ public:
             ++heard;
             if (!stop)
                 fireLinkEvent(AlphaEvent(this, QString(), itemOf(e) + 1));
+            if (whileHandling)
+                whileHandling(*this);
         }));
     }
     QStringList getLinkEventNames() const override { return {AlphaEvent::kindKey()}; }
     void serve(int item) { fireLinkEvent(AlphaEvent(this, QString(), item)); }
     static inline bool stop = false;
+    // What a test has a handler do after it fired.
+    static inline std::function<void(PingTool&)> whileHandling;
     int heard = 0;
 };
 
@@ -460,6 +468,53 @@ TEST_F(LinkEventTest, AChainOfHopsRunsInOneRoundOfPostedJobs) {
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(lines(),
               (std::vector<std::string>{"relay:alpha:7", "relay:alpha-done:7", "down:any:7"}));
+}
+
+// Deliveries queued while a batch lives wait for it, and run when the outermost batch
+// ends, chain of hops included, with no turn of the event loop.
+TEST_F(LinkEventTest, ABatchRunsItsDeliveriesWhenItEnds) {
+    PaneFrame* frame = page("Relay");
+    {
+        LinkDeliveryBatch outer;
+        {
+            LinkDeliveryBatch inner;
+            node(frame, "src")->fire(7);
+        }
+        EXPECT_TRUE(journal().empty()) << "held until the outermost batch ends";
+    }
+    EXPECT_EQ(lines(),
+              (std::vector<std::string>{"relay:alpha:7", "relay:alpha-done:7", "down:any:7"}));
+}
+
+// A handler that runs an event loop of its own (a modal dialog) sees the deliveries it set
+// off run in that loop, not after it.
+TEST_F(LinkEventTest, DeliveriesSetOffUnderANestedEventLoopRunInIt) {
+    PaneFrame* frame = page("Rally");
+    auto* a = dynamic_cast<PingTool*>(frame->getPaneManager()->findPane("a")->getTool());
+    auto* b = dynamic_cast<PingTool*>(frame->getPaneManager()->findPane("b")->getTool());
+    ASSERT_TRUE(a && b);
+    QEventLoop loop;
+    bool gaveUp = false;
+    int heardByBInTheLoop = 0;
+    PingTool::stop = false;
+    PingTool::whileHandling = [&](PingTool& tool) {
+        if (&tool == a && !loop.isRunning()) {
+            PingTool::stop = true; // a has answered b; b answers no more
+            QTimer::singleShot(10000, &loop, [&] {
+                gaveUp = true;
+                loop.quit();
+            });
+            loop.exec();
+        } else if (&tool == b && loop.isRunning()) {
+            heardByBInTheLoop = b->heard;
+            loop.quit();
+        }
+    };
+    b->serve(0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return a->heard == 1 && !loop.isRunning(); }, 15000));
+    PingTool::whileHandling = nullptr;
+    EXPECT_FALSE(gaveUp) << "the answer waited for the loop to end";
+    EXPECT_EQ(heardByBInTheLoop, 1);
 }
 
 // Two tools that answer each other forever still let the event loop do other work.
