@@ -10,6 +10,12 @@
 namespace tracewin {
 
 StackView::StackView() {
+    scrollToTop_.setSingleShot(true);
+    scrollToTop_.setInterval(0);
+    connect(&scrollToTop_, &QTimer::timeout, this, [this] {
+        if (canvas && model().lineCount() > 0)
+            canvas->makeLineVisible(model().lineCount());
+    });
     onLinkEvent<StartupEvent>(&StackView::handleStartup);
     onLinkEvent<HtmlTagEvent>(&StackView::handleHtmlTag);
     onLinkEvent<HtmlTagsEvent>(&StackView::handleHtmlTags);
@@ -103,17 +109,8 @@ void StackView::followTags() {
 }
 
 void StackView::scheduleScrollToTop() {
-    if (scrollPending_)
-        return;
-    scrollPending_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            scrollPending_ = false;
-            if (canvas && model().lineCount() > 0)
-                canvas->makeLineVisible(model().lineCount());
-        },
-        Qt::QueuedConnection);
+    if (!scrollToTop_.isActive())
+        scrollToTop_.start();
 }
 
 void StackView::restoreFile(int fileId, const CommonModelViewInfo* snapshot) {

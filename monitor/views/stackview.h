@@ -7,6 +7,7 @@
 #include "views/stackmodel.h"
 
 #include <QPointer>
+#include <QTimer>
 
 namespace tracewin {
 
@@ -54,7 +55,9 @@ private:
 
     mutable StackModel* model_ = nullptr;
     mutable std::unique_ptr<StackModel> ownModel_;
-    bool scrollPending_ = false;
+    // Brings the top of the stack into view once per turn of the event loop, however many
+    // pieces of output changed it. A timer, not a posted call: it needs no wake-up.
+    QTimer scrollToTop_;
 };
 
 } // namespace tracewin
