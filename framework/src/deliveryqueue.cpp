@@ -25,18 +25,22 @@ bool DeliveryQueue::servesCurrentThread() {
 void DeliveryQueue::post(QObject* context, std::function<void()> job) {
     DeliveryQueue& queue = instance();
     queue.jobs_.push_back(Job{context, std::move(job)});
-    queue.watchForNestedLoops();
     // A drain under way takes the job in turn, and a hold runs it when it ends: only
     // otherwise is the event loop woken for it.
-    if (!queue.drainPostedTo_ && queue.holds_ == 0 && !queue.draining_)
+    if (queue.holds_ > 0 || queue.draining_)
+        queue.watchForNestedLoops();
+    else if (!queue.drainPostedTo_)
         queue.postDrain();
 }
 
 void DeliveryQueue::hold() {
-    ++instance().holds_;
+    if (servesCurrentThread())
+        ++instance().holds_;
 }
 
 void DeliveryQueue::release() {
+    if (!servesCurrentThread())
+        return;
     DeliveryQueue& queue = instance();
     if (--queue.holds_ > 0 || queue.draining_ || queue.jobs_.empty())
         return;

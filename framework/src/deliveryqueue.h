@@ -27,7 +27,7 @@ public:
     static void post(QObject* context, std::function<void()> job);
     // While held (holds nest), queued jobs are not announced to the event loop; when the
     // last hold is let go, the waiting jobs run there and then, unless a drain is running
-    // already (it takes them in turn).
+    // already (it takes them in turn). Off the application's thread both do nothing.
     static void hold();
     static void release();
 

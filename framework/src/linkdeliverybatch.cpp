@@ -4,14 +4,12 @@
 
 namespace panekit {
 
-LinkDeliveryBatch::LinkDeliveryBatch() : held_(DeliveryQueue::servesCurrentThread()) {
-    if (held_)
-        DeliveryQueue::hold();
+void LinkDeliveryBatch::hold() {
+    DeliveryQueue::hold();
 }
 
-LinkDeliveryBatch::~LinkDeliveryBatch() {
-    if (held_)
-        DeliveryQueue::release();
+void LinkDeliveryBatch::release() {
+    DeliveryQueue::release();
 }
 
 } // namespace panekit

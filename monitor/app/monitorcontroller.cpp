@@ -4,6 +4,7 @@
 #include "core/breakpoints.h"
 #include "panekit/application.h"
 #include "panekit/browserframe.h"
+#include "panekit/linkdeliverybatch.h"
 #include "tracehook/tracer.h"
 #include "views/monitorevents.h"
 
@@ -177,17 +178,11 @@ std::optional<int> MonitorController::continueItem() const {
 }
 
 void MonitorController::beginDelivery() {
-    if (deliveryDepth_++ == 0)
-        deliveryBatch_ = std::make_unique<panekit::LinkDeliveryBatch>();
+    panekit::LinkDeliveryBatch::hold();
 }
 
 void MonitorController::endDelivery() {
-    if (deliveryDepth_ == 0 || --deliveryDepth_ > 0)
-        return;
-    // Ending the batch runs what it held, which may begin a delivery of its own: the
-    // batch is off the member before it ends.
-    std::unique_ptr<panekit::LinkDeliveryBatch> ending = std::move(deliveryBatch_);
-    ending.reset();
+    panekit::LinkDeliveryBatch::release();
 }
 void MonitorController::html(const Record& record) {
     fireChildrenLinkEvent(makeEvent<HtmlEvent>(this, recordItem(record)));

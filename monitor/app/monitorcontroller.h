@@ -3,11 +3,9 @@
 #include "core/debugsession.h"
 #include "core/monitorsettings.h"
 #include "core/runtimeconnections.h"
-#include "panekit/linkdeliverybatch.h"
 #include "panekit/tool.h"
 
 #include <QElapsedTimer>
-#include <memory>
 
 namespace tracewin {
 
@@ -85,9 +83,6 @@ private:
     bool exiting_ = false;
     bool hidden_ = false;
     std::function<void(const std::string&)> startFailed_;
-    // The batch of the outermost delivery being handled; brackets nest.
-    std::unique_ptr<panekit::LinkDeliveryBatch> deliveryBatch_;
-    int deliveryDepth_ = 0;
 };
 
 } // namespace tracewin

@@ -50,11 +50,8 @@ public:
     // is taken as needed), so that a piece's tags are not moved as they come.
     void reserve(std::size_t tags, std::size_t textBytes) {
         tags_.reserve(tags);
-        if (textBytes > capacity_ - used_) {
-            capacity_ = textBytes;
-            blocks_.push_back(std::make_unique_for_overwrite<char[]>(capacity_));
-            used_ = 0;
-        }
+        if (textBytes > capacity_ - used_)
+            startBlock(textBytes);
     }
 
     // Adds a tag, copying its text.
@@ -83,17 +80,20 @@ private:
     std::string_view keep(std::string_view text) {
         if (text.empty())
             return {};
-        if (text.size() > capacity_ - used_) {
-            // Blocks grow from small (most pieces complete a tag or two) to kBlockSize.
-            capacity_ =
-                std::max(text.size(), std::clamp(2 * capacity_, kFirstBlockSize, kBlockSize));
-            blocks_.push_back(std::make_unique_for_overwrite<char[]>(capacity_));
-            used_ = 0;
-        }
+        // Blocks grow from small (most pieces complete a tag or two) to kBlockSize.
+        if (text.size() > capacity_ - used_)
+            startBlock(
+                std::max(text.size(), std::clamp(2 * capacity_, kFirstBlockSize, kBlockSize)));
         char* at = blocks_.back().get() + used_;
         std::copy(text.begin(), text.end(), at);
         used_ += text.size();
         return {at, text.size()};
+    }
+
+    void startBlock(std::size_t capacity) {
+        blocks_.push_back(std::make_unique_for_overwrite<char[]>(capacity));
+        capacity_ = capacity;
+        used_ = 0;
     }
 
     std::vector<HtmlTag> tags_;

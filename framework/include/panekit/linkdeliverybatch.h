@@ -10,13 +10,15 @@ namespace panekit {
 // On another thread it does nothing.
 class LinkDeliveryBatch {
 public:
-    LinkDeliveryBatch();
-    ~LinkDeliveryBatch();
+    LinkDeliveryBatch() { hold(); }
+    ~LinkDeliveryBatch() { release(); }
     LinkDeliveryBatch(const LinkDeliveryBatch&) = delete;
     LinkDeliveryBatch& operator=(const LinkDeliveryBatch&) = delete;
 
-private:
-    bool held_;
+    // The same, for code whose handling of an input begins and ends in separate calls:
+    // each hold is matched by one release, and holds nest.
+    static void hold();
+    static void release();
 };
 
 } // namespace panekit
