@@ -501,7 +501,7 @@ ShapeRun runHtmlShape(bench::MonitorHarness& monitor, const fs::path& scratch,
     run.before = flood.before;
     run.after = flood.after;
     run.cpuSeconds = flood.cpuSeconds;
-    run.linesHeld = monitor.htmlView().model().getLines().size();
+    run.linesHeld = static_cast<std::size_t>(monitor.htmlView().model().lineCount());
 
     const std::vector<Mark> marks = parseMarks(flood.report, before);
     run.seconds = marks.back().ms / 1000;

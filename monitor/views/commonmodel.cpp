@@ -11,13 +11,15 @@ SourceInformation::SourceInformation(CommonModel& owner, QString text)
 
 void SourceInformation::setViewLine(const QString& text) {
     text_ = text;
-    owner_->textPos_ += length();
+    if (owner_)
+        owner_->textPos_ += length();
 }
 
 CommonModelViewInfo::CommonModelViewInfo(const CommonModel& model, const CommonViewState* view,
                                          int statesValue_)
-    : filename(model.getFilename()), lines(model.getLines()), textPos(model.getTextPos()),
-      statesValue(statesValue_), focus(view ? view->getFocus() : false),
+    : filename(model.getFilename()), lines(model.lines_), text(model.keptText()),
+      textPos(model.getTextPos()), statesValue(statesValue_),
+      focus(view ? view->getFocus() : false),
       currentViewLine(view ? view->getCurrentViewLine() : -1),
       statusLineMsg(view ? view->getStatusLineMsg() : std::nullopt) {}
 
@@ -36,7 +38,7 @@ SourceLine CommonModel::newLine(QString text) {
 QString CommonModel::viewLine(int line) const {
     if (line < 1 || line > lineCount())
         return {};
-    return lines_[static_cast<std::size_t>(line - 1)]->getViewLine();
+    return lineList().text(static_cast<std::size_t>(line - 1)).toString();
 }
 
 namespace {
@@ -129,7 +131,9 @@ int CommonModel::getNumOfRemovedChar(int line) const {
 }
 
 bool CommonModel::getIsCurrentLineExecutable(int line) const {
-    for (QChar c : viewLine(line)) {
+    if (line < 1 || line > lineCount())
+        return true;
+    for (QChar c : lineList().text(static_cast<std::size_t>(line - 1))) {
         if (c != u' ' && c != u'\n' && c != u'\r')
             return false;
     }
@@ -140,7 +144,9 @@ FilePosition CommonModel::convertToInclusivePos(const FilePosition& p) const {
     if (p.pos > 1)
         return FilePosition(p.pos - 1, p.line);
     if (p.line > 1 && p.line <= lineCount())
-        return FilePosition(static_cast<int>(viewLine(p.line - 1).size()) + 2, p.line - 1);
+        return FilePosition(
+            static_cast<int>(lineList().text(static_cast<std::size_t>(p.line - 2)).size()) + 2,
+            p.line - 1);
     return p;
 }
 

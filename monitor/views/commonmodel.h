@@ -3,6 +3,7 @@
 // Qt headers first: moc cannot parse <compare> (from fileposition.h) ahead of them.
 // clang-format off
 #include "panekit/model.h"
+#include "views/linelist.h"
 #include "core/fileposition.h"
 // clang-format on
 
@@ -16,12 +17,16 @@ namespace tracewin {
 
 class CommonModel;
 class CommonViewState;
+class TextLines;
 
 // One display line of a model. Lines are shared between a model and the snapshots taken
 // of it, so text appended later shows through every snapshot that holds the line.
 class SourceInformation {
 public:
     SourceInformation(CommonModel& owner, QString text);
+    // A line that belongs to no model: a copy handed to a reader.
+    SourceInformation(QString text, int startPos)
+        : owner_(nullptr), text_(std::move(text)), startPos_(startPos) {}
 
     QString getViewLine() const { return text_; }
     const QString& text() const { return text_; }
@@ -49,6 +54,24 @@ private:
 using SourceLine = std::shared_ptr<SourceInformation>;
 using SourceLines = std::vector<SourceLine>;
 
+// Line objects as a source text component reads them.
+class SourceLinesList final : public LineList {
+public:
+    explicit SourceLinesList(const SourceLines& lines) : lines_(&lines) {}
+    std::size_t size() const override { return lines_->size(); }
+    QStringView text(std::size_t index) const override { return (*lines_)[index]->text(); }
+
+private:
+    const SourceLines* lines_;
+};
+
+// What a snapshot keeps of a model that holds its lines as text blocks, not line objects:
+// the store, shared, and how many of its lines were the model's.
+struct KeptText {
+    std::shared_ptr<TextLines> store;
+    std::size_t lines = 0;
+};
+
 // A snapshot of one model and view for one file, taken in an execution state.
 struct CommonModelViewInfo {
     CommonModelViewInfo(const CommonModel& model, const CommonViewState* view, int statesValue);
@@ -58,6 +81,7 @@ struct CommonModelViewInfo {
 
     std::optional<QString> filename;
     SourceLines lines;
+    KeptText text;
     int textPos = 0;
     int statesValue = 0;
     bool focus = false;
@@ -98,9 +122,14 @@ public:
     // Appends the file's lines again, each with "\n". False when it cannot be read.
     [[nodiscard]] bool primeModel();
 
-    const SourceLines& getLines() const { return lines_; }
+    // The lines as a source text component reads them.
+    virtual const LineList& lineList() const { return lineList_; }
+    // The lines as line objects, shared with the snapshots taken of the model.
+    virtual const SourceLines& getLines() const { return lines_; }
+    // Whether a list of line objects is the one this model hands out.
+    virtual bool holdsLines(const SourceLines& lines) const { return &lines == &lines_; }
     void setLines(SourceLines lines) { lines_ = std::move(lines); }
-    int lineCount() const { return static_cast<int>(lines_.size()); }
+    int lineCount() const { return static_cast<int>(lineList().size()); }
     // The view text of a 1-based line, or an empty text outside the model.
     QString viewLine(int line) const;
     const std::optional<QString>& getFilename() const { return filename_; }
@@ -114,6 +143,8 @@ public:
 
     // Back to a snapshot: file name, a copy of its lines, text position.
     virtual void restoreCanvas(const CommonModelViewInfo& info);
+    // What a snapshot keeps of lines held as text blocks; nothing for line objects.
+    virtual KeptText keptText() const { return {}; }
 
 protected:
     SourceLine newLine(QString text);
@@ -121,6 +152,9 @@ protected:
 
 private:
     friend class SourceInformation;
+    friend struct CommonModelViewInfo;
+
+    SourceLinesList lineList_{lines_};
 
     std::optional<QString> filename_;
     int textPos_ = 0;

@@ -96,7 +96,7 @@ void CommonView::handleSwitchJspFile(const SwitchJspFileEvent& e) {
     canvas = entered.canvas;
     restoreFile(*id, entered.snapshot.get());
     if (canvas)
-        canvas->setNewLines(&sourceModel().getLines());
+        canvas->showLines(&sourceModel().lineList());
     setClient(canvas);
     if (canvas)
         canvas->update();
@@ -169,13 +169,6 @@ void CommonView::sendBreakpointInfo(int line, bool isSet) {
 void CommonView::changeButtonStates(bool step, bool run, bool fastForward, bool terminate,
                                     bool prevErr, bool nextErr) {
     fire<ChangeButtonStateEvent>(ButtonStates(step, run, fastForward, terminate, prevErr, nextErr));
-}
-
-const SourceInformation* CommonView::getViewLine(int index) const {
-    const CommonModel* model = getCommonModel();
-    if (!model || index < 0 || index >= model->lineCount())
-        return nullptr;
-    return model->getLines()[static_cast<std::size_t>(index)].get();
 }
 
 QString CommonView::labelText(const char* key) {

@@ -82,8 +82,6 @@ public:
     // clicked) and scrolls it into view; the stretch marked, if any.
     void selectAndShow(const TextSpan& span);
     const TextSpans* selection() const;
-    // The model's line at a 0-based index; none in the base.
-    virtual const SourceInformation* getViewLine(int index) const;
     // The help topic of this view.
     virtual QString getHelpId() const = 0;
 

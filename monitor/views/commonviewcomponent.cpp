@@ -40,7 +40,7 @@ constexpr int kLongLine = 4096;
 
 // The columns [first, last] of a line (1-based, clipped to the text) without its line
 // terminator, which the painter would show as a box; a cut never splits a surrogate pair.
-QStringView visibleColumns(const QString& text, int first, int last) {
+QStringView visibleColumns(QStringView text, int first, int last) {
     qsizetype n = text.size();
     while (n > 0 && (text[n - 1] == u'\n' || text[n - 1] == u'\r'))
         --n;
@@ -50,7 +50,7 @@ QStringView visibleColumns(const QString& text, int first, int last) {
     qsizetype to = std::clamp<qsizetype>(last, from, n);
     if (to > from && to < n && text[to - 1].isHighSurrogate())
         ++to;
-    return QStringView(text).mid(from, to - from);
+    return text.mid(from, to - from);
 }
 
 } // namespace
@@ -83,7 +83,7 @@ CommonViewComponent::CommonViewComponent(CommonViewComponentHost* parent, bool w
 
     const CommonModel* model = parent_ ? parent_->getCommonModel() : nullptr;
     layoutManager_ = std::make_unique<CommonViewComponentLayoutManager>(
-        *this, model ? &model->getLines() : nullptr);
+        *this, model ? &model->lineList() : nullptr);
     if (!withBreakpointMargin)
         layoutManager_->setBreakAreaWidth(0);
     layoutManager_->reCalculate();
@@ -123,6 +123,18 @@ QFont CommonViewComponent::defaultFont() {
 }
 
 void CommonViewComponent::setNewLines(const SourceLines* lines) {
+    const CommonModel* model = parent_ ? parent_->getCommonModel() : nullptr;
+    if (lines && model && model->holdsLines(*lines)) {
+        showLines(&model->lineList());
+        otherLines_.reset();
+        return;
+    }
+    auto other = lines ? std::make_unique<SourceLinesList>(*lines) : nullptr;
+    showLines(other.get());
+    otherLines_ = std::move(other);
+}
+
+void CommonViewComponent::showLines(const LineList* lines) {
     if (colouring_)
         colouring_->reset();
     layoutManager_->setLines(lines);
@@ -138,7 +150,7 @@ void CommonViewComponent::linesAppended() {
     const auto linesBefore = static_cast<std::size_t>(layoutManager_->getNumRecords());
     layoutManager_->linesAppended();
     if (colouring_) {
-        const SourceLines* lines = layoutManager_->getLines();
+        const LineList* lines = layoutManager_->getLines();
         if (lines && lines->size() >= linesBefore)
             colouring_->linesAppended(linesBefore);
         else
@@ -325,7 +337,7 @@ void CommonViewComponent::makeLineVisible(int line) {
 }
 
 bool CommonViewComponent::isBlankLine(int line) const {
-    const QString& text = layoutManager_->lineText(line);
+    const QStringView text = layoutManager_->lineView(line);
     return std::all_of(text.begin(), text.end(),
                        [](QChar c) { return c == u' ' || c == u'\n' || c == u'\r'; });
 }
@@ -664,7 +676,7 @@ void CommonViewComponent::paintLines(QPainter& painter, const QRect& clip) const
     for (int line = first; line <= last; ++line) {
         const int y = layout.lineNumberToYCoord(line);
         if (QRect(textStart, y, textWidth, lineHeight).intersects(clip)) {
-            const QString& text = layout.lineText(line);
+            const QStringView text = layout.lineView(line);
             const bool whole = text.size() <= kLongLine;
             const QStringView shown =
                 visibleColumns(text, whole ? 1 : firstCol, whole ? kLongLine : lastCol);
@@ -679,7 +691,7 @@ void CommonViewComponent::paintLines(QPainter& painter, const QRect& clip) const
 void CommonViewComponent::paintText(QPainter& painter, int line, int col, QStringView shown,
                                     int baseline) const {
     const CommonViewComponentLayoutManager& layout = *layoutManager_;
-    const SourceLines* lines = layout.getLines();
+    const LineList* lines = layout.getLines();
     if (!colouring_ || !lines) {
         painter.setPen(nonExecutableColor_);
         painter.drawText(QPoint(layout.sourcePositionToXCoord(col), baseline), shown.toString());

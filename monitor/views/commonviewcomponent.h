@@ -66,6 +66,9 @@ public:
 
     // The line list is the model's and must outlive the component or be replaced first;
     // null shows nothing.
+    void showLines(const LineList* lines);
+    // The same for line objects: the host model's own are read through the model's line
+    // list, so that they follow the model as it changes.
     void setNewLines(const SourceLines* lines);
     // The shown list only grew at its end (its last line may also have grown): lays out
     // the new part only, so that output arriving piece by piece costs the same from the
@@ -219,6 +222,8 @@ private:
     std::unique_ptr<CommonViewComponentHighlighter> highlighter_;
     std::unique_ptr<CommonViewComponentMarks> marks_;
     std::unique_ptr<CommonViewComponentLayoutManager> layoutManager_;
+    // Line objects that are not the host model's, as a line list.
+    std::unique_ptr<SourceLinesList> otherLines_;
     std::unique_ptr<CommonViewComponentCaret> caret_;
     std::shared_ptr<BreakpointLst> breakpoints_ = std::make_shared<BreakpointLst>();
     QPixmap breakpointImage_;

@@ -134,7 +134,7 @@ QString CommonViewComponentHighlighter::asString() const {
         return out;
     const int lastLine = std::min(endPos_->line, layout.getNumRecords());
     for (int line = startPos_->line; line <= lastLine; ++line) {
-        const QString& text = layout.lineText(line);
+        const QStringView text = layout.lineView(line);
         const qsizetype from = line == startPos_->line ? std::max(0, startPos_->pos - 1) : 0;
         const qsizetype to = line == endPos_->line ? std::max(0, endPos_->pos) : text.size();
         if (line != startPos_->line && !out.endsWith(u'\n'))

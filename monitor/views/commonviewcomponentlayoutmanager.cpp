@@ -16,21 +16,16 @@ int saturate(qint64 v) {
         std::clamp<qint64>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
-const QString& emptyText() {
-    static const QString empty;
-    return empty;
-}
-
 } // namespace
 
 CommonViewComponentLayoutManager::CommonViewComponentLayoutManager(CommonViewComponent& component,
-                                                                   const SourceLines* lines)
+                                                                   const LineList* lines)
     : comViewComponent_(component), lines_(lines), fontMetrics_(component.font()) {}
 
-const QString& CommonViewComponentLayoutManager::lineText(int line) const {
+QStringView CommonViewComponentLayoutManager::lineView(int line) const {
     if (!lines_ || line < 1 || static_cast<std::size_t>(line) > lines_->size())
-        return emptyText();
-    return (*lines_)[static_cast<std::size_t>(line - 1)]->text();
+        return {};
+    return lines_->text(static_cast<std::size_t>(line - 1));
 }
 
 void CommonViewComponentLayoutManager::reCalculate() {
@@ -68,7 +63,7 @@ void CommonViewComponentLayoutManager::linesChangedFrom(std::size_t firstChanged
     recLengthThrough_.resize(std::min({firstChanged, recLengthThrough_.size(), count}));
     for (std::size_t i = recLengthThrough_.size(); i < count; ++i) {
         const int before = recLengthThrough_.empty() ? 0 : recLengthThrough_.back();
-        recLengthThrough_.push_back(grownRecLength(before, (*lines_)[i]));
+        recLengthThrough_.push_back(grownRecLength(before, lines_->text(i)));
     }
     recLength_ = recLengthThrough_.empty() ? 0 : recLengthThrough_.back();
     numRecords_ = static_cast<int>(std::min<std::size_t>(count, std::numeric_limits<int>::max()));
@@ -93,8 +88,8 @@ void CommonViewComponentLayoutManager::updateExtent() {
                            saturate(qint64(lineHeight_) * numRecords_));
 }
 
-int CommonViewComponentLayoutManager::grownRecLength(int length, const SourceLine& line) {
-    const qsizetype n = line->text().size();
+int CommonViewComponentLayoutManager::grownRecLength(int length, QStringView line) {
+    const qsizetype n = line.size();
     return n > length ? saturate(qint64(n) + 1) : length;
 }
 
@@ -102,8 +97,8 @@ int CommonViewComponentLayoutManager::computeRecLength() const {
     int length = 0;
     if (!lines_)
         return 0;
-    for (const SourceLine& line : *lines_)
-        length = grownRecLength(length, line);
+    for (std::size_t i = 0; i < lines_->size(); ++i)
+        length = grownRecLength(length, lines_->text(i));
     return length;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/fileposition.h"
-#include "views/commonmodel.h"
+#include "views/linelist.h"
 
 #include <QFontMetrics>
 #include <QPoint>
@@ -26,16 +26,17 @@ public:
     static constexpr int BREAK_AREA_HEIGHT = 16;
 
     // The line list is the model's; it must outlive the layout or be replaced first.
-    CommonViewComponentLayoutManager(CommonViewComponent& component, const SourceLines* lines);
+    CommonViewComponentLayoutManager(CommonViewComponent& component, const LineList* lines);
 
-    void setLines(const SourceLines* lines) {
+    void setLines(const LineList* lines) {
         lines_ = lines;
         recLengthThrough_.clear();
     }
-    const SourceLines* getLines() const { return lines_; }
+    const LineList* getLines() const { return lines_; }
     bool hasLines() const { return lines_ != nullptr; }
-    // The view text of a line, or an empty text beyond the list.
-    const QString& lineText(int line) const;
+    // The view text of a line, or an empty text beyond the list; valid until it changes.
+    QStringView lineView(int line) const;
+    QString lineText(int line) const { return lineView(line).toString(); }
 
     // Recomputes every value from the component's font and the line list.
     void reCalculate();
@@ -109,12 +110,12 @@ public:
 
 private:
     // The record length rule applied to one more line.
-    static int grownRecLength(int length, const SourceLine& line);
+    static int grownRecLength(int length, QStringView line);
     // The sizes that follow from the line count and the record length.
     void updateExtent();
 
     CommonViewComponent& comViewComponent_;
-    const SourceLines* lines_;
+    const LineList* lines_;
     QFontMetrics fontMetrics_;
     int numRecords_ = 0;
     int recLength_ = 0;

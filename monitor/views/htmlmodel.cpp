@@ -18,13 +18,51 @@ bool onlySpaces(QStringView token) {
 } // namespace
 
 void HtmlModel::clear() {
-    lines_.clear();
+    // Lines a snapshot holds stay with it.
+    if (text_.use_count() == 1)
+        text_->clear();
+    else
+        text_ = std::make_shared<TextLines>();
+    count_ = 0;
     lastTokenIsLineFeed = false;
     inTag_ = false;
     tagText_.clear();
 }
 
+TextLines& HtmlModel::writable() {
+    if (text_->size() != count_) {
+        if (text_.use_count() == 1)
+            text_->truncate(count_);
+        else
+            text_ = text_->copy(count_);
+    }
+    return *text_;
+}
+
+const SourceLines& HtmlModel::getLines() const {
+    lineObjects_.clear();
+    lineObjects_.reserve(count_);
+    int startPos = 0;
+    for (std::size_t i = 0; i < count_; ++i) {
+        const QStringView text = text_->text(i);
+        lineObjects_.push_back(std::make_shared<SourceInformation>(text.toString(), startPos));
+        startPos += static_cast<int>(text.size());
+    }
+    return lineObjects_;
+}
+
+bool HtmlModel::holdsLines(const SourceLines& lines) const {
+    return &lines == &lineObjects_ || CommonModel::holdsLines(lines);
+}
+
+void HtmlModel::restoreCanvas(const CommonModelViewInfo& info) {
+    CommonModel::restoreCanvas(info);
+    text_ = info.text.store ? info.text.store : std::make_shared<TextLines>();
+    count_ = std::min(info.text.lines, text_->size());
+}
+
 HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTag) {
+    TextLines& store = writable();
     QString text = input;
     if (text.contains(u'\r') || text.contains(u'\t')) {
         for (QChar& c : text) {
@@ -42,7 +80,7 @@ HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTa
     };
     auto flush = [&] {
         if (pendingTo > pendingFrom)
-            lines_.back()->appendText(QStringView(text).mid(pendingFrom, pendingTo - pendingFrom));
+            store.appendToLast(QStringView(text).mid(pendingFrom, pendingTo - pendingFrom));
         pendingFrom = pendingTo = 0;
     };
     auto append = [&](qsizetype from, qsizetype to) {
@@ -84,11 +122,10 @@ HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTa
         if (single && (first == u'\n' || first == u'\f')) {
             if (!lastTokenIsLineFeed) {
                 lastTokenIsLineFeed = true;
-                if (!lines_.empty()) {
+                if (count_ > 0)
                     flush();
-                    lines_.back()->squeeze();
-                }
-                lines_.push_back(newLine(QString()));
+                store.appendLine();
+                ++count_;
             }
             if (inTag_) {
                 keepTagText(from);
@@ -100,8 +137,9 @@ HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTa
         lastTokenIsLineFeed = false;
         const bool opens = single && first == u'<';
         const bool closes = single && first == u'>';
-        if (lines_.empty()) {
-            lines_.push_back(newLine(token.toString()));
+        if (count_ == 0) {
+            store.appendLine(token);
+            ++count_;
             startLine = 1;
             startPos = 0;
         } else {
@@ -142,7 +180,7 @@ HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTa
     }
     keepTagText(n);
     flush();
-    if (!tagClosed && !lines_.empty()) {
+    if (!tagClosed && count_ > 0) {
         endLine = lineCount();
         endPos = lastLineLength();
     }

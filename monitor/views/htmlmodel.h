@@ -2,13 +2,16 @@
 
 #include "core/htmltagposition.h"
 #include "views/sourcemodels.h"
+#include "views/textlines.h"
 
 #include <functional>
+#include <memory>
 
 namespace tracewin {
 
 // The HTML the page has produced so far. Text is appended as it arrives; a run of line
-// breaks opens exactly one new line, blanks-only pieces are dropped.
+// breaks opens exactly one new line, blanks-only pieces are dropped. The lines are kept as
+// text blocks: output of megabytes costs little more than its characters.
 class HtmlModel : public NamedModel {
 public:
     using NamedModel::NamedModel;
@@ -29,11 +32,40 @@ public:
     // Starts over with no lines (another page is shown).
     void clear();
 
+    const LineList& lineList() const override { return shown_; }
+    // A copy of the lines as line objects, made on each call; changes to them are not the
+    // model's.
+    const SourceLines& getLines() const override;
+    bool holdsLines(const SourceLines& lines) const override;
+    void restoreCanvas(const CommonModelViewInfo& info) override;
+    KeptText keptText() const override { return {text_, count_}; }
+
 protected:
     std::string modelName() const override { return "HtmlModel"; }
 
 private:
-    int lastLineLength() const { return lines_.empty() ? 0 : lines_.back()->length(); }
+    // The model's lines: the first count_ lines of its store.
+    class Shown final : public LineList {
+    public:
+        explicit Shown(const HtmlModel& model) : model_(model) {}
+        std::size_t size() const override { return model_.count_; }
+        QStringView text(std::size_t index) const override { return model_.text_->text(index); }
+
+    private:
+        const HtmlModel& model_;
+    };
+
+    // The store to write to: one of the model's own when a snapshot holds lines of it
+    // past the model's.
+    TextLines& writable();
+    int lastLineLength() const {
+        return count_ == 0 ? 0 : static_cast<int>(text_->length(count_ - 1));
+    }
+
+    std::shared_ptr<TextLines> text_ = std::make_shared<TextLines>();
+    std::size_t count_ = 0;
+    Shown shown_{*this};
+    mutable SourceLines lineObjects_;
 
     bool lastTokenIsLineFeed = false;
     // The tag being written, which may continue in the next call: the part of its text

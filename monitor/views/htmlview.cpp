@@ -134,7 +134,7 @@ void HtmlView::showSource() {
 void HtmlView::showSource(int line) {
     if (!canvas)
         return;
-    canvas->setNewLines(&model().getLines());
+    canvas->showLines(&model().lineList());
     setClient(canvas);
     canvas->makeLineVisible(line);
 }
@@ -146,7 +146,7 @@ void HtmlView::handleStartup(const StartupEvent& e) {
     model().clear();
     origins().clear();
     current_.reset();
-    canvas->setNewLines(&model().getLines());
+    canvas->showLines(&model().lineList());
     setClient(canvas);
     showSource();
     Tracer::trace(this, "handleLinkEvent", "HtmlView.handleLinkedEvent(StartupEvent)");

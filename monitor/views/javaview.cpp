@@ -84,13 +84,13 @@ void JavaView::handleStartup(const StartupEvent& e) {
         file = QString::fromStdString(*r->getJavaSourceFilename());
     if (model().primeModel(file, true, true)) {
         createCanvas();
-        canvas->setNewLines(&model().getLines());
+        canvas->showLines(&model().lineList());
         setClient(canvas);
         showSource();
     } else {
         Tracer::printLine("JavaView::handlePrimeModelEvent - caught I/O exception");
         if (canvas)
-            canvas->setNewLines(&model().getLines());
+            canvas->showLines(&model().lineList());
     }
     Tracer::trace(this, "handleLinkEvent",
                   "Time for startup of JavaView: " + std::to_string(timer.elapsed() / 1000.0));

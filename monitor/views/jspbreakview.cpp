@@ -55,7 +55,7 @@ void JspBreakView::handleStartup(const StartupEvent& e) {
             "JavaView.handleLinkedEvent(StartupEvent) - caught I/O exception");
     if (canvas) {
         canvas->getHighlighter().clear();
-        canvas->setNewLines(&model().getLines());
+        canvas->showLines(&model().lineList());
     }
     showSource();
 }

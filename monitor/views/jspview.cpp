@@ -121,7 +121,7 @@ void JspView::handleStartup(const StartupEvent& e) {
     if (primed) {
         createCanvas();
         canvas->setBreakpoints(states.startBreakpoints(curFileId()));
-        canvas->setNewLines(&model().getLines());
+        canvas->showLines(&model().lineList());
         setClient(canvas);
         showSource();
         canvas->setFocus();
@@ -136,7 +136,7 @@ void JspView::handleStartup(const StartupEvent& e) {
         Tracer::printLine("JspView.handleLinkedEvent(StartupEvent) - caught I/O exception");
         // The component on show shares the emptied line list: let it show that.
         if (canvas)
-            canvas->setNewLines(&model().getLines());
+            canvas->showLines(&model().lineList());
     }
     Tracer::trace(this, "handleLinkEvent", "JspView:handleLinkedEvent(StartupEvent");
     Tracer::trace(this, "handleLinkEvent",

@@ -52,7 +52,7 @@ void StackView::showStack() {
     if (!canvas)
         return;
     model().takeFirstChangedLine();
-    canvas->setNewLines(&model().getLines());
+    canvas->showLines(&model().lineList());
     if (model().lineCount() > 0)
         canvas->makeLineVisible(model().lineCount());
 }

@@ -32,7 +32,7 @@ std::unique_ptr<const syntax::Lexer> lexerFor(SourceLanguage language) {
     return std::make_unique<PlainLexer>();
 }
 
-std::u16string_view viewOf(const QString& text) {
+std::u16string_view viewOf(QStringView text) {
     return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
 }
 
@@ -74,13 +74,13 @@ QColor SyntaxColouring::colourOf(syntax::TokenKind kind) {
     return QColor(Qt::black);
 }
 
-std::vector<SyntaxColouring::Run> SyntaxColouring::runs(const SourceLines& lines, int line,
-                                                        int first, int last) {
+std::vector<SyntaxColouring::Run> SyntaxColouring::runs(const LineList& lines, int line, int first,
+                                                        int last) {
     std::vector<Run> out;
     if (line < 1 || static_cast<std::size_t>(line) > lines.size() || last < first)
         return out;
     const auto text = [&lines](std::size_t i) {
-        return viewOf(lines[i]->text());
+        return viewOf(lines.text(i));
     };
     const std::size_t from = static_cast<std::size_t>(std::max(first, 1) - 1);
     const std::size_t to = static_cast<std::size_t>(std::max(last, 1));

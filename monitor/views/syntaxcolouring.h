@@ -1,7 +1,7 @@
 #pragma once
 
 #include "syntax/incrementallexer.h"
-#include "views/commonmodel.h"
+#include "views/linelist.h"
 
 #include <QColor>
 #include <memory>
@@ -36,7 +36,7 @@ public:
     void linesAppended(std::size_t before) { lexer_.linesAppended(before); }
 
     // The runs of a 1-based line that meet the columns [first, last], clipped to them.
-    std::vector<Run> runs(const SourceLines& lines, int line, int first, int last);
+    std::vector<Run> runs(const LineList& lines, int line, int first, int last);
 
 private:
     syntax::IncrementalLexer lexer_;

@@ -1,0 +1,127 @@
+#include "views/textlines.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace tracewin {
+namespace {
+
+char16_t* allocateChars(char16_t* old, std::size_t capacity) {
+    void* p = std::realloc(old, capacity * sizeof(char16_t));
+    if (!p)
+        throw std::bad_alloc();
+    return static_cast<char16_t*>(p);
+}
+
+void copyChars(char16_t* to, QStringView from) {
+    if (!from.isEmpty())
+        std::memcpy(to, from.utf16(), static_cast<std::size_t>(from.size()) * sizeof(char16_t));
+}
+
+} // namespace
+
+std::uint32_t TextLines::newBlock(std::size_t capacity, bool shared) {
+    Block block;
+    block.data.reset(allocateChars(nullptr, std::max<std::size_t>(capacity, 1)));
+    block.capacity = capacity;
+    block.shared = shared;
+    blocks_.push_back(std::move(block));
+    return static_cast<std::uint32_t>(blocks_.size() - 1);
+}
+
+std::uint32_t TextLines::roomFor(std::size_t length) {
+    if (length >= kOwnBlockFrom)
+        return newBlock(length + length / 2, false);
+    if (open_ < blocks_.size() && blocks_[open_].capacity - blocks_[open_].used >= length)
+        return open_;
+    open_ = newBlock(kSharedBlockChars, true);
+    return open_;
+}
+
+void TextLines::appendLine(QStringView text) {
+    const auto length = static_cast<std::size_t>(text.size());
+    const std::uint32_t index = roomFor(length);
+    Block& block = blocks_[index];
+    copyChars(block.data.get() + block.used, text);
+    lines_.push_back(Line{index, static_cast<std::uint32_t>(block.used), length});
+    block.used += length;
+}
+
+void TextLines::appendToLast(QStringView text) {
+    if (lines_.empty()) {
+        appendLine(text);
+        return;
+    }
+    if (text.isEmpty())
+        return;
+    const auto added = static_cast<std::size_t>(text.size());
+    Line& last = lines_.back();
+    const std::size_t length = last.length + added;
+    Block& block = blocks_[last.block];
+    const bool atEnd = last.offset + last.length == block.used;
+    if (atEnd && block.capacity - block.used >= added) {
+        copyChars(block.data.get() + block.used, text);
+        block.used += added;
+        last.length = length;
+        return;
+    }
+    if (!block.shared) {
+        // A long line's own block grows in place where the allocator can, else it moves.
+        block.capacity = std::max(length, block.capacity * 2);
+        block.data.reset(allocateChars(block.data.release(), block.capacity));
+        copyChars(block.data.get() + last.length, text);
+        block.used = length;
+        last.length = length;
+        return;
+    }
+    // The line moves to where it has room; the room it leaves is not used again.
+    const std::uint32_t to = roomFor(length);
+    Block& from = blocks_[last.block];
+    Block& target = blocks_[to];
+    std::memcpy(target.data.get() + target.used, from.data.get() + last.offset,
+                last.length * sizeof(char16_t));
+    copyChars(target.data.get() + target.used + last.length, text);
+    last = Line{to, static_cast<std::uint32_t>(target.used), length};
+    target.used += length;
+}
+
+void TextLines::truncate(std::size_t count) {
+    if (count >= lines_.size())
+        return;
+    if (count == 0) {
+        std::vector<Line>().swap(lines_);
+        std::vector<Block>().swap(blocks_);
+        open_ = kNoBlock;
+        return;
+    }
+    lines_.resize(count);
+    lines_.shrink_to_fit();
+    // What each block still holds ends with the last line kept in it; a block that holds
+    // none is freed (its index stays, so that the lines' block numbers hold).
+    std::vector<std::size_t> ends(blocks_.size(), 0);
+    std::vector<bool> holds(blocks_.size(), false);
+    for (const Line& line : lines_) {
+        ends[line.block] = std::max<std::size_t>(ends[line.block], line.offset + line.length);
+        holds[line.block] = true;
+    }
+    for (std::size_t i = 0; i < blocks_.size(); ++i) {
+        if (!holds[i]) {
+            blocks_[i] = Block{};
+            if (open_ == i)
+                open_ = kNoBlock;
+        }
+        blocks_[i].used = ends[i];
+    }
+}
+
+std::shared_ptr<TextLines> TextLines::copy(std::size_t count) const {
+    auto lines = std::make_shared<TextLines>();
+    const std::size_t n = std::min(count, lines_.size());
+    lines->lines_.reserve(n);
+    for (std::size_t i = 0; i < n; ++i)
+        lines->appendLine(text(i));
+    return lines;
+}
+
+} // namespace tracewin

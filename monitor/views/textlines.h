@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QStringView>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+namespace tracewin {
+
+// Lines of text kept in a few large blocks of UTF-16, for output that only grows at its
+// end: a line costs its characters and 16 bytes, where a line object with a string of its
+// own costs over a hundred more, and two allocations. Only the last line grows; lines are
+// only ever removed from one on to the end.
+class TextLines {
+public:
+    TextLines() = default;
+    TextLines(const TextLines&) = delete;
+    TextLines& operator=(const TextLines&) = delete;
+
+    std::size_t size() const { return lines_.size(); }
+    bool empty() const { return lines_.empty(); }
+    // The text of a 0-based line; valid until the next change of the list.
+    QStringView text(std::size_t index) const {
+        const Line& line = lines_[index];
+        return QStringView(blocks_[line.block].data.get() + line.offset,
+                           static_cast<qsizetype>(line.length));
+    }
+    std::size_t length(std::size_t index) const { return lines_[index].length; }
+
+    // A new last line.
+    void appendLine(QStringView text = {});
+    // More text on the last line; a new line when there is none.
+    void appendToLast(QStringView text);
+    // Keeps the first `count` lines.
+    void truncate(std::size_t count);
+    void clear() { truncate(0); }
+    // The first `count` lines in a store of their own.
+    std::shared_ptr<TextLines> copy(std::size_t count) const;
+
+private:
+    // Lines longer than this get a block of their own, which grows in place.
+    static constexpr std::size_t kOwnBlockFrom = std::size_t{1} << 16;
+    // The size of the blocks shorter lines share.
+    static constexpr std::size_t kSharedBlockChars = std::size_t{1} << 18;
+
+    struct FreeDeleter {
+        void operator()(char16_t* p) const { std::free(p); }
+    };
+    struct Block {
+        std::unique_ptr<char16_t, FreeDeleter> data;
+        std::size_t capacity = 0;
+        std::size_t used = 0;
+        bool shared = true;
+    };
+    struct Line {
+        std::uint32_t block;
+        std::uint32_t offset;
+        std::size_t length;
+    };
+
+    // Room for `length` characters at the end of a block: the shared block being filled,
+    // a new shared one, or a block of its own for a long line. Returns the block's index.
+    std::uint32_t roomFor(std::size_t length);
+    std::uint32_t newBlock(std::size_t capacity, bool shared);
+
+    static constexpr std::uint32_t kNoBlock = UINT32_MAX;
+
+    std::vector<Block> blocks_;
+    std::vector<Line> lines_;
+    // The shared block short lines are written into.
+    std::uint32_t open_ = kNoBlock;
+};
+
+} // namespace tracewin

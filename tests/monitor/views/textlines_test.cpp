@@ -1,0 +1,115 @@
+#include "views/commonmodel.h"
+#include "views/htmlmodel.h"
+#include "views/textlines.h"
+
+#include <gtest/gtest.h>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace tracewin;
+
+namespace {
+
+QString run(QChar c, qsizetype n) {
+    return QString(n, c);
+}
+
+std::vector<QString> contents(const TextLines& lines) {
+    std::vector<QString> out;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        out.push_back(lines.text(i).toString());
+    return out;
+}
+
+QStringList shown(const CommonModel& model) {
+    QStringList out;
+    for (std::size_t i = 0; i < model.lineList().size(); ++i)
+        out << model.lineList().text(i).toString();
+    return out;
+}
+
+} // namespace
+
+// Lines of every length, grown a little or a lot, cut back and copied, across the ends of
+// the shared blocks and into blocks of their own: the store always reads as plain strings
+// edited the same way.
+TEST(TextLines, ReadsAsPlainStringsEditedTheSameWay) {
+    std::mt19937 random(7);
+    TextLines lines;
+    std::vector<QString> expected;
+    auto length = [&] {
+        switch (random() % 8) {
+        case 0:
+            return qsizetype(0);
+        case 1:
+            return qsizetype(20'000 + random() % 60'000); // about where lines get their own block
+        default:
+            return qsizetype(random() % 200);
+        }
+    };
+    for (int step = 0; step < 3000; ++step) {
+        const QChar c(char16_t(u'a' + step % 26));
+        const int op = static_cast<int>(random() % 20);
+        if (op < 8) {
+            const QString text = run(c, length());
+            lines.appendLine(text);
+            expected.push_back(text);
+        } else if (op < 18) {
+            const QString text = run(c, length());
+            lines.appendToLast(text);
+            if (expected.empty())
+                expected.push_back(text);
+            else
+                expected.back() += text;
+        } else if (op == 18) {
+            const std::size_t keep = expected.empty() ? 0 : random() % (expected.size() + 1);
+            lines.truncate(keep);
+            expected.resize(keep);
+        } else {
+            const std::size_t keep = expected.empty() ? 0 : random() % (expected.size() + 1);
+            const auto copy = lines.copy(keep);
+            ASSERT_EQ(contents(*copy),
+                      std::vector<QString>(expected.begin(), expected.begin() + keep));
+        }
+        ASSERT_EQ(lines.size(), expected.size()) << "step " << step;
+        if (step % 100 == 0 || step > 2950) {
+            ASSERT_EQ(contents(lines), expected) << "step " << step;
+        }
+    }
+    lines.clear();
+    EXPECT_TRUE(lines.empty());
+    lines.appendToLast(u"again");
+    EXPECT_EQ(contents(lines), std::vector<QString>{QStringLiteral("again")});
+}
+
+// A snapshot of the output keeps the lines it was taken with, and sees the last of them
+// grow as the model writes on; a model brought back to a snapshot writes on from there
+// without changing what another snapshot holds.
+TEST(HtmlModel, SnapshotsKeepTheirLinesWhileTheModelWritesOn) {
+    HtmlModel html;
+    html.addText("<p>one</p>\n<p>two");
+    const CommonModelViewInfo first(html, nullptr, 0);
+    html.addText("</p>\n<p>three</p>");
+    EXPECT_EQ(shown(html), (QStringList{"<p>one</p>", "<p>two</p>", "<p>three</p>"}));
+
+    html.clear();
+    html.addText("<i>other file</i>");
+    EXPECT_EQ(shown(html), (QStringList{"<i>other file</i>"}));
+    const CommonModelViewInfo second(html, nullptr, 0);
+
+    html.restoreCanvas(first);
+    EXPECT_EQ(shown(html), (QStringList{"<p>one</p>", "<p>two</p>"}))
+        << "the snapshot's lines, its last as it grew";
+    html.addText("\n<b>more</b>");
+    EXPECT_EQ(shown(html), (QStringList{"<p>one</p>", "<p>two</p>", "<b>more</b>"}));
+    EXPECT_EQ(html.endPosition(), FilePosition(11, 3));
+
+    html.restoreCanvas(second);
+    EXPECT_EQ(shown(html), (QStringList{"<i>other file</i>"}));
+    html.restoreCanvas(first);
+    EXPECT_EQ(shown(html), (QStringList{"<p>one</p>", "<p>two</p>"}))
+        << "writing on from a snapshot leaves it as it was";
+    EXPECT_EQ(html.viewLine(2), "<p>two</p>");
+    EXPECT_EQ(html.getLines().size(), 2u);
+}
