@@ -65,6 +65,9 @@ private:
     const SourceLines* lines_;
 };
 
+// A copy of a list's lines as line objects that belong to no model, numbered from 0.
+SourceLines toLineObjects(const LineList& lines);
+
 // What a snapshot keeps of a model that holds its lines as text blocks, not line objects:
 // the store, shared, and how many of its lines were the model's.
 struct KeptText {

@@ -40,14 +40,7 @@ TextLines& HtmlModel::writable() {
 }
 
 const SourceLines& HtmlModel::getLines() const {
-    lineObjects_.clear();
-    lineObjects_.reserve(count_);
-    int startPos = 0;
-    for (std::size_t i = 0; i < count_; ++i) {
-        const QStringView text = text_->text(i);
-        lineObjects_.push_back(std::make_shared<SourceInformation>(text.toString(), startPos));
-        startPos += static_cast<int>(text.size());
-    }
+    lineObjects_ = toLineObjects(shown_);
     return lineObjects_;
 }
 

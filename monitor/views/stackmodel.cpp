@@ -59,26 +59,35 @@ const HtmlTagStack::Entry* StackModel::getHtmlTagInfo(int index) const {
 }
 
 void StackModel::rebuildLines() {
-    lines_.clear();
+    text_.clear();
     current().takeUnchangedDepth();
     firstChangedLine_ = 0;
     for (const HtmlTagStack::Entry& entry : current().getStack())
-        lines_.push_back(newLine(QString::fromStdString(entry.text)));
+        text_.appendLine(QString::fromStdString(entry.text));
 }
 
 std::size_t StackModel::takeFirstChangedLine() {
-    const std::size_t first = std::min(firstChangedLine_, lines_.size());
-    firstChangedLine_ = lines_.size();
+    const std::size_t first = std::min(firstChangedLine_, text_.size());
+    firstChangedLine_ = text_.size();
     return first;
 }
 
 void StackModel::followStack() {
     const auto& stack = current().getStack();
-    const std::size_t unchanged = std::min(current().takeUnchangedDepth(), lines_.size());
+    const std::size_t unchanged = std::min(current().takeUnchangedDepth(), text_.size());
     firstChangedLine_ = std::min(firstChangedLine_, unchanged);
-    lines_.resize(unchanged);
+    text_.truncate(unchanged);
     for (std::size_t i = unchanged; i < stack.size(); ++i)
-        lines_.push_back(newLine(QString::fromStdString(stack[i].text)));
+        text_.appendLine(QString::fromStdString(stack[i].text));
+}
+
+const SourceLines& StackModel::getLines() const {
+    lineObjects_ = toLineObjects(shown_);
+    return lineObjects_;
+}
+
+bool StackModel::holdsLines(const SourceLines& lines) const {
+    return &lines == &lineObjects_ || CommonModel::holdsLines(lines);
 }
 
 void StackModel::showStatus(const std::string& message) {

@@ -2,6 +2,7 @@
 
 #include "core/htmltagstack.h"
 #include "views/sourcemodels.h"
+#include "views/textlines.h"
 
 #include <map>
 #include <memory>
@@ -40,6 +41,11 @@ public:
     // the view last laid them out.
     std::size_t takeFirstChangedLine();
 
+    const LineList& lineList() const override { return shown_; }
+    // A copy of the lines as line objects, made on each call.
+    const SourceLines& getLines() const override;
+    bool holdsLines(const SourceLines& lines) const override;
+
 protected:
     std::string modelName() const override { return "StackModel"; }
 
@@ -56,6 +62,11 @@ private:
     mutable std::map<int, std::unique_ptr<HtmlTagStack>> stacks_;
     int currentFile_ = 0;
     std::size_t firstChangedLine_ = 0;
+    // The display lines, kept as text blocks: a stack of a hundred thousand open elements
+    // costs little more than their text.
+    TextLines text_;
+    TextLinesList shown_{text_};
+    mutable SourceLines lineObjects_;
 };
 
 } // namespace tracewin

@@ -63,7 +63,8 @@ void StackView::selectLine(int index) {
         return;
     if (canvas) {
         const int line = index + 1;
-        canvas->highlight(line, 1, line, std::max(1, model().getLines()[index]->length()));
+        const auto length = model().lineList().text(static_cast<std::size_t>(index)).size();
+        canvas->highlight(line, 1, line, std::max(1, static_cast<int>(length)));
     }
     fire<HighlightTagEvent>(entry->pos);
 }

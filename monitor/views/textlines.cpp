@@ -95,23 +95,16 @@ void TextLines::truncate(std::size_t count) {
         open_ = kNoBlock;
         return;
     }
-    lines_.resize(count);
-    lines_.shrink_to_fit();
-    // What each block still holds ends with the last line kept in it; a block that holds
-    // none is freed (its index stays, so that the lines' block numbers hold).
-    std::vector<std::size_t> ends(blocks_.size(), 0);
-    std::vector<bool> holds(blocks_.size(), false);
-    for (const Line& line : lines_) {
-        ends[line.block] = std::max<std::size_t>(ends[line.block], line.offset + line.length);
-        holds[line.block] = true;
-    }
-    for (std::size_t i = 0; i < blocks_.size(); ++i) {
-        if (!holds[i]) {
-            blocks_[i] = Block{};
-            if (open_ == i)
-                open_ = kNoBlock;
-        }
-        blocks_[i].used = ends[i];
+    // Lines go from the last: a long line's own block is freed, and the room a line leaves
+    // at the end of a shared block is written again.
+    while (lines_.size() > count) {
+        const Line line = lines_.back();
+        lines_.pop_back();
+        Block& block = blocks_[line.block];
+        if (!block.shared)
+            block = Block{};
+        else if (line.offset + line.length == block.used)
+            block.used = line.offset;
     }
 }
 

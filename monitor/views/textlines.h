@@ -1,5 +1,7 @@
 #pragma once
 
+#include "views/linelist.h"
+
 #include <QStringView>
 #include <cstdint>
 #include <cstdlib>
@@ -70,6 +72,17 @@ private:
     std::vector<Line> lines_;
     // The shared block short lines are written into.
     std::uint32_t open_ = kNoBlock;
+};
+
+// A store's lines, all of them, as a source text component reads them.
+class TextLinesList final : public LineList {
+public:
+    explicit TextLinesList(const TextLines& lines) : lines_(&lines) {}
+    std::size_t size() const override { return lines_->size(); }
+    QStringView text(std::size_t index) const override { return lines_->text(index); }
+
+private:
+    const TextLines* lines_;
 };
 
 } // namespace tracewin
