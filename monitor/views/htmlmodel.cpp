@@ -137,12 +137,12 @@ HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTa
             startPos = 0;
         } else {
             if (opens) {
-                startLine = lineCount();
+                startLine = shownLines();
                 startPos = lineLength() + 1;
             }
             append(from, end);
             if (closes) {
-                endLine = lineCount();
+                endLine = shownLines();
                 endPos = lineLength();
                 tagClosed = true;
             }
@@ -152,11 +152,11 @@ HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTa
             inTag_ = true;
             tagText_.clear();
             tagFrom = from;
-            tagStart_ = HtmlTagPosition{lineCount(), 0, lineLength(), 0};
+            tagStart_ = HtmlTagPosition{shownLines(), 0, lineLength(), 0};
         } else if (inTag_ && closes) {
             inTag_ = false;
             HtmlTagPosition pos = tagStart_;
-            pos.endLine = lineCount();
+            pos.endLine = shownLines();
             pos.endPos = lineLength();
             if (onTag) {
                 const QStringView tail = QStringView(text).mid(tagFrom, end - tagFrom);
@@ -174,7 +174,7 @@ HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTa
     keepTagText(n);
     flush();
     if (!tagClosed && count_ > 0) {
-        endLine = lineCount();
+        endLine = shownLines();
         endPos = lastLineLength();
     }
     return HtmlTagPosition{startLine, endLine, startPos, endPos};

@@ -58,6 +58,7 @@ private:
     // The store to write to: one of the model's own when a snapshot holds lines of it
     // past the model's.
     TextLines& writable();
+    int shownLines() const { return static_cast<int>(count_); }
     int lastLineLength() const {
         return count_ == 0 ? 0 : static_cast<int>(text_->length(count_ - 1));
     }

@@ -4,8 +4,36 @@
 #include <cstring>
 #include <new>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace tracewin {
 namespace {
+
+constexpr std::size_t kHugePageBytes = std::size_t{2} << 20;
+
+// A block of the size of a huge page, aligned to one, which the system is asked to back
+// with a huge page; null where that cannot be had.
+char16_t* mapHugePage() {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    void* p = ::mmap(nullptr, 2 * kHugePageBytes, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED)
+        return nullptr;
+    // Of twice the size mapped, the aligned huge page in it stays.
+    const auto start = reinterpret_cast<std::uintptr_t>(p);
+    const std::uintptr_t aligned = (start + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
+    if (aligned > start)
+        ::munmap(p, aligned - start);
+    if (const std::uintptr_t tail = start + 2 * kHugePageBytes - (aligned + kHugePageBytes))
+        ::munmap(reinterpret_cast<void*>(aligned + kHugePageBytes), tail);
+    ::madvise(reinterpret_cast<void*>(aligned), kHugePageBytes, MADV_HUGEPAGE);
+    return reinterpret_cast<char16_t*>(aligned);
+#else
+    return nullptr;
+#endif
+}
 
 char16_t* allocateChars(char16_t* old, std::size_t capacity) {
     void* p = std::realloc(old, capacity * sizeof(char16_t));
@@ -21,9 +49,24 @@ void copyChars(char16_t* to, QStringView from) {
 
 } // namespace
 
+void TextLines::BlockDeleter::operator()(char16_t* p) const {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    if (mapped) {
+        ::munmap(p, kHugePageBytes);
+        return;
+    }
+#endif
+    std::free(p);
+}
+
 std::uint32_t TextLines::newBlock(std::size_t capacity, bool shared) {
     Block block;
-    block.data.reset(allocateChars(nullptr, std::max<std::size_t>(capacity, 1)));
+    char16_t* page =
+        shared && capacity * sizeof(char16_t) == kHugePageBytes ? mapHugePage() : nullptr;
+    if (page)
+        block.data = {page, BlockDeleter{true}};
+    else
+        block.data.reset(allocateChars(nullptr, std::max<std::size_t>(capacity, 1)));
     block.capacity = capacity;
     block.shared = shared;
     blocks_.push_back(std::move(block));
@@ -35,7 +78,9 @@ std::uint32_t TextLines::roomFor(std::size_t length) {
         return newBlock(length + length / 2, false);
     if (open_ < blocks_.size() && blocks_[open_].capacity - blocks_[open_].used >= length)
         return open_;
-    open_ = newBlock(kSharedBlockChars, true);
+    const std::size_t capacity = std::max(nextSharedChars_, length);
+    nextSharedChars_ = std::min(nextSharedChars_ * 2, kLastSharedBlockChars);
+    open_ = newBlock(capacity, true);
     return open_;
 }
 
@@ -93,6 +138,7 @@ void TextLines::truncate(std::size_t count) {
         std::vector<Line>().swap(lines_);
         std::vector<Block>().swap(blocks_);
         open_ = kNoBlock;
+        nextSharedChars_ = kFirstSharedBlockChars;
         return;
     }
     // Lines go from the last: a long line's own block is freed, and the room a line leaves

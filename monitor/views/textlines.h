@@ -43,14 +43,19 @@ public:
 private:
     // Lines longer than this get a block of their own, which grows in place.
     static constexpr std::size_t kOwnBlockFrom = std::size_t{1} << 16;
-    // The size of the blocks shorter lines share.
-    static constexpr std::size_t kSharedBlockChars = std::size_t{1} << 18;
+    // The blocks shorter lines share start small, for the many short outputs, and double
+    // up to one huge page of the system: a text of megabytes is not written a 4 KiB page
+    // fault at a time.
+    static constexpr std::size_t kFirstSharedBlockChars = std::size_t{1} << 13;
+    static constexpr std::size_t kLastSharedBlockChars = std::size_t{1} << 20;
 
-    struct FreeDeleter {
-        void operator()(char16_t* p) const { std::free(p); }
+    // Blocks come from the allocator, or are mapped as one huge page.
+    struct BlockDeleter {
+        bool mapped; // false in a value-initialised deleter
+        void operator()(char16_t* p) const;
     };
     struct Block {
-        std::unique_ptr<char16_t, FreeDeleter> data;
+        std::unique_ptr<char16_t, BlockDeleter> data;
         std::size_t capacity = 0;
         std::size_t used = 0;
         bool shared = true;
@@ -70,6 +75,7 @@ private:
 
     std::vector<Block> blocks_;
     std::vector<Line> lines_;
+    std::size_t nextSharedChars_ = kFirstSharedBlockChars;
     // The shared block short lines are written into.
     std::uint32_t open_ = kNoBlock;
 };
