@@ -68,7 +68,10 @@ public:
     void remove(std::string_view tagPrefix, HtmlType type, const HtmlTagPosition& pos);
     void addTagError(const HtmlTagPosition& pos, std::string message);
 
-    const std::vector<Entry>& getStack() const { return stack_; }
+    // Entries are never moved as the stack grows: a page that leaves a hundred thousand
+    // elements open is not copied each time the stack doubles.
+    using Entries = std::deque<Entry>;
+    const Entries& getStack() const { return stack_; }
     // How many entries at the bottom of the stack have stayed in place since the last call
     // (the stack only changes at its top); starts counting again from the current depth.
     std::size_t takeUnchangedDepth();
@@ -84,7 +87,7 @@ private:
     // stack's wordings (or the cleared status), so passing it on copies nothing.
     using Text = const std::string*;
     struct PendingReport {
-        Text status; // null: none
+        Text status;                                // null: none
         std::optional<std::size_t> summaryOfErrors; // the status, worded when it is told
         std::optional<std::optional<HtmlTagPosition>> highlight;
     };
@@ -107,7 +110,7 @@ private:
     // Adds the entries not yet in the index to it.
     void indexEntries();
 
-    std::vector<Entry> stack_;
+    Entries stack_;
     // The starts of the entries' texts in upper case (as many characters as a string holds
     // without allocating), sorted, and each one's place among them: an end tag that closes
     // nothing is known as such without walking a deep stack. Entries join it only when an

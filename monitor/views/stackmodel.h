@@ -35,7 +35,7 @@ public:
 
     // The entry of a 0-based display line, or null.
     const HtmlTagStack::Entry* getHtmlTagInfo(int index) const;
-    const std::vector<HtmlTagStack::Entry>& getStack() const { return current().getStack(); }
+    const HtmlTagStack::Entries& getStack() const { return current().getStack(); }
     const HtmlTagStack::ErrorList& errorList() const { return current().errorList(); }
     // The first 0-based line made again since the last call: the lines before it are as
     // the view last laid them out.
