@@ -34,15 +34,6 @@ public:
     // Replaces the text; the owning model's running character count grows by its length.
     void setViewLine(const QString& text);
     void appendText(const QString& text) { text_ += text; }
-    void appendText(QStringView text) {
-        // An empty line takes the text at its size: most lines are written in one piece.
-        if (text_.isEmpty())
-            text_ = text.toString();
-        else
-            text_ += text;
-    }
-    // Gives back the room kept for growth once the line is complete.
-    void squeeze() { text_.squeeze(); }
     int getStartPos() const { return startPos_; }
 
 private:
