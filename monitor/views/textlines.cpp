@@ -69,8 +69,28 @@ std::uint32_t TextLines::newBlock(std::size_t capacity, bool shared) {
         block.data.reset(allocateChars(nullptr, std::max<std::size_t>(capacity, 1)));
     block.capacity = capacity;
     block.shared = shared;
+    if (!freeSlots_.empty()) {
+        const std::uint32_t slot = freeSlots_.back();
+        freeSlots_.pop_back();
+        blocks_[slot] = std::move(block);
+        return slot;
+    }
     blocks_.push_back(std::move(block));
     return static_cast<std::uint32_t>(blocks_.size() - 1);
+}
+
+void TextLines::freeBlock(std::uint32_t index) {
+    blocks_[index] = Block{};
+    freeSlots_.push_back(index);
+    if (open_ == index)
+        open_ = kNoBlock;
+}
+
+std::size_t TextLines::capacityBytes() const {
+    std::size_t bytes = 0;
+    for (const Block& block : blocks_)
+        bytes += block.capacity * sizeof(char16_t);
+    return bytes;
 }
 
 std::uint32_t TextLines::roomFor(std::size_t length) {
@@ -124,8 +144,9 @@ void TextLines::appendToLast(QStringView text) {
     const std::uint32_t to = roomFor(length);
     Block& from = blocks_[last.block];
     Block& target = blocks_[to];
-    std::memcpy(target.data.get() + target.used, from.data.get() + last.offset,
-                last.length * sizeof(char16_t));
+    if (last.length > 0)
+        std::memcpy(target.data.get() + target.used, from.data.get() + last.offset,
+                    last.length * sizeof(char16_t));
     copyChars(target.data.get() + target.used + last.length, text);
     last = Line{to, static_cast<std::uint32_t>(target.used), length};
     target.used += length;
@@ -137,20 +158,28 @@ void TextLines::truncate(std::size_t count) {
     if (count == 0) {
         std::vector<Line>().swap(lines_);
         std::vector<Block>().swap(blocks_);
+        std::vector<std::uint32_t>().swap(freeSlots_);
         open_ = kNoBlock;
         nextSharedChars_ = kFirstSharedBlockChars;
         return;
     }
-    // Lines go from the last: a long line's own block is freed, and the room a line leaves
-    // at the end of a shared block is written again.
+    // Lines go from the last: a long line's own block is freed, the room a line leaves at
+    // the end of a shared block is written again, and a shared block left empty is freed
+    // (but the one being filled), so that output which grows and shrinks again and again
+    // holds no more than at its longest.
     while (lines_.size() > count) {
         const Line line = lines_.back();
         lines_.pop_back();
         Block& block = blocks_[line.block];
-        if (!block.shared)
-            block = Block{};
-        else if (line.offset + line.length == block.used)
+        if (!block.data)
+            continue; // an empty line's block, freed with an earlier line
+        if (!block.shared) {
+            freeBlock(line.block);
+        } else if (line.offset + line.length == block.used) {
             block.used = line.offset;
+            if (block.used == 0 && line.block != open_)
+                freeBlock(line.block);
+        }
     }
 }
 

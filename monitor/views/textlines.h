@@ -39,6 +39,8 @@ public:
     void clear() { truncate(0); }
     // The first `count` lines in a store of their own.
     std::shared_ptr<TextLines> copy(std::size_t count) const;
+    // The room the blocks hold, used or not.
+    std::size_t capacityBytes() const;
 
 private:
     // Lines longer than this get a block of their own, which grows in place.
@@ -70,6 +72,7 @@ private:
     // a new shared one, or a block of its own for a long line. Returns the block's index.
     std::uint32_t roomFor(std::size_t length);
     std::uint32_t newBlock(std::size_t capacity, bool shared);
+    void freeBlock(std::uint32_t index);
 
     static constexpr std::uint32_t kNoBlock = UINT32_MAX;
 
@@ -78,6 +81,8 @@ private:
     std::size_t nextSharedChars_ = kFirstSharedBlockChars;
     // The shared block short lines are written into.
     std::uint32_t open_ = kNoBlock;
+    // Blocks freed by truncate, to be used again.
+    std::vector<std::uint32_t> freeSlots_;
 };
 
 // A store's lines, all of them, as a source text component reads them.

@@ -113,3 +113,29 @@ TEST(HtmlModel, SnapshotsKeepTheirLinesWhileTheModelWritesOn) {
     EXPECT_EQ(html.viewLine(2), "<p>two</p>");
     EXPECT_EQ(html.getLines().size(), 2u);
 }
+
+// A stack of open elements grows deep and shrinks again, page after page: the store holds
+// no more room than at its deepest.
+TEST(TextLines, GrowingAndShrinkingAgainHoldsNoMoreThanAtTheLongest) {
+    TextLines lines;
+    const QString tag = QStringLiteral("<div class=\"item\">");
+    auto deepen = [&] {
+        while (lines.size() < 150'000)
+            lines.appendLine(lines.size() % 1000 == 0 ? QString() : tag);
+        lines.appendToLast(QString(70'000, u'x')); // a line long enough for a block of its own
+    };
+    deepen();
+    lines.truncate(10);
+    const std::size_t first = lines.capacityBytes();
+    deepen();
+    const std::size_t deepest = lines.capacityBytes();
+    for (int cycle = 0; cycle < 20; ++cycle) {
+        lines.truncate(10);
+        ASSERT_LE(lines.capacityBytes(), first) << "cycle " << cycle;
+        deepen();
+        ASSERT_LE(lines.capacityBytes(), deepest) << "cycle " << cycle;
+    }
+    EXPECT_EQ(lines.text(1), tag);
+    EXPECT_TRUE(lines.text(0).isEmpty());
+    EXPECT_EQ(lines.text(lines.size() - 1).size(), tag.size() + 70'000);
+}
