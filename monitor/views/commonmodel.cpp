@@ -31,20 +31,23 @@ CommonModelViewInfo::CommonModelViewInfo(std::optional<QString> filename_, Sourc
       statesValue(statesValue_), focus(focus_), currentViewLine(currentViewLine_),
       statusLineMsg(std::move(statusLineMsg_)) {}
 
-SourceLines toLineObjects(const LineList& lines) {
-    SourceLines out;
-    out.reserve(lines.size());
+SourceLine CommonModel::newLine(QString text) {
+    return std::make_shared<SourceInformation>(*this, std::move(text));
+}
+
+const SourceLines& CommonModel::getLines() const {
+    const LineList& lines = lineList();
+    if (&lines == &lineList_)
+        return lines_;
+    lineObjects_.clear();
+    lineObjects_.reserve(lines.size());
     int startPos = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const QStringView text = lines.text(i);
-        out.push_back(std::make_shared<SourceInformation>(text.toString(), startPos));
+        lineObjects_.push_back(std::make_shared<SourceInformation>(text.toString(), startPos));
         startPos += static_cast<int>(text.size());
     }
-    return out;
-}
-
-SourceLine CommonModel::newLine(QString text) {
-    return std::make_shared<SourceInformation>(*this, std::move(text));
+    return lineObjects_;
 }
 
 QString CommonModel::viewLine(int line) const {

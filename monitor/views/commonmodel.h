@@ -56,9 +56,6 @@ private:
     const SourceLines* lines_;
 };
 
-// A copy of a list's lines as line objects that belong to no model, numbered from 0.
-SourceLines toLineObjects(const LineList& lines);
-
 // What a snapshot keeps of a model that holds its lines as text blocks, not line objects:
 // the store, shared, and how many of its lines were the model's.
 struct KeptText {
@@ -118,10 +115,14 @@ public:
 
     // The lines as a source text component reads them.
     virtual const LineList& lineList() const { return lineList_; }
-    // The lines as line objects, shared with the snapshots taken of the model.
-    virtual const SourceLines& getLines() const { return lines_; }
+    // The lines as line objects, shared with the snapshots taken of the model. A model
+    // whose line list is not made of line objects (text blocks) hands out a copy of its
+    // lines, made on each call; changes to the copy are not the model's.
+    const SourceLines& getLines() const;
     // Whether a list of line objects is the one this model hands out.
-    virtual bool holdsLines(const SourceLines& lines) const { return &lines == &lines_; }
+    bool holdsLines(const SourceLines& lines) const {
+        return &lines == &lines_ || &lines == &lineObjects_;
+    }
     void setLines(SourceLines lines) { lines_ = std::move(lines); }
     int lineCount() const { return static_cast<int>(lineList().size()); }
     // The view text of a 1-based line, or an empty text outside the model.
@@ -149,6 +150,8 @@ private:
     friend struct CommonModelViewInfo;
 
     SourceLinesList lineList_{lines_};
+    // The copy getLines hands out when the lines are not line objects.
+    mutable SourceLines lineObjects_;
 
     std::optional<QString> filename_;
     int textPos_ = 0;

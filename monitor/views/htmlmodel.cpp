@@ -39,15 +39,6 @@ TextLines& HtmlModel::writable() {
     return *text_;
 }
 
-const SourceLines& HtmlModel::getLines() const {
-    lineObjects_ = toLineObjects(shown_);
-    return lineObjects_;
-}
-
-bool HtmlModel::holdsLines(const SourceLines& lines) const {
-    return &lines == &lineObjects_ || CommonModel::holdsLines(lines);
-}
-
 void HtmlModel::restoreCanvas(const CommonModelViewInfo& info) {
     CommonModel::restoreCanvas(info);
     text_ = info.text.store ? info.text.store : std::make_shared<TextLines>();

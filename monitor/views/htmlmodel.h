@@ -33,10 +33,6 @@ public:
     void clear();
 
     const LineList& lineList() const override { return shown_; }
-    // A copy of the lines as line objects, made on each call; changes to them are not the
-    // model's.
-    const SourceLines& getLines() const override;
-    bool holdsLines(const SourceLines& lines) const override;
     void restoreCanvas(const CommonModelViewInfo& info) override;
     KeptText keptText() const override { return {text_, count_}; }
 
@@ -66,7 +62,6 @@ private:
     std::shared_ptr<TextLines> text_ = std::make_shared<TextLines>();
     std::size_t count_ = 0;
     Shown shown_{*this};
-    mutable SourceLines lineObjects_;
 
     bool lastTokenIsLineFeed = false;
     // The tag being written, which may continue in the next call: the part of its text

@@ -81,15 +81,6 @@ void StackModel::followStack() {
         text_.appendLine(QString::fromStdString(stack[i].text));
 }
 
-const SourceLines& StackModel::getLines() const {
-    lineObjects_ = toLineObjects(shown_);
-    return lineObjects_;
-}
-
-bool StackModel::holdsLines(const SourceLines& lines) const {
-    return &lines == &lineObjects_ || CommonModel::holdsLines(lines);
-}
-
 void StackModel::showStatus(const std::string& message) {
     if (myTool)
         myTool->showStatus(message);

@@ -42,9 +42,6 @@ public:
     std::size_t takeFirstChangedLine();
 
     const LineList& lineList() const override { return shown_; }
-    // A copy of the lines as line objects, made on each call.
-    const SourceLines& getLines() const override;
-    bool holdsLines(const SourceLines& lines) const override;
 
 protected:
     std::string modelName() const override { return "StackModel"; }
@@ -66,7 +63,6 @@ private:
     // costs little more than their text.
     TextLines text_;
     TextLinesList shown_{text_};
-    mutable SourceLines lineObjects_;
 };
 
 } // namespace tracewin

@@ -13,8 +13,8 @@ StackView::StackView() {
     scrollToTop_.setSingleShot(true);
     scrollToTop_.setInterval(0);
     connect(&scrollToTop_, &QTimer::timeout, this, [this] {
-        if (canvas && model().lineCount() > 0)
-            canvas->makeLineVisible(model().lineCount());
+        if (canvas)
+            showTop();
     });
     onLinkEvent<StartupEvent>(&StackView::handleStartup);
     onLinkEvent<HtmlTagEvent>(&StackView::handleHtmlTag);
@@ -53,6 +53,10 @@ void StackView::showStack() {
         return;
     model().takeFirstChangedLine();
     canvas->showLines(&model().lineList());
+    showTop();
+}
+
+void StackView::showTop() {
     if (model().lineCount() > 0)
         canvas->makeLineVisible(model().lineCount());
 }

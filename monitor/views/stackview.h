@@ -39,6 +39,8 @@ protected:
 private:
     CommonViewComponent* createCanvas();
     void showStack();
+    // Scrolls the canvas to the innermost element.
+    void showTop();
     // Brings the innermost element into view, once for all the tags handled in one turn
     // of the event loop (one piece of output holds hundreds of tags).
     void scheduleScrollToTop();
