@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/htmltagerrors.h"
 #include "core/htmltagposition.h"
 #include "core/htmltagtable.h"
 
@@ -17,20 +18,6 @@
 namespace tracewin {
 
 class MonitorMessageFile;
-
-// One nesting problem found in the HTML output. Its text belongs to the stack that found it
-// (errors of the same wording share one: output can hold hundreds of thousands), and lives
-// until that stack is cleared or destroyed.
-class HtmlTagErrorInfo {
-public:
-    HtmlTagErrorInfo(HtmlTagPosition pos, const std::string& msg) : errPos(pos), errMsg(&msg) {}
-    const HtmlTagPosition& getErrPos() const { return errPos; }
-    const std::string& getErrMsg() const { return *errMsg; }
-
-private:
-    HtmlTagPosition errPos;
-    const std::string* errMsg;
-};
 
 // Where the tag stack reports to: the status line and the HTML view's tag highlight.
 class HtmlTagStackListener {
@@ -75,9 +62,8 @@ public:
     // How many entries at the bottom of the stack have stayed in place since the last call
     // (the stack only changes at its top); starts counting again from the current depth.
     std::size_t takeUnchangedDepth();
-    // Output can hold millions of errors: they are kept in blocks, never moved as the list
-    // grows (a vector's copy of them all when it outgrew its room cost more each time).
-    using ErrorList = std::deque<HtmlTagErrorInfo>;
+    // Output can hold millions of errors: they are kept packed, a few bytes each.
+    using ErrorList = HtmlTagErrorList;
     const ErrorList& errorList() const { return errors_; }
     // Forgets every open element and error (another page is shown).
     void clear();
