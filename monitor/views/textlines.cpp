@@ -156,7 +156,7 @@ void TextLines::truncate(std::size_t count) {
     if (count >= lines_.size())
         return;
     if (count == 0) {
-        std::vector<Line>().swap(lines_);
+        std::deque<Line>().swap(lines_);
         std::vector<Block>().swap(blocks_);
         std::vector<std::uint32_t>().swap(freeSlots_);
         open_ = kNoBlock;
@@ -186,7 +186,6 @@ void TextLines::truncate(std::size_t count) {
 std::shared_ptr<TextLines> TextLines::copy(std::size_t count) const {
     auto lines = std::make_shared<TextLines>();
     const std::size_t n = std::min(count, lines_.size());
-    lines->lines_.reserve(n);
     for (std::size_t i = 0; i < n; ++i)
         lines->appendLine(text(i));
     return lines;

@@ -5,6 +5,7 @@
 #include <QStringView>
 #include <cstdint>
 #include <cstdlib>
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -77,7 +78,9 @@ private:
     static constexpr std::uint32_t kNoBlock = UINT32_MAX;
 
     std::vector<Block> blocks_;
-    std::vector<Line> lines_;
+    // Lines are never moved as the list grows: a tag stack of millions of open elements is
+    // not copied whole each time it doubles.
+    std::deque<Line> lines_;
     std::size_t nextSharedChars_ = kFirstSharedBlockChars;
     // The shared block short lines are written into.
     std::uint32_t open_ = kNoBlock;
