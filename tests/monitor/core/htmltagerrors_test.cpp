@@ -4,6 +4,7 @@
 #include "support/tempdir.h"
 #include "tracehook/resourcebundle.h"
 
+#include <algorithm>
 #include <climits>
 #include <gtest/gtest.h>
 #include <random>
@@ -35,6 +36,11 @@ TEST(HtmlTagErrorList, ReadsBackEveryErrorAsAddedHoweverItIsReached) {
     auto below = [&](int n) {
         return static_cast<int>(random() % static_cast<unsigned>(n));
     };
+    // A step along the text that stays within an int, as the positions of real output do.
+    auto plus = [](int at, int step) {
+        return static_cast<int>(
+            std::clamp<long long>(static_cast<long long>(at) + step, INT_MIN, INT_MAX));
+    };
 
     HtmlTagErrorList list;
     std::vector<Plain> plain;
@@ -44,11 +50,11 @@ TEST(HtmlTagErrorList, ReadsBackEveryErrorAsAddedHoweverItIsReached) {
         for (int i = 0; i < 5000; ++i) {
             switch (below(10)) {
             case 0:
-                pos.startLine += 1 + below(3);
+                pos.startLine = plus(pos.startLine, 1 + below(3));
                 pos.startPos = 1 + below(40);
                 break;
             case 1:
-                pos.startLine = std::max(1, pos.startLine - below(50));
+                pos.startLine = std::max(1, plus(pos.startLine, -below(50)));
                 pos.startPos = below(100000);
                 break;
             case 2:
@@ -56,11 +62,11 @@ TEST(HtmlTagErrorList, ReadsBackEveryErrorAsAddedHoweverItIsReached) {
                 pos.startPos = below(2) ? INT_MIN : INT_MAX;
                 break;
             default:
-                pos.startPos += below(12);
+                pos.startPos = plus(pos.startPos, below(12));
                 break;
             }
-            pos.endLine = below(8) == 0 ? pos.startLine + below(4) - 1 : pos.startLine;
-            pos.endPos = below(8) == 0 ? below(2) * INT_MIN : pos.startPos + below(20);
+            pos.endLine = below(8) == 0 ? plus(pos.startLine, below(4) - 1) : pos.startLine;
+            pos.endPos = below(8) == 0 ? below(2) * INT_MIN : plus(pos.startPos, below(20));
             if (below(6) == 0)
                 message = &texts[static_cast<std::size_t>(below(300))];
             list.emplace_back(pos, *message);
