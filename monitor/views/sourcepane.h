@@ -29,6 +29,8 @@ protected:
 
 private:
     void fitClient();
+    // Shows or hides the bars as their ranges ask.
+    void layOutBars();
 
     QPointer<QWidget> client_;
 };

@@ -928,4 +928,35 @@ TEST_F(PaneTextViewTest, TheWholeViewportIsPaintedInTheTextsBackground) {
     EXPECT_EQ(image.pixelColor(image.width() - 1, 1), ground);
 }
 
+// A pane's bars show while its client reaches past the viewport and hide once it fits
+// again; a text that grows a line at a time does not queue a layout of the bars per line.
+TEST(SourcePane, BarsShowAndHideAsTheRangesAskWithoutALayoutPerChange) {
+    SourcePane pane;
+    pane.setWidget(new QWidget);
+    pane.resize(300, 200);
+    pane.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane));
+    QScrollBar* bar = pane.verticalScrollBar();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !bar->isVisible(); }, 3000)) << "at rest";
+
+    struct : QObject {
+        int queuedCalls = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            queuedCalls += event->type() == QEvent::MetaCall;
+            return false;
+        }
+    } counter;
+    pane.installEventFilter(&counter);
+    for (int lines = 1; lines <= 200; ++lines) {
+        bar->setRange(0, lines * 16);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bar->isVisible(); }, 3000));
+    EXPECT_LE(counter.queuedCalls, 1) << "one layout, when the bar came to be needed";
+
+    bar->setRange(0, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !bar->isVisible(); }, 3000));
+    pane.removeEventFilter(&counter);
+}
+
 } // namespace
