@@ -71,7 +71,9 @@ void HtmlTagErrorList::emplace_back(const HtmlTagPosition& pos, const std::strin
         checkpoints_.push_back(
             Checkpoint{Place{static_cast<std::uint32_t>(chunks_.size() - 1), chunk.used}, last_});
 
-    const Decoded error{pos, messageIndex(message)};
+    // Errors come in runs of one wording: the index is looked up only when it changes.
+    const bool sameText = count_ > 0 && messages_[last_.message] == &message;
+    const Decoded error{pos, sameText ? last_.message : messageIndex(message)};
     std::uint8_t flags = 0;
     if (count_ > 0 && error.pos.startLine == last_.pos.startLine)
         flags |= kSameStartLine;
