@@ -40,10 +40,14 @@ MonitorController::MonitorController()
     onLinkEvent<ClientExitEvent>(&MonitorController::handleClientExit);
     onLinkEvent<ExitEvent>(&MonitorController::handleExit);
     onLinkEvent<RestartConnectionEvent>(&MonitorController::handleRestartConnection);
+    session_->onRunChanged([this] { connections_.updateAnswerAhead(); });
     Tracer::trace(kSource, "", "In MonitorController constructor...");
 }
 
-MonitorController::~MonitorController() = default;
+MonitorController::~MonitorController() {
+    // The views may keep the session longer than the connections live.
+    session_->onRunChanged(nullptr);
+}
 
 void MonitorController::setSettings(MonitorSettings settings) {
     settings_ = std::move(settings);
@@ -158,6 +162,16 @@ void MonitorController::startup(const Record& record) {
     fireChildrenLinkEvent(makeEvent<StartupEvent>(this, recordItem(record)));
 }
 void MonitorController::highlight(const Record& record) {
+    fireHighlight(record, panekit::LinkEvent::NONE);
+}
+void MonitorController::passed(const Record& record) {
+    if (record->getInfoType() == JspSourceInfo::HTML_INFO)
+        fireChildrenLinkEvent(
+            std::make_shared<HtmlEvent>(this, kAnsweredAhead, QString(), std::any(record)));
+    else
+        fireHighlight(record, kAnsweredAhead);
+}
+void MonitorController::fireHighlight(const Record& record, std::int32_t eventType) {
     // Variables belong to the stop they came before; a stop without any has none, so that
     // a condition is never tried on an earlier stop's values.
     Variables variables = std::exchange(nextStopVariables_, nullptr);
@@ -168,13 +182,19 @@ void MonitorController::highlight(const Record& record) {
     if (variables || variablesShown_)
         fireChildrenLinkEvent(makeEvent<VariablesEvent>(this, variables));
     variablesShown_ = variables != nullptr;
-    fireChildrenLinkEvent(makeEvent<HighlightEvent>(this, recordItem(record)));
+    fireChildrenLinkEvent(
+        std::make_shared<HighlightEvent>(this, eventType, QString(), recordItem(record)));
 }
 void MonitorController::variables(const Variables& variables) {
     nextStopVariables_ = variables;
 }
 std::optional<int> MonitorController::continueItem() const {
     return session_->currentState();
+}
+std::optional<RuntimeConnectionEvents::AheadAnswer> MonitorController::answerAhead() const {
+    // Output and variables are answered with the state of the run whatever it is, as the
+    // views answer them; positions only while the run passes every one.
+    return AheadAnswer{session_->currentState(), session_->runsAhead()};
 }
 
 void MonitorController::beginDelivery() {

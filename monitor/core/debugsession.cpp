@@ -49,6 +49,7 @@ std::shared_ptr<BreakpointLst> DebugSession::startBreakpoints(int fileId) {
     lines = std::make_shared<BreakpointLst>();
     if (hadConditions)
         updateVariablesWanted();
+    runChanged();
     return lines;
 }
 
@@ -134,10 +135,23 @@ RunRules::Decision::Action DebugSession::afterPosition(int fileId, int spanFirst
     const RunRules::Decision decision = RunRules::afterPosition(run);
     if (decision.pauseTaken)
         setPauseRequested(false);
+    const bool lineChanged = lastBreakpointLine_ != decision.lastBreakpointLine;
     lastBreakpointLine_ = decision.lastBreakpointLine;
     if (decision.action == Action::Stop)
         setCurrentState(States::STEP);
+    else if (lineChanged)
+        runChanged();
     return decision.action;
+}
+
+bool DebugSession::runsAhead() const {
+    if (!isRunning() || !skipAnimation_ || pauseRequested_ || lastBreakpointLine_ != 0)
+        return false;
+    for (const auto& [id, lines] : breakpoints_) {
+        if (!lines->lines().empty())
+            return false;
+    }
+    return true;
 }
 
 void DebugSession::setPauseRequested(bool pause) {
@@ -146,10 +160,12 @@ void DebugSession::setPauseRequested(bool pause) {
     pauseRequested_ = pause;
     if (flagFiles_)
         flagFiles_->saveIsRunPause(pause);
+    runChanged();
 }
 
 void DebugSession::setSkipAnimation(bool skip) {
     skipAnimation_ = skip;
+    runChanged();
     // Written on every Run and Fast forward, as before.
     if (flagFiles_)
         flagFiles_->saveIsSkipRunAnimation(skip);

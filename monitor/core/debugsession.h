@@ -6,6 +6,7 @@
 #include "core/runrules.h"
 #include "core/states.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -29,7 +30,10 @@ public:
 
     // ---- the execution state ----
     int currentState() const { return states_.getCurrentState(); }
-    void setCurrentState(int state) { states_.setCurrentState(state); }
+    void setCurrentState(int state) {
+        states_.setCurrentState(state);
+        runChanged();
+    }
     const States& states() const { return states_; }
     bool isRunning() const { return currentState() == States::RUN; }
 
@@ -101,8 +105,19 @@ public:
     // go on now, or go on after the animation delay. Stop is also the answer when no run is
     // in progress. The position covers the JSP lines first..last of a file.
     RunRules::Decision::Action afterPosition(int fileId, int spanFirstLine, int spanLastLine);
+    // Whether every position the run reaches from now on would be passed at once: Fast
+    // forward, no pause asked, no breakpoint anywhere and none just stopped at. The page
+    // runtime's connection may then answer positions itself.
+    bool runsAhead() const;
+    // Called whenever something runsAhead() reads may have changed (breakpoints are set
+    // through the views: their callers tell the connection themselves).
+    void onRunChanged(std::function<void()> listener) { runChanged_ = std::move(listener); }
 
 private:
+    void runChanged() {
+        if (runChanged_)
+            runChanged_();
+    }
     void setPauseRequested(bool pause);
     void setSkipAnimation(bool skip);
 
@@ -120,6 +135,7 @@ private:
     bool variablesViewShown_ = false;
     bool variablesWanted_ = false;
     std::optional<bool> variablesWritten_; // what the settings file says, once written
+    std::function<void()> runChanged_;
 };
 
 } // namespace tracewin

@@ -4,9 +4,15 @@
 #include "tracehook/debugconstants.h"
 #include "tracehook/decimal.h"
 #include "tracehook/monitorreplies.h"
+#include "tracehook/pagevariables.h"
 #include "tracehook/tracer.h"
 
 #include <QHostAddress>
+#include <QTimer>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace tracewin {
 namespace {
@@ -40,16 +46,24 @@ private:
 
 } // namespace
 
+void RuntimeListener::incomingConnection(qintptr socket) {
+    if (accepted)
+        accepted(socket);
+    else
+        ::close(static_cast<int>(socket));
+}
+
 RuntimeConnections::RuntimeConnections(RuntimeConnectionEvents& events, QObject* parent)
     : QObject(parent), events_(events) {
-    connect(&server_, &QTcpServer::newConnection, this, &RuntimeConnections::acceptPending);
+    server_.accepted = [this](qintptr socket) {
+        accept(socket);
+    };
 }
 
 RuntimeConnections::~RuntimeConnections() {
-    for (auto& [socket, connection] : connections_) {
-        if (connection->socket)
-            connection->socket->disconnect(this);
-    }
+    // Each channel's thread stops before anything it reports to goes.
+    for (auto& [id, connection] : connections_)
+        connection->channel->close(std::nullopt);
 }
 
 bool RuntimeConnections::listen(int port, std::string* error) {
@@ -73,113 +87,96 @@ quint16 RuntimeConnections::listeningPort() const {
     return server_.serverPort();
 }
 
-std::string RuntimeConnections::describe(const QTcpSocket* socket) {
-    return "Socket[addr=/" + socket->peerAddress().toString().toStdString() +
-           ",port=" + std::to_string(socket->peerPort()) +
-           ",localport=" + std::to_string(socket->localPort()) + "]";
-}
-
-RuntimeConnections::Connection* RuntimeConnections::find(QTcpSocket* socket) const {
-    auto it = connections_.find(socket);
+RuntimeConnections::Connection* RuntimeConnections::find(std::uint64_t id) const {
+    auto it = connections_.find(id);
     return it == connections_.end() ? nullptr : it->second.get();
 }
 
-void RuntimeConnections::acceptPending() {
-    while (QTcpSocket* socket = server_.nextPendingConnection()) {
-        trace("restartConnection", "Trying to reconnect the socket...");
-        // One record and one reply per step: without this, Nagle's delay stalls every
-        // round trip.
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        print("Window server socket = " + describe(socket));
-        auto connection = std::make_unique<Connection>(socket, maxRecordBytes_);
-        Connection* c = connection.get();
-        connections_.emplace(socket, std::move(connection));
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-            DeliveryBracket bracket(events_);
-            if (Connection* found = find(socket))
-                onReadable(found);
-        });
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-            DeliveryBracket bracket(events_);
-            if (Connection* found = find(socket))
-                onPeerClosed(found);
-        });
-        trace("restartConnection", "Socket reconnect successfully!");
-        trace("getFilenames", "Waiting for getFilename read()...");
-        DeliveryBracket bracket(events_);
-        onReadable(c);
-    }
+void RuntimeConnections::accept(qintptr socket) {
+    trace("restartConnection", "Trying to reconnect the socket...");
+    const int fd = static_cast<int>(socket);
+    // One record and one reply per step: without this, Nagle's delay stalls every round trip.
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    auto connection = std::make_unique<Connection>();
+    const std::uint64_t id = nextId_++;
+    connection->id = id;
+    // Called on the channel's thread: only posts the delivery to this object's thread.
+    connection->channel = std::make_unique<RuntimeChannel>(fd, maxRecordBytes_, [this, id] {
+        QMetaObject::invokeMethod(
+            this, [this, id] { deliver(id); }, Qt::QueuedConnection);
+    });
+    connection->channel->keepText(tracehook::DebugConstants::getTrace());
+    print("Window server socket = " + connection->channel->describe());
+    connections_.emplace(id, std::move(connection));
+    trace("restartConnection", "Socket reconnect successfully!");
+    trace("getFilenames", "Waiting for getFilename read()...");
 }
 
-void RuntimeConnections::onReadable(Connection* c) {
-    if (!c->socket)
+void RuntimeConnections::deliver(std::uint64_t id) {
+    Connection* c = find(id);
+    if (!c)
         return;
-    const QByteArray bytes = c->socket->readAll();
-    if (!bytes.isEmpty())
-        c->framer.append(
-            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-    if (c->framer.overflowed()) {
+    std::deque<Incoming> items = c->channel->take();
+    // The positions of a run that goes on by itself are taken at a steady pace: the channel
+    // announces no more of them.
+    if (!items.empty() && RuntimeChannel::isPaced(items.back()))
+        QTimer::singleShot(kAheadPaceMs, this, [this, id] { deliver(id); });
+    for (Incoming& item : items) {
+        // Handling may close the connection: what it took after that is dropped.
+        if (find(id) != c)
+            break;
+        // Each record's deliveries all run before the next record's: what the views show
+        // after it is what they would show had it come alone.
+        DeliveryBracket bracket(events_);
+        handle(c, item);
+    }
+    updateAnswerAhead();
+}
+
+void RuntimeConnections::handle(Connection* c, Incoming& item) {
+    switch (item.kind) {
+    case Incoming::Kind::Arrived:
+        handleRecord(c, item);
+        break;
+    case Incoming::Kind::PeerClosed:
+        if (item.atReadPoint)
+            endOfPage(c);
+        else if (c != current_)
+            close(c, false); // nobody waits on it and no command will go to it
+        break;
+    case Incoming::Kind::Overflowed:
         print("Error: Cannot read from server.\n\tException: a record larger than " +
               std::to_string(maxRecordBytes_) + " bytes was refused and its connection closed");
         endOfPage(c);
-        return;
-    }
-    service(c);
-}
-
-void RuntimeConnections::onPeerClosed(Connection* c) {
-    c->peerClosed = true;
-    if (c->socket && c->socket->bytesAvailable() > 0) {
-        onReadable(c);
-        if (!find(c->socket))
-            return;
-    }
-    if (c->awaitedRecords > 0) {
-        service(c);
-    } else if (c != current_) {
-        // Nobody waits on it and no command will go to it: let it go now.
-        close(c, false);
+        break;
     }
 }
 
-void RuntimeConnections::service(Connection* c) {
-    // Each reply written owes exactly one record; records beyond that wait for their reply.
-    while (c->awaitedRecords > 0) {
-        QPointer<QTcpSocket> socket = c->socket;
-        if (!serviceOne(c) || !socket || !find(socket))
-            return;
-    }
-}
-
-bool RuntimeConnections::serviceOne(Connection* c) {
-    std::optional<std::string> text = c->framer.next();
-    if (!text) {
-        if (c->peerClosed)
-            endOfPage(c);
-        return false;
-    }
-    --c->awaitedRecords;
-    if (tracehook::DebugConstants::getTrace()) // a record may be megabytes: no copy unless traced
-        trace("read", "\tReceived string: " + *text);
-    if (!c->fresh && text->starts_with(JspSourceInfo::variablesToken)) {
+void RuntimeConnections::handleRecord(Connection* c, Incoming& item) {
+    if (tracehook::DebugConstants::getTrace())
+        trace("read", "\tReceived string: " + item.text);
+    if (!c->fresh && !item.record && item.text.starts_with(JspSourceInfo::variablesToken)) {
         if (std::optional<tracehook::PageVariables::Parsed> variables =
-                tracehook::PageVariables::parse(*text))
+                tracehook::PageVariables::parse(item.text))
             events_.variables(
                 std::make_shared<const tracehook::PageVariables::Parsed>(std::move(*variables)));
         else
             print("Warning: Unreadable variables received.\tReceived string: " +
-                  text->substr(0, 200));
-        answerInPlace(c);
-        return true;
+                  item.text.substr(0, 200));
+        if (!item.answered)
+            answerInPlace(c);
+        else if (c != current_)
+            makeCurrent(c);
+        return;
     }
-    Record record;
-    if (std::optional<JspSourceInfo> parsed = tracehook::infoStrParser(*text))
-        record = std::make_shared<const JspSourceInfo>(std::move(*parsed));
-    else
-        print("Warning: Unknown data format received.\tReceived string: " + *text);
+    const Record& record = item.record;
+    if (!record)
+        print("Warning: Unknown data format received.\tReceived string: " + item.text);
     if (!record && !c->fresh) {
-        answerInPlace(c);
-        return true;
+        if (!item.answered)
+            answerInPlace(c);
+        return;
     }
     if (c->fresh) {
         c->fresh = false;
@@ -187,9 +184,8 @@ bool RuntimeConnections::serviceOne(Connection* c) {
         getFilenames(c, record);
     } else {
         trace("clientRead", "Waiting for read...");
-        clientRead(c, record);
+        clientRead(c, record, item.answered);
     }
-    return true;
 }
 
 void RuntimeConnections::getFilenames(Connection* c, const Record& record) {
@@ -225,7 +221,7 @@ void RuntimeConnections::getFilenames(Connection* c, const Record& record) {
     events_.raiseMainWindow();
 }
 
-void RuntimeConnections::clientRead(Connection* c, const Record& record) {
+void RuntimeConnections::clientRead(Connection* c, const Record& record, bool answered) {
     if (!record)
         return;
     // The connection that answered is where the request now waits for the user: commands
@@ -241,10 +237,13 @@ void RuntimeConnections::clientRead(Connection* c, const Record& record) {
     case JspSourceInfo::LINE_INFO:
     case JspSourceInfo::RESUME_HIGHLIGHT_INFO:
     case JspSourceInfo::COMPILE_ERR_LINE_INFO:
-        events_.highlight(record);
-        break;
     case JspSourceInfo::HTML_INFO:
-        events_.html(record);
+        if (answered)
+            events_.passed(record);
+        else if (record->getInfoType() == JspSourceInfo::HTML_INFO)
+            events_.html(record);
+        else
+            events_.highlight(record);
         break;
     case JspSourceInfo::COMMENT_INFO:
     case JspSourceInfo::CONTINUE_INFO:
@@ -275,7 +274,7 @@ void RuntimeConnections::answerInPlace(Connection* c) {
 }
 
 void RuntimeConnections::endOfPage(Connection* c) {
-    c->awaitedRecords = 0;
+    c->channel->expectNothing();
     if (c->fresh || c != current_) {
         close(c, false);
         return;
@@ -308,15 +307,13 @@ void RuntimeConnections::saveClientSocketInfo() {
 }
 
 void RuntimeConnections::write(const std::string& reply) {
-    if (!current_ || !current_->socket ||
-        current_->socket->state() != QAbstractSocket::ConnectedState) {
+    if (!current_ || current_->channel->peerClosed()) {
         print("Error: Cannot talk to server.");
         return;
     }
     Tracer::dump(kSource, "write", "Writing to server: " + reply);
-    const std::string line = reply + "\n";
-    current_->socket->write(line.data(), static_cast<qint64>(line.size()));
-    current_->socket->flush();
+    if (!current_->channel->write(reply))
+        print("Error: Cannot talk to server.");
 }
 
 void RuntimeConnections::awaitRecord() {
@@ -325,25 +322,34 @@ void RuntimeConnections::awaitRecord() {
         events_.clientExit(nullptr, JspSourceInfo::CLIENT_EXIT_COMMAND);
         return;
     }
-    ++current_->awaitedRecords;
-    // Nothing received yet: the socket's next signal brings the record.
-    if (!current_->framer.hasPartialRecord() && !current_->peerClosed &&
-        (!current_->socket || current_->socket->bytesAvailable() == 0))
-        return;
-    // The record may already be buffered; take it from the event loop, never from inside
-    // the command that asked for it.
-    QPointer<QTcpSocket> socket = current_->socket;
-    QMetaObject::invokeMethod(
-        this,
-        [this, socket] {
-            DeliveryBracket bracket(events_);
-            if (Connection* c = socket ? find(socket) : nullptr)
-                service(c);
-        },
-        Qt::QueuedConnection);
+    // The record, when it is there, comes through the channel's next delivery: never from
+    // inside the command that asked for it.
+    current_->channel->expectRecord();
+}
+
+void RuntimeConnections::updateAnswerAhead() {
+    Connection* target = nullptr;
+    std::optional<RuntimeChannel::AheadReplies> replies;
+    if (current_ && !current_->fresh && errAction_ == NOT_ERR) {
+        if (const std::optional<RuntimeConnectionEvents::AheadAnswer> answer =
+                events_.answerAhead()) {
+            target = current_;
+            replies = RuntimeChannel::AheadReplies{
+                MonitorReplies::getResumeReturnStr(curFileIdStr_, answer->item, NOT_ERR),
+                answer->lines};
+        }
+    }
+    if (aheadTarget_ && aheadTarget_ != target)
+        aheadTarget_->channel->answerAhead(std::nullopt);
+    if (target && (target != aheadTarget_ || replies != aheadReplies_))
+        target->channel->answerAhead(replies);
+    aheadTarget_ = target;
+    aheadReplies_ = replies;
 }
 
 void RuntimeConnections::resume(std::optional<int> item) {
+    // What the channel answers by itself follows the state this reply leaves.
+    updateAnswerAhead();
     write(MonitorReplies::getResumeReturnStr(curFileIdStr_, item, errAction_));
     errAction_ = NOT_ERR;
     awaitRecord();
@@ -360,6 +366,7 @@ void RuntimeConnections::nextErr() {
 }
 
 void RuntimeConnections::setBreakpoint(int line, bool set) {
+    updateAnswerAhead();
     const std::string reply = MonitorReplies::getSetBreakptStr(curFileIdStr_, line, set);
     trace("handleLinkEvent", "Sending breakpoint info to servlet: " + reply);
     write(reply);
@@ -371,8 +378,8 @@ void RuntimeConnections::switchFile(int fileId) {
     auto it = saved_.find(fileId);
     if (it != saved_.end())
         current_ = it->second;
-    const bool connected = current_ && current_->socket &&
-                           current_->socket->state() == QAbstractSocket::ConnectedState;
+    const bool connected = current_ && !current_->channel->peerClosed();
+    updateAnswerAhead();
     write(MonitorReplies::getSwitchFileStr(curFileIdStr_));
     // The page answers with its position (a "%S" record): take it, so that the next reply
     // answers the record the page is really waiting on.
@@ -409,26 +416,19 @@ void RuntimeConnections::close(Connection* c, bool sendServerExit) {
     }
     if (current_ == c)
         current_ = nullptr;
-    QTcpSocket* socket = c->socket;
-    if (socket) {
-        socket->disconnect(this);
-        if (sendServerExit && socket->state() == QAbstractSocket::ConnectedState) {
-            const std::string line = MonitorReplies::getServerExitStr() + "\n";
-            socket->write(line.data(), static_cast<qint64>(line.size()));
-            socket->flush();
-        }
-        socket->disconnectFromHost();
-        socket->deleteLater();
+    if (aheadTarget_ == c) {
+        aheadTarget_ = nullptr;
+        aheadReplies_.reset();
     }
-    for (auto it = connections_.begin(); it != connections_.end(); ++it) {
-        if (it->second.get() == c) {
-            // Callers may still be inside a handler of this connection: free it later.
-            std::shared_ptr<Connection> doomed(std::move(it->second));
-            connections_.erase(it);
-            QMetaObject::invokeMethod(
-                this, [doomed] {}, Qt::QueuedConnection);
-            break;
-        }
+    const std::string goodbye = MonitorReplies::getServerExitStr();
+    c->channel->close(sendServerExit ? std::optional<std::string_view>(goodbye) : std::nullopt);
+    auto it = connections_.find(c->id);
+    if (it != connections_.end()) {
+        // Callers may still be inside a handler of this connection: free it later.
+        std::shared_ptr<Connection> doomed(std::move(it->second));
+        connections_.erase(it);
+        QMetaObject::invokeMethod(
+            this, [doomed] {}, Qt::QueuedConnection);
     }
 }
 

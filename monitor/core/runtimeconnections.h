@@ -1,13 +1,14 @@
 #pragma once
 
 #include "core/record.h"
+#include "core/runtimechannel.h"
 #include "tracehook/jspsourceinfo.h"
 #include "tracehook/recordframer.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QTcpServer>
-#include <QTcpSocket>
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -34,6 +35,24 @@ public:
     // move: the state of the run in progress.
     virtual std::optional<int> continueItem() const = 0;
 
+    // What the connection may answer by itself as records arrive, so that the page does not
+    // wait for the monitor's turn: output and variables records, which always get the
+    // continue reply with this item, and line records too while lines is set (a run that
+    // goes on by itself, whatever it passes). Nothing by default: every record waits.
+    struct AheadAnswer {
+        int item = 0;
+        bool lines = false;
+    };
+    virtual std::optional<AheadAnswer> answerAhead() const { return std::nullopt; }
+    // A record the connection answered as it arrived: shown as highlight() or html() would
+    // show it, and not answered again.
+    virtual void passed(const Record& record) {
+        if (record->getInfoType() == tracehook::JspSourceInfo::HTML_INFO)
+            html(record);
+        else
+            highlight(record);
+    }
+
     // Bracket the handling of what a connection delivered (its records, its end): what
     // the events above set off may be held until the outermost bracket closes.
     virtual void beginDelivery() {}
@@ -45,16 +64,29 @@ public:
     virtual void raiseMainWindow() = 0;
 };
 
+// The listening socket: each accepted connection's descriptor goes to accepted.
+class RuntimeListener : public QTcpServer {
+public:
+    std::function<void(qintptr)> accepted;
+
+protected:
+    void incomingConnection(qintptr socket) override;
+};
+
 // The monitor's side of the conversation with page runtimes: the listening socket (on the
 // loopback address only), one connection per page request, the reading of records at the
 // two read points (a connection's first record, and one record after each resume or
-// breakpoint reply) and the replies. Everything runs on the thread that owns the object,
-// driven by its event loop. Records that arrive while none is awaited stay buffered until
-// the next read point.
+// breakpoint reply) and the replies. Each connection is read on a thread of its own (a
+// RuntimeChannel), which also answers what answerAhead() allows; everything else runs on
+// the thread that owns the object, driven by its event loop, in the order the records
+// came. Records that arrive while none is awaited stay buffered until the next read point.
 class RuntimeConnections : public QObject {
     Q_OBJECT
 public:
     static constexpr int NOT_ERR = 21;
+    // How often the records of a run that goes on by itself are taken (a hundred times a
+    // second: more often than the views repaint).
+    static constexpr int kAheadPaceMs = 10;
 
     explicit RuntimeConnections(RuntimeConnectionEvents& events, QObject* parent = nullptr);
     ~RuntimeConnections() override;
@@ -78,6 +110,9 @@ public:
 
     // Writes one reply line to the current connection.
     void write(const std::string& reply);
+    // Hands the current connection what it may answer by itself (answerAhead()), as things
+    // stand now: call it whenever what the events' receiver would answer changes.
+    void updateAnswerAhead();
 
     const std::string& curFileIdStr() const { return curFileIdStr_; }
     int errAction() const { return errAction_; }
@@ -87,24 +122,19 @@ public:
 
 private:
     struct Connection {
-        QPointer<QTcpSocket> socket;
-        tracehook::RecordFramer framer;
-        bool fresh = true;      // first record not read yet
-        int awaitedRecords = 1; // read points open: one record is owed for each reply written
-        bool peerClosed = false;
-        Connection(QTcpSocket* s, std::size_t maxBytes)
-            : socket(s), framer(std::string(tracehook::JspSourceInfo::infoEndingToken), maxBytes) {}
+        std::uint64_t id = 0;
+        std::unique_ptr<RuntimeChannel> channel;
+        bool fresh = true; // first record not handled yet
     };
+    using Incoming = RuntimeChannel::Incoming;
 
-    void acceptPending();
-    void onReadable(Connection* c);
-    void onPeerClosed(Connection* c);
-    // Takes the awaited record of a connection, if one is complete, and handles it.
-    void service(Connection* c);
-    // Reads and handles one record; false when none is complete yet.
-    bool serviceOne(Connection* c);
+    void accept(qintptr socket);
+    // Handles what a connection's channel has taken, in order.
+    void deliver(std::uint64_t id);
+    void handle(Connection* c, Incoming& item);
+    void handleRecord(Connection* c, Incoming& item);
     void getFilenames(Connection* c, const Record& record);
-    void clientRead(Connection* c, const Record& record);
+    void clientRead(Connection* c, const Record& record, bool answered);
     // A record that does not move the page (variables, or one this monitor does not know):
     // the page waits for a reply and gets the continue reply of the run in progress.
     void answerInPlace(Connection* c);
@@ -113,12 +143,14 @@ private:
     void makeCurrent(Connection* c);
     void saveClientSocketInfo();
     void close(Connection* c, bool sendServerExit);
-    Connection* find(QTcpSocket* socket) const;
-    static std::string describe(const QTcpSocket* socket);
+    Connection* find(std::uint64_t id) const;
 
     RuntimeConnectionEvents& events_;
-    QTcpServer server_;
-    std::map<QTcpSocket*, std::unique_ptr<Connection>> connections_;
+    RuntimeListener server_;
+    std::map<std::uint64_t, std::unique_ptr<Connection>> connections_;
+    std::uint64_t nextId_ = 1;
+    Connection* aheadTarget_ = nullptr; // the connection answering ahead, with what
+    std::optional<RuntimeChannel::AheadReplies> aheadReplies_;
     std::map<int, Connection*> saved_; // the connection table, by file id
     Connection* current_ = nullptr;
     std::string curFileIdStr_;

@@ -183,7 +183,8 @@ void HtmlView::handleHtml(const HtmlEvent& e) {
                 canvas->makeLineVisible(model().lineCount());
         }
     }
-    fire<ResumeEvent>();
+    if (e.getEventType() != kAnsweredAhead)
+        fire<ResumeEvent>();
 }
 
 void HtmlView::handleHighlight(const HighlightEvent& e) {

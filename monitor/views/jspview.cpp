@@ -164,15 +164,21 @@ void JspView::handleHighlight(const HighlightEvent& e) {
 
     const int state = states.currentState();
     if (state == States::RUN) {
+        // A position the connection answered already has the page running on: the rules
+        // still decide (a pause or a breakpoint set meanwhile stops the run here), but
+        // nothing resumes it.
+        const bool answered = e.getEventType() == kAnsweredAhead;
         switch (states.afterPosition(curFileId(), startLine, end.line)) {
         case RunRules::Decision::Action::Stop:
             fireState();
             return;
         case RunRules::Decision::Action::ResumeNow:
-            resumeRun(true);
+            if (!answered)
+                resumeRun(true);
             break;
         case RunRules::Decision::Action::ResumeAfterDelay:
-            resumeRun(false);
+            if (!answered)
+                resumeRun(false);
             break;
         }
     } else if (state == States::PREV_ERR || state == States::NEXT_ERR) {

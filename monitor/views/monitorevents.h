@@ -52,6 +52,11 @@ TRACEWIN_EVENT(PrimeModelEvent);
 
 #undef TRACEWIN_EVENT
 
+// The type of a HighlightEvent or HtmlEvent whose record the page runtime's connection
+// answered as it arrived, in a run that goes on by itself: receivers show it and never
+// resume the page for it (every other event of the monitor has type 0).
+constexpr std::int32_t kAnsweredAhead = panekit::LinkEvent::CUSTOM_OFFSET;
+
 // An event of kind E from `source`, as the monitor fires them: no name, the item given.
 template <class E>
 panekit::LinkEventPtr makeEvent(const panekit::Tool* source, std::any item = {}) {

@@ -218,3 +218,51 @@ TEST_F(DebugSessionTest, RuntimesAreAskedForVariablesWhileTheViewShowsOrAConditi
 }
 
 } // namespace
+
+namespace {
+
+// A run may be answered ahead only while every position it reaches would be passed at
+// once; the listener hears every change that may end or start that.
+TEST_F(DebugSessionTest, ARunGoesAheadOnlyWhileItWouldPassEveryPosition) {
+    int changes = 0;
+    session.onRunChanged([&] { ++changes; });
+    EXPECT_FALSE(session.runsAhead()) << "not running";
+
+    ASSERT_TRUE(session.startRun(true));
+    EXPECT_TRUE(session.runsAhead()) << "Fast forward without breakpoints";
+    EXPECT_GT(changes, 0);
+
+    changes = 0;
+    EXPECT_EQ(session.step(), DebugSession::StepOutcome::PauseRequested);
+    EXPECT_FALSE(session.runsAhead()) << "a pause was asked";
+    EXPECT_GT(changes, 0);
+    EXPECT_EQ(session.afterPosition(1, 2, 2), Action::Stop);
+    EXPECT_FALSE(session.runsAhead()) << "stopped";
+
+    ASSERT_TRUE(session.startRun(false));
+    EXPECT_FALSE(session.runsAhead()) << "Run shows every position";
+    changes = 0;
+    EXPECT_FALSE(session.startRun(true)) << "the run in progress takes Fast forward";
+    EXPECT_TRUE(session.runsAhead());
+    EXPECT_GT(changes, 0);
+
+    // A breakpoint anywhere, in any file, lets the monitor decide on each position.
+    setBreakpoint(7, 40);
+    EXPECT_FALSE(session.runsAhead());
+    EXPECT_EQ(session.afterPosition(7, 40, 40), Action::Stop);
+    EXPECT_EQ(session.lastBreakpointLine(), 40);
+    session.breakpoints(7)->remove(40);
+    ASSERT_TRUE(session.startRun(true));
+    EXPECT_FALSE(session.runsAhead()) << "the run still remembers the line it stopped at";
+    changes = 0;
+    EXPECT_EQ(session.afterPosition(7, 41, 41), Action::ResumeNow);
+    EXPECT_TRUE(session.runsAhead()) << "the span left the line";
+    EXPECT_GT(changes, 0);
+
+    changes = 0;
+    session.terminate();
+    EXPECT_FALSE(session.runsAhead());
+    EXPECT_GT(changes, 0);
+}
+
+} // namespace

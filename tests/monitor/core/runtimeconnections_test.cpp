@@ -414,3 +414,94 @@ TEST_F(RuntimeConnectionsTest, APortInUseIsReported) {
 }
 
 } // namespace
+
+namespace {
+
+// A receiver that lets the connection answer ahead as the test says, and writes passed
+// records down apart from the ones it was asked to show.
+struct AheadLog : EventLog {
+    std::optional<AheadAnswer> answerAhead() const override { return ahead; }
+    void passed(const Record& r) override {
+        log.push_back("passed:" + std::to_string(r->getInfoType()) + ":" +
+                      std::to_string(r->getJavaLine()));
+    }
+    std::optional<AheadAnswer> ahead;
+};
+
+class AheadConnectionsTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(connections.listen(0, nullptr)); }
+    bool waitForLog(std::size_t n) {
+        return QTest::qWaitFor([&] { return events.log.size() >= n; }, 5000);
+    }
+    // The page starts, and the monitor sets it running with positions answered ahead.
+    void startRunningAhead(FakeRuntime& page) {
+        page.send("%F5&/p/5.jsp&/w/5.java");
+        ASSERT_TRUE(waitForLog(3));
+        events.log.clear();
+        events.ahead = RuntimeConnectionEvents::AheadAnswer{1, true};
+        connections.resume(1);
+    }
+
+    using Log = std::vector<std::string>;
+
+    AheadLog events;
+    RuntimeConnections connections{events};
+};
+
+TEST_F(AheadConnectionsTest, AFastRunIsAnsweredAsItArrivesAndShownInOrder) {
+    FakeRuntime page(connections.listeningPort());
+    ASSERT_NO_FATAL_FAILURE(startRunningAhead(page));
+    ASSERT_TRUE(page.waitForReplies(1));
+
+    // Each record is answered without the monitor's turn; the page sends the next at once.
+    for (int line = 10; line < 15; ++line) {
+        page.send("%L5&" + std::to_string(line) + "&1&1&1&2");
+        ASSERT_TRUE(page.waitForReplies(static_cast<std::size_t>(line - 8))) << line;
+    }
+    page.send("%H5&<p>x</p>");
+    ASSERT_TRUE(page.waitForReplies(7));
+    page.send("%E");
+    ASSERT_TRUE(waitForLog(7));
+    EXPECT_EQ(events.log, (Log{"passed:2:10", "passed:2:11", "passed:2:12", "passed:2:13",
+                               "passed:2:14", "passed:3:0", "exit:8"}));
+    ASSERT_TRUE(page.waitForClose());
+    std::vector<std::string> replies = page.replies();
+    ASSERT_EQ(replies.size(), 8u);
+    EXPECT_EQ(replies.back(), "%T");
+    replies.pop_back();
+    EXPECT_EQ(replies, std::vector<std::string>(7, "%N5&1")) << "one reply per record";
+}
+
+TEST_F(AheadConnectionsTest, PositionsWaitForTheMonitorOnceTheRunStopsGoingAhead) {
+    FakeRuntime page(connections.listeningPort());
+    ASSERT_NO_FATAL_FAILURE(startRunningAhead(page));
+    page.send("%L5&10&1&1&1&2");
+    ASSERT_TRUE(page.waitForReplies(2));
+
+    // A pause or a breakpoint: the receiver now answers only output ahead, with STEP.
+    events.ahead = RuntimeConnectionEvents::AheadAnswer{0, false};
+    connections.updateAnswerAhead();
+    page.send("%H5&<b>");
+    ASSERT_TRUE(page.waitForReplies(3));
+    EXPECT_EQ(page.replies().back(), "%N5&0");
+    page.send("%L5&11&1&1&1&2");
+    ASSERT_TRUE(waitForLog(3));
+    EXPECT_EQ(events.log, (Log{"passed:2:10", "passed:3:0", "highlight:5:11"}));
+    EXPECT_EQ(page.replies().size(), 3u) << "the position waits for the user's command";
+    connections.resume(0);
+    ASSERT_TRUE(page.waitForReplies(4));
+    EXPECT_EQ(page.replies().back(), "%N5&0");
+
+    // Going ahead again: the next position is answered at once once more.
+    events.ahead = RuntimeConnectionEvents::AheadAnswer{1, true};
+    connections.resume(1);
+    ASSERT_TRUE(page.waitForReplies(5));
+    page.send("%L5&12&1&1&1&2");
+    ASSERT_TRUE(page.waitForReplies(6));
+    EXPECT_EQ(page.replies().back(), "%N5&1");
+    ASSERT_TRUE(waitForLog(4));
+    EXPECT_EQ(events.log.back(), "passed:2:12");
+}
+
+} // namespace
