@@ -101,16 +101,36 @@ void RuntimeConnections::accept(qintptr socket) {
     auto connection = std::make_unique<Connection>();
     const std::uint64_t id = nextId_++;
     connection->id = id;
-    // Called on the channel's thread: only posts the delivery to this object's thread.
-    connection->channel = std::make_unique<RuntimeChannel>(fd, maxRecordBytes_, [this, id] {
-        QMetaObject::invokeMethod(
-            this, [this, id] { deliver(id); }, Qt::QueuedConnection);
-    });
+    connection->channel =
+        std::make_unique<RuntimeChannel>(fd, maxRecordBytes_, [this, id] { announce(id); });
     connection->channel->keepText(tracehook::DebugConstants::getTrace());
     print("Window server socket = " + connection->channel->describe());
     connections_.emplace(id, std::move(connection));
     trace("restartConnection", "Socket reconnect successfully!");
     trace("getFilenames", "Waiting for getFilename read()...");
+}
+
+void RuntimeConnections::announce(std::uint64_t id) {
+    bool post = false;
+    {
+        std::lock_guard lock(announcedMutex_);
+        announced_.push_back(id);
+        post = !std::exchange(announcedPosted_, true);
+    }
+    // Nothing crosses threads through the event but the wake-up: the ids wait here.
+    if (post)
+        QMetaObject::invokeMethod(this, "deliverAnnounced", Qt::QueuedConnection);
+}
+
+void RuntimeConnections::deliverAnnounced() {
+    std::vector<std::uint64_t> ids;
+    {
+        std::lock_guard lock(announcedMutex_);
+        ids.swap(announced_);
+        announcedPosted_ = false;
+    }
+    for (const std::uint64_t id : ids)
+        deliver(id);
 }
 
 void RuntimeConnections::deliver(std::uint64_t id) {

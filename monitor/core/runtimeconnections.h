@@ -11,8 +11,10 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tracewin {
 
@@ -129,6 +131,10 @@ private:
     using Incoming = RuntimeChannel::Incoming;
 
     void accept(qintptr socket);
+    // Called on a channel's thread when it has something: the connection's delivery is
+    // posted to this object's thread.
+    void announce(std::uint64_t id);
+    Q_INVOKABLE void deliverAnnounced();
     // Handles what a connection's channel has taken, in order.
     void deliver(std::uint64_t id);
     void handle(Connection* c, Incoming& item);
@@ -149,6 +155,9 @@ private:
     RuntimeListener server_;
     std::map<std::uint64_t, std::unique_ptr<Connection>> connections_;
     std::uint64_t nextId_ = 1;
+    std::mutex announcedMutex_; // guards the two below, shared with the channels' threads
+    std::vector<std::uint64_t> announced_;
+    bool announcedPosted_ = false;
     Connection* aheadTarget_ = nullptr; // the connection answering ahead, with what
     std::optional<RuntimeChannel::AheadReplies> aheadReplies_;
     std::map<int, Connection*> saved_; // the connection table, by file id
