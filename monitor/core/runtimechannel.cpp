@@ -2,6 +2,7 @@
 
 #include "tracehook/jspsourceinfo.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <array>
 #include <cerrno>
@@ -69,14 +70,18 @@ void RuntimeChannel::keepText(bool keep) {
     keepText_ = keep;
 }
 
-std::deque<RuntimeChannel::Incoming> RuntimeChannel::take() {
+std::deque<RuntimeChannel::Incoming> RuntimeChannel::take(bool* comesBack) {
     std::lock_guard lock(mutex_);
     std::deque<Incoming> items = std::exchange(inbox_, {});
     inboxBytes_ = 0;
-    // After a paced record the taker comes back by itself (see take()); until then only
-    // the other records call it.
-    notified_ = !items.empty() && isPaced(items.back());
+    // Positions passed ahead, and no record waiting for the monitor at the end: the run goes
+    // on by itself, and the taker comes back by itself for what follows.
+    pacing_ =
+        !items.empty() && items.back().answered && std::any_of(items.begin(), items.end(), isPaced);
+    notified_ = pacing_;
     promptlyNotified_ = false;
+    if (comesBack)
+        *comesBack = pacing_;
     return items;
 }
 
@@ -237,7 +242,9 @@ void RuntimeChannel::takeOwedRecords() {
 }
 
 void RuntimeChannel::queue(Incoming item) {
-    const bool prompt = !isPaced(item);
+    // While the taker comes back by itself, only a record that waits for the monitor is
+    // announced; otherwise output answered ahead is announced at once, positions once.
+    const bool prompt = !item.answered || (!pacing_ && !isPaced(item));
     inboxBytes_ += bytesOf(item);
     inbox_.push_back(std::move(item));
     // notify only posts to the monitor's thread, which never waits for this thread while

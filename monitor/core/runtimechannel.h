@@ -58,14 +58,17 @@ public:
 
     // Keeps each record's text even when it parsed (for tracing).
     void keepText(bool keep);
-    // What arrived since the last call, in order. When the last item taken is paced, the
-    // taker must call again soon by itself: the paced records that follow are not announced
-    // (a run that goes on by itself wakes the monitor at the pace it takes them, not once
-    // per position), only the others are.
-    std::deque<Incoming> take();
+    // What arrived since the last call, in order. comesBack tells whether the taker must
+    // call again soon by itself: positions were passed ahead and nothing waits for the
+    // monitor, so the run goes on by itself, and until the next call only a record that
+    // waits for the monitor is announced (such a run wakes the monitor at the pace it takes
+    // records, not once per record). Otherwise output answered ahead is announced as it
+    // comes, so that whoever sees its reply finds it already announced.
+    std::deque<Incoming> take(bool* comesBack = nullptr);
     // How many items wait to be taken.
     std::size_t waitingCount() const;
-    // Positions and variables answered ahead: what only the last of shows for long.
+    // Positions and variables answered ahead: what only the last of shows for long, and
+    // what tells that a run goes on by itself.
     static bool isPaced(const Incoming& item);
 
     // Writes one reply line (the line break is added). False, writing nothing more, when
@@ -94,7 +97,7 @@ public:
     static constexpr int kWriteTimeoutMs = 5000;
     // Past this many records or bytes not yet taken, records wait for the monitor again.
     static constexpr std::size_t kAheadBacklogRecords = 4096;
-    static constexpr std::size_t kAheadBacklogBytes = 8u << 20;
+    static constexpr std::size_t kAheadBacklogBytes = 256u << 10;
 
 private:
     void readLoop();
@@ -117,8 +120,9 @@ private:
     int owed_ = 1;       // records awaited: the first, then one per reply
     bool taken_ = false; // the first record was taken
     bool keepText_ = false;
+    bool pacing_ = false;           // the taker comes back by itself
     bool notified_ = false;         // notify was called, or the taker comes back by itself
-    bool promptlyNotified_ = false; // notify was called for a record that is not paced
+    bool promptlyNotified_ = false; // notify was called for a record announced at once
     bool parked_ = false;           // the thread waits for a reply, not in recv
     bool eof_ = false;
     bool writeFailed_ = false;

@@ -137,10 +137,11 @@ void RuntimeConnections::deliver(std::uint64_t id) {
     Connection* c = find(id);
     if (!c)
         return;
-    std::deque<Incoming> items = c->channel->take();
-    // The positions of a run that goes on by itself are taken at a steady pace: the channel
-    // announces no more of them.
-    if (!items.empty() && RuntimeChannel::isPaced(items.back()))
+    bool comesBack = false;
+    std::deque<Incoming> items = c->channel->take(&comesBack);
+    // A run that goes on by itself is taken at a steady pace: the channel announces no more
+    // of it meanwhile.
+    if (comesBack)
         QTimer::singleShot(kAheadPaceMs, this, [this, id] { deliver(id); });
     for (Incoming& item : items) {
         // Handling may close the connection: what it took after that is dropped.

@@ -260,7 +260,7 @@ TEST_F(RuntimeChannelTest, ARecordAnsweredAheadIsHandedOverBeforeItsReply) {
     }
 }
 
-TEST_F(RuntimeChannelTest, PositionsPassedAheadAreAnnouncedOnlyUntilTheTakerKeepsThePace) {
+TEST_F(RuntimeChannelTest, ARunGoingOnByItselfIsAnnouncedOnlyWhenARecordWaits) {
     ASSERT_NO_FATAL_FAILURE(startRunningAhead());
     const int before = notificationCount();
     auto pass = [&](const std::string& record) {
@@ -268,23 +268,44 @@ TEST_F(RuntimeChannelTest, PositionsPassedAheadAreAnnouncedOnlyUntilTheTakerKeep
         ASSERT_EQ(peer->reply(), "%N5&1") << record;
     };
     pass(kLine);
-    EXPECT_EQ(notificationCount(), before + 1);
-    ASSERT_EQ(channel->take().size(), 1u) << "a position: the taker now comes back by itself";
-    for (int i = 0; i < 50; ++i)
+    EXPECT_EQ(notificationCount(), before + 1) << "the first position is announced";
+    bool comesBack = false;
+    ASSERT_EQ(channel->take(&comesBack).size(), 1u);
+    EXPECT_TRUE(comesBack) << "a position passed ahead: the taker comes back by itself";
+    for (int i = 0; i < 50; ++i) {
         pass(kLine);
+        pass(kHtml);
+    }
     pass(kVariables);
-    EXPECT_EQ(notificationCount(), before + 1) << "no announcement per position";
-    pass(kHtml);
-    EXPECT_EQ(notificationCount(), before + 2) << "output is announced as it comes";
-    ASSERT_EQ(channel->take().size(), 52u);
-    pass(kLine);
-    EXPECT_EQ(notificationCount(), before + 3) << "taken up to output: announced again";
-    ASSERT_EQ(channel->take().size(), 1u);
+    EXPECT_EQ(notificationCount(), before + 1) << "no announcement per record";
+    ASSERT_EQ(channel->take(&comesBack).size(), 101u);
+    EXPECT_TRUE(comesBack);
+
     peer->send("%E");
-    std::vector<Incoming> items = takeItems(1);
+    ASSERT_TRUE(waitForWaiting(1));
+    EXPECT_EQ(notificationCount(), before + 2) << "a record that waits is announced";
+    std::deque<Incoming> items = channel->take(&comesBack);
     ASSERT_EQ(items.size(), 1u);
     EXPECT_FALSE(items[0].answered);
-    EXPECT_EQ(notificationCount(), before + 4) << "a record that waits is announced";
+    EXPECT_FALSE(comesBack) << "the run waits for the monitor";
+
+    ASSERT_NO_FATAL_FAILURE(answer("%N5&1"));
+    pass(kLine);
+    EXPECT_EQ(notificationCount(), before + 3) << "positions are announced again";
+}
+
+TEST_F(RuntimeChannelTest, OutputPassedAheadAloneIsAnnouncedBeforeItsReply) {
+    ASSERT_NO_FATAL_FAILURE(startRunningAhead());
+    channel->answerAhead(RuntimeChannel::AheadReplies{"%N5&1", false});
+    for (int i = 0; i < 20; ++i) {
+        const int before = notificationCount();
+        peer->send(kHtml);
+        ASSERT_EQ(peer->reply(), "%N5&1");
+        EXPECT_EQ(notificationCount(), before + 1) << i;
+        bool comesBack = true;
+        ASSERT_EQ(channel->take(&comesBack).size(), 1u) << i;
+        EXPECT_FALSE(comesBack) << "output alone: every piece is announced";
+    }
 }
 
 TEST_F(RuntimeChannelTest, ThePageRunsOnlySoFarAheadOfWhatWasTaken) {
