@@ -9,7 +9,8 @@
 // The monitor's vocabulary of link events. Every kind is a LinkEvent without fields of
 // its own, routed by "com.zet.kwo.jsp.ui." and its class name; the item carries the
 // payload (a shared JspSourceInfo record, an integer, a BreakpointInfo, ButtonStates, the
-// shared States or an HtmlTagPosition). The monitor fires them all with type 0 and no name.
+// shared States or an HtmlTagPosition). The monitor fires them all with no name and type 0,
+// but for positions and output the connection answered already (kAnsweredAhead, below).
 namespace tracewin {
 
 #define TRACEWIN_EVENT(Name) PANEKIT_LINK_EVENT(Name, "com.zet.kwo.jsp.ui." #Name)
