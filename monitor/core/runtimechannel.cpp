@@ -48,9 +48,10 @@ void signal(int eventFd) {
 
 } // namespace
 
-RuntimeChannel::RuntimeChannel(int socket, std::size_t maxRecordBytes, std::function<void()> notify)
+RuntimeChannel::RuntimeChannel(int socket, std::size_t maxRecordBytes, std::function<void()> notify,
+                               bool keepText)
     : socket_(socket), wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-      notify_(std::move(notify)),
+      notify_(std::move(notify)), keepText_(keepText),
       framer_(std::string(JspSourceInfo::infoEndingToken), maxRecordBytes) {
     // The thread blocks in recv; replies go out without blocking (see send).
     const int flags = ::fcntl(socket_, F_GETFL);
@@ -63,11 +64,6 @@ RuntimeChannel::~RuntimeChannel() {
     close(std::nullopt);
     if (wakeFd_ >= 0)
         ::close(wakeFd_);
-}
-
-void RuntimeChannel::keepText(bool keep) {
-    std::lock_guard lock(mutex_);
-    keepText_ = keep;
 }
 
 std::deque<RuntimeChannel::Incoming> RuntimeChannel::take(bool* comesBack) {
@@ -94,9 +90,7 @@ bool RuntimeChannel::write(std::string_view reply) {
     std::lock_guard lock(mutex_);
     if (closed_ || eof_ || writeFailed_)
         return false;
-    std::string line(reply);
-    line += '\n';
-    return send(line);
+    return sendLine(reply);
 }
 
 void RuntimeChannel::expectRecord() {
@@ -127,12 +121,8 @@ void RuntimeChannel::close(std::optional<std::string_view> lastLine) {
         if (closed_)
             return;
         // A runtime that closed its sending side may still wait for the goodbye.
-        if (lastLine && !writeFailed_) {
-            std::string line(*lastLine);
-            line += '\n';
-            send(line);
-        }
-        closing_ = true;
+        if (lastLine && !writeFailed_)
+            sendLine(*lastLine);
         closed_ = true;
     }
     // Wakes the thread wherever it waits: in recv, in a bounded send, or parked.
@@ -152,6 +142,12 @@ std::string RuntimeChannel::describe() const {
     ::getsockname(socket_, reinterpret_cast<sockaddr*>(&local), &localSize);
     return "Socket[addr=/" + endpoint(peer) + ",port=" + std::to_string(port(peer)) +
            ",localport=" + std::to_string(port(local)) + "]";
+}
+
+bool RuntimeChannel::sendLine(std::string_view reply) {
+    std::string line(reply);
+    line += '\n';
+    return send(line);
 }
 
 bool RuntimeChannel::send(std::string_view bytes) {
@@ -190,7 +186,7 @@ std::size_t RuntimeChannel::bytesOf(const Incoming& item) {
 }
 
 bool RuntimeChannel::answersAhead(const Incoming& item) const {
-    if (!ahead_ || item.kind != Incoming::Kind::Arrived)
+    if (!ahead_)
         return false;
     // The page may not run further ahead of what the monitor has taken than this: memory
     // stays bounded, and a pause stops the page near what is on show.
@@ -209,7 +205,7 @@ bool RuntimeChannel::answersAhead(const Incoming& item) const {
 }
 
 void RuntimeChannel::takeOwedRecords() {
-    while (owed_ > 0 && !closing_) {
+    while (owed_ > 0 && !closed_) {
         std::optional<std::string> text = framer_.next();
         if (!text)
             return;
@@ -232,9 +228,7 @@ void RuntimeChannel::takeOwedRecords() {
         // the page move on finds the record already on its way to the monitor.
         item.answered = true;
         queue(std::move(item));
-        std::string line = ahead_->reply;
-        line += '\n';
-        if (send(line))
+        if (sendLine(ahead_->reply))
             ++owed_;
         else
             inbox_.back().answered = false;
@@ -260,7 +254,7 @@ void RuntimeChannel::queue(Incoming item) {
 void RuntimeChannel::readLoop() {
     std::array<char, kReadChunk> buffer;
     std::unique_lock lock(mutex_);
-    while (!closing_) {
+    while (!closed_) {
         takeOwedRecords();
         if (framer_.overflowed() && !overflowReported_) {
             overflowReported_ = true;
@@ -295,7 +289,7 @@ void RuntimeChannel::readLoop() {
         const int error = errno;
         lock.lock();
         parked_ = false;
-        if (!readable || closing_)
+        if (!readable || closed_)
             continue;
         if (n > 0) {
             framer_.append(std::string_view(buffer.data(), static_cast<std::size_t>(n)));

@@ -50,14 +50,14 @@ public:
     // Takes a connected stream socket. notify is called on the reading thread, under the
     // channel's lock, when items are waiting and none were before take() last ran; it must
     // only post. A record answered ahead is handed over before its reply is written.
-    RuntimeChannel(int socket, std::size_t maxRecordBytes, std::function<void()> notify);
+    // keepText keeps each record's text even when it parsed (for tracing).
+    RuntimeChannel(int socket, std::size_t maxRecordBytes, std::function<void()> notify,
+                   bool keepText = false);
     // Stops the thread and closes the socket, sending nothing more.
     ~RuntimeChannel();
     RuntimeChannel(const RuntimeChannel&) = delete;
     RuntimeChannel& operator=(const RuntimeChannel&) = delete;
 
-    // Keeps each record's text even when it parsed (for tracing).
-    void keepText(bool keep);
     // What arrived since the last call, in order. comesBack tells whether the taker must
     // call again soon by itself: positions were passed ahead and nothing waits for the
     // monitor, so the run goes on by itself, and until the next call only a record that
@@ -105,21 +105,22 @@ private:
     void takeOwedRecords();
     void queue(Incoming item);
     bool send(std::string_view bytes);
+    bool sendLine(std::string_view reply); // adds the line break
     bool answersAhead(const Incoming& item) const;
     static std::size_t bytesOf(const Incoming& item);
 
     const int socket_;
     const int wakeFd_; // wakes the thread while it waits for a reply or the close
     std::function<void()> notify_;
+    const bool keepText_;
 
     mutable std::mutex mutex_;
     tracehook::RecordFramer framer_;
     std::deque<Incoming> inbox_;
     std::size_t inboxBytes_ = 0;
     std::optional<AheadReplies> ahead_;
-    int owed_ = 1;       // records awaited: the first, then one per reply
-    bool taken_ = false; // the first record was taken
-    bool keepText_ = false;
+    int owed_ = 1;                  // records awaited: the first, then one per reply
+    bool taken_ = false;            // the first record was taken
     bool pacing_ = false;           // the taker comes back by itself
     bool notified_ = false;         // notify was called, or the taker comes back by itself
     bool promptlyNotified_ = false; // notify was called for a record announced at once
@@ -128,8 +129,7 @@ private:
     bool writeFailed_ = false;
     bool overflowReported_ = false;
     bool closedAtReadPointReported_ = false;
-    bool closing_ = false;
-    bool closed_ = false;
+    bool closed_ = false; // close() ran: the thread stops, nothing more is written
     std::thread reader_;
 };
 

@@ -101,9 +101,8 @@ void RuntimeConnections::accept(qintptr socket) {
     auto connection = std::make_unique<Connection>();
     const std::uint64_t id = nextId_++;
     connection->id = id;
-    connection->channel =
-        std::make_unique<RuntimeChannel>(fd, maxRecordBytes_, [this, id] { announce(id); });
-    connection->channel->keepText(tracehook::DebugConstants::getTrace());
+    connection->channel = std::make_unique<RuntimeChannel>(
+        fd, maxRecordBytes_, [this, id] { announce(id); }, tracehook::DebugConstants::getTrace());
     print("Window server socket = " + connection->channel->describe());
     connections_.emplace(id, std::move(connection));
     trace("restartConnection", "Socket reconnect successfully!");
