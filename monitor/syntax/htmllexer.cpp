@@ -86,6 +86,25 @@ Token HtmlLexer::next(std::u16string_view line, std::size_t pos, State& state) c
     }
 }
 
+State HtmlLexer::stateAfter(std::u16string_view line, std::size_t pos, State state) const {
+    // A JSP page's template text also stops at the page's own elements: token by token.
+    if (embedsJsp_)
+        return Lexer::stateAfter(line, pos, state);
+    while (pos < line.size()) {
+        const State mode = state & MODE_MASK;
+        const bool readsContent = mode == Content || mode > RawText; // as next() does
+        if (readsContent && line[pos] != u'<') {
+            // Text, its entities and its runs all leave the state at Content.
+            state = Content;
+            pos = line.find(u'<', pos);
+            if (pos == std::u16string_view::npos)
+                break;
+        }
+        pos = std::max(next(line, pos, state).end, pos + 1);
+    }
+    return state;
+}
+
 Token HtmlLexer::content(std::u16string_view line, std::size_t pos, State& state) const {
     const std::size_t n = line.size();
     state = Content;

@@ -66,8 +66,12 @@ State IncrementalLexer::lex(std::u16string_view line, std::size_t index, std::si
 State IncrementalLexer::startState(const LineText& text, std::size_t index) {
     while (starts_.size() <= index) {
         const std::size_t line = starts_.size() - 1;
+        const std::u16string_view lineText = text(line);
+        // A long line is lexed token by token, which leaves the checkpoints along it.
         const State end =
-            lex(text(line), line, text(line).size(), [](const Token&) { return true; });
+            lineText.size() > CHECKPOINT_SPACING
+                ? lex(lineText, line, lineText.size(), [](const Token&) { return true; })
+                : lexer_->stateAfter(lineText, 0, starts_[line]);
         starts_.push_back(lexer_->atLineEnd(end));
     }
     return starts_[index];

@@ -22,6 +22,9 @@ public:
     virtual Token next(std::u16string_view line, std::size_t pos, State& state) const = 0;
     // The state that carries over the end of a line (a string literal does not).
     virtual State atLineEnd(State state) const { return state; }
+    // The state after the last token of the line from pos on, as next() would leave it
+    // token by token; a lexer that knows which text cannot change its state skips it.
+    virtual State stateAfter(std::u16string_view line, std::size_t pos, State state) const;
 };
 
 // The tokens of a whole line; state goes in as the line's start state and comes out as the

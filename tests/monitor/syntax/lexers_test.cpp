@@ -3,6 +3,8 @@
 #include "syntax/javalexer.h"
 #include "syntax/jsplexer.h"
 
+#include <random>
+
 using namespace tracewin::syntax;
 using syntaxtest::LexedText;
 using K = TokenKind;
@@ -100,6 +102,59 @@ TEST(HtmlLexer, CommentsTagsAndScriptsAcrossLines) {
     EXPECT_EQ(t.at(4, u"if (a<b && c>d) x();"), K::Text) << "a script's text is no markup";
     EXPECT_EQ(t.at(5, u"</SCRIPT>"), K::Tag);
     EXPECT_EQ(t.at(5, u"<i>"), K::Tag);
+}
+
+// The state after a line, whichever way it is found, is the one its tokens leave: from every
+// start state, over lines of markup pieces that open and close every construct.
+TEST(HtmlLexer, TheStateAfterALineIsTheOneItsTokensLeave) {
+    static const std::u16string kPieces[] = {u"<div class=\"a\">",
+                                             u"text &amp; more",
+                                             u"&",
+                                             u"<",
+                                             u"</",
+                                             u"<!-- c",
+                                             u"-->",
+                                             u">",
+                                             u"/>",
+                                             u"=",
+                                             u"\"",
+                                             u"'",
+                                             u"<!DOCTYPE html",
+                                             u"<?xml",
+                                             u"<script>",
+                                             u"</script>",
+                                             u"<STYLE>",
+                                             u"</style",
+                                             u"a<b",
+                                             u"<%= x %>",
+                                             u"${m}",
+                                             u" ",
+                                             u"<p",
+                                             u"x=1",
+                                             std::u16string(1100, u'x'),
+                                             u"<a href='/u'>"};
+    // As a JSP page's template text, the lexer takes every token.
+    const HtmlLexer plain;
+    const HtmlLexer jspTemplate(true);
+    const HtmlLexer* lexers[] = {&plain, &jspTemplate};
+    std::mt19937 random(7);
+    for (int n = 0; n < 400; ++n) {
+        std::u16string line;
+        for (auto pieces = random() % 8; pieces > 0; --pieces)
+            line += kPieces[random() % std::size(kPieces)];
+        for (State raw = 0; raw <= 2; ++raw) {
+            for (State mode = HtmlLexer::Content; mode <= HtmlLexer::RawText; ++mode) {
+                const State start = mode | (raw << HtmlLexer::RAW_SHIFT);
+                for (const HtmlLexer* lexer : lexers) {
+                    State byTokens = start;
+                    for (std::size_t pos = 0; pos < line.size();)
+                        pos = std::max(lexer->next(line, pos, byTokens).end, pos + 1);
+                    EXPECT_EQ(lexer->stateAfter(line, 0, start), byTokens)
+                        << "line " << n << ", start state " << start;
+                }
+            }
+        }
+    }
 }
 
 TEST(JspLexer, ElementsOnTemplateText) {
