@@ -56,7 +56,7 @@ struct Display {
         area.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         area.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         component = new CommonViewComponent(&host, true, &area);
-        component->setNewLines(&host.model.getLines());
+        component->showLines(&host.model.lineList());
         area.setWidget(component);
         component->show();
         area.resize(800, kViewportLines * component->getLayoutManager().getLineHeight() + 40);
@@ -166,7 +166,7 @@ void BM_SetNewLines(benchmark::State& state) {
     }
     Display display(host);
     for (auto _ : state)
-        display.component->setNewLines(&host.model.getLines());
+        display.component->showLines(&host.model.lineList());
 }
 BENCHMARK(BM_SetNewLines)->Arg(200000)->Unit(benchmark::kMillisecond);
 

@@ -1,6 +1,9 @@
 #include "views/commonmodel.h"
 
+#include "views/textlines.h"
+
 #include <QFile>
+#include <algorithm>
 
 namespace tracewin {
 
@@ -35,18 +38,66 @@ SourceLine CommonModel::newLine(QString text) {
     return std::make_shared<SourceInformation>(*this, std::move(text));
 }
 
-const SourceLines& CommonModel::getLines() const {
-    const LineList& lines = lineList();
-    if (&lines == &lineList_)
-        return lines_;
-    lineObjects_.clear();
-    lineObjects_.reserve(lines.size());
-    int startPos = 0;
+std::size_t CommonModel::ModelLines::size() const {
+    return model_.fileText_ ? model_.fileText_->size() : model_.lines_.size();
+}
+
+QStringView CommonModel::ModelLines::text(std::size_t index) const {
+    return model_.fileText_ ? model_.fileText_->text(index) : model_.lines_[index]->text();
+}
+
+void CommonModel::setLines(SourceLines lines) {
+    lines_ = std::move(lines);
+    fileText_.reset();
+}
+
+KeptText CommonModel::keptText() const {
+    if (!fileText_)
+        return {};
+    return {fileText_, fileText_->size()};
+}
+
+void CommonModel::restoreText(const KeptText& text) {
+    fileText_ = text.store;
+}
+
+namespace {
+
+// Copies of the lines as line objects of no model, the first one starting at startPos.
+SourceLines lineObjectsOf(const LineList& lines, int startPos) {
+    SourceLines objects;
+    objects.reserve(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const QStringView text = lines.text(i);
-        lineObjects_.push_back(std::make_shared<SourceInformation>(text.toString(), startPos));
+        objects.push_back(std::make_shared<SourceInformation>(text.toString(), startPos));
         startPos += static_cast<int>(text.size());
     }
+    return objects;
+}
+
+} // namespace
+
+int CommonModel::fileTextStart() const {
+    // The running character count ends with the file's lines, as it did for line objects.
+    int start = textPos_;
+    for (std::size_t i = 0; i < fileText_->size(); ++i)
+        start -= static_cast<int>(fileText_->length(i));
+    return start;
+}
+
+void CommonModel::takeLinesAsObjects() {
+    if (!fileText_)
+        return;
+    // The running character count already holds these lines: they are not counted again.
+    lines_ = lineObjectsOf(lineList_, fileTextStart());
+    fileText_.reset();
+}
+
+const SourceLines& CommonModel::getLines() const {
+    const LineList& lines = lineList();
+    if (&lines == &lineList_ && !fileText_)
+        return lines_;
+    lineObjects_ = lineObjectsOf(lines, &lines == &lineList_ ? fileTextStart() : 0);
     return lineObjects_;
 }
 
@@ -100,6 +151,7 @@ bool readBytes(const QString& filename, QByteArray& bytes) {
 bool CommonModel::primeModel(const std::optional<QString>& filename, bool filterAgentLines,
                              bool noLineTerminator) {
     lines_.clear();
+    fileText_.reset();
     filteredLineInfoLst_.clear();
     if (!filename)
         return true;
@@ -107,30 +159,38 @@ bool CommonModel::primeModel(const std::optional<QString>& filename, bool filter
     QByteArray bytes;
     if (!readBytes(*filename, bytes))
         return false;
+    auto text = std::make_shared<TextLines>();
+    auto append = [&](QStringView line) {
+        text->appendLine(line);
+        textPos_ += static_cast<int>(line.size());
+    };
     const QString agent = QString::fromLatin1(agentCallPrefix);
     int lineNumber = 0;
     forEachLine(bytes, [&](QByteArrayView utf8) {
         ++lineNumber;
         QString line = decodeLine(utf8);
+        qsizetype cut = 0;
         if (filterAgentLines && line.startsWith(agent)) {
             const qsizetype end = line.indexOf(QStringLiteral(");"));
             if (end >= 0) {
-                line.remove(0, end + 2);
-                filteredLineInfoLst_[lineNumber] = static_cast<int>(end + 2);
+                cut = end + 2;
+                filteredLineInfoLst_.emplace_back(lineNumber, static_cast<int>(cut));
             }
         }
         if (!noLineTerminator)
             line += u'\n';
-        lines_.push_back(newLine(std::move(line)));
+        append(QStringView(line).mid(cut));
     });
     if (!noLineTerminator)
-        lines_.push_back(newLine(QStringLiteral("\n")));
+        append(u"\n");
+    fileText_ = std::move(text);
     return true;
 }
 
 bool CommonModel::primeModel() {
     if (!filename_)
         return true;
+    takeLinesAsObjects();
     QByteArray bytes;
     if (!readBytes(*filename_, bytes))
         return false;
@@ -141,8 +201,9 @@ bool CommonModel::primeModel() {
 }
 
 int CommonModel::getNumOfRemovedChar(int line) const {
-    auto it = filteredLineInfoLst_.find(line);
-    return it == filteredLineInfoLst_.end() ? 0 : it->second;
+    const auto it = std::lower_bound(filteredLineInfoLst_.begin(), filteredLineInfoLst_.end(),
+                                     std::pair(line, 0));
+    return it != filteredLineInfoLst_.end() && it->first == line ? it->second : 0;
 }
 
 bool CommonModel::getIsCurrentLineExecutable(int line) const {
@@ -169,6 +230,7 @@ void CommonModel::restoreCanvas(const CommonModelViewInfo& info) {
     filename_ = info.filename;
     lines_ = info.lines;
     textPos_ = info.textPos;
+    restoreText(info.text);
 }
 
 } // namespace tracewin

@@ -8,7 +8,6 @@
 // clang-format on
 
 #include <QString>
-#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -107,7 +106,9 @@ public:
     // leading instrumentation call ("vlmAgent.line(...);") is cut off each line and the
     // number of characters cut is remembered; without noLineTerminator every line ends
     // in "\n" and one more line holding "\n" follows. A null name leaves an empty model.
-    // False when the file cannot be read (the model is then empty).
+    // False when the file cannot be read (the model is then empty). The lines are kept as
+    // text blocks, which snapshots share: a generated servlet of a million lines is not a
+    // million objects.
     [[nodiscard]] bool primeModel(const std::optional<QString>& filename, bool filterAgentLines,
                                   bool noLineTerminator);
     // Appends the file's lines again, each with "\n". False when it cannot be read.
@@ -123,7 +124,7 @@ public:
     bool holdsLines(const SourceLines& lines) const {
         return &lines == &lines_ || &lines == &lineObjects_;
     }
-    void setLines(SourceLines lines) { lines_ = std::move(lines); }
+    void setLines(SourceLines lines);
     int lineCount() const { return static_cast<int>(lineList().size()); }
     // The view text of a 1-based line, or an empty text outside the model.
     QString viewLine(int line) const;
@@ -139,23 +140,43 @@ public:
     // Back to a snapshot: file name, a copy of its lines, text position.
     virtual void restoreCanvas(const CommonModelViewInfo& info);
     // What a snapshot keeps of lines held as text blocks; nothing for line objects.
-    virtual KeptText keptText() const { return {}; }
+    virtual KeptText keptText() const;
 
 protected:
     SourceLine newLine(QString text);
+    // Takes back the text blocks a snapshot kept (restoreCanvas calls it).
+    virtual void restoreText(const KeptText& text);
     SourceLines lines_;
 
 private:
     friend class SourceInformation;
     friend struct CommonModelViewInfo;
 
-    SourceLinesList lineList_{lines_};
+    // The model's lines: a primed file's text blocks, or else its line objects.
+    class ModelLines final : public LineList {
+    public:
+        explicit ModelLines(const CommonModel& model) : model_(model) {}
+        std::size_t size() const override;
+        QStringView text(std::size_t index) const override;
+
+    private:
+        const CommonModel& model_;
+    };
+    // A primed file's lines as line objects, for appending to them.
+    void takeLinesAsObjects();
+    // Where the primed file's first line starts in the running character count.
+    int fileTextStart() const;
+
+    ModelLines lineList_{*this};
+    // The lines of the file primed last, shared with the snapshots taken since.
+    std::shared_ptr<TextLines> fileText_;
     // The copy getLines hands out when the lines are not line objects.
     mutable SourceLines lineObjects_;
 
     std::optional<QString> filename_;
     int textPos_ = 0;
-    std::map<int, int> filteredLineInfoLst_;
+    // The characters cut off each filtered line: (line, count), by line.
+    std::vector<std::pair<int, int>> filteredLineInfoLst_;
 };
 
 } // namespace tracewin

@@ -39,10 +39,9 @@ TextLines& HtmlModel::writable() {
     return *text_;
 }
 
-void HtmlModel::restoreCanvas(const CommonModelViewInfo& info) {
-    CommonModel::restoreCanvas(info);
-    text_ = info.text.store ? info.text.store : std::make_shared<TextLines>();
-    count_ = std::min(info.text.lines, text_->size());
+void HtmlModel::restoreText(const KeptText& text) {
+    text_ = text.store ? text.store : std::make_shared<TextLines>();
+    count_ = std::min(text.lines, text_->size());
 }
 
 HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTag) {

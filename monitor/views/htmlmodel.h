@@ -33,11 +33,11 @@ public:
     void clear();
 
     const LineList& lineList() const override { return shown_; }
-    void restoreCanvas(const CommonModelViewInfo& info) override;
     KeptText keptText() const override { return {text_, count_}; }
 
 protected:
     std::string modelName() const override { return "HtmlModel"; }
+    void restoreText(const KeptText& text) override;
 
 private:
     // The model's lines: the first count_ lines of its store.

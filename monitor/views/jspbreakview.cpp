@@ -70,9 +70,10 @@ void JspBreakView::handleHighlight(const HighlightEvent& e) {
     }
     const int javaLine = (*record)->getJavaLine();
     currentViewLine = javaLine - 1;
-    if (canvas && javaLine >= 1 && javaLine <= model().lineCount())
-        canvas->highlight(javaLine, 1, javaLine,
-                          std::max(1, model().getLines()[javaLine - 1]->length()));
+    if (canvas && javaLine >= 1 && javaLine <= model().lineCount()) {
+        const auto length = model().lineList().text(static_cast<std::size_t>(javaLine - 1)).size();
+        canvas->highlight(javaLine, 1, javaLine, std::max(1, static_cast<int>(length)));
+    }
 }
 
 void JspBreakView::handleClientExit(const ClientExitEvent&) {

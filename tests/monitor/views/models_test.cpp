@@ -99,11 +99,36 @@ TEST_F(ModelsTest, SnapshotsShareLinesAndKeepTheViewAndState) {
     EXPECT_EQ(snapshot.statusLineMsg, QStringLiteral("Line 7"));
     EXPECT_EQ(CommonModelViewInfo(jsp, nullptr, States::STEP).currentViewLine, -1);
 
-    jsp.getLines()[0]->appendText("!");
     ASSERT_TRUE(jsp.primeModel(file("two.jsp", "z\n"), true, true));
+    EXPECT_EQ(texts(jsp), QStringList{"z"});
     jsp.restoreCanvas(snapshot);
-    EXPECT_EQ(texts(jsp), (QStringList{"a!", "b"})) << "snapshots share the line objects";
+    EXPECT_EQ(texts(jsp), (QStringList{"a", "b"}));
+    EXPECT_EQ(jsp.keptText().store, snapshot.text.store) << "the snapshot shares the file's text";
     EXPECT_TRUE(jsp.getFilename()->endsWith("one.jsp"));
+
+    // Line objects are shared too: text appended later shows through the snapshot.
+    JspModel objects;
+    objects.setLines({std::make_shared<SourceInformation>(QStringLiteral("a"), 0)});
+    const CommonModelViewInfo ofObjects(objects, nullptr, States::STEP);
+    objects.getLines()[0]->appendText("!");
+    ASSERT_TRUE(objects.primeModel(file("two.jsp", "z\n"), true, true));
+    objects.restoreCanvas(ofObjects);
+    EXPECT_EQ(texts(objects), QStringList{"a!"});
+}
+
+TEST_F(ModelsTest, APrimedFileIsShownAsTextAndCanStillGrowAsLineObjects) {
+    JavaModel java;
+    ASSERT_TRUE(java.primeModel(file("P.java", "vlmAgent.line(4);x();\ny\n"), true, false));
+    EXPECT_EQ(java.lineCount(), 3);
+    EXPECT_EQ(java.lineList().text(0), u"x();\n");
+    EXPECT_EQ(java.getNumOfRemovedChar(1), 17);
+    EXPECT_EQ(java.getTextPos(), 8);
+    EXPECT_EQ(java.getLines()[2]->getStartPos(), 7) << "copies start where the lines do";
+    // The lines of the file again, appended after its own.
+    ASSERT_TRUE(java.primeModel());
+    EXPECT_EQ(texts(java), (QStringList{"x();\n", "y\n", "\n", "vlmAgent.line(4);x();\n", "y\n"}));
+    EXPECT_EQ(java.getLines()[3]->getStartPos(), 8);
+    EXPECT_EQ(java.getTextPos(), 32);
 }
 
 TEST(HtmlModel, ATagThenLineFeedsThenText) {
