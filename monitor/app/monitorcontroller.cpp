@@ -214,6 +214,10 @@ void MonitorController::clientExit(const Record& record, int code) {
 void MonitorController::switchFromServlet(const Record& record) {
     fireChildrenLinkEvent(makeEvent<SwitchJspFileFromServletEvent>(this, recordItem(record)));
 }
+void MonitorController::switchAnswered(const Record& record) {
+    fireChildrenLinkEvent(std::make_shared<SwitchJspFileFromServletEvent>(
+        this, kShownAgain, QString(), recordItem(record)));
+}
 
 bool MonitorController::isHidden() const {
     return hidden_;

@@ -63,6 +63,7 @@ private:
     void html(const Record& record) override;
     void clientExit(const Record& record, int code) override;
     void switchFromServlet(const Record& record) override;
+    void switchAnswered(const Record& record) override;
     void variables(const Variables& variables) override;
     std::optional<int> continueItem() const override;
     std::optional<AheadAnswer> answerAhead() const override;

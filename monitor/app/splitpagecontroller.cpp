@@ -426,7 +426,11 @@ void SplitPageController::handleSwitchFromServlet(SwitchJspFileFromServletEvent&
         lastLine_ = r.getJspStartLine();
         if (session().currentState() == States::STEP)
             stoppedAtLastPosition();
-        fireLinkEvent(makeEvent<HighlightEvent>(this, line));
+        // An answer to the user's switch shows where that page waits: no new stop.
+        fireLinkEvent(
+            e.getEventType() == kShownAgain
+                ? std::make_shared<HighlightEvent>(this, kShownAgain, QString(), std::any(line))
+                : makeEvent<HighlightEvent>(this, line));
     }
 }
 

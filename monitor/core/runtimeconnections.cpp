@@ -13,6 +13,7 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tracewin {
 namespace {
@@ -242,6 +243,7 @@ void RuntimeConnections::getFilenames(Connection* c, const Record& record) {
 }
 
 void RuntimeConnections::clientRead(Connection* c, const Record& record, bool answered) {
+    const bool answersSwitch = std::exchange(c->switchAsked, false);
     if (!record)
         return;
     // The connection that answered is where the request now waits for the user: commands
@@ -269,7 +271,10 @@ void RuntimeConnections::clientRead(Connection* c, const Record& record, bool an
     case JspSourceInfo::CONTINUE_INFO:
         break;
     case JspSourceInfo::SWITCH_FILE_INFO:
-        events_.switchFromServlet(record);
+        if (answersSwitch)
+            events_.switchAnswered(record);
+        else
+            events_.switchFromServlet(record);
         break;
     case JspSourceInfo::CLIENT_EXIT_COMMAND:
         events_.clientExit(nullptr, JspSourceInfo::CLIENT_EXIT_COMMAND);
@@ -403,8 +408,10 @@ void RuntimeConnections::switchFile(int fileId) {
     write(MonitorReplies::getSwitchFileStr(curFileIdStr_));
     // The page answers with its position (a "%S" record): take it, so that the next reply
     // answers the record the page is really waiting on.
-    if (connected)
+    if (connected) {
+        current_->switchAsked = true;
         awaitRecord();
+    }
 }
 
 void RuntimeConnections::terminate() {

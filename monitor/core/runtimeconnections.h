@@ -31,6 +31,9 @@ public:
     // (CLIENT_EXIT_COMMAND 8, ABNORMAL_CLIENT_EXIT_COMMAND 9).
     virtual void clientExit(const Record& record, int code) = 0;
     virtual void switchFromServlet(const Record& record) = 0;
+    // The page's answer to the user's switch to another of the request's files: where that
+    // file waits. Nothing ran, so it is no new stop.
+    virtual void switchAnswered(const Record& record) { switchFromServlet(record); }
     // The variables of the stop whose line record comes next.
     virtual void variables(const Variables& variables) = 0;
     // The item of the continue reply that answers a record for which the page does not
@@ -126,7 +129,8 @@ private:
     struct Connection {
         std::uint64_t id = 0;
         std::unique_ptr<RuntimeChannel> channel;
-        bool fresh = true; // first record not handled yet
+        bool fresh = true;        // first record not handled yet
+        bool switchAsked = false; // its next record answers a switch to another file
     };
     using Incoming = RuntimeChannel::Incoming;
 

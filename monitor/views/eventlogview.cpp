@@ -2,6 +2,7 @@
 
 #include "core/breakpoints.h"
 #include "core/record.h"
+#include "views/monitorevents.h"
 
 #include <QPlainTextEdit>
 
@@ -26,6 +27,10 @@ QWidget* EventLogView::getView() {
 QString EventLogView::describe(const panekit::LinkEvent& event) {
     QString kind = event.getKindKey();
     kind = kind.mid(kind.lastIndexOf(u'.') + 1);
+    if (event.getEventType() == kAnsweredAhead)
+        kind += QStringLiteral(" (answered ahead)");
+    else if (event.getEventType() == kShownAgain)
+        kind += QStringLiteral(" (shown again)");
     QString item;
     if (const Record* record = event.itemAs<Record>()) {
         const tracehook::JspSourceInfo& r = **record;

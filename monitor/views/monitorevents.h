@@ -10,7 +10,8 @@
 // its own, routed by "com.zet.kwo.jsp.ui." and its class name; the item carries the
 // payload (a shared JspSourceInfo record, an integer, a BreakpointInfo, ButtonStates, the
 // shared States or an HtmlTagPosition). The monitor fires them all with no name and type 0,
-// but for positions and output the connection answered already (kAnsweredAhead, below).
+// but for positions and output the connection answered already (kAnsweredAhead, below) and
+// for a position shown again where a page waits (kShownAgain).
 namespace tracewin {
 
 #define TRACEWIN_EVENT(Name) PANEKIT_LINK_EVENT(Name, "com.zet.kwo.jsp.ui." #Name)
@@ -57,6 +58,10 @@ TRACEWIN_EVENT(PrimeModelEvent);
 // answered as it arrived, in a run that goes on by itself: receivers show it and never
 // resume the page for it (every other event of the monitor has type 0).
 constexpr std::int32_t kAnsweredAhead = panekit::LinkEvent::CUSTOM_OFFSET;
+// The type of a SwitchJspFileFromServletEvent that answers the user's switch to another
+// page of the request, and of the HighlightEvent that shows where that page waits: nothing
+// ran, so it is no new stop.
+constexpr std::int32_t kShownAgain = panekit::LinkEvent::CUSTOM_OFFSET + 1;
 
 // An event of kind E from `source`, as the monitor fires them: no name, the item given.
 template <class E>

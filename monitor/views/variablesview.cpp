@@ -162,6 +162,9 @@ void VariablesView::handleVariables(const VariablesEvent& e) {
 }
 
 void VariablesView::handleHighlight(const HighlightEvent& e) {
+    // Another page of the request shown where it waits: the stop and its variables stay.
+    if (e.getEventType() == kShownAgain)
+        return;
     const Record* record = e.itemAs<Record>();
     const bool isStop = record && *record;
     if (isStop && !stopHadVariables_ && !pending_) {

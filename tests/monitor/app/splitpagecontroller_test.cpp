@@ -215,6 +215,28 @@ TEST_F(SplitPageTest, ARuntimeSwitchToTheCurrentPageKeepsTheButtonsAndStillReFir
     EXPECT_EQ(view->lines(), QStringList{"SwitchJspFileEvent: 5"});
 }
 
+TEST_F(SplitPageTest, TheAnswerToTheUsersSwitchShowsThatPageAgainAsNoNewStop) {
+    down(std::make_shared<StartupEvent>(parent, QString(), std::any(fileRecord("1"))));
+    down(std::make_shared<StartupEvent>(parent, QString(), std::any(fileRecord("2"))));
+    fromView(std::make_shared<SwitchJspFileEvent>(view, QString(), std::any(1)));
+    view->clearLines();
+    Record sw =
+        std::make_shared<const JspSourceInfo>(JspSourceInfo::SWITCH_FILE_INFO, "1", 12, 3, 1, 3, 9);
+    down(std::make_shared<SwitchJspFileFromServletEvent>(parent, kShownAgain, QString(),
+                                                         std::any(sw)));
+    EXPECT_EQ(view->lines(),
+              (QStringList{"SwitchJspFileEvent: 1",
+                           "HighlightEvent (shown again): file 1, type 2, java 12, jsp 3:1-3:9"}));
+
+    // The page comes back to page 2 by itself: a stop there.
+    view->clearLines();
+    Record back =
+        std::make_shared<const JspSourceInfo>(JspSourceInfo::SWITCH_FILE_INFO, "2", 20, 5, 1, 5, 4);
+    down(std::make_shared<SwitchJspFileFromServletEvent>(parent, QString(), std::any(back)));
+    EXPECT_EQ(view->lines(), (QStringList{"SwitchJspFileEvent: 2",
+                                          "HighlightEvent: file 2, type 2, java 20, jsp 5:1-5:4"}));
+}
+
 TEST_F(SplitPageTest, OnlyAChangeButtonStateEnablesPreviousErrorAndAStepStateForcesTheButtons) {
     fromView(std::make_shared<ChangeButtonStateEvent>(
         view, QString(), std::any(ButtonStates(false, false, false, true, true, true))));

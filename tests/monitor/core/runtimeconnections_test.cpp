@@ -271,6 +271,39 @@ TEST_F(RuntimeConnectionsTest, NewestConnectionIsCurrentAndSwitchesReachTheSaved
         << "an unknown id goes to the connection that was current";
 }
 
+// The "%S" record that answers the user's switch is told apart from one the page sends when
+// it comes back to a file by itself: only the second is a new stop.
+TEST(RuntimeConnectionsSwitchTest, TheAnswerToASwitchIsToldApartFromAPageThatComesBack) {
+    struct AnswerLog : EventLog {
+        void switchAnswered(const Record& r) override {
+            log.push_back("answered:" + r->getFileIdStr().value_or("?"));
+        }
+    } events;
+    RuntimeConnections connections{events};
+    ASSERT_TRUE(connections.listen(0, nullptr));
+    const auto waitForLog = [&](std::size_t n) {
+        return QTest::qWaitFor([&] { return events.log.size() >= n; }, 3000);
+    };
+    FakeRuntime first(connections.listeningPort());
+    first.send("%F1&/p/1.jsp&/w/1.java");
+    ASSERT_TRUE(waitForLog(3));
+    FakeRuntime second(connections.listeningPort());
+    second.send("%F2&/p/2.jsp&/w/2.java");
+    ASSERT_TRUE(waitForLog(5));
+
+    connections.switchFile(1);
+    ASSERT_TRUE(first.waitForReplies(1));
+    first.send("%S1&4&2&1&2&5");
+    ASSERT_TRUE(waitForLog(6));
+    EXPECT_EQ(events.log.back(), "answered:1");
+
+    connections.resume(0);
+    ASSERT_TRUE(first.waitForReplies(2));
+    first.send("%S1&7&3&1&3&5");
+    ASSERT_TRUE(waitForLog(7));
+    EXPECT_EQ(events.log.back(), "switch:1");
+}
+
 TEST_F(RuntimeConnectionsTest, AnIncludingPageAnswersAfterTheIncludedOneEnds) {
     auto outer = startPage("1");
     ASSERT_TRUE(waitForLog(3));

@@ -130,6 +130,18 @@ TEST_F(VariablesViewTest, CutValuesAreMarkedAndStopsWithoutVariablesSayWhy) {
     EXPECT_NE(view.message(), noneSent);
 }
 
+TEST_F(VariablesViewTest, AnotherPageShownWhereItWaitsKeepsTheStopsVariables) {
+    stopAt(stop(locals("1", "5")));
+    stopAt(stop(locals("2", "5")));
+    ASSERT_TRUE(view.showsTree());
+    // The user switches to the including page and back: the page has not moved.
+    for (const char* file : {"2", "1"})
+        view.linkChanged(std::make_shared<tracewin::HighlightEvent>(
+            &driver, tracewin::kShownAgain, QString(), std::any(lineRecord(file, 10, 3, 1, 3, 5))));
+    ASSERT_TRUE(view.showsTree()) << view.message().toStdString();
+    EXPECT_EQ(item({"Locals", "i"})->text(2), "2");
+}
+
 TEST_F(VariablesViewTest, TheRuntimesAreAskedForVariablesOnlyWhileTheViewShows) {
     EXPECT_TRUE(asked());
     view.getView()->hide();
