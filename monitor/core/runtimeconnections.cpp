@@ -217,6 +217,7 @@ void RuntimeConnections::getFilenames(Connection* c, const Record& record) {
     }
     curFileIdStr_ = record->getFileIdStr().value_or("");
     current_ = c;
+    waiting_ = c;
     saveClientSocketInfo();
     if (type == JspSourceInfo::COMPILE_ERR_FILE_INFO) {
         events_.startup(record);
@@ -246,6 +247,8 @@ void RuntimeConnections::clientRead(Connection* c, const Record& record, bool an
     const bool answersSwitch = std::exchange(c->switchAsked, false);
     if (!record)
         return;
+    if (!answersSwitch)
+        waiting_ = c;
     // The connection that answered is where the request now waits for the user: commands
     // go back to it (after an included page ends, the including page answers).
     if (c != current_)
@@ -295,7 +298,7 @@ void RuntimeConnections::clientRead(Connection* c, const Record& record, bool an
 void RuntimeConnections::answerInPlace(Connection* c) {
     if (c != current_)
         makeCurrent(c);
-    resume(events_.continueItem());
+    reply(events_.continueItem());
 }
 
 void RuntimeConnections::endOfPage(Connection* c) {
@@ -373,6 +376,22 @@ void RuntimeConnections::updateAnswerAhead() {
 }
 
 void RuntimeConnections::resume(std::optional<int> item) {
+    returnToWaitingPage();
+    reply(item);
+}
+
+void RuntimeConnections::returnToWaitingPage() {
+    if (!waiting_ || waiting_ == current_ || waiting_->channel->peerClosed())
+        return;
+    for (const auto& [id, saved] : saved_) {
+        if (saved == waiting_) {
+            switchFile(id);
+            return;
+        }
+    }
+}
+
+void RuntimeConnections::reply(std::optional<int> item) {
     // What the channel answers by itself follows the state this reply leaves.
     updateAnswerAhead();
     write(MonitorReplies::getResumeReturnStr(curFileIdStr_, item, errAction_));
@@ -416,6 +435,8 @@ void RuntimeConnections::switchFile(int fileId) {
 
 void RuntimeConnections::terminate() {
     events_.highlight(nullptr);
+    if (waiting_)
+        makeCurrent(waiting_);
     cleanClientSocket();
     events_.clientExit(nullptr, JspSourceInfo::CLIENT_EXIT_COMMAND);
 }
@@ -443,6 +464,8 @@ void RuntimeConnections::close(Connection* c, bool sendServerExit) {
     }
     if (current_ == c)
         current_ = nullptr;
+    if (waiting_ == c)
+        waiting_ = nullptr;
     if (aheadTarget_ == c) {
         aheadTarget_ = nullptr;
         aheadReplies_.reset();

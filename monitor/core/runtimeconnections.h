@@ -101,13 +101,17 @@ public:
     quint16 listeningPort() const;
     void setMaxRecordBytes(std::size_t bytes) { maxRecordBytes_ = bytes; }
 
-    // Commands from the pages.
+    // Commands from the pages. Those that move the page (resume, prevErr, nextErr,
+    // terminate) go to the page of the request that waits for the user: when the user
+    // switched to another of its pages, that page is shown again first, as a debugger steps
+    // the innermost frame whichever one is looked at.
     void resume(std::optional<int> item);
     void prevErr();
     void nextErr();
+    // Breakpoints and switches go to the page shown.
     void setBreakpoint(int line, bool set);
     void switchFile(int fileId);
-    // Terminate: clears the mark, closes the current connection, reports the end (8).
+    // Terminate: clears the mark, closes the waiting page's connection, reports the end (8).
     void terminate();
     // Writes "%T" to every open connection and closes them all.
     void cleanAllClientSocket();
@@ -148,6 +152,10 @@ private:
     // A record that does not move the page (variables, or one this monitor does not know):
     // the page waits for a reply and gets the continue reply of the run in progress.
     void answerInPlace(Connection* c);
+    // The continue reply to the current connection.
+    void reply(std::optional<int> item);
+    // Switches back to the page that waits for the user when another one is shown.
+    void returnToWaitingPage();
     void endOfPage(Connection* c);
     void awaitRecord();
     void makeCurrent(Connection* c);
@@ -166,6 +174,9 @@ private:
     std::optional<RuntimeChannel::AheadReplies> aheadReplies_;
     std::map<int, Connection*> saved_; // the connection table, by file id
     Connection* current_ = nullptr;
+    // Where the request waits for the user: the connection of the last record that did not
+    // answer a switch.
+    Connection* waiting_ = nullptr;
     std::string curFileIdStr_;
     int errAction_ = NOT_ERR;
     std::size_t maxRecordBytes_ = tracehook::RecordFramer::defaultMaxRecordBytes;

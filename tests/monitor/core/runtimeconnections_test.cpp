@@ -260,14 +260,15 @@ TEST_F(RuntimeConnectionsTest, NewestConnectionIsCurrentAndSwitchesReachTheSaved
     first->send("%S1&4&2&1&2&5");
     ASSERT_TRUE(waitForLog(6));
     EXPECT_EQ(events.log.back(), "switch:1") << "the position the page reports is taken";
+    // The request waits in page 2: a Step shows it again and goes on there.
     connections.resume(0);
-    ASSERT_TRUE(first->waitForReplies(2));
-    EXPECT_EQ(first->replies().back(), "%N1&0");
-    EXPECT_TRUE(second->replies().empty());
+    ASSERT_TRUE(second->waitForReplies(2));
+    EXPECT_EQ(second->replies(), (std::vector<std::string>{"%S2", "%N2&0"}));
+    EXPECT_EQ(first->replies().size(), 1u) << "nothing reaches the page that does not run";
 
     connections.switchFile(9);
-    ASSERT_TRUE(first->waitForReplies(3));
-    EXPECT_EQ(first->replies().back(), "%S9")
+    ASSERT_TRUE(second->waitForReplies(3));
+    EXPECT_EQ(second->replies().back(), "%S9")
         << "an unknown id goes to the connection that was current";
 }
 
@@ -284,24 +285,37 @@ TEST(RuntimeConnectionsSwitchTest, TheAnswerToASwitchIsToldApartFromAPageThatCom
     const auto waitForLog = [&](std::size_t n) {
         return QTest::qWaitFor([&] { return events.log.size() >= n; }, 3000);
     };
+    // Page 1 runs into its include, page 2, which waits for the user.
     FakeRuntime first(connections.listeningPort());
     first.send("%F1&/p/1.jsp&/w/1.java");
     ASSERT_TRUE(waitForLog(3));
+    connections.resume(0);
+    ASSERT_TRUE(first.waitForReplies(1));
     FakeRuntime second(connections.listeningPort());
     second.send("%F2&/p/2.jsp&/w/2.java");
     ASSERT_TRUE(waitForLog(5));
 
+    // The user looks at page 1.
     connections.switchFile(1);
-    ASSERT_TRUE(first.waitForReplies(1));
+    ASSERT_TRUE(first.waitForReplies(2));
     first.send("%S1&4&2&1&2&5");
     ASSERT_TRUE(waitForLog(6));
     EXPECT_EQ(events.log.back(), "answered:1");
 
+    // A Step shows page 2 again, which answers where it waits, and goes on there.
     connections.resume(0);
-    ASSERT_TRUE(first.waitForReplies(2));
-    first.send("%S1&7&3&1&3&5");
+    ASSERT_TRUE(second.waitForReplies(2));
+    EXPECT_EQ(second.replies(), (std::vector<std::string>{"%S2", "%N2&0"}));
+    second.send("%S2&9&4&1&4&5");
     ASSERT_TRUE(waitForLog(7));
-    EXPECT_EQ(events.log.back(), "switch:1");
+    EXPECT_EQ(events.log.back(), "answered:2");
+
+    // Page 2 ends; page 1 comes back to its own file by itself.
+    second.send("%E");
+    ASSERT_TRUE(second.waitForClose());
+    first.send("%S1&7&3&1&3&5");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return events.log.back() == "switch:1"; }, 3000));
+    EXPECT_EQ(first.replies().size(), 2u);
 }
 
 TEST_F(RuntimeConnectionsTest, AnIncludingPageAnswersAfterTheIncludedOneEnds) {
