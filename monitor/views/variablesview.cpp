@@ -166,6 +166,10 @@ void VariablesView::handleHighlight(const HighlightEvent& e) {
     if (e.getEventType() == kShownAgain)
         return;
     const Record* record = e.itemAs<Record>();
+    // A page that does not compile never runs: it has no stop, and no variables to wait for.
+    if (record && *record &&
+        (*record)->getInfoType() == tracehook::JspSourceInfo::COMPILE_ERR_LINE_INFO)
+        return;
     const bool isStop = record && *record;
     if (isStop && !stopHadVariables_ && !pending_) {
         refresh_.stop();

@@ -142,6 +142,16 @@ TEST_F(VariablesViewTest, AnotherPageShownWhereItWaitsKeepsTheStopsVariables) {
     EXPECT_EQ(item({"Locals", "i"})->text(2), "2");
 }
 
+TEST_F(VariablesViewTest, APageThatDoesNotCompileHasNoStopToShow) {
+    const QString noPage = view.message();
+    deliver<tracewin::StartupEvent>(view, fileRecord("2", "/p/e.jsp", std::nullopt, true));
+    deliver<tracewin::HighlightEvent>(
+        view, tracewin::Record(std::make_shared<const JspSourceInfo>(
+                  "2", 1, 0, 0, 4, 1, 4, 20, "Unterminated <%= expression", 0)));
+    EXPECT_FALSE(view.showsTree());
+    EXPECT_EQ(view.message(), noPage) << "no claim about variables the page never had";
+}
+
 TEST_F(VariablesViewTest, TheRuntimesAreAskedForVariablesOnlyWhileTheViewShows) {
     EXPECT_TRUE(asked());
     view.getView()->hide();
