@@ -325,6 +325,11 @@ void CommonViewComponent::bringSpanIntoView(int startLine, int startPos, int end
                                         : 0;
             const int contextRight = right + kContext * layout.getCharWidth();
             x = std::min(std::max(0, contextRight - viewport->width()), contextLeft);
+            // Too wide to show whole, it shows from its start; when that start shows with the
+            // line's own, the line's start stays in view.
+            const bool tooWide = contextRight - contextLeft > viewport->width();
+            if (tooWide && left + (kContext + 1) * layout.getCharWidth() <= viewport->width())
+                x = 0;
         }
     }
     if (QPoint(x, y) != visible->topLeft())

@@ -883,6 +883,19 @@ TEST_F(TextViewTest, AHighlightScrollsSidewaysOnlyWhenOutOfViewAndThenAsLittleAs
     EXPECT_EQ(hValue(), 0);
 }
 
+// A statement longer than the view that starts near its line's start, as a scriptlet's
+// line often does: the lines' starts stay in view, as does the statement's.
+TEST_F(TextViewTest, AWideSpanNearTheLineStartKeepsTheLinesStartsInView) {
+    show(numberedLines(200, 300));
+    component->highlight(150, 5, 150, 250);
+    EXPECT_EQ(hValue(), 0);
+    EXPECT_EQ(component->getFirstVisibleCol(), 1);
+    // Also when the view was scrolled away to the right.
+    area->horizontalScrollBar()->setValue(area->horizontalScrollBar()->maximum());
+    component->highlight(151, 5, 151, 250);
+    EXPECT_EQ(hValue(), 0);
+}
+
 // Scrolled sideways, the margin stays at the view's left edge as in editors: its marks and
 // numbers show, it takes breakpoints there, and a span scrolled to shows beside it.
 TEST_F(PaneTextViewTest, TheMarginStaysInViewWhenTheTextScrollsSideways) {
