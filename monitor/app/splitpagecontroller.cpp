@@ -426,11 +426,10 @@ void SplitPageController::handleSwitchFromServlet(SwitchJspFileFromServletEvent&
         lastLine_ = r.getJspStartLine();
         if (session().currentState() == States::STEP)
             stoppedAtLastPosition();
-        // An answer to the user's switch shows where that page waits: no new stop.
+        // The highlight carries the switch's type: an answer to the user's switch
+        // (kShownAgain) shows where that page waits, and is no new stop.
         fireLinkEvent(
-            e.getEventType() == kShownAgain
-                ? std::make_shared<HighlightEvent>(this, kShownAgain, QString(), std::any(line))
-                : makeEvent<HighlightEvent>(this, line));
+            std::make_shared<HighlightEvent>(this, e.getEventType(), QString(), std::any(line)));
     }
 }
 

@@ -314,12 +314,16 @@ void RuntimeConnections::endOfPage(Connection* c) {
 
 void RuntimeConnections::makeCurrent(Connection* c) {
     current_ = c;
+    if (const std::optional<int> id = savedIdOf(c))
+        curFileIdStr_ = std::to_string(*id);
+}
+
+std::optional<int> RuntimeConnections::savedIdOf(const Connection* c) const {
     for (const auto& [id, saved] : saved_) {
-        if (saved == c) {
-            curFileIdStr_ = std::to_string(id);
-            return;
-        }
+        if (saved == c)
+            return id;
     }
+    return std::nullopt;
 }
 
 void RuntimeConnections::saveClientSocketInfo() {
@@ -383,12 +387,8 @@ void RuntimeConnections::resume(std::optional<int> item) {
 void RuntimeConnections::returnToWaitingPage() {
     if (!waiting_ || waiting_ == current_ || waiting_->channel->peerClosed())
         return;
-    for (const auto& [id, saved] : saved_) {
-        if (saved == waiting_) {
-            switchFile(id);
-            return;
-        }
-    }
+    if (const std::optional<int> id = savedIdOf(waiting_))
+        switchFile(*id);
 }
 
 void RuntimeConnections::reply(std::optional<int> item) {

@@ -159,6 +159,8 @@ private:
     void endOfPage(Connection* c);
     void awaitRecord();
     void makeCurrent(Connection* c);
+    // The file id a connection is kept under in the connection table, if any.
+    std::optional<int> savedIdOf(const Connection* c) const;
     void saveClientSocketInfo();
     void close(Connection* c, bool sendServerExit);
     Connection* find(std::uint64_t id) const;

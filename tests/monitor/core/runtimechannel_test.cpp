@@ -143,7 +143,9 @@ protected:
         channel->expectRecord();
         ASSERT_EQ(peer->reply(), reply);
     }
-    // Waits until n items wait to be taken, taking none.
+    // Waits until n items wait to be taken, taking none. A record held back while the run
+    // is paced is not announced (the monitor comes back for it), so this polls the count,
+    // within the test's patience.
     bool waitForWaiting(std::size_t n) {
         const auto deadline = std::chrono::steady_clock::now() + kPatience;
         while (channel->waitingCount() < n) {
