@@ -1,5 +1,5 @@
-// The monitor's HTML path without sockets, event loop or widgets: decoding a record,
-// the HTML model taking it apart and the tag stack checking its tags, each in CPU time
+// The monitor's HTML path without sockets, event loop or widgets: the HTML model taking
+// a record apart and the tag stack checking its tags, each in CPU time
 // per MB, for every output shape. Tells which stage to work on when bench_monitor's
 // figures fall short; the best of several rounds, so other processes weigh little.
 #include "core/htmltagstack.h"
@@ -26,7 +26,7 @@ struct SilentListener : HtmlTagStackListener {
     void highlightTag(const std::optional<HtmlTagPosition>&) override {}
 };
 
-enum Stage { Decode, Model, Stack, StageCount };
+enum Stage { Model, Stack, StageCount };
 using StageSeconds = std::array<double, StageCount>;
 
 // The staged monitor's own message texts, so that nesting errors are worded as it words them.
@@ -43,19 +43,13 @@ StageSeconds runOnce(const std::vector<std::string>& records) {
     StageSeconds seconds{};
     for (const std::string& record : records) {
         const double t0 = threadSeconds();
-        const QString text = QString::fromStdString(record);
-        const double t1 = threadSeconds();
         HtmlTags tags;
-        model.addText(text, [&tags](QStringView tag, const HtmlTagPosition& position) {
-            const std::string utf8 = tag.toUtf8().toStdString();
-            tags.push_back(HtmlTag{utf8, position});
-        });
-        const double t2 = threadSeconds();
+        model.addText(std::string_view(record), tags);
+        const double t1 = threadSeconds();
         stack.handleTags(tags);
-        const double t3 = threadSeconds();
-        seconds[Decode] += t1 - t0;
-        seconds[Model] += t2 - t1;
-        seconds[Stack] += t3 - t2;
+        const double t2 = threadSeconds();
+        seconds[Model] += t1 - t0;
+        seconds[Stack] += t2 - t1;
     }
     return seconds;
 }
@@ -65,7 +59,7 @@ StageSeconds runOnce(const std::vector<std::string>& records) {
 int main() {
     constexpr int kRounds = 5;
     std::printf("HTML path in CPU ms per MB (best of %d rounds)\n", kRounds);
-    std::printf("  %-10s %8s %8s %8s %8s\n", "shape", "MB", "decode", "model", "stack");
+    std::printf("  %-10s %8s %8s %8s\n", "shape", "MB", "model", "stack");
     for (bench::HtmlShape shape : bench::allHtmlShapes()) {
         const auto records = bench::htmlShapeRecords(shape, 10u << 20, 100000);
         std::size_t bytes = 0;
@@ -79,9 +73,8 @@ int main() {
                 best[stage] = std::min(best[stage], seconds[stage]);
         }
         const double mb = static_cast<double>(bytes) / (1 << 20);
-        std::printf("  %-10s %8.2f %8.1f %8.1f %8.1f\n",
-                    std::string(bench::htmlShapeName(shape)).c_str(), mb, best[Decode] * 1000 / mb,
-                    best[Model] * 1000 / mb, best[Stack] * 1000 / mb);
+        std::printf("  %-10s %8.2f %8.1f %8.1f\n", std::string(bench::htmlShapeName(shape)).c_str(),
+                    mb, best[Model] * 1000 / mb, best[Stack] * 1000 / mb);
     }
     return 0;
 }

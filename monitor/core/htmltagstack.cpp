@@ -19,6 +19,46 @@ bool mayNotNest(int topLevel, int level) {
            level == topLevel;
 }
 
+// The index key of a text that starts with "<": its next characters, upper-cased, the
+// first in the highest byte, missing ones zero.
+constexpr std::size_t kKeyLength = sizeof(std::uint64_t);
+std::uint64_t indexKey(std::string_view afterBracket) {
+    std::uint64_t key = 0;
+    for (std::size_t i = 0; i < kKeyLength; ++i) {
+        key <<= 8;
+        if (i < afterBracket.size())
+            key |= static_cast<unsigned char>(asciiUpper(afterBracket[i]));
+    }
+    return key;
+}
+
+std::uint64_t indexKeyOf(std::string_view entryText) {
+    if (!entryText.empty() && entryText.front() == '<')
+        entryText.remove_prefix(1);
+    return indexKey(entryText);
+}
+
+// Where a wording is looked for among the recent ones: FNV-1a over id and arguments.
+std::size_t recentSlot(const char* id, std::initializer_list<std::string_view> args,
+                       std::size_t slots) {
+    std::uint64_t hash = 1469598103934665603ull ^ reinterpret_cast<std::uintptr_t>(id);
+    for (std::string_view arg : args) {
+        for (char c : arg)
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        hash = (hash ^ 0x1f) * 1099511628211ull;
+    }
+    return static_cast<std::size_t>(hash ^ (hash >> 32)) % slots;
+}
+
+bool sameArgs(std::string_view joined, std::initializer_list<std::string_view> args) {
+    for (std::string_view arg : args) {
+        if (!joined.starts_with(arg) || joined.size() == arg.size() || joined[arg.size()] != '\x1f')
+            return false;
+        joined.remove_prefix(arg.size() + 1);
+    }
+    return joined.empty();
+}
+
 const std::string* clearedStatus() {
     static const std::string cleared(" ");
     return &cleared;
@@ -45,16 +85,26 @@ void HtmlTagStack::addTagError(const HtmlTagPosition& pos, std::string msg) {
 
 HtmlTagStack::Text HtmlTagStack::wording(const char* id,
                                          std::initializer_list<std::string_view> args) {
+    RecentWording& recent = recentWordings_[recentSlot(id, args, kRecentWordings)];
+    if (recent.id == id && sameArgs(recent.args, args))
+        return recent.text;
     // The key is built in a buffer kept for it: a known wording costs no allocation.
     wordingKey_.assign(id);
     for (std::string_view arg : args) {
         wordingKey_ += '\x1f';
         wordingKey_ += arg;
     }
-    if (auto known = wordings_.find(std::string_view(wordingKey_)); known != wordings_.end())
-        return &known->second;
-    std::string text = message(id, std::vector<std::string>(args.begin(), args.end()));
-    return &wordings_.emplace(wordingKey_, std::move(text)).first->second;
+    auto known = wordings_.find(std::string_view(wordingKey_));
+    if (known == wordings_.end()) {
+        std::string text = message(id, std::vector<std::string>(args.begin(), args.end()));
+        known = wordings_.emplace(wordingKey_, std::move(text)).first;
+    }
+    recent.id = id;
+    recent.args.assign(wordingKey_, std::char_traits<char>::length(id) + (args.size() ? 1 : 0));
+    if (args.size())
+        recent.args += '\x1f';
+    recent.text = &known->second;
+    return recent.text;
 }
 
 void HtmlTagStack::showStatus(Text msg) {
@@ -97,10 +147,11 @@ void HtmlTagStack::report(Text msg, const HtmlTagPosition& at,
 
 void HtmlTagStack::clear() {
     stack_.clear();
-    upperTexts_.clear();
-    upperTextOf_.clear();
+    indexedKeys_.clear();
+    indexed_ = 0;
     unchangedDepth_ = 0;
     errors_.clear();
+    recentWordings_.fill(RecentWording{});
     wordings_.clear();
 }
 
@@ -174,18 +225,31 @@ void HtmlTagStack::pushEntry(Entry entry) {
 }
 
 void HtmlTagStack::popEntry() {
-    if (upperTextOf_.size() == stack_.size()) {
-        upperTexts_.erase(upperTextOf_.back());
-        upperTextOf_.pop_back();
+    if (indexed_ == stack_.size()) {
+        --indexedKeys_.find(indexKeyOf(stack_.back().text))->second;
+        --indexed_;
     }
     stack_.pop_back();
     unchangedDepth_ = std::min(unchangedDepth_, stack_.size());
 }
 
 void HtmlTagStack::indexEntries() {
-    for (std::size_t i = upperTextOf_.size(); i < stack_.size(); ++i)
-        upperTextOf_.push_back(upperTexts_.insert(
-            asciiUpper(std::string_view(stack_[i].text).substr(0, kIndexedLength))));
+    for (; indexed_ < stack_.size(); ++indexed_)
+        ++indexedKeys_[indexKeyOf(stack_[indexed_].text)];
+}
+
+bool HtmlTagStack::indexMayHold(std::string_view tagPrefix) const {
+    // Every entry the prefix starts has the prefix's first characters in its key.
+    const std::string_view name = tagPrefix.substr(std::min<std::size_t>(1, tagPrefix.size()));
+    const std::size_t known = std::min(name.size(), kKeyLength);
+    const std::uint64_t low = indexKey(name.substr(0, known));
+    const std::uint64_t high = known == kKeyLength ? low : low | (~std::uint64_t{0} >> (8 * known));
+    for (auto it = indexedKeys_.lower_bound(low); it != indexedKeys_.end() && it->first <= high;
+         ++it) {
+        if (it->second > 0)
+            return true;
+    }
+    return false;
 }
 
 std::size_t HtmlTagStack::takeUnchangedDepth() {
@@ -221,10 +285,8 @@ void HtmlTagStack::remove(std::string_view tagPrefix, HtmlType /*type*/,
     auto match = std::find_if(stack_.rbegin(), near, matches);
     if (match == near && near != stack_.rend()) {
         indexEntries();
-        const std::string prefix = asciiUpper(tagPrefix.substr(0, kIndexedLength));
-        const auto indexed = upperTexts_.lower_bound(prefix);
-        const bool anyMatch = indexed != upperTexts_.end() && indexed->starts_with(prefix);
-        match = anyMatch ? std::find_if(near, stack_.rend(), matches) : stack_.rend();
+        match =
+            indexMayHold(tagPrefix) ? std::find_if(near, stack_.rend(), matches) : stack_.rend();
     }
     if (match == stack_.rend()) {
         const std::string endTag = "</" + std::string(tagPrefix.substr(1)) + ">";

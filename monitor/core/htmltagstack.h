@@ -4,11 +4,13 @@
 #include "core/htmltagposition.h"
 #include "core/htmltagtable.h"
 
+#include <array>
+#include <cstdint>
 #include <deque>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -95,17 +97,19 @@ private:
 
     // Adds the entries not yet in the index to it.
     void indexEntries();
+    // False when no indexed entry starts with the prefix (a "<" and a name); true when one
+    // may.
+    bool indexMayHold(std::string_view tagPrefix) const;
 
     Entries stack_;
-    // The starts of the entries' texts in upper case (as many characters as a string holds
-    // without allocating), sorted, and each one's place among them: an end tag that closes
-    // nothing is known as such without walking a deep stack. Entries join it only when an
-    // end tag's search goes past the entries looked at directly, so well nested output
-    // never builds it.
+    // How many of the entries at the bottom of the stack start with each key (the first
+    // characters after the "<", upper-cased): an end tag that closes nothing is known as
+    // such without walking a deep stack. Entries join it only when an end tag's search goes
+    // past the entries looked at directly, so well nested output never builds it. Output
+    // has few distinct keys, so the map stays small and an entry costs no allocation.
     static constexpr std::size_t kEntriesSearchedDirectly = 32;
-    static constexpr std::size_t kIndexedLength = 15;
-    std::multiset<std::string> upperTexts_;
-    std::vector<std::multiset<std::string>::iterator> upperTextOf_;
+    std::map<std::uint64_t, std::uint32_t> indexedKeys_;
+    std::size_t indexed_ = 0;        // the entries at the bottom of the stack that are counted
     std::size_t unchangedDepth_ = 0; // the lowest depth since takeUnchangedDepth
     ErrorList errors_;
     // Each message worded so far, by its id and arguments.
@@ -118,6 +122,15 @@ private:
     // Node-based, so a wording stays where it is while others are added.
     std::unordered_map<std::string, std::string, KeyHash, std::equal_to<>> wordings_;
     std::string wordingKey_;
+    // The wordings asked for last, by a cheap hash of id and arguments: output that breaks
+    // the nesting repeats a few wordings over and over.
+    struct RecentWording {
+        const char* id = nullptr;
+        std::string args; // joined by '\x1f'
+        Text text = nullptr;
+    };
+    static constexpr std::size_t kRecentWordings = 64;
+    std::array<RecentWording, kRecentWordings> recentWordings_;
     std::optional<PendingReport> pending_; // set while handleTags runs
 };
 

@@ -1,18 +1,85 @@
 #include "views/htmlmodel.h"
 
+#include <QByteArray>
+#include <QLatin1StringView>
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
 namespace tracewin {
 namespace {
 
-bool isDelimiter(QChar c) {
-    return c == u'\n' || c == u'\f' || c == u'<' || c == u'>';
+// The code units that end a run of text: line breaks and the brackets of tags.
+constexpr std::array<bool, 128> kDelimiters = [] {
+    std::array<bool, 128> table{};
+    table['\n'] = table['\f'] = table['<'] = table['>'] = true;
+    return table;
+}();
+
+bool isDelimiter(char c) {
+    const auto unit = static_cast<unsigned char>(c);
+    return unit < kDelimiters.size() && kDelimiters[unit];
 }
 
-bool onlySpaces(QStringView token) {
-    for (QChar c : token) {
-        if (c != u' ')
-            return false;
+bool isDelimiter(char16_t c) {
+    return c < kDelimiters.size() && kDelimiters[c];
+}
+
+template <class Char> bool onlySpaces(std::basic_string_view<Char> token) {
+    return std::all_of(token.begin(), token.end(), [](Char c) { return c == Char(' '); });
+}
+
+// The text with its carriage returns and tabs as blanks, as they show: the text itself,
+// or a copy of it in `buffer`.
+template <class Char>
+std::basic_string_view<Char> withBlanks(std::basic_string_view<Char> text,
+                                        std::basic_string<Char>& buffer) {
+    auto replaced = [](Char c) {
+        return c == Char('\r') || c == Char('\t');
+    };
+    if (std::none_of(text.begin(), text.end(), replaced))
+        return text;
+    buffer = text;
+    std::replace_if(buffer.begin(), buffer.end(), replaced, Char(' '));
+    return buffer;
+}
+
+bool isAscii(std::string_view text) {
+    // Eight bytes at a time: a page's output is megabytes.
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+    std::uint64_t any = 0;
+    std::size_t i = 0;
+    for (; i + sizeof any <= text.size(); i += sizeof any) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, sizeof word);
+        any |= word;
     }
-    return true;
+    for (; i < text.size(); ++i)
+        any |= static_cast<unsigned char>(text[i]);
+    return (any & kHighBits) == 0;
+}
+
+QLatin1StringView stored(std::string_view ascii) {
+    return QLatin1StringView(ascii.data(), static_cast<qsizetype>(ascii.size()));
+}
+
+QStringView stored(std::u16string_view text) {
+    return QStringView(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void appendAsUtf8(std::string& to, std::string_view ascii) {
+    to += ascii;
+}
+
+void appendAsUtf8(std::string& to, std::u16string_view text) {
+    const QByteArray utf8 = stored(text).toUtf8();
+    to.append(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+}
+
+std::u16string_view unitsOf(const QString& text) {
+    return {QStringView(text).utf16(), static_cast<std::size_t>(text.size())};
 }
 
 } // namespace
@@ -45,28 +112,48 @@ void HtmlModel::restoreText(const KeptText& text) {
 }
 
 HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTag) {
-    TextLines& store = writable();
-    QString text = input;
-    if (text.contains(u'\r') || text.contains(u'\t')) {
-        for (QChar& c : text) {
-            if (c == u'\r' || c == u'\t')
-                c = u' ';
-        }
+    auto toListener = [&onTag](std::string_view tagText, const HtmlTagPosition& position) {
+        if (onTag)
+            onTag(QString::fromUtf8(tagText.data(), static_cast<qsizetype>(tagText.size())),
+                  position);
+    };
+    std::u16string buffer;
+    return addUnits(withBlanks(unitsOf(input), buffer), toListener);
+}
+
+HtmlTagPosition HtmlModel::addText(std::string_view utf8, HtmlTags& tags) {
+    auto toTags = [&tags](std::string_view tagText, const HtmlTagPosition& position) {
+        tags.push_back(HtmlTag{tagText, position});
+    };
+    if (!isAscii(utf8)) {
+        const QString decoded = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+        std::u16string buffer;
+        return addUnits(withBlanks(unitsOf(decoded), buffer), toTags);
     }
+    std::string buffer;
+    return addUnits(withBlanks(utf8, buffer), toTags);
+}
+
+template <class Char, class Sink>
+HtmlTagPosition HtmlModel::addUnits(std::basic_string_view<Char> text, Sink& sink) {
+    TextLines& store = writable();
     int startLine = 1, startPos = 0, endLine = 0, endPos = 0;
     bool tagClosed = false;
 
     // Tokens that follow each other in the text go to the last line in one append.
-    qsizetype pendingFrom = 0, pendingTo = 0;
+    int storedLength = lastLineLength();
+    std::size_t pendingFrom = 0, pendingTo = 0;
     auto lineLength = [&] {
-        return lastLineLength() + static_cast<int>(pendingTo - pendingFrom);
+        return storedLength + static_cast<int>(pendingTo - pendingFrom);
     };
     auto flush = [&] {
-        if (pendingTo > pendingFrom)
-            store.appendToLast(QStringView(text).mid(pendingFrom, pendingTo - pendingFrom));
+        if (pendingTo > pendingFrom) {
+            store.appendToLast(stored(text.substr(pendingFrom, pendingTo - pendingFrom)));
+            storedLength += static_cast<int>(pendingTo - pendingFrom);
+        }
         pendingFrom = pendingTo = 0;
     };
-    auto append = [&](qsizetype from, qsizetype to) {
+    auto append = [&](std::size_t from, std::size_t to) {
         if (pendingTo != from || pendingTo == pendingFrom) {
             flush();
             pendingFrom = from;
@@ -77,22 +164,23 @@ HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTa
     // A tag's text is the input from tagFrom on while it runs unchanged in the input; what
     // it cannot take from there (the part from an earlier call, a line break written as a
     // blank) is kept in tagText_.
-    qsizetype tagFrom = inTag_ ? 0 : -1;
-    auto keepTagText = [&](qsizetype to) {
-        if (inTag_ && tagFrom >= 0 && to > tagFrom)
-            tagText_ += QStringView(text).mid(tagFrom, to - tagFrom);
+    constexpr std::size_t kNoTag = std::basic_string_view<Char>::npos;
+    std::size_t tagFrom = inTag_ ? 0 : kNoTag;
+    auto keepTagText = [&](std::size_t to) {
+        if (inTag_ && tagFrom != kNoTag && to > tagFrom)
+            appendAsUtf8(tagText_, text.substr(tagFrom, to - tagFrom));
     };
 
-    const qsizetype n = text.size();
-    qsizetype i = 0;
+    const std::size_t n = text.size();
+    std::size_t i = 0;
     while (i < n) {
-        const qsizetype from = i;
-        qsizetype end = i + 1;
+        const std::size_t from = i;
+        std::size_t end = i + 1;
         if (!isDelimiter(text[i])) {
             while (end < n && !isDelimiter(text[end]))
                 ++end;
         }
-        const QStringView token = QStringView(text).mid(i, end - i);
+        const std::basic_string_view<Char> token = text.substr(from, end - from);
         i = end;
 
         if (onlySpaces(token)) {
@@ -100,29 +188,31 @@ HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTa
             tagFrom = end;
             continue;
         }
-        const QChar first = token.front();
+        const Char first = token.front();
         const bool single = token.size() == 1;
-        if (single && (first == u'\n' || first == u'\f')) {
+        if (single && (first == Char('\n') || first == Char('\f'))) {
             if (!lastTokenIsLineFeed) {
                 lastTokenIsLineFeed = true;
                 if (count_ > 0)
                     flush();
                 store.appendLine();
                 ++count_;
+                storedLength = 0;
             }
             if (inTag_) {
                 keepTagText(from);
-                tagText_ += u' ';
+                tagText_ += ' ';
                 tagFrom = end;
             }
             continue;
         }
         lastTokenIsLineFeed = false;
-        const bool opens = single && first == u'<';
-        const bool closes = single && first == u'>';
+        const bool opens = single && first == Char('<');
+        const bool closes = single && first == Char('>');
         if (count_ == 0) {
-            store.appendLine(token);
+            store.appendLine(stored(token));
             ++count_;
+            storedLength = static_cast<int>(token.size());
             startLine = 1;
             startPos = 0;
         } else {
@@ -148,17 +238,19 @@ HtmlTagPosition HtmlModel::addText(const QString& input, const TagListener& onTa
             HtmlTagPosition pos = tagStart_;
             pos.endLine = shownLines();
             pos.endPos = lineLength();
-            if (onTag) {
-                const QStringView tail = QStringView(text).mid(tagFrom, end - tagFrom);
-                if (tagText_.isEmpty()) {
-                    onTag(tail, pos);
-                } else {
-                    tagText_ += tail;
-                    onTag(tagText_, pos);
+            const std::basic_string_view<Char> tail = text.substr(tagFrom, end - tagFrom);
+            if constexpr (std::is_same_v<Char, char>) {
+                // An ASCII tag written in one piece is handed over where it stands.
+                if (tagText_.empty()) {
+                    sink(tail, pos);
+                    tagFrom = kNoTag;
+                    continue;
                 }
             }
+            appendAsUtf8(tagText_, tail);
+            sink(std::string_view(tagText_), pos);
             tagText_.clear();
-            tagFrom = -1;
+            tagFrom = kNoTag;
         }
     }
     keepTagText(n);

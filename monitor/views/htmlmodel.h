@@ -6,6 +6,8 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
 
 namespace tracewin {
 
@@ -25,6 +27,10 @@ public:
     // Appends produced HTML. Returns the span of the last "<" ... ">" written by this
     // call (or from the last "<" to the end of the text when it is not closed).
     HtmlTagPosition addText(const QString& text, const TagListener& onTag = {});
+    // The same for output as the page runtime sends it, in UTF-8, with every tag it
+    // completes added to `tags`. Output that is all ASCII, as most is, is taken apart byte
+    // by byte, without being decoded into a string of its own first.
+    HtmlTagPosition addText(std::string_view utf8, HtmlTags& tags);
 
     // The last character's position: (0, 0) with no lines, column 0 on an empty last line.
     FilePosition endPosition() const { return FilePosition(lastLineLength(), lineCount()); }
@@ -54,6 +60,10 @@ private:
     // The store to write to: one of the model's own when a snapshot holds lines of it
     // past the model's.
     TextLines& writable();
+    // addText over the code units of a text: bytes of ASCII or UTF-16. The sink is told
+    // every complete tag, and keeps the part of a tag that continues in the next call.
+    template <class Char, class Sink>
+    HtmlTagPosition addUnits(std::basic_string_view<Char> text, Sink& sink);
     int shownLines() const { return static_cast<int>(count_); }
     int lastLineLength() const {
         return count_ == 0 ? 0 : static_cast<int>(text_->length(count_ - 1));
@@ -65,9 +75,9 @@ private:
 
     bool lastTokenIsLineFeed = false;
     // The tag being written, which may continue in the next call: the part of its text
-    // that is no longer in the input.
+    // that is no longer in the input, in UTF-8.
     bool inTag_ = false;
-    QString tagText_;
+    std::string tagText_;
     HtmlTagPosition tagStart_;
 };
 

@@ -18,22 +18,6 @@ namespace {
 using tracehook::JspSourceInfo;
 using tracehook::Tracer;
 
-// The text in UTF-8, in a buffer used again for every tag. Tags are almost always ASCII:
-// they are narrowed without going through UTF-8 encoding.
-std::string_view toUtf8(QStringView text, std::string& buffer) {
-    buffer.resize(static_cast<std::size_t>(text.size()));
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (c >= 0x80) {
-            const QByteArray utf8 = text.toUtf8();
-            buffer.assign(utf8.constData(), static_cast<std::size_t>(utf8.size()));
-            break;
-        }
-        buffer[static_cast<std::size_t>(i)] = static_cast<char>(c);
-    }
-    return buffer;
-}
-
 // The output written by the span about to run: a pale tint beneath the text.
 const QColor kCurrentOutputColour(0xdc, 0xec, 0xfc);
 
@@ -162,11 +146,7 @@ void HtmlView::handleHtml(const HtmlEvent& e) {
         tags->reserve(static_cast<std::size_t>(std::count(html.begin(), html.end(), '<')) + 1,
                       html.size());
         const FilePosition before = model().endPosition();
-        std::string buffer;
-        model().addText(QString::fromStdString(html),
-                        [&](QStringView tagText, const HtmlTagPosition& position) {
-                            tags->push_back(HtmlTag{toUtf8(tagText, buffer), position});
-                        });
+        model().addText(std::string_view(html), *tags);
         if (const FilePosition after = model().endPosition(); current_ && before < after) {
             const FilePosition start = before.pos == 0 ? FilePosition(1, std::max(1, before.line))
                                                        : FilePosition(before.pos + 1, before.line);

@@ -47,6 +47,12 @@ void copyChars(char16_t* to, QStringView from) {
         std::memcpy(to, from.utf16(), static_cast<std::size_t>(from.size()) * sizeof(char16_t));
 }
 
+void copyChars(char16_t* to, QLatin1StringView from) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(from.data());
+    for (qsizetype i = 0; i < from.size(); ++i)
+        to[i] = bytes[i];
+}
+
 } // namespace
 
 void TextLines::BlockDeleter::operator()(char16_t* p) const {
@@ -105,6 +111,22 @@ std::uint32_t TextLines::roomFor(std::size_t length) {
 }
 
 void TextLines::appendLine(QStringView text) {
+    appendLineOf(text);
+}
+
+void TextLines::appendLine(QLatin1StringView text) {
+    appendLineOf(text);
+}
+
+void TextLines::appendToLast(QStringView text) {
+    appendToLastOf(text);
+}
+
+void TextLines::appendToLast(QLatin1StringView text) {
+    appendToLastOf(text);
+}
+
+template <class Text> void TextLines::appendLineOf(Text text) {
     const auto length = static_cast<std::size_t>(text.size());
     const std::uint32_t index = roomFor(length);
     Block& block = blocks_[index];
@@ -113,7 +135,7 @@ void TextLines::appendLine(QStringView text) {
     block.used += length;
 }
 
-void TextLines::appendToLast(QStringView text) {
+template <class Text> void TextLines::appendToLastOf(Text text) {
     if (lines_.empty()) {
         appendLine(text);
         return;

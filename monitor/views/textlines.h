@@ -2,6 +2,7 @@
 
 #include "views/linelist.h"
 
+#include <QLatin1StringView>
 #include <QStringView>
 #include <cstdint>
 #include <cstdlib>
@@ -33,8 +34,10 @@ public:
 
     // A new last line.
     void appendLine(QStringView text = {});
+    void appendLine(QLatin1StringView text);
     // More text on the last line; a new line when there is none.
     void appendToLast(QStringView text);
+    void appendToLast(QLatin1StringView text);
     // Keeps the first `count` lines.
     void truncate(std::size_t count);
     void clear() { truncate(0); }
@@ -69,6 +72,8 @@ private:
         std::size_t length;
     };
 
+    template <class Text> void appendLineOf(Text text);
+    template <class Text> void appendToLastOf(Text text);
     // Room for `length` characters at the end of a block: the shared block being filled,
     // a new shared one, or a block of its own for a long line. Returns the block's index.
     std::uint32_t roomFor(std::size_t length);

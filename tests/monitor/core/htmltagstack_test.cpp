@@ -3,7 +3,10 @@
 #include "support/tempdir.h"
 #include "tracehook/resourcebundle.h"
 
+#include <algorithm>
+#include <cctype>
 #include <gtest/gtest.h>
+#include <random>
 
 using namespace tracewin;
 
@@ -167,6 +170,55 @@ TEST_F(HtmlTagStackTest, LongNamesDeepInTheStackAreMatchedWhole) {
     feed({"</X:AVERYVERYVERYLONGNAME>"});
     EXPECT_TRUE(open().empty());
     EXPECT_EQ(errors().size(), 1u);
+}
+
+// However deep the stack and whatever was searched before, an end tag is reported as
+// closing nothing exactly when no open element starts with its name, in any case; names
+// here share their first characters, some past what an index could keep of them.
+TEST_F(HtmlTagStackTest, AnEndTagClosesNothingExactlyWhenNoOpenElementStartsWithIt) {
+    // Elements to search for, among many others that fill the stack.
+    const std::vector<std::string> sought = {
+        "x:d",          "x:di",         "X:DIV",      "x:divx",
+        "x:longname1a", "x:longname1b", "x:Longname", "x:d a=1",
+        "x:longname1c", "x:never-open", "x:"};
+    auto startsWith = [](std::string text, std::string prefix) {
+        for (std::string* s : {&text, &prefix})
+            for (char& c : *s)
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return text.starts_with(prefix);
+    };
+    std::mt19937 random(5);
+    std::size_t deepSearches = 0;
+    for (int step = 0; step < 20000; ++step) {
+        const std::size_t choice = random() % 100;
+        if (choice < 70) {
+            const std::string tag = "<y:filler" + std::to_string(random() % 3) + ">";
+            feed({tag.c_str()});
+            continue;
+        }
+        const std::string& name = sought[random() % sought.size()];
+        if (choice < 80 && name != "x:never-open") {
+            const std::string tag = "<" + name + ">";
+            feed({tag.c_str()});
+            continue;
+        }
+        const std::string prefix = "<" + name.substr(0, name.find(' '));
+        const auto& open = stack.getStack();
+        const auto nearest = std::find_if(
+            open.rbegin(), open.rend(), [&](const auto& e) { return startsWith(e.text, prefix); });
+        const bool anyOpen = nearest != open.rend();
+        if (nearest - open.rbegin() > 32)
+            ++deepSearches;
+        // The nearest such element closes, with every element above it.
+        const std::size_t expectedDepth =
+            anyOpen ? static_cast<std::size_t>(open.rend() - nearest) - 1 : open.size();
+        const std::size_t reported = stack.errorList().size();
+        const std::string tag = "</" + prefix.substr(1) + ">";
+        feed({tag.c_str()});
+        ASSERT_EQ(stack.getStack().size(), expectedDepth) << "step " << step << " " << tag;
+        ASSERT_EQ(stack.errorList().size() > reported, !anyOpen) << "step " << step << " " << tag;
+    }
+    EXPECT_GT(deepSearches, 1000u) << "end tags searched deep stacks";
 }
 
 TEST(HtmlTags, KeepEveryTextWhateverItsLength) {

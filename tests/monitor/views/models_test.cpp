@@ -6,6 +6,7 @@
 
 #include <QWidget>
 #include <gtest/gtest.h>
+#include <random>
 
 using namespace tracewin;
 
@@ -206,6 +207,52 @@ TEST(HtmlModel, LargeOutputStaysLinearAndWhole) {
         html.addText(chunk, [&](QStringView, const HtmlTagPosition&) { ++tags; });
     EXPECT_EQ(tags, 200 * 100 * 4);
     EXPECT_EQ(html.lineCount(), 200 * 100 + 1);
+}
+
+// Output comes from the page runtime in UTF-8, and ASCII pieces are taken apart without
+// being decoded: lines, tags and spans must be what the decoded text gives, whatever mix
+// of ASCII and other pieces a tag, a line or a run of blanks is spread over.
+TEST(HtmlModel, OutputInUtf8GivesWhatTheDecodedTextGives) {
+    const std::vector<std::string> bits = {"<",
+                                           ">",
+                                           "\n",
+                                           "\f",
+                                           " ",
+                                           "  ",
+                                           "\t",
+                                           "\r\n",
+                                           "a",
+                                           "td",
+                                           "</p>",
+                                           "=\"x\"",
+                                           "\xc3\xa9",
+                                           "\xe2\x82\xac",
+                                           "\xf0\x9f\x98\x80",
+                                           "<b>",
+                                           "\xff",
+                                           "<\xc3\xa9>"};
+    std::mt19937 random(11);
+    for (int round = 0; round < 200; ++round) {
+        HtmlModel decoded, utf8;
+        std::vector<std::pair<std::string, HtmlTagPosition>> expected, seen;
+        for (int piece = 0; piece < 12; ++piece) {
+            std::string text;
+            for (std::size_t k = random() % 9; k > 0; --k)
+                text += bits[random() % bits.size()];
+            const HtmlTagPosition a = decoded.addText(
+                QString::fromStdString(text), [&](QStringView tag, const HtmlTagPosition& at) {
+                    expected.emplace_back(tag.toUtf8().toStdString(), at);
+                });
+            HtmlTags tags;
+            const HtmlTagPosition b = utf8.addText(std::string_view(text), tags);
+            for (const HtmlTag& tag : tags)
+                seen.emplace_back(std::string(tag.text), tag.pos);
+            ASSERT_EQ(a, b) << "round " << round << " piece " << piece;
+        }
+        EXPECT_EQ(texts(utf8), texts(decoded)) << "round " << round;
+        EXPECT_EQ(seen, expected) << "round " << round;
+        EXPECT_EQ(utf8.endPosition(), decoded.endPosition()) << "round " << round;
+    }
 }
 
 TEST(BreakpointLst, KeepsLinesOnceInOrder) {
