@@ -131,15 +131,26 @@ std::string HtmlTagStack::errorSummary(std::size_t count) const {
     return message(id, {std::to_string(count)});
 }
 
-void HtmlTagStack::highlight(std::optional<HtmlTagPosition> position) {
-    if (pending_)
-        pending_->highlight = position;
-    else
+void HtmlTagStack::highlight(const std::optional<HtmlTagPosition>& position) {
+    if (!pending_) {
         listener_.highlightTag(position);
+        return;
+    }
+    pending_->highlight = position;
+    pending_->firstErrorHighlighted = false;
+}
+
+void HtmlTagStack::highlightFirstError() {
+    // While a piece's tags are handled, the first error stays the first: it is looked up
+    // once, when the highlight is told.
+    if (pending_)
+        pending_->firstErrorHighlighted = true;
+    else
+        listener_.highlightTag(errors_.front().getErrPos());
 }
 
 void HtmlTagStack::report(Text msg, const HtmlTagPosition& at,
-                          std::optional<HtmlTagPosition> highlightAt) {
+                          const std::optional<HtmlTagPosition>& highlightAt) {
     showStatus(msg);
     errors_.emplace_back(at, *msg);
     highlight(highlightAt);
@@ -167,7 +178,9 @@ void HtmlTagStack::handleTags(std::span<const HtmlTag> tags) {
         listener_.showStatus(errorSummary(*last.summaryOfErrors));
     else if (last.status)
         listener_.showStatus(*last.status);
-    if (last.highlight)
+    if (last.firstErrorHighlighted)
+        listener_.highlightTag(errors_.front().getErrPos());
+    else if (last.highlight)
         listener_.highlightTag(*last.highlight);
 }
 
@@ -176,7 +189,7 @@ void HtmlTagStack::handleTag(std::string_view tagText, const HtmlTagPosition& po
         showStatus(clearedStatus());
     } else {
         showErrorSummary();
-        highlight(errors_.front().getErrPos());
+        highlightFirstError();
     }
 
     std::string_view body = tagText;

@@ -78,13 +78,16 @@ private:
         Text status;                                // null: none
         std::optional<std::size_t> summaryOfErrors; // the status, worded when it is told
         std::optional<std::optional<HtmlTagPosition>> highlight;
+        bool firstErrorHighlighted = false; // the highlight is the first error's
     };
 
     void showStatus(Text message);
     void showErrorSummary();
-    void highlight(std::optional<HtmlTagPosition> position);
+    void highlight(const std::optional<HtmlTagPosition>& position);
+    void highlightFirstError();
     std::string errorSummary(std::size_t count) const;
-    void report(Text message, const HtmlTagPosition& at, std::optional<HtmlTagPosition> highlight);
+    void report(Text message, const HtmlTagPosition& at,
+                const std::optional<HtmlTagPosition>& highlight);
     std::string message(const char* id, const std::vector<std::string>& args) const;
     // The text of a message with its arguments, worded once and shared from then on.
     Text wording(const char* id, std::initializer_list<std::string_view> args);
