@@ -100,9 +100,37 @@ State HtmlLexer::stateAfter(std::u16string_view line, std::size_t pos, State sta
             if (pos == std::u16string_view::npos)
                 break;
         }
+        // A tag of a name alone ("<td>", "</td>"), most of what output holds, in one step.
+        if (readsContent) {
+            if (const std::size_t end = plainTagEnd(line, pos); end != 0) {
+                state = Content;
+                pos = end;
+                continue;
+            }
+        }
         pos = std::max(next(line, pos, state).end, pos + 1);
     }
     return state;
+}
+
+std::size_t HtmlLexer::plainTagEnd(std::u16string_view line, std::size_t pos) {
+    const std::size_t n = line.size();
+    const bool endTag = pos + 1 < n && line[pos + 1] == u'/';
+    const std::size_t nameStart = pos + (endTag ? 2 : 1);
+    if (nameStart >= n || !isAsciiLetter(line[nameStart]))
+        return 0;
+    // The name ends where content() ends its token: a run is cut at MAX_RUN.
+    std::size_t i = nameStart + 1;
+    while (i < n && i - pos < MAX_RUN && isNameChar(line[i]))
+        ++i;
+    if (i >= n || line[i] != u'>')
+        return 0;
+    // The text of a script or a style element is no markup.
+    const std::u16string_view name = line.substr(nameStart, i - nameStart);
+    if (!endTag && ((name.size() == 6 && atIgnoringCase(name, 0, u"script")) ||
+                    (name.size() == 5 && atIgnoringCase(name, 0, u"style"))))
+        return 0;
+    return i + 1;
 }
 
 Token HtmlLexer::content(std::u16string_view line, std::size_t pos, State& state) const {

@@ -38,6 +38,10 @@ public:
 
 private:
     bool stopsAt(std::u16string_view line, std::size_t i, std::size_t runStart) const;
+    // Where the tag at pos ends when it is a start or end tag of a name alone, which leaves
+    // the state at Content; 0 for any other tag. Only outside JSP pages: their elements
+    // may start inside a tag's name.
+    static std::size_t plainTagEnd(std::u16string_view line, std::size_t pos);
     Token content(std::u16string_view line, std::size_t pos, State& state) const;
     Token inTag(std::u16string_view line, std::size_t pos, State& state) const;
     // Scans from pos to the end marker; the token takes it in when found.

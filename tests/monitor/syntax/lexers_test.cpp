@@ -157,6 +157,48 @@ TEST(HtmlLexer, TheStateAfterALineIsTheOneItsTokensLeave) {
     }
 }
 
+// Tags of a name alone are taken in one step by stateAfter: names of every case, those of
+// the elements whose text is no markup, and names as long as a run may be.
+TEST(HtmlLexer, TheStateAfterTagsOfANameAloneIsTheOneTheirTokensLeave) {
+    const std::u16string longName(HtmlLexer::MAX_RUN - 3, u'n');
+    const std::u16string kPieces[] = {u"<td>",
+                                      u"</TD>",
+                                      u"<b>",
+                                      u"</b >",
+                                      u"<script>",
+                                      u"</script>",
+                                      u"<sCrIpT>",
+                                      u"<Style>",
+                                      u"<styles>",
+                                      u"<scrip>",
+                                      u"<1>",
+                                      u"</>",
+                                      u"x",
+                                      u"<",
+                                      u"\"",
+                                      u"=",
+                                      u"<" + longName + u">",
+                                      u"<x" + longName + u">",
+                                      u"</x" + longName + u"yz>"};
+    const HtmlLexer lexer;
+    std::mt19937 random(3);
+    for (int n = 0; n < 600; ++n) {
+        std::u16string line;
+        for (auto pieces = random() % 6; pieces > 0; --pieces)
+            line += kPieces[random() % std::size(kPieces)];
+        for (State raw = 0; raw <= 2; ++raw) {
+            for (State mode = HtmlLexer::Content; mode <= HtmlLexer::RawText; ++mode) {
+                const State start = mode | (raw << HtmlLexer::RAW_SHIFT);
+                State byTokens = start;
+                for (std::size_t pos = 0; pos < line.size();)
+                    pos = std::max(lexer.next(line, pos, byTokens).end, pos + 1);
+                EXPECT_EQ(lexer.stateAfter(line, 0, start), byTokens)
+                    << "line " << n << ", start state " << start;
+            }
+        }
+    }
+}
+
 TEST(JspLexer, ElementsOnTemplateText) {
     const LexedText t =
         jsp({u"<%@ page import=\"java.util.*\" %><h1 title=\"%>\"><%= user.getName() %></h1>",
