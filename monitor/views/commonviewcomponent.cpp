@@ -142,7 +142,7 @@ void CommonViewComponent::showLines(const LineList* lines) {
     updateGeometry();
     fitToContent();
     applyScrollSteps();
-    update();
+    repaintWhole();
 }
 
 void CommonViewComponent::linesAppended() {
@@ -174,7 +174,7 @@ void CommonViewComponent::followLayout(const QSize& sizeBefore) {
             updateGeometry();
         fitToContent();
     }
-    update();
+    repaintWhole();
 }
 
 void CommonViewComponent::fitToContent() {
@@ -229,7 +229,7 @@ void CommonViewComponent::scrolledTo(const QPoint& origin) {
     if (origin == origin_)
         return;
     origin_ = origin;
-    update();
+    repaintWhole();
 }
 
 QPoint CommonViewComponent::contentOffset() const {
@@ -251,14 +251,14 @@ void CommonViewComponent::setNewFont(const QFont& font) {
     updateGeometry();
     fitToContent();
     applyScrollSteps();
-    update();
+    repaintWhole();
 }
 
 void CommonViewComponent::setLanguage(SourceLanguage language) {
     language_ = language;
     colouring_ =
         language == SourceLanguage::Plain ? nullptr : std::make_unique<SyntaxColouring>(language);
-    update();
+    repaintWhole();
 }
 
 void CommonViewComponent::setLineNumbersShown(bool shown) {
@@ -276,7 +276,7 @@ bool CommonViewComponent::getLineNumbersShown() const {
 
 void CommonViewComponent::setLineNumberColor(const QColor& c) {
     lineNumberColor_ = c;
-    update();
+    repaintWhole();
 }
 
 void CommonViewComponent::displayCurrentFile(int line) {
@@ -286,7 +286,7 @@ void CommonViewComponent::displayCurrentFile(int line) {
     line = std::clamp(line, 1, lines);
     scrollLineToVisible(line);
     caret_->setPosition(FilePosition(1, line));
-    update();
+    repaintWhole();
 }
 
 void CommonViewComponent::highlight(int startLine, int startPos, int endLine, int endPos) {
@@ -349,7 +349,7 @@ bool CommonViewComponent::isBlankLine(int line) const {
 
 void CommonViewComponent::setBreakpoints(std::shared_ptr<BreakpointLst> lines) {
     breakpoints_ = lines ? std::move(lines) : std::make_shared<BreakpointLst>();
-    update();
+    repaintWhole();
 }
 
 void CommonViewComponent::showBreakpointMenu(const QPoint& p, const QPoint& globalPos) {
@@ -379,10 +379,10 @@ void CommonViewComponent::toggleBreakpoint(int line) {
     const bool isSet = !breakpoints_->contains(line);
     if (isSet) {
         breakpoints_->add(line);
-        update(); // the margin is where the view's left edge is
+        repaintWhole(); // the margin is where the view's left edge is
     } else {
         breakpoints_->remove(line);
-        update();
+        repaintWhole();
     }
     if (parent_)
         parent_->sendBreakpointInfo(line, isSet);
@@ -504,7 +504,7 @@ void CommonViewComponent::setColor(QColor& field, const QColor& c, const char* k
     field = c;
     emit propertyChanged(QString::fromLatin1(key), old, c);
     if (repaint)
-        update();
+        repaintWhole();
 }
 
 void CommonViewComponent::setExecutableColor(const QColor& c) {
@@ -534,7 +534,7 @@ void CommonViewComponent::setBackground(const QColor& c) {
     QPalette pal = palette();
     pal.setColor(backgroundRole(), c);
     setPalette(pal);
-    update();
+    repaintWhole();
 }
 
 QColor CommonViewComponent::getBackground() const {
@@ -549,7 +549,7 @@ void CommonViewComponent::propertyChange(const QString& name, const QVariant& ne
     if (newValue.isValid() && isNumber)
         updateContent(layoutManager_->lineNumberToMarginRectangle(line));
     else
-        update();
+        repaintWhole();
 }
 
 int CommonViewComponent::getScrollableUnitIncrement(Qt::Orientation orientation) const {
@@ -608,7 +608,17 @@ bool CommonViewComponent::event(QEvent* event) {
     return QWidget::event(event);
 }
 
+void CommonViewComponent::repaintWhole() {
+    // Once the whole component is marked for painting, marking it again would only walk
+    // the widget tree up to the window again.
+    if (wholeRepaintAsked_ && isVisible())
+        return;
+    wholeRepaintAsked_ = true;
+    update();
+}
+
 void CommonViewComponent::paintEvent(QPaintEvent* event) {
+    wholeRepaintAsked_ = false;
     QPainter painter(this);
     // Everything below paints in content coordinates.
     const QPoint offset = contentOffset();

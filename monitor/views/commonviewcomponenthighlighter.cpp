@@ -28,7 +28,7 @@ void CommonViewComponentHighlighter::clear() {
 }
 
 void CommonViewComponentHighlighter::repaint() const {
-    comViewComponent_.update();
+    comViewComponent_.repaintWhole();
 }
 
 std::optional<QRect> spanRectangleOnLine(const CommonViewComponentLayoutManager& layout,

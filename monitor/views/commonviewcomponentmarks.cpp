@@ -18,14 +18,14 @@ void CommonViewComponentMarks::set(std::shared_ptr<const TextSpans> spans, const
         return;
     spans_ = std::move(spans);
     colour_ = colour;
-    component_.update();
+    component_.repaintWhole();
 }
 
 void CommonViewComponentMarks::clear() {
     if (!spans_)
         return;
     spans_.reset();
-    component_.update();
+    component_.repaintWhole();
 }
 
 void CommonViewComponentMarks::paint(QPainter& painter, const QRect& clip) const {

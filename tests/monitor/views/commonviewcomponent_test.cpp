@@ -223,6 +223,35 @@ TEST_F(TextViewTest, HighlightRectanglesOfOneLineAndSeveralLines) {
     EXPECT_TRUE(h.getHighlights().empty());
 }
 
+// Moves of the highlight between two paints ask for one paint; each move after a paint
+// asks for another, also when the view was hidden in between.
+TEST_F(TextViewTest, AHighlightMovedAfterAPaintIsPaintedAgain) {
+    show(numberedLines(10, 30));
+    struct PaintCounter : QObject {
+        bool eventFilter(QObject*, QEvent* event) override {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+        int paints = 0;
+    } counter;
+    component->installEventFilter(&counter);
+    auto movedAndPainted = [&](int line) {
+        const int before = counter.paints;
+        for (int k = 0; k < 50; ++k)
+            component->highlight(line, 1 + k % 5, line, 8);
+        return QTest::qWaitFor([&] { return counter.paints > before; }, 5000);
+    };
+    EXPECT_TRUE(movedAndPainted(2));
+    EXPECT_TRUE(movedAndPainted(3)) << "a move after the paint asks again";
+    area->hide();
+    component->highlight(4, 1, 4, 3);
+    area->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(area.get()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return counter.paints > 0; }));
+    EXPECT_TRUE(movedAndPainted(5)) << "a move asked while hidden does not hold back the next";
+    EXPECT_TRUE(movedAndPainted(6));
+}
+
 TEST_F(TextViewTest, HighlightScrollsIntoViewWithThreeColumnsOfContext) {
     show(numberedLines(200, 300));
     auto* hbar = area->horizontalScrollBar();
