@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -14,6 +16,22 @@ constexpr char asciiUpper(char c) {
 
 constexpr bool isAsciiSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Whether every byte is ASCII, as most of a page's output is: such text needs no decoding.
+inline bool isAscii(std::string_view text) {
+    // Eight bytes at a time: output comes in megabytes.
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+    std::uint64_t any = 0;
+    std::size_t i = 0;
+    for (; i + sizeof any <= text.size(); i += sizeof any) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, sizeof word);
+        any |= word;
+    }
+    for (; i < text.size(); ++i)
+        any |= static_cast<unsigned char>(text[i]);
+    return (any & kHighBits) == 0;
 }
 
 inline std::string asciiUpper(std::string_view text) {

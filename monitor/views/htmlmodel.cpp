@@ -1,5 +1,7 @@
 #include "views/htmlmodel.h"
 
+#include "core/asciitext.h"
+
 #include <QByteArray>
 #include <QLatin1StringView>
 #include <algorithm>
@@ -44,21 +46,6 @@ std::basic_string_view<Char> withBlanks(std::basic_string_view<Char> text,
     buffer = text;
     std::replace_if(buffer.begin(), buffer.end(), replaced, Char(' '));
     return buffer;
-}
-
-bool isAscii(std::string_view text) {
-    // Eight bytes at a time: a page's output is megabytes.
-    constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
-    std::uint64_t any = 0;
-    std::size_t i = 0;
-    for (; i + sizeof any <= text.size(); i += sizeof any) {
-        std::uint64_t word;
-        std::memcpy(&word, text.data() + i, sizeof word);
-        any |= word;
-    }
-    for (; i < text.size(); ++i)
-        any |= static_cast<unsigned char>(text[i]);
-    return (any & kHighBits) == 0;
 }
 
 QLatin1StringView stored(std::string_view ascii) {

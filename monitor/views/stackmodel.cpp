@@ -1,10 +1,23 @@
 #include "views/stackmodel.h"
 
+#include "core/asciitext.h"
 #include "core/monitormessagefile.h"
 
 #include <algorithm>
 
 namespace tracewin {
+namespace {
+
+// An open tag's display line. Tags are almost always ASCII: those are stored as they
+// are, without a string decoded for each.
+void appendDisplayLine(TextLines& lines, const std::string& tagText) {
+    if (isAscii(tagText))
+        lines.appendLine(QLatin1StringView(tagText.data(), static_cast<qsizetype>(tagText.size())));
+    else
+        lines.appendLine(QString::fromStdString(tagText));
+}
+
+} // namespace
 
 StackModel::StackModel() = default;
 StackModel::~StackModel() = default;
@@ -63,7 +76,7 @@ void StackModel::rebuildLines() {
     current().takeUnchangedDepth();
     firstChangedLine_ = 0;
     for (const HtmlTagStack::Entry& entry : current().getStack())
-        text_.appendLine(QString::fromStdString(entry.text));
+        appendDisplayLine(text_, entry.text);
 }
 
 std::size_t StackModel::takeFirstChangedLine() {
@@ -78,7 +91,7 @@ void StackModel::followStack() {
     firstChangedLine_ = std::min(firstChangedLine_, unchanged);
     text_.truncate(unchanged);
     for (std::size_t i = unchanged; i < stack.size(); ++i)
-        text_.appendLine(QString::fromStdString(stack[i].text));
+        appendDisplayLine(text_, stack[i].text);
 }
 
 void StackModel::showStatus(const std::string& message) {

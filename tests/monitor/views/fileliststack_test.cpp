@@ -119,6 +119,14 @@ TEST_F(StackViewTest, OpenElementsStackUpAndCloseByTheirEndTags) {
     EXPECT_EQ(status->text, " ");
 }
 
+TEST_F(StackViewTest, OpenTagsShowAsWrittenInAnyScript) {
+    const QStringList written = {QString::fromUtf8("<html lang=\"caf\u00e9 \u2192 \U0001F600\">"),
+                                 QString::fromUtf8("<body class=gr\u00f6\u00dfe>"), "<div>"};
+    for (const QString& text : written)
+        tag(text);
+    EXPECT_EQ(lines(), written);
+}
+
 TEST_F(StackViewTest, NestingErrorsReachTheStatusLineAndMarkTheTag) {
     tag("<b>", {1, 1, 1, 3});
     tag("<div>", {1, 1, 4, 8});
