@@ -36,9 +36,22 @@ char16_t* mapHugePage() {
 }
 
 char16_t* allocateChars(char16_t* old, std::size_t capacity) {
-    void* p = std::realloc(old, capacity * sizeof(char16_t));
+    const std::size_t bytes = capacity * sizeof(char16_t);
+    void* p = std::realloc(old, bytes);
     if (!p)
         throw std::bad_alloc();
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    // A line of megabytes (output without line feeds) grows in its own block: the system
+    // is asked to back it with huge pages, so that it is not written a 4 KiB page fault at
+    // a time. The advice stays with the mapping as it grows.
+    if (bytes >= 2 * kHugePageBytes) {
+        const auto start = reinterpret_cast<std::uintptr_t>(p);
+        const std::uintptr_t first = (start + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
+        const std::uintptr_t last = (start + bytes) & ~(kHugePageBytes - 1);
+        if (last > first)
+            ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    }
+#endif
     return static_cast<char16_t*>(p);
 }
 
