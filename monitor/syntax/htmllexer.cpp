@@ -86,31 +86,38 @@ Token HtmlLexer::next(std::u16string_view line, std::size_t pos, State& state) c
     }
 }
 
-State HtmlLexer::stateAfter(std::u16string_view line, std::size_t pos, State state) const {
+std::size_t HtmlLexer::advance(std::u16string_view line, std::size_t pos, State& state,
+                               std::size_t limit) const {
     // A JSP page's template text also stops at the page's own elements: token by token.
     if (embedsJsp_)
-        return Lexer::stateAfter(line, pos, state);
+        return Lexer::advance(line, pos, state, limit);
     while (pos < line.size()) {
         const State mode = state & MODE_MASK;
         const bool readsContent = mode == Content || mode > RawText; // as next() does
         if (readsContent && line[pos] != u'<') {
-            // Text, its entities and its runs all leave the state at Content.
-            state = Content;
-            pos = line.find(u'<', pos);
-            if (pos == std::u16string_view::npos)
+            // Text, its entities and its runs all end at the next "<" and leave the state
+            // at Content.
+            const std::size_t tag = std::min(line.find(u'<', pos), line.size());
+            if (tag > limit)
                 break;
+            state = Content;
+            pos = tag;
+            continue;
         }
         // A tag of a name alone ("<td>", "</td>"), most of what output holds, in one step.
         if (readsContent) {
             if (const std::size_t end = plainTagEnd(line, pos); end != 0) {
+                if (end > limit)
+                    break;
                 state = Content;
                 pos = end;
                 continue;
             }
         }
-        pos = std::max(next(line, pos, state).end, pos + 1);
+        if (!takeToken(line, pos, state, limit))
+            break;
     }
-    return state;
+    return pos;
 }
 
 std::size_t HtmlLexer::plainTagEnd(std::u16string_view line, std::size_t pos) {

@@ -30,8 +30,10 @@ public:
     explicit HtmlLexer(bool embedsJsp = false) : embedsJsp_(embedsJsp) {}
 
     Token next(std::u16string_view line, std::size_t pos, State& state) const override;
-    // Text between tags is skipped to the next "<": nothing else there changes the state.
-    State stateAfter(std::u16string_view line, std::size_t pos, State state) const override;
+    // Text between tags is skipped to the next "<", and a tag of a name alone taken in one
+    // step: neither leaves any state but Content.
+    std::size_t advance(std::u16string_view line, std::size_t pos, State& state,
+                        std::size_t limit) const override;
 
     // Whether a JSP element or an expression-language expression begins at pos.
     static bool jspStartsAt(std::u16string_view line, std::size_t pos);

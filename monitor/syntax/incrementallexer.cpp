@@ -28,7 +28,7 @@ void IncrementalLexer::linesAppended(std::size_t before) {
 
 template <class Sink>
 State IncrementalLexer::lex(std::u16string_view line, std::size_t index, std::size_t from,
-                            Sink&& sink) {
+                            std::size_t unwanted, Sink&& sink) {
     std::size_t pos = 0;
     State state = starts_[index];
     LongLine* longLine = nullptr;
@@ -50,6 +50,18 @@ State IncrementalLexer::lex(std::u16string_view line, std::size_t index, std::si
         }
     }
     while (pos < line.size()) {
+        if (pos < unwanted) {
+            // Up to there the lexer may take many tokens in one step. Steps stop short of
+            // the next checkpoint's place: the token that passes it leaves the checkpoint.
+            const std::size_t last =
+                longLine && !longLine->points.empty() ? longLine->points.back().pos : 0;
+            const std::size_t limit =
+                longLine ? std::min(unwanted, last + CHECKPOINT_SPACING - 1) : unwanted;
+            if (const std::size_t to = lexer_->advance(line, pos, state, limit); to > pos) {
+                pos = to;
+                continue;
+            }
+        }
         const Token token = lexer_->next(line, pos, state);
         pos = std::max(token.end, pos + 1);
         if (longLine) {
@@ -68,10 +80,10 @@ State IncrementalLexer::startState(const LineText& text, std::size_t index) {
         const std::size_t line = starts_.size() - 1;
         const std::u16string_view lineText = text(line);
         // A long line is lexed token by token, which leaves the checkpoints along it.
-        const State end =
-            lineText.size() > CHECKPOINT_SPACING
-                ? lex(lineText, line, lineText.size(), [](const Token&) { return true; })
-                : lexer_->stateAfter(lineText, 0, starts_[line]);
+        const State end = lineText.size() > CHECKPOINT_SPACING
+                              ? lex(lineText, line, lineText.size(), lineText.size(),
+                                    [](const Token&) { return true; })
+                              : lexer_->stateAfter(lineText, 0, starts_[line]);
         starts_.push_back(lexer_->atLineEnd(end));
     }
     return starts_[index];
@@ -81,7 +93,8 @@ std::vector<Token> IncrementalLexer::tokens(const LineText& text, std::size_t in
                                             std::size_t from, std::size_t to) {
     startState(text, index);
     std::vector<Token> out;
-    lex(text(index), index, from, [&](const Token& token) {
+    // Tokens that end at `from` or before meet no column asked for (when any is).
+    lex(text(index), index, from, from < to ? from : 0, [&](const Token& token) {
         if (token.end > from)
             out.push_back(token);
         return token.end < to;

@@ -53,9 +53,11 @@ private:
         std::vector<Checkpoint> points;
     };
     // Lexes line `index` from the best known place at or before `from`, handing each token
-    // to `sink` until it returns false; returns the state after the last token lexed.
+    // to `sink` until it returns false; returns the state after the last token lexed. The
+    // tokens that end at or before `unwanted` are not handed over.
     template <class Sink>
-    State lex(std::u16string_view line, std::size_t index, std::size_t from, Sink&& sink);
+    State lex(std::u16string_view line, std::size_t index, std::size_t from, std::size_t unwanted,
+              Sink&& sink);
 
     std::unique_ptr<const Lexer> lexer_;
     std::vector<State> starts_{0};

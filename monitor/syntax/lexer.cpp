@@ -4,10 +4,22 @@
 
 namespace tracewin::syntax {
 
-State Lexer::stateAfter(std::u16string_view line, std::size_t pos, State state) const {
-    while (pos < line.size())
-        pos = std::max(next(line, pos, state).end, pos + 1);
-    return state;
+bool Lexer::takeToken(std::u16string_view line, std::size_t& pos, State& state,
+                      std::size_t limit) const {
+    State after = state;
+    const std::size_t end = std::max(next(line, pos, after).end, pos + 1);
+    if (end > limit)
+        return false;
+    state = after;
+    pos = end;
+    return true;
+}
+
+std::size_t Lexer::advance(std::u16string_view line, std::size_t pos, State& state,
+                           std::size_t limit) const {
+    while (pos < line.size() && takeToken(line, pos, state, limit)) {
+    }
+    return pos;
 }
 
 std::vector<Token> lexLine(const Lexer& lexer, std::u16string_view line, State& state) {

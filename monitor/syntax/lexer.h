@@ -22,9 +22,24 @@ public:
     virtual Token next(std::u16string_view line, std::size_t pos, State& state) const = 0;
     // The state that carries over the end of a line (a string literal does not).
     virtual State atLineEnd(State state) const { return state; }
-    // The state after the last token of the line from pos on, as next() would leave it
-    // token by token; a lexer that knows which text cannot change its state skips it.
-    virtual State stateAfter(std::u16string_view line, std::size_t pos, State state) const;
+    // Lexes from pos, token by token as next() does, while the tokens end at or before
+    // `limit`: returns the end of the last token taken (pos when none is) and leaves `state`
+    // as next() leaves it there. A lexer that knows which text cannot change its state may
+    // take it in one step, and may stop before the limit where such a step would pass it:
+    // the caller goes on from there. At the line's end as the limit, it reaches the end.
+    virtual std::size_t advance(std::u16string_view line, std::size_t pos, State& state,
+                                std::size_t limit) const;
+    // The state after the last token of the line from pos on.
+    State stateAfter(std::u16string_view line, std::size_t pos, State state) const {
+        advance(line, pos, state, line.size());
+        return state;
+    }
+
+protected:
+    // Takes the token at pos when it ends at or before `limit`: moves pos past it and
+    // state to the state after it. False, and nothing moved, when it reaches further.
+    bool takeToken(std::u16string_view line, std::size_t& pos, State& state,
+                   std::size_t limit) const;
 };
 
 // The tokens of a whole line; state goes in as the line's start state and comes out as the

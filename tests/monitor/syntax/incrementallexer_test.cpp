@@ -1,4 +1,5 @@
 #include "lexedtext.h"
+#include "syntax/htmllexer.h"
 #include "syntax/incrementallexer.h"
 #include "syntax/jsplexer.h"
 
@@ -139,6 +140,44 @@ TEST(IncrementalLexer, ALongLineIsLexedFromACheckpointNearTheColumnsAsked) {
     }
     EXPECT_LT((counter.calls - before) / 50, 2 * IncrementalLexer::CHECKPOINT_SPACING);
     EXPECT_EQ(lexer.tokens(text.reader(), 0, 0, SIZE_MAX), whole(text.lines)[0]);
+}
+
+// Output without line feeds is lexed in steps of many tokens up to the columns asked:
+// whatever columns are asked as the line grows, their tokens are those of the whole line.
+TEST(IncrementalLexer, AGrowingLineOfOutputGivesTheTokensOfTheWholeLineWhereverAsked) {
+    const std::u16string kPieces[] = {u"<td>",
+                                      u"</td>",
+                                      u"text &amp; more ",
+                                      u"<a href=\"x?a=1&b=2\">",
+                                      u"<!-- note -->",
+                                      u"<script>if (a<b) x();</script>",
+                                      u"<STYLE>p{}</style>",
+                                      u"<br/>",
+                                      std::u16string(1500, u'w'),
+                                      u"<",
+                                      u"& ",
+                                      u"<div class='c'\n>"};
+    std::mt19937 random(9);
+    Text text{{u""}};
+    std::u16string& line = text.lines[0];
+    IncrementalLexer lexer(std::make_unique<HtmlLexer>());
+    for (int round = 0; round < 60; ++round) {
+        for (int k = 0; k < 40; ++k)
+            line += kPieces[random() % std::size(kPieces)];
+        lexer.linesAppended(1);
+        const std::vector<Token> expected =
+            syntaxtest::LexedText(HtmlLexer(), text.lines).tokens[0];
+        for (int ask = 0; ask < 3; ++ask) {
+            const std::size_t from = random() % line.size();
+            const std::size_t to = from + 1 + random() % 300;
+            std::vector<Token> meeting;
+            for (const Token& t : expected)
+                if (t.end > from && t.begin < to)
+                    meeting.push_back(t);
+            ASSERT_EQ(lexer.tokens(text.reader(), 0, from, to), meeting)
+                << "round " << round << ", columns " << from << " to " << to;
+        }
+    }
 }
 
 } // namespace

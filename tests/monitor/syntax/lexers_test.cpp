@@ -3,6 +3,7 @@
 #include "syntax/javalexer.h"
 #include "syntax/jsplexer.h"
 
+#include <map>
 #include <random>
 
 using namespace tracewin::syntax;
@@ -159,6 +160,43 @@ TEST(HtmlLexer, TheStateAfterALineIsTheOneItsTokensLeave) {
 
 // Tags of a name alone are taken in one step by stateAfter: names of every case, those of
 // the elements whose text is no markup, and names as long as a run may be.
+// Lexing up to a column stops at the end of a token the walk token by token takes, at or
+// before the column, with the state the walk has there; given the line's end, at the end.
+TEST(HtmlLexer, AdvancingToAColumnStopsWhereTheTokensDo) {
+    const std::u16string kPieces[] = {
+        u"<td>",   u"</td>", u"text &amp; ", u"<a href=\"x\">",
+        u"<!-- c", u"-->",   u"<script>",    u"</script>",
+        u"&",      u"<",     u"\"",          std::u16string(1100, u'x')};
+    const HtmlLexer plain;
+    const HtmlLexer jspTemplate(true);
+    std::mt19937 random(13);
+    for (int n = 0; n < 400; ++n) {
+        std::u16string line;
+        for (auto pieces = random() % 8; pieces > 0; --pieces)
+            line += kPieces[random() % std::size(kPieces)];
+        const std::size_t limit = random() % (line.size() + 2);
+        const State start = static_cast<State>(random() % (HtmlLexer::RawText + 1)) |
+                            static_cast<State>((random() % 3) << HtmlLexer::RAW_SHIFT);
+        for (const HtmlLexer* lexer : {&plain, &jspTemplate}) {
+            // Where the walk's tokens end, and the state after each.
+            std::map<std::size_t, State> walked{{0, start}};
+            State state = start;
+            for (std::size_t pos = 0; pos < line.size();) {
+                pos = std::max(lexer->next(line, pos, state).end, pos + 1);
+                walked[pos] = state;
+            }
+            State advanced = start;
+            const std::size_t stop = lexer->advance(line, 0, advanced, limit);
+            ASSERT_TRUE(walked.contains(stop)) << "line " << n << ", limit " << limit;
+            EXPECT_LE(stop, limit) << "line " << n;
+            EXPECT_EQ(advanced, walked[stop]) << "line " << n << ", limit " << limit;
+            State toTheEnd = start;
+            EXPECT_EQ(lexer->advance(line, 0, toTheEnd, line.size()), line.size());
+            EXPECT_EQ(toTheEnd, state) << "line " << n;
+        }
+    }
+}
+
 TEST(HtmlLexer, TheStateAfterTagsOfANameAloneIsTheOneTheirTokensLeave) {
     const std::u16string longName(HtmlLexer::MAX_RUN - 3, u'n');
     const std::u16string kPieces[] = {u"<td>",
