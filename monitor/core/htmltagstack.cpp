@@ -100,9 +100,11 @@ HtmlTagStack::Text HtmlTagStack::wording(const char* id,
         known = wordings_.emplace(wordingKey_, std::move(text)).first;
     }
     recent.id = id;
-    recent.args.assign(wordingKey_, std::char_traits<char>::length(id) + (args.size() ? 1 : 0));
-    if (args.size())
+    recent.args.clear();
+    for (std::string_view arg : args) {
+        recent.args += arg;
         recent.args += '\x1f';
+    }
     recent.text = &known->second;
     return recent.text;
 }

@@ -129,7 +129,7 @@ private:
     // the nesting repeats a few wordings over and over.
     struct RecentWording {
         const char* id = nullptr;
-        std::string args; // joined by '\x1f'
+        std::string args; // each followed by '\x1f'
         Text text = nullptr;
     };
     static constexpr std::size_t kRecentWordings = 64;

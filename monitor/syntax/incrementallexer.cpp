@@ -79,7 +79,7 @@ State IncrementalLexer::startState(const LineText& text, std::size_t index) {
     while (starts_.size() <= index) {
         const std::size_t line = starts_.size() - 1;
         const std::u16string_view lineText = text(line);
-        // A long line is lexed token by token, which leaves the checkpoints along it.
+        // A long line is lexed through lex(), which leaves the checkpoints along it.
         const State end = lineText.size() > CHECKPOINT_SPACING
                               ? lex(lineText, line, lineText.size(), lineText.size(),
                                     [](const Token&) { return true; })

@@ -6,8 +6,6 @@
 #include <QLatin1StringView>
 #include <algorithm>
 #include <array>
-#include <cstdint>
-#include <cstring>
 #include <type_traits>
 
 namespace tracewin {

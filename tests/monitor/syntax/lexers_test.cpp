@@ -105,6 +105,23 @@ TEST(HtmlLexer, CommentsTagsAndScriptsAcrossLines) {
     EXPECT_EQ(t.at(5, u"<i>"), K::Tag);
 }
 
+// A line of random pieces, at most `most` - 1 of them.
+template <std::size_t N>
+std::u16string randomLine(std::mt19937& random, const std::u16string (&pieces)[N], unsigned most) {
+    std::u16string line;
+    for (auto count = random() % most; count > 0; --count)
+        line += pieces[random() % N];
+    return line;
+}
+
+// The state the line's tokens leave, taken one by one from `start`.
+State stateByTokens(const Lexer& lexer, std::u16string_view line, State start) {
+    State state = start;
+    for (std::size_t pos = 0; pos < line.size();)
+        pos = std::max(lexer.next(line, pos, state).end, pos + 1);
+    return state;
+}
+
 // The state after a line, whichever way it is found, is the one its tokens leave: from every
 // start state, over lines of markup pieces that open and close every construct.
 TEST(HtmlLexer, TheStateAfterALineIsTheOneItsTokensLeave) {
@@ -140,17 +157,12 @@ TEST(HtmlLexer, TheStateAfterALineIsTheOneItsTokensLeave) {
     const HtmlLexer* lexers[] = {&plain, &jspTemplate};
     std::mt19937 random(7);
     for (int n = 0; n < 400; ++n) {
-        std::u16string line;
-        for (auto pieces = random() % 8; pieces > 0; --pieces)
-            line += kPieces[random() % std::size(kPieces)];
+        const std::u16string line = randomLine(random, kPieces, 8);
         for (State raw = 0; raw <= 2; ++raw) {
             for (State mode = HtmlLexer::Content; mode <= HtmlLexer::RawText; ++mode) {
                 const State start = mode | (raw << HtmlLexer::RAW_SHIFT);
                 for (const HtmlLexer* lexer : lexers) {
-                    State byTokens = start;
-                    for (std::size_t pos = 0; pos < line.size();)
-                        pos = std::max(lexer->next(line, pos, byTokens).end, pos + 1);
-                    EXPECT_EQ(lexer->stateAfter(line, 0, start), byTokens)
+                    EXPECT_EQ(lexer->stateAfter(line, 0, start), stateByTokens(*lexer, line, start))
                         << "line " << n << ", start state " << start;
                 }
             }
@@ -158,8 +170,6 @@ TEST(HtmlLexer, TheStateAfterALineIsTheOneItsTokensLeave) {
     }
 }
 
-// Tags of a name alone are taken in one step by stateAfter: names of every case, those of
-// the elements whose text is no markup, and names as long as a run may be.
 // Lexing up to a column stops at the end of a token the walk token by token takes, at or
 // before the column, with the state the walk has there; given the line's end, at the end.
 TEST(HtmlLexer, AdvancingToAColumnStopsWhereTheTokensDo) {
@@ -171,9 +181,7 @@ TEST(HtmlLexer, AdvancingToAColumnStopsWhereTheTokensDo) {
     const HtmlLexer jspTemplate(true);
     std::mt19937 random(13);
     for (int n = 0; n < 400; ++n) {
-        std::u16string line;
-        for (auto pieces = random() % 8; pieces > 0; --pieces)
-            line += kPieces[random() % std::size(kPieces)];
+        const std::u16string line = randomLine(random, kPieces, 8);
         const std::size_t limit = random() % (line.size() + 2);
         const State start = static_cast<State>(random() % (HtmlLexer::RawText + 1)) |
                             static_cast<State>((random() % 3) << HtmlLexer::RAW_SHIFT);
@@ -197,6 +205,8 @@ TEST(HtmlLexer, AdvancingToAColumnStopsWhereTheTokensDo) {
     }
 }
 
+// Tags of a name alone are taken in one step by stateAfter: names of every case, those of
+// the elements whose text is no markup, and names as long as a run may be.
 TEST(HtmlLexer, TheStateAfterTagsOfANameAloneIsTheOneTheirTokensLeave) {
     const std::u16string longName(HtmlLexer::MAX_RUN - 3, u'n');
     const std::u16string kPieces[] = {u"<td>",
@@ -221,16 +231,11 @@ TEST(HtmlLexer, TheStateAfterTagsOfANameAloneIsTheOneTheirTokensLeave) {
     const HtmlLexer lexer;
     std::mt19937 random(3);
     for (int n = 0; n < 600; ++n) {
-        std::u16string line;
-        for (auto pieces = random() % 6; pieces > 0; --pieces)
-            line += kPieces[random() % std::size(kPieces)];
+        const std::u16string line = randomLine(random, kPieces, 6);
         for (State raw = 0; raw <= 2; ++raw) {
             for (State mode = HtmlLexer::Content; mode <= HtmlLexer::RawText; ++mode) {
                 const State start = mode | (raw << HtmlLexer::RAW_SHIFT);
-                State byTokens = start;
-                for (std::size_t pos = 0; pos < line.size();)
-                    pos = std::max(lexer.next(line, pos, byTokens).end, pos + 1);
-                EXPECT_EQ(lexer.stateAfter(line, 0, start), byTokens)
+                EXPECT_EQ(lexer.stateAfter(line, 0, start), stateByTokens(lexer, line, start))
                     << "line " << n << ", start state " << start;
             }
         }
