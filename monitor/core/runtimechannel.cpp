@@ -87,9 +87,11 @@ std::size_t RuntimeChannel::waitingCount() const {
 }
 
 bool RuntimeChannel::write(std::string_view reply) {
-    std::lock_guard lock(mutex_);
-    if (closed_ || eof_ || writeFailed_)
-        return false;
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_ || eof_ || writeFailed_)
+            return false;
+    }
     return sendLine(reply);
 }
 
@@ -108,6 +110,7 @@ void RuntimeChannel::expectNothing() {
 void RuntimeChannel::answerAhead(std::optional<AheadReplies> replies) {
     std::lock_guard lock(mutex_);
     ahead_ = std::move(replies);
+    aheadLine_ = ahead_ ? ahead_->reply + '\n' : std::string();
 }
 
 bool RuntimeChannel::peerClosed() const {
@@ -120,11 +123,11 @@ void RuntimeChannel::close(std::optional<std::string_view> lastLine) {
         std::lock_guard lock(mutex_);
         if (closed_)
             return;
-        // A runtime that closed its sending side may still wait for the goodbye.
-        if (lastLine && !writeFailed_)
-            sendLine(*lastLine);
         closed_ = true;
     }
+    // A runtime that closed its sending side may still wait for the goodbye.
+    if (lastLine && !writeFailed_)
+        sendLine(*lastLine);
     // Wakes the thread wherever it waits: in recv, in a bounded send, or parked.
     ::shutdown(socket_, SHUT_RDWR);
     signal(wakeFd_);
@@ -151,6 +154,7 @@ bool RuntimeChannel::sendLine(std::string_view reply) {
 }
 
 bool RuntimeChannel::send(std::string_view bytes) {
+    std::lock_guard lock(writeMutex_);
     // A runtime that stops reading must not stall the monitor: the wait for room in the
     // socket is bounded, and a reply cut short ends the conversation.
     while (!bytes.empty()) {
@@ -204,7 +208,7 @@ bool RuntimeChannel::answersAhead(const Incoming& item) const {
     }
 }
 
-void RuntimeChannel::takeOwedRecords() {
+void RuntimeChannel::takeOwedRecords(std::unique_lock<std::mutex>& lock) {
     while (owed_ > 0 && !closed_) {
         std::optional<std::string> text = framer_.next();
         if (!text)
@@ -228,10 +232,16 @@ void RuntimeChannel::takeOwedRecords() {
         // the page move on finds the record already on its way to the monitor.
         item.answered = true;
         queue(std::move(item));
-        if (sendLine(ahead_->reply))
-            ++owed_;
-        else
-            inbox_.back().answered = false;
+        // The reply goes out without the lock: the monitor takes what came meanwhile
+        // instead of waiting for the write.
+        const std::string line = aheadLine_;
+        lock.unlock();
+        send(line);
+        lock.lock();
+        // The next record is owed even when the reply could not be written: a runtime that
+        // cannot be written to is then reported gone where the page waits, as one that
+        // closes there.
+        ++owed_;
     }
 }
 
@@ -255,7 +265,7 @@ void RuntimeChannel::readLoop() {
     std::array<char, kReadChunk> buffer;
     std::unique_lock lock(mutex_);
     while (!closed_) {
-        takeOwedRecords();
+        takeOwedRecords(lock);
         if (framer_.overflowed() && !overflowReported_) {
             overflowReported_ = true;
             queue(Incoming::of(Incoming::Kind::Overflowed));

@@ -3,6 +3,7 @@
 #include "core/record.h"
 #include "tracehook/recordframer.h"
 
+#include <atomic>
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -25,8 +26,9 @@ namespace tracewin {
 // at the speed of the connection while the monitor shows what passed. Every other record,
 // and every record while no reply is handed over, waits for the monitor to answer it.
 //
-// Replies written by the monitor and by the thread go out under one lock, in the order
-// they are written. Nothing here knows of Qt; notify tells the owner's thread to take().
+// Replies written by the monitor and by the thread go out whole, one at a time, under a
+// lock of their own: taking records never waits for a write. Nothing here knows of Qt;
+// notify tells the owner's thread to take().
 class RuntimeChannel {
 public:
     struct Incoming {
@@ -101,10 +103,11 @@ public:
 
 private:
     void readLoop();
-    // Takes the records owed from what was received; the lock is held.
-    void takeOwedRecords();
+    // Takes the records owed from what was received. The lock is held, and let go while a
+    // reply answered ahead is written.
+    void takeOwedRecords(std::unique_lock<std::mutex>& lock);
     void queue(Incoming item);
-    bool send(std::string_view bytes);
+    bool send(std::string_view bytes);     // takes writeMutex_
     bool sendLine(std::string_view reply); // adds the line break
     bool answersAhead(const Incoming& item) const;
     static std::size_t bytesOf(const Incoming& item);
@@ -115,10 +118,12 @@ private:
     const bool keepText_;
 
     mutable std::mutex mutex_;
+    std::mutex writeMutex_; // one reply on the socket at a time; never held with mutex_
     tracehook::RecordFramer framer_;
     std::deque<Incoming> inbox_;
     std::size_t inboxBytes_ = 0;
     std::optional<AheadReplies> ahead_;
+    std::string aheadLine_;         // the reply answered ahead, with its line break
     int owed_ = 1;                  // records awaited: the first, then one per reply
     bool taken_ = false;            // the first record was taken
     bool pacing_ = false;           // the taker comes back by itself
@@ -126,7 +131,7 @@ private:
     bool promptlyNotified_ = false; // notify was called for a record announced at once
     bool parked_ = false;           // the thread waits for a reply, not in recv
     bool eof_ = false;
-    bool writeFailed_ = false;
+    std::atomic<bool> writeFailed_ = false; // set while writing, read under mutex_
     bool overflowReported_ = false;
     bool closedAtReadPointReported_ = false;
     bool closed_ = false; // close() ran: the thread stops, nothing more is written

@@ -61,6 +61,7 @@ public:
         return received_.empty() && ::poll(&p, 1, 0) == 0;
     }
     void shutdownSend() { ::shutdown(fd_, SHUT_WR); }
+    void shutdownReceive() { ::shutdown(fd_, SHUT_RD); }
     void closeAll() {
         if (fd_ >= 0)
             ::close(fd_);
@@ -358,6 +359,20 @@ TEST_F(RuntimeChannelTest, ARuntimeThatGoesAwayIsReportedWhereTheMonitorWaits) {
     channel->close(std::string_view("%T"));
     EXPECT_EQ(peer->reply(), "%T");
     EXPECT_TRUE(peer->seesClose());
+}
+
+TEST_F(RuntimeChannelTest, AReplyAheadThatCannotBeWrittenEndsThePageWhereItWaits) {
+    ASSERT_NO_FATAL_FAILURE(startRunningAhead());
+    // The runtime still sends, but reads nothing more: the reply to its record fails.
+    peer->shutdownReceive();
+    peer->send(kLine);
+    std::vector<Incoming> items = takeItems(2);
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_TRUE(items[0].answered) << "the record passed as the run's others did";
+    EXPECT_EQ(items[1].kind, Incoming::Kind::PeerClosed);
+    EXPECT_TRUE(items[1].atReadPoint) << "the page waits for a reply it cannot get";
+    EXPECT_TRUE(channel->peerClosed());
+    EXPECT_FALSE(channel->write("%N5&1"));
 }
 
 TEST_F(RuntimeChannelTest, ARecordCutShortByTheCloseEndsThePage) {
