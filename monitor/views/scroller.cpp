@@ -29,7 +29,10 @@ void Scroller::run() const {
         return;
     area->horizontalScrollBar()->setValue(rect_.x());
     area->verticalScrollBar()->setValue(rect_.y());
-    area->viewport()->update();
+    // The component covers what the viewport shows of the text; asking it to repaint
+    // again before it painted costs nothing, where the viewport's update walks the widget
+    // tree every time.
+    component_->repaintWhole();
 }
 
 } // namespace tracewin
