@@ -14,6 +14,10 @@ constexpr char asciiUpper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - ('a' - 'A')) : c;
 }
 
+constexpr char16_t asciiUpper(char16_t c) {
+    return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - (u'a' - u'A')) : c;
+}
+
 constexpr bool isAsciiSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
@@ -41,7 +45,7 @@ inline std::string asciiUpper(std::string_view text) {
     return out;
 }
 
-inline bool startsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix) {
+inline bool startsWithIgnoringAsciiCase(std::u16string_view text, std::u16string_view prefix) {
     if (text.size() < prefix.size())
         return false;
     for (std::size_t i = 0; i < prefix.size(); ++i) {

@@ -20,20 +20,21 @@ bool mayNotNest(int topLevel, int level) {
 }
 
 // The index key of a text that starts with "<": its next characters, upper-cased, the
-// first in the highest byte, missing ones zero.
+// first in the highest byte, missing ones zero, and those past ASCII 0xff.
 constexpr std::size_t kKeyLength = sizeof(std::uint64_t);
-std::uint64_t indexKey(std::string_view afterBracket) {
+std::uint64_t indexKey(std::u16string_view afterBracket) {
     std::uint64_t key = 0;
     for (std::size_t i = 0; i < kKeyLength; ++i) {
         key <<= 8;
         if (i < afterBracket.size())
-            key |= static_cast<unsigned char>(asciiUpper(afterBracket[i]));
+            key |= afterBracket[i] < 0x80 ? static_cast<std::uint64_t>(asciiUpper(afterBracket[i]))
+                                          : 0xff;
     }
     return key;
 }
 
-std::uint64_t indexKeyOf(std::string_view entryText) {
-    if (!entryText.empty() && entryText.front() == '<')
+std::uint64_t indexKeyOf(std::u16string_view entryText) {
+    if (!entryText.empty() && entryText.front() == u'<')
         entryText.remove_prefix(1);
     return indexKey(entryText);
 }
@@ -215,7 +216,9 @@ void HtmlTagStack::handleTag(std::string_view tagText, const HtmlTagPosition& po
             report(wording(MonitorMessageConstants::END_TAG_FORBIDDEN, {endTag, asciiUpper(name)}),
                    pos, pos);
         } else {
-            remove("<" + std::string(name), type, pos);
+            prefix16_.assign(1, u'<');
+            appendUtf16(prefix16_, name);
+            closeInnermost(name, pos);
         }
         return;
     }
@@ -228,34 +231,35 @@ void HtmlTagStack::handleTag(std::string_view tagText, const HtmlTagPosition& po
     case HtmlTagTable::END_TAG_OPTIONAL:
     case HtmlTagTable::END_TAG_REQUIRED:
     case HtmlTagTable::XML_TAG:
-        push(std::string(tagText), type, pos);
+        push(tagText, type, pos);
         break;
     default:
         break;
     }
 }
 
-void HtmlTagStack::pushEntry(Entry entry) {
-    stack_.push_back(std::move(entry));
-}
-
 void HtmlTagStack::popEntry() {
     if (indexed_ == stack_.size()) {
-        --indexedKeys_.find(indexKeyOf(stack_.back().text))->second;
+        --indexedKeys_.find(indexKeyOf(stack_.text(stack_.size() - 1)))->second;
         --indexed_;
     }
-    stack_.pop_back();
+    stack_.pop();
     unchangedDepth_ = std::min(unchangedDepth_, stack_.size());
+}
+
+std::string_view HtmlTagStack::topText() {
+    assignUtf8(topText_, stack_.text(stack_.size() - 1));
+    return topText_;
 }
 
 void HtmlTagStack::indexEntries() {
     for (; indexed_ < stack_.size(); ++indexed_)
-        ++indexedKeys_[indexKeyOf(stack_[indexed_].text)];
+        ++indexedKeys_[indexKeyOf(stack_.text(indexed_))];
 }
 
-bool HtmlTagStack::indexMayHold(std::string_view tagPrefix) const {
+bool HtmlTagStack::indexMayHold(std::u16string_view tagPrefix) const {
     // Every entry the prefix starts has the prefix's first characters in its key.
-    const std::string_view name = tagPrefix.substr(std::min<std::size_t>(1, tagPrefix.size()));
+    const std::u16string_view name = tagPrefix.substr(std::min<std::size_t>(1, tagPrefix.size()));
     const std::size_t known = std::min(name.size(), kKeyLength);
     const std::uint64_t low = indexKey(name.substr(0, known));
     const std::uint64_t high = known == kKeyLength ? low : low | (~std::uint64_t{0} >> (8 * known));
@@ -273,47 +277,52 @@ std::size_t HtmlTagStack::takeUnchangedDepth() {
     return unchanged;
 }
 
-void HtmlTagStack::push(std::string tagText, HtmlType type, const HtmlTagPosition& pos) {
+void HtmlTagStack::push(std::string_view tagText, HtmlType type, const HtmlTagPosition& pos) {
     showStatus(clearedStatus());
     while (!stack_.empty()) {
-        const Entry& top = stack_.back();
-        if (!mayNotNest(top.type.getHtmlLevel(), type.getHtmlLevel()))
+        const HtmlType top = stack_.type(stack_.size() - 1);
+        if (!mayNotNest(top.getHtmlLevel(), type.getHtmlLevel()))
             break;
-        if (top.type.getHtmlType() == HtmlTagTable::END_TAG_REQUIRED)
-            report(wording(MonitorMessageConstants::END_TAG_REQUIRED, {top.text}), pos,
+        if (top.getHtmlType() == HtmlTagTable::END_TAG_REQUIRED)
+            report(wording(MonitorMessageConstants::END_TAG_REQUIRED, {topText()}), pos,
                    std::nullopt);
         popEntry();
     }
-    pushEntry(Entry{std::move(tagText), type, pos});
+    stack_.push(tagText, type, pos);
 }
 
 void HtmlTagStack::remove(std::string_view tagPrefix, HtmlType /*type*/,
                           const HtmlTagPosition& pos) {
+    prefix16_.clear();
+    appendUtf16(prefix16_, tagPrefix);
+    closeInnermost(tagPrefix.substr(std::min<std::size_t>(1, tagPrefix.size())), pos);
+}
+
+void HtmlTagStack::closeInnermost(std::string_view name, const HtmlTagPosition& pos) {
     showStatus(clearedStatus());
-    const auto matches = [&](const Entry& e) {
-        return startsWithIgnoringAsciiCase(e.text, tagPrefix);
+    const std::u16string_view prefix(prefix16_.data(), prefix16_.size());
+    const auto startsWithPrefix = [prefix](std::u16string_view text) {
+        return startsWithIgnoringAsciiCase(text, prefix);
     };
     // Most end tags close an element at or near the top: a few entries are looked at
     // directly, and only past them does the index say whether a deeper one matches.
-    const auto near = stack_.rbegin() + static_cast<std::ptrdiff_t>(
-                                            std::min(stack_.size(), kEntriesSearchedDirectly));
-    auto match = std::find_if(stack_.rbegin(), near, matches);
-    if (match == near && near != stack_.rend()) {
+    const std::size_t depth = stack_.size();
+    const std::size_t near = depth - std::min(depth, kEntriesSearchedDirectly);
+    std::optional<std::size_t> match = stack_.innermost(depth, near, startsWithPrefix);
+    if (!match && near > 0) {
         indexEntries();
-        match =
-            indexMayHold(tagPrefix) ? std::find_if(near, stack_.rend(), matches) : stack_.rend();
+        if (indexMayHold(prefix))
+            match = stack_.innermost(near, 0, startsWithPrefix);
     }
-    if (match == stack_.rend()) {
-        const std::string endTag = "</" + std::string(tagPrefix.substr(1)) + ">";
+    if (!match) {
+        const std::string endTag = "</" + std::string(name) + ">";
         report(wording(MonitorMessageConstants::START_TAG_MISSING, {endTag}), pos, pos);
         return;
     }
     highlight(pos);
-    const std::size_t j = static_cast<std::size_t>(stack_.rend() - match) - 1;
-    while (stack_.size() > j + 1) {
-        const Entry& top = stack_.back();
-        if (top.type.getHtmlType() == HtmlTagTable::END_TAG_REQUIRED)
-            report(wording(MonitorMessageConstants::END_TAG_REQUIRED, {top.text}), pos, pos);
+    while (stack_.size() > *match + 1) {
+        if (stack_.type(stack_.size() - 1).getHtmlType() == HtmlTagTable::END_TAG_REQUIRED)
+            report(wording(MonitorMessageConstants::END_TAG_REQUIRED, {topText()}), pos, pos);
         popEntry();
     }
     popEntry();

@@ -3,10 +3,10 @@
 #include "core/htmltagerrors.h"
 #include "core/htmltagposition.h"
 #include "core/htmltagtable.h"
+#include "core/openelements.h"
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -35,11 +35,7 @@ public:
 // elements that may not have one are reported.
 class HtmlTagStack {
 public:
-    struct Entry {
-        std::string text; // the tag as written, "<" to ">"
-        HtmlType type;
-        HtmlTagPosition pos;
-    };
+    using Entry = OpenElements::Entry;
 
     HtmlTagStack(const HtmlTagTable& table, const MonitorMessageFile& messages,
                  HtmlTagStackListener& listener);
@@ -53,13 +49,11 @@ public:
     // errors is worded only when it is the one shown.
     void handleTags(std::span<const HtmlTag> tags);
 
-    void push(std::string tagText, HtmlType type, const HtmlTagPosition& pos);
+    void push(std::string_view tagText, HtmlType type, const HtmlTagPosition& pos);
     void remove(std::string_view tagPrefix, HtmlType type, const HtmlTagPosition& pos);
     void addTagError(const HtmlTagPosition& pos, std::string message);
 
-    // Entries are never moved as the stack grows: a page that leaves a hundred thousand
-    // elements open is not copied each time the stack doubles.
-    using Entries = std::deque<Entry>;
+    using Entries = OpenElements;
     const Entries& getStack() const { return stack_; }
     // How many entries at the bottom of the stack have stayed in place since the last call
     // (the stack only changes at its top); starts counting again from the current depth.
@@ -95,14 +89,18 @@ private:
     const HtmlTagTable& table_;
     const MonitorMessageFile& messages_;
     HtmlTagStackListener& listener_;
-    void pushEntry(Entry entry);
+    // Closes the innermost open element that starts with prefix16_ ("<" and `name`) and
+    // those inside it, or reports that none does.
+    void closeInnermost(std::string_view name, const HtmlTagPosition& pos);
     void popEntry();
+    // The UTF-8 text of the top element, in a buffer kept for it (a message's argument).
+    std::string_view topText();
 
     // Adds the entries not yet in the index to it.
     void indexEntries();
     // False when no indexed entry starts with the prefix (a "<" and a name); true when one
     // may.
-    bool indexMayHold(std::string_view tagPrefix) const;
+    bool indexMayHold(std::u16string_view tagPrefix) const;
 
     Entries stack_;
     // How many of the entries at the bottom of the stack start with each key (the first
@@ -114,6 +112,8 @@ private:
     std::map<std::uint64_t, std::uint32_t> indexedKeys_;
     std::size_t indexed_ = 0;        // the entries at the bottom of the stack that are counted
     std::size_t unchangedDepth_ = 0; // the lowest depth since takeUnchangedDepth
+    std::vector<char16_t> prefix16_; // the end tag's prefix remove looks for, in UTF-16
+    std::string topText_;
     ErrorList errors_;
     // Each message worded so far, by its id and arguments.
     struct KeyHash {

@@ -1,24 +1,10 @@
 #include "views/stackmodel.h"
 
-#include "core/asciitext.h"
 #include "core/monitormessagefile.h"
 
 #include <algorithm>
 
 namespace tracewin {
-namespace {
-
-// An open tag's display line. Tags are almost always ASCII: those are stored as they
-// are, without a string decoded for each.
-void appendDisplayLine(TextLines& lines, const std::string& tagText) {
-    if (isAscii(tagText))
-        lines.appendLine(QLatin1StringView(tagText.data(), static_cast<qsizetype>(tagText.size())));
-    else
-        lines.appendLine(QString::fromStdString(tagText));
-}
-
-} // namespace
-
 StackModel::StackModel() = default;
 StackModel::~StackModel() = default;
 
@@ -64,34 +50,27 @@ void StackModel::remove(const QString& tagPrefix, HtmlType type, const HtmlTagPo
     followStack();
 }
 
-const HtmlTagStack::Entry* StackModel::getHtmlTagInfo(int index) const {
+std::optional<HtmlTagStack::Entry> StackModel::getHtmlTagInfo(int index) const {
     const auto& stack = current().getStack();
     if (index < 0 || index >= static_cast<int>(stack.size()))
-        return nullptr;
-    return &stack[static_cast<std::size_t>(index)];
+        return std::nullopt;
+    return stack[static_cast<std::size_t>(index)];
 }
 
 void StackModel::rebuildLines() {
-    text_.clear();
     current().takeUnchangedDepth();
     firstChangedLine_ = 0;
-    for (const HtmlTagStack::Entry& entry : current().getStack())
-        appendDisplayLine(text_, entry.text);
 }
 
 std::size_t StackModel::takeFirstChangedLine() {
-    const std::size_t first = std::min(firstChangedLine_, text_.size());
-    firstChangedLine_ = text_.size();
+    const std::size_t depth = current().getStack().size();
+    const std::size_t first = std::min(firstChangedLine_, depth);
+    firstChangedLine_ = depth;
     return first;
 }
 
 void StackModel::followStack() {
-    const auto& stack = current().getStack();
-    const std::size_t unchanged = std::min(current().takeUnchangedDepth(), text_.size());
-    firstChangedLine_ = std::min(firstChangedLine_, unchanged);
-    text_.truncate(unchanged);
-    for (std::size_t i = unchanged; i < stack.size(); ++i)
-        appendDisplayLine(text_, stack[i].text);
+    firstChangedLine_ = std::min(firstChangedLine_, current().takeUnchangedDepth());
 }
 
 void StackModel::showStatus(const std::string& message) {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/htmltagstack.h"
+#include "views/linelist.h"
 #include "views/sourcemodels.h"
-#include "views/textlines.h"
 
 #include <map>
 #include <memory>
@@ -33,8 +33,8 @@ public:
     void push(const QString& tagText, HtmlType type, const HtmlTagPosition& pos);
     void remove(const QString& tagPrefix, HtmlType type, const HtmlTagPosition& pos);
 
-    // The entry of a 0-based display line, or null.
-    const HtmlTagStack::Entry* getHtmlTagInfo(int index) const;
+    // The entry of a 0-based display line, if there is one.
+    std::optional<HtmlTagStack::Entry> getHtmlTagInfo(int index) const;
     const HtmlTagStack::Entries& getStack() const { return current().getStack(); }
     const HtmlTagStack::ErrorList& errorList() const { return current().errorList(); }
     // The first 0-based line made again since the last call: the lines before it are as
@@ -50,19 +50,30 @@ private:
     void showStatus(const std::string& message) override;
     void highlightTag(const std::optional<HtmlTagPosition>& position) override;
     HtmlTagStack& current() const;
-    // The display lines follow the stack: one line per open tag. Only the lines of the
-    // entries that changed are made again.
+    // The display lines are the stack's open tags, read where the stack keeps them; these
+    // note which lines changed.
     void rebuildLines();
     void followStack();
+
+    // The current stack's open tags as display lines.
+    class OpenTags final : public LineList {
+    public:
+        explicit OpenTags(const StackModel& model) : model_(model) {}
+        std::size_t size() const override { return model_.current().getStack().size(); }
+        QStringView text(std::size_t index) const override {
+            const std::u16string_view tag = model_.current().getStack().text(index);
+            return {tag.data(), static_cast<qsizetype>(tag.size())};
+        }
+
+    private:
+        const StackModel& model_;
+    };
 
     HtmlTagStackListener* myTool = nullptr;
     mutable std::map<int, std::unique_ptr<HtmlTagStack>> stacks_;
     int currentFile_ = 0;
     std::size_t firstChangedLine_ = 0;
-    // The display lines, kept as text blocks: a stack of a hundred thousand open elements
-    // costs little more than their text.
-    TextLines text_;
-    TextLinesList shown_{text_};
+    OpenTags shown_{*this};
 };
 
 } // namespace tracewin

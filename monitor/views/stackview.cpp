@@ -62,7 +62,7 @@ void StackView::showTop() {
 }
 
 void StackView::selectLine(int index) {
-    const HtmlTagStack::Entry* entry = model().getHtmlTagInfo(index);
+    const std::optional<HtmlTagStack::Entry> entry = model().getHtmlTagInfo(index);
     if (!entry)
         return;
     if (canvas) {

@@ -221,6 +221,55 @@ TEST_F(HtmlTagStackTest, AnEndTagClosesNothingExactlyWhenNoOpenElementStartsWith
     EXPECT_GT(deepSearches, 1000u) << "end tags searched deep stacks";
 }
 
+TEST_F(HtmlTagStackTest, TagsInAnyScriptStayAsWrittenAndCloseByTheirNames) {
+    // Only ASCII letters match in either case: "</x:Äb>" closes no "<x:äb>".
+    const std::vector<std::string> names = {"x:ä",          "x:äb",         "x:Äb",
+                                            "x:日本",       "x:日本語",     "x:日",
+                                            "x:longnameä1", "x:LONGNAMEä2", "x:Longname"};
+    auto startsWith = [](std::string text, std::string prefix) {
+        for (std::string* s : {&text, &prefix})
+            for (char& c : *s)
+                c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        return text.starts_with(prefix);
+    };
+    std::mt19937 random(11);
+    std::vector<std::string> expected;
+    std::size_t closedDeep = 0;
+    for (int step = 0; step < 5000; ++step) {
+        const std::size_t choice = random() % 100;
+        const std::string& name = names[random() % names.size()];
+        std::string tag;
+        if (choice < 60) {
+            tag = "<y:füller" + std::to_string(random() % 3) + " title=\"€\">";
+            expected.push_back(tag);
+        } else if (choice < 75) {
+            tag = "<" + name + ">";
+            expected.push_back(tag);
+        } else {
+            const std::string prefix = "<" + name;
+            const auto nearest = std::find_if(expected.rbegin(), expected.rend(),
+                                              [&](const auto& t) { return startsWith(t, prefix); });
+            if (nearest - expected.rbegin() > 32)
+                ++closedDeep;
+            if (nearest != expected.rend())
+                expected.resize(static_cast<std::size_t>(expected.rend() - nearest) - 1);
+            tag = "</" + name + ">";
+        }
+        feed({tag.c_str()});
+        ASSERT_EQ(stack.getStack().size(), expected.size()) << "step " << step << " " << tag;
+        ASSERT_TRUE(expected.empty() || stack.getStack().back().text == expected.back())
+            << "step " << step << " " << tag;
+    }
+    EXPECT_EQ(open(), expected);
+    EXPECT_GT(closedDeep, 100u) << "end tags closed elements deep in the stack";
+
+    // A message names an element as written.
+    stack.clear();
+    feed({"<b title=\"ü日\">", "<div>"});
+    EXPECT_EQ(errors(), Texts{"missing end tag of <b title=\"ü日\">"});
+    EXPECT_EQ(open(), Texts{"<div>"});
+}
+
 TEST(HtmlTags, KeepEveryTextWhateverItsLength) {
     HtmlTags tags;
     std::vector<std::string> written;
