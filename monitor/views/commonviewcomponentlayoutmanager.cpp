@@ -39,19 +39,19 @@ void CommonViewComponentLayoutManager::reCalculate() {
         lineNumberAreaLength_ = 0;
         sourceAreaLength_ = sourceCharacterLength_ = 0;
         preferredSize_ = QSize(10, 10);
-        recLengthThrough_.clear();
+        forgetMeasuredLines();
         return;
     }
     linesChangedFrom(0);
 }
 
 void CommonViewComponentLayoutManager::linesAppended() {
-    if (!lines_ || lines_->size() < recLengthThrough_.size()) {
+    if (!lines_ || lines_->size() < measuredLines_) {
         reCalculate();
         return;
     }
     // The line that was last may have grown before more lines came.
-    linesChangedFrom(recLengthThrough_.empty() ? 0 : recLengthThrough_.size() - 1);
+    linesChangedFrom(measuredLines_ == 0 ? 0 : measuredLines_ - 1);
 }
 
 void CommonViewComponentLayoutManager::linesChangedFrom(std::size_t firstChanged) {
@@ -60,12 +60,10 @@ void CommonViewComponentLayoutManager::linesChangedFrom(std::size_t firstChanged
         return;
     }
     const std::size_t count = lines_->size();
-    recLengthThrough_.resize(std::min({firstChanged, recLengthThrough_.size(), count}));
-    for (std::size_t i = recLengthThrough_.size(); i < count; ++i) {
-        const int before = recLengthThrough_.empty() ? 0 : recLengthThrough_.back();
-        recLengthThrough_.push_back(grownRecLength(before, lines_->text(i)));
-    }
-    recLength_ = recLengthThrough_.empty() ? 0 : recLengthThrough_.back();
+    measuredLines_ = std::min({firstChanged, measuredLines_, count});
+    while (!recLengthGrowth_.empty() && recLengthGrowth_.back().line >= measuredLines_)
+        recLengthGrowth_.pop_back();
+    measureNewLines();
     numRecords_ = static_cast<int>(std::min<std::size_t>(count, std::numeric_limits<int>::max()));
     updateExtent();
 }
@@ -86,6 +84,17 @@ void CommonViewComponentLayoutManager::updateExtent() {
     sourceCharacterLength_ = recLength_;
     preferredSize_ = QSize(saturate(qint64(graphicsAreaLength_) + sourceAreaLength_),
                            saturate(qint64(lineHeight_) * numRecords_));
+}
+
+void CommonViewComponentLayoutManager::measureNewLines() {
+    int length = recLengthGrowth_.empty() ? 0 : recLengthGrowth_.back().length;
+    for (const std::size_t count = lines_->size(); measuredLines_ < count; ++measuredLines_) {
+        const int grown = grownRecLength(length, lines_->text(measuredLines_));
+        if (grown != length)
+            recLengthGrowth_.push_back({measuredLines_, grown});
+        length = grown;
+    }
+    recLength_ = length;
 }
 
 int CommonViewComponentLayoutManager::grownRecLength(int length, QStringView line) {

@@ -30,7 +30,7 @@ public:
 
     void setLines(const LineList* lines) {
         lines_ = lines;
-        recLengthThrough_.clear();
+        forgetMeasuredLines();
     }
     const LineList* getLines() const { return lines_; }
     bool hasLines() const { return lines_ != nullptr; }
@@ -111,6 +111,12 @@ public:
 private:
     // The record length rule applied to one more line.
     static int grownRecLength(int length, QStringView line);
+    // Measures the lines from the first not yet measured to the end of the list.
+    void measureNewLines();
+    void forgetMeasuredLines() {
+        measuredLines_ = 0;
+        recLengthGrowth_.clear();
+    }
     // The sizes that follow from the line count and the record length.
     void updateExtent();
 
@@ -119,9 +125,15 @@ private:
     QFontMetrics fontMetrics_;
     int numRecords_ = 0;
     int recLength_ = 0;
-    // For each line measured, the record length over the lines up to it: lines changing at
-    // the end are measured alone.
-    std::vector<int> recLengthThrough_;
+    // The lines measured so far, and each 0-based line among them where the record length
+    // grew, with the length through it: lines changing at the end are measured alone, and
+    // a text of millions of lines keeps a handful of entries, not one per line.
+    struct RecLengthGrowth {
+        std::size_t line;
+        int length;
+    };
+    std::size_t measuredLines_ = 0;
+    std::vector<RecLengthGrowth> recLengthGrowth_;
     int lineHeight_ = 0;
     int textHeight_ = 0;
     int charWidth_ = 0;
