@@ -168,6 +168,39 @@ HtmlTagPosition HtmlModel::addUnits(std::basic_string_view<Char> text, Sink& sin
         const std::basic_string_view<Char> token = text.substr(from, end - from);
         i = end;
 
+        // A whole tag on the line, "<", a name and its attributes, ">", is taken in one
+        // step: it is what the tokens one by one would give.
+        if (!inTag_ && count_ > 0 && token.size() == 1 && token.front() == Char('<')) {
+            std::size_t close = end;
+            while (close < n && !isDelimiter(text[close]))
+                ++close;
+            if (close > end && close < n && text[close] == Char('>') &&
+                !onlySpaces(text.substr(end, close - end))) {
+                lastTokenIsLineFeed = false;
+                startLine = shownLines();
+                startPos = lineLength() + 1;
+                tagStart_ = HtmlTagPosition{startLine, 0, startPos, 0};
+                i = close + 1;
+                append(from, i);
+                endLine = shownLines();
+                endPos = lineLength();
+                tagClosed = true;
+                HtmlTagPosition pos = tagStart_;
+                pos.endLine = endLine;
+                pos.endPos = endPos;
+                const std::basic_string_view<Char> whole = text.substr(from, i - from);
+                if constexpr (std::is_same_v<Char, char>) {
+                    sink(whole, pos);
+                } else {
+                    tagText_.clear();
+                    appendAsUtf8(tagText_, whole);
+                    sink(std::string_view(tagText_), pos);
+                    tagText_.clear();
+                }
+                continue;
+            }
+        }
+
         if (onlySpaces(token)) {
             keepTagText(from); // blanks alone are not part of the tag's text
             tagFrom = end;
