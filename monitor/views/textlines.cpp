@@ -80,8 +80,11 @@ void TextLines::BlockDeleter::operator()(char16_t* p) const {
 
 std::uint32_t TextLines::newBlock(std::size_t capacity, bool shared) {
     Block block;
-    char16_t* page =
-        shared && capacity * sizeof(char16_t) == kHugePageBytes ? mapHugePage() : nullptr;
+    // A huge page is resident whole from its first character on: the first block of that
+    // size is taken page by page, so that a text of about a megabyte does not hold two.
+    const bool huge = shared && capacity * sizeof(char16_t) == kHugePageBytes &&
+                      capacityBytes() >= 2 * kHugePageBytes;
+    char16_t* page = huge ? mapHugePage() : nullptr;
     if (page)
         block.data = {page, BlockDeleter{true}};
     else
