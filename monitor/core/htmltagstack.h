@@ -112,7 +112,7 @@ private:
     std::map<std::uint64_t, std::uint32_t> indexedKeys_;
     std::size_t indexed_ = 0;        // the entries at the bottom of the stack that are counted
     std::size_t unchangedDepth_ = 0; // the lowest depth since takeUnchangedDepth
-    std::vector<char16_t> prefix16_; // the end tag's prefix remove looks for, in UTF-16
+    std::vector<char16_t> prefix16_; // the prefix closeInnermost looks for, in UTF-16
     std::string topText_;
     ErrorList errors_;
     // Each message worded so far, by its id and arguments.

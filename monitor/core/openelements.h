@@ -95,6 +95,7 @@ public:
         return {texts_.data() + start, elements_[index].textEnd() - start};
     }
     HtmlType type(std::size_t index) const { return elements_[index].type(); }
+    const HtmlTagPosition& pos(std::size_t index) const { return elements_[index].pos; }
     // The depth of the innermost element below depth `from` and at or above depth `to`
     // whose text passes the test, if any; the elements are walked once, downwards.
     template <class Test>
@@ -112,7 +113,6 @@ public:
         }
         return std::nullopt;
     }
-    const HtmlTagPosition& pos(std::size_t index) const { return elements_[index].pos; }
 
     Entry operator[](std::size_t index) const;
     Entry back() const { return (*this)[size() - 1]; }
@@ -128,8 +128,8 @@ public:
     void clear();
 
 private:
-    // An element's text ends where the next one's starts; the end is kept in 40 bits, so
-    // the texts of all open elements may take a terabyte.
+    // An element's text starts where the text of the element below it ends; the end is kept
+    // in 40 bits, so the texts of all open elements may take a terabyte.
     struct Element {
         std::uint32_t textEndLow;
         std::uint8_t textEndHigh;

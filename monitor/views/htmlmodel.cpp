@@ -192,8 +192,7 @@ HtmlTagPosition HtmlModel::addUnits(std::basic_string_view<Char> text, Sink& sin
                 if constexpr (std::is_same_v<Char, char>) {
                     sink(whole, pos);
                 } else {
-                    tagText_.clear();
-                    appendAsUtf8(tagText_, whole);
+                    appendAsUtf8(tagText_, whole); // empty outside a tag
                     sink(std::string_view(tagText_), pos);
                     tagText_.clear();
                 }
