@@ -3,6 +3,7 @@
 #include "core/asciitext.h"
 #include "core/monitormessageconstants.h"
 #include "core/monitormessagefile.h"
+#include "core/utf16text.h"
 
 #include <algorithm>
 
@@ -248,7 +249,8 @@ void HtmlTagStack::popEntry() {
 }
 
 std::string_view HtmlTagStack::topText() {
-    assignUtf8(topText_, stack_.text(stack_.size() - 1));
+    topText_.clear();
+    appendUtf8(topText_, stack_.text(stack_.size() - 1));
     return topText_;
 }
 

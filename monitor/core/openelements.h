@@ -14,11 +14,6 @@
 
 namespace tracewin {
 
-// Appends UTF-8 text in UTF-16, as a text view shows it.
-void appendUtf16(std::vector<char16_t>& out, std::string_view utf8);
-// UTF-16 text in UTF-8, replacing what `out` held.
-void assignUtf8(std::string& out, std::u16string_view utf16);
-
 // The HTML elements open at the end of the output, bottom first, as a stack. Their tags'
 // texts are kept one after another in one array of UTF-16, the form the stack view shows
 // them in: an open element costs its text and 24 bytes, not a string object of its own,

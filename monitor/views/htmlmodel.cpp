@@ -1,8 +1,8 @@
 #include "views/htmlmodel.h"
 
 #include "core/asciitext.h"
+#include "core/utf16text.h"
 
-#include <QByteArray>
 #include <QLatin1StringView>
 #include <algorithm>
 #include <array>
@@ -59,8 +59,7 @@ void appendAsUtf8(std::string& to, std::string_view ascii) {
 }
 
 void appendAsUtf8(std::string& to, std::u16string_view text) {
-    const QByteArray utf8 = stored(text).toUtf8();
-    to.append(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+    appendUtf8(to, text);
 }
 
 std::u16string_view unitsOf(const QString& text) {
@@ -156,6 +155,20 @@ HtmlTagPosition HtmlModel::addUnits(std::basic_string_view<Char> text, Sink& sin
             appendAsUtf8(tagText_, text.substr(tagFrom, to - tagFrom));
     };
 
+    // Hands a complete tag over: the part of it in this text, after what tagText_ holds.
+    auto handOver = [&](std::basic_string_view<Char> tail, const HtmlTagPosition& pos) {
+        if constexpr (std::is_same_v<Char, char>) {
+            // An ASCII tag written in one piece is handed over where it stands.
+            if (tagText_.empty()) {
+                sink(tail, pos);
+                return;
+            }
+        }
+        appendAsUtf8(tagText_, tail);
+        sink(std::string_view(tagText_), pos);
+        tagText_.clear();
+    };
+
     const std::size_t n = text.size();
     std::size_t i = 0;
     while (i < n) {
@@ -179,23 +192,13 @@ HtmlTagPosition HtmlModel::addUnits(std::basic_string_view<Char> text, Sink& sin
                 lastTokenIsLineFeed = false;
                 startLine = shownLines();
                 startPos = lineLength() + 1;
-                tagStart_ = HtmlTagPosition{startLine, 0, startPos, 0};
                 i = close + 1;
                 append(from, i);
                 endLine = shownLines();
                 endPos = lineLength();
                 tagClosed = true;
-                HtmlTagPosition pos = tagStart_;
-                pos.endLine = endLine;
-                pos.endPos = endPos;
-                const std::basic_string_view<Char> whole = text.substr(from, i - from);
-                if constexpr (std::is_same_v<Char, char>) {
-                    sink(whole, pos);
-                } else {
-                    appendAsUtf8(tagText_, whole); // empty outside a tag
-                    sink(std::string_view(tagText_), pos);
-                    tagText_.clear();
-                }
+                handOver(text.substr(from, i - from),
+                         HtmlTagPosition{startLine, endLine, startPos, endPos});
                 continue;
             }
         }
@@ -255,18 +258,7 @@ HtmlTagPosition HtmlModel::addUnits(std::basic_string_view<Char> text, Sink& sin
             HtmlTagPosition pos = tagStart_;
             pos.endLine = shownLines();
             pos.endPos = lineLength();
-            const std::basic_string_view<Char> tail = text.substr(tagFrom, end - tagFrom);
-            if constexpr (std::is_same_v<Char, char>) {
-                // An ASCII tag written in one piece is handed over where it stands.
-                if (tagText_.empty()) {
-                    sink(tail, pos);
-                    tagFrom = kNoTag;
-                    continue;
-                }
-            }
-            appendAsUtf8(tagText_, tail);
-            sink(std::string_view(tagText_), pos);
-            tagText_.clear();
+            handOver(text.substr(tagFrom, end - tagFrom), pos);
             tagFrom = kNoTag;
         }
     }
