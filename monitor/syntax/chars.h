@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/charsview.h"
+
 #include <cstddef>
 #include <string_view>
 
@@ -23,14 +25,14 @@ inline bool isIdentPart(char16_t c) {
 }
 
 // Whether line holds s at pos.
-inline bool at(std::u16string_view line, std::size_t pos, std::u16string_view s) {
+inline bool at(CharsView line, std::size_t pos, std::u16string_view s) {
     return line.substr(pos, s.size()) == s;
 }
 inline char16_t lower(char16_t c) {
     return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
 }
 // Whether line holds s at pos, ignoring ASCII case (s in lower case).
-inline bool atIgnoringCase(std::u16string_view line, std::size_t pos, std::u16string_view s) {
+inline bool atIgnoringCase(CharsView line, std::size_t pos, std::u16string_view s) {
     if (pos > line.size() || line.size() - pos < s.size())
         return false;
     for (std::size_t i = 0; i < s.size(); ++i)

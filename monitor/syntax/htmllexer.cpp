@@ -25,7 +25,7 @@ bool isNameChar(char16_t c) {
 
 } // namespace
 
-bool HtmlLexer::jspStartsAt(std::u16string_view line, std::size_t pos) {
+bool HtmlLexer::jspStartsAt(CharsView line, std::size_t pos) {
     if (pos + 1 >= line.size())
         return false;
     const char16_t c = line[pos];
@@ -36,13 +36,12 @@ bool HtmlLexer::jspStartsAt(std::u16string_view line, std::size_t pos) {
            (pos == 0 || line[pos - 1] != u'\\');
 }
 
-bool HtmlLexer::stopsAt(std::u16string_view line, std::size_t i, std::size_t runStart) const {
+bool HtmlLexer::stopsAt(CharsView line, std::size_t i, std::size_t runStart) const {
     return i >= line.size() || i - runStart >= MAX_RUN || (embedsJsp_ && jspStartsAt(line, i));
 }
 
-Token HtmlLexer::until(std::u16string_view line, std::size_t begin, std::size_t pos,
-                       std::u16string_view end, TokenKind kind, State open, State closed,
-                       State& state) const {
+Token HtmlLexer::until(CharsView line, std::size_t begin, std::size_t pos, std::u16string_view end,
+                       TokenKind kind, State open, State closed, State& state) const {
     std::size_t i = pos;
     while (!stopsAt(line, i, begin)) {
         if (at(line, i, end)) {
@@ -55,7 +54,7 @@ Token HtmlLexer::until(std::u16string_view line, std::size_t begin, std::size_t 
     return {begin, std::min(std::max(i, begin + 1), line.size()), kind};
 }
 
-Token HtmlLexer::next(std::u16string_view line, std::size_t pos, State& state) const {
+Token HtmlLexer::next(CharsView line, std::size_t pos, State& state) const {
     const State raw = rawOf(state);
     switch (state & MODE_MASK) {
     case Comment:
@@ -86,7 +85,7 @@ Token HtmlLexer::next(std::u16string_view line, std::size_t pos, State& state) c
     }
 }
 
-std::size_t HtmlLexer::advance(std::u16string_view line, std::size_t pos, State& state,
+std::size_t HtmlLexer::advance(CharsView line, std::size_t pos, State& state,
                                std::size_t limit) const {
     // A JSP page's template text also stops at the page's own elements: token by token.
     if (embedsJsp_)
@@ -120,7 +119,7 @@ std::size_t HtmlLexer::advance(std::u16string_view line, std::size_t pos, State&
     return pos;
 }
 
-std::size_t HtmlLexer::plainTagEnd(std::u16string_view line, std::size_t pos) {
+std::size_t HtmlLexer::plainTagEnd(CharsView line, std::size_t pos) {
     const std::size_t n = line.size();
     const bool endTag = pos + 1 < n && line[pos + 1] == u'/';
     const std::size_t nameStart = pos + (endTag ? 2 : 1);
@@ -133,14 +132,14 @@ std::size_t HtmlLexer::plainTagEnd(std::u16string_view line, std::size_t pos) {
     if (i >= n || line[i] != u'>')
         return 0;
     // The text of a script or a style element is no markup.
-    const std::u16string_view name = line.substr(nameStart, i - nameStart);
+    const CharsView name = line.substr(nameStart, i - nameStart);
     if (!endTag && ((name.size() == 6 && atIgnoringCase(name, 0, u"script")) ||
                     (name.size() == 5 && atIgnoringCase(name, 0, u"style"))))
         return 0;
     return i + 1;
 }
 
-Token HtmlLexer::content(std::u16string_view line, std::size_t pos, State& state) const {
+Token HtmlLexer::content(CharsView line, std::size_t pos, State& state) const {
     const std::size_t n = line.size();
     state = Content;
     const char16_t c = line[pos];
@@ -155,7 +154,7 @@ Token HtmlLexer::content(std::u16string_view line, std::size_t pos, State& state
             std::size_t i = nameStart + 1;
             while (!stopsAt(line, i, pos) && isNameChar(line[i]))
                 ++i;
-            const std::u16string_view name = line.substr(nameStart, i - nameStart);
+            const CharsView name = line.substr(nameStart, i - nameStart);
             State rawNext = NotRaw;
             if (!endTag && name.size() == 6 && atIgnoringCase(name, 0, u"script"))
                 rawNext = Script;
@@ -183,7 +182,7 @@ Token HtmlLexer::content(std::u16string_view line, std::size_t pos, State& state
     return {pos, i, TokenKind::Text};
 }
 
-Token HtmlLexer::inTag(std::u16string_view line, std::size_t pos, State& state) const {
+Token HtmlLexer::inTag(CharsView line, std::size_t pos, State& state) const {
     const std::size_t n = line.size();
     const State raw = rawOf(state);
     const State mode = state & MODE_MASK;

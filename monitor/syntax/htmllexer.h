@@ -29,27 +29,26 @@ public:
 
     explicit HtmlLexer(bool embedsJsp = false) : embedsJsp_(embedsJsp) {}
 
-    Token next(std::u16string_view line, std::size_t pos, State& state) const override;
+    Token next(CharsView line, std::size_t pos, State& state) const override;
     // Text between tags is skipped to the next "<", and a tag of a name alone taken in one
     // step: neither leaves any state but Content.
-    std::size_t advance(std::u16string_view line, std::size_t pos, State& state,
+    std::size_t advance(CharsView line, std::size_t pos, State& state,
                         std::size_t limit) const override;
 
     // Whether a JSP element or an expression-language expression begins at pos.
-    static bool jspStartsAt(std::u16string_view line, std::size_t pos);
+    static bool jspStartsAt(CharsView line, std::size_t pos);
 
 private:
-    bool stopsAt(std::u16string_view line, std::size_t i, std::size_t runStart) const;
+    bool stopsAt(CharsView line, std::size_t i, std::size_t runStart) const;
     // Where the tag at pos ends when it is a start or end tag of a name alone, which leaves
     // the state at Content; 0 for any other tag. Only outside JSP pages: their elements
     // may start inside a tag's name.
-    static std::size_t plainTagEnd(std::u16string_view line, std::size_t pos);
-    Token content(std::u16string_view line, std::size_t pos, State& state) const;
-    Token inTag(std::u16string_view line, std::size_t pos, State& state) const;
+    static std::size_t plainTagEnd(CharsView line, std::size_t pos);
+    Token content(CharsView line, std::size_t pos, State& state) const;
+    Token inTag(CharsView line, std::size_t pos, State& state) const;
     // Scans from pos to the end marker; the token takes it in when found.
-    Token until(std::u16string_view line, std::size_t begin, std::size_t pos,
-                std::u16string_view end, TokenKind kind, State open, State closed,
-                State& state) const;
+    Token until(CharsView line, std::size_t begin, std::size_t pos, std::u16string_view end,
+                TokenKind kind, State open, State closed, State& state) const;
 
     bool embedsJsp_;
 };

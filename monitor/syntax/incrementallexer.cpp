@@ -27,7 +27,7 @@ void IncrementalLexer::linesAppended(std::size_t before) {
 }
 
 template <class Sink>
-State IncrementalLexer::lex(std::u16string_view line, std::size_t index, std::size_t from,
+State IncrementalLexer::lex(CharsView line, std::size_t index, std::size_t from,
                             std::size_t unwanted, Sink&& sink) {
     std::size_t pos = 0;
     State state = starts_[index];
@@ -78,7 +78,7 @@ State IncrementalLexer::lex(std::u16string_view line, std::size_t index, std::si
 State IncrementalLexer::startState(const LineText& text, std::size_t index) {
     while (starts_.size() <= index) {
         const std::size_t line = starts_.size() - 1;
-        const std::u16string_view lineText = text(line);
+        const CharsView lineText = text(line);
         // A long line is lexed through lex(), which leaves the checkpoints along it.
         const State end = lineText.size() > CHECKPOINT_SPACING
                               ? lex(lineText, line, lineText.size(), lineText.size(),

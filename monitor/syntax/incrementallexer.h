@@ -22,7 +22,7 @@ public:
     static constexpr std::size_t LOOKAHEAD = 64;
 
     // The text of a line, by 0-based index; it must stay valid until the next call.
-    using LineText = std::function<std::u16string_view(std::size_t)>;
+    using LineText = std::function<CharsView(std::size_t)>;
 
     explicit IncrementalLexer(std::unique_ptr<const Lexer> lexer);
 
@@ -56,7 +56,7 @@ private:
     // to `sink` until it returns false; returns the state after the last token lexed. The
     // tokens that end at or before `unwanted` are not handed over.
     template <class Sink>
-    State lex(std::u16string_view line, std::size_t index, std::size_t from, std::size_t unwanted,
+    State lex(CharsView line, std::size_t index, std::size_t from, std::size_t unwanted,
               Sink&& sink);
 
     std::unique_ptr<const Lexer> lexer_;

@@ -11,7 +11,7 @@ using namespace chars;
 
 namespace {
 
-bool isKeyword(std::u16string_view word) {
+bool isKeyword(CharsView word) {
     static constexpr std::array<std::u16string_view, 58> kKeywords = {
         u"abstract", u"assert",     u"boolean",  u"break",     u"byte",     u"case",
         u"catch",    u"char",       u"class",    u"const",     u"continue", u"default",
@@ -28,13 +28,13 @@ bool isKeyword(std::u16string_view word) {
 
 } // namespace
 
-bool JavaLexer::stopsAt(std::u16string_view line, std::size_t i, std::size_t runStart) const {
+bool JavaLexer::stopsAt(CharsView line, std::size_t i, std::size_t runStart) const {
     return i >= line.size() || i - runStart >= MAX_RUN ||
            (insideJsp_ && line[i] == u'%' && i + 1 < line.size() && line[i + 1] == u'>');
 }
 
-Token JavaLexer::quoted(std::u16string_view line, std::size_t begin, std::size_t pos,
-                        char16_t quote, Mode open, State& state) const {
+Token JavaLexer::quoted(CharsView line, std::size_t begin, std::size_t pos, char16_t quote,
+                        Mode open, State& state) const {
     std::size_t i = pos;
     while (!stopsAt(line, i, begin)) {
         if (line[i] == u'\\' && i + 1 < line.size() && !stopsAt(line, i + 1, begin)) {
@@ -50,7 +50,7 @@ Token JavaLexer::quoted(std::u16string_view line, std::size_t begin, std::size_t
     return {begin, i, TokenKind::String};
 }
 
-Token JavaLexer::delimitedComment(std::u16string_view line, std::size_t begin, std::size_t pos,
+Token JavaLexer::delimitedComment(CharsView line, std::size_t begin, std::size_t pos,
                                   State& state) const {
     std::size_t i = pos;
     while (!stopsAt(line, i, begin)) {
@@ -64,8 +64,7 @@ Token JavaLexer::delimitedComment(std::u16string_view line, std::size_t begin, s
     return {begin, std::min(std::max(i, begin + 1), line.size()), TokenKind::Comment};
 }
 
-Token JavaLexer::textBlock(std::u16string_view line, std::size_t begin, std::size_t pos,
-                           State& state) const {
+Token JavaLexer::textBlock(CharsView line, std::size_t begin, std::size_t pos, State& state) const {
     std::size_t i = pos;
     while (!stopsAt(line, i, begin)) {
         if (line[i] == u'\\' && !stopsAt(line, i + 1, begin)) {
@@ -82,7 +81,7 @@ Token JavaLexer::textBlock(std::u16string_view line, std::size_t begin, std::siz
     return {begin, std::min(std::max(i, begin + 1), line.size()), TokenKind::String};
 }
 
-Token JavaLexer::next(std::u16string_view line, std::size_t pos, State& state) const {
+Token JavaLexer::next(CharsView line, std::size_t pos, State& state) const {
     const std::size_t n = line.size();
     switch (state & MODE_MASK) {
     case BlockComment:

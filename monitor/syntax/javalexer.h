@@ -15,19 +15,17 @@ public:
 
     explicit JavaLexer(bool insideJsp = false) : insideJsp_(insideJsp) {}
 
-    Token next(std::u16string_view line, std::size_t pos, State& state) const override;
+    Token next(CharsView line, std::size_t pos, State& state) const override;
     State atLineEnd(State state) const override;
 
 private:
     // Whether the scan must stop at i: the end of the line, of a run, or of a JSP element.
-    bool stopsAt(std::u16string_view line, std::size_t i, std::size_t runStart) const;
+    bool stopsAt(CharsView line, std::size_t i, std::size_t runStart) const;
     // Scans a quoted literal from pos (after any opening quote) to its closing quote.
-    Token quoted(std::u16string_view line, std::size_t begin, std::size_t pos, char16_t quote,
-                 Mode open, State& state) const;
-    Token delimitedComment(std::u16string_view line, std::size_t begin, std::size_t pos,
-                           State& state) const;
-    Token textBlock(std::u16string_view line, std::size_t begin, std::size_t pos,
-                    State& state) const;
+    Token quoted(CharsView line, std::size_t begin, std::size_t pos, char16_t quote, Mode open,
+                 State& state) const;
+    Token delimitedComment(CharsView line, std::size_t begin, std::size_t pos, State& state) const;
+    Token textBlock(CharsView line, std::size_t begin, std::size_t pos, State& state) const;
 
     bool insideJsp_;
 };

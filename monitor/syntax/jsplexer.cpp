@@ -24,13 +24,13 @@ struct Fields {
 enum DirectiveSub : State { ExpectName = 0, Attributes, DirectiveDouble, DirectiveSingle };
 enum ElSub : State { ElCode = 0, ElDouble, ElSingle };
 
-bool endsElementAt(std::u16string_view line, std::size_t i) {
+bool endsElementAt(CharsView line, std::size_t i) {
     return at(line, i, u"%>");
 }
 
 } // namespace
 
-Token JspLexer::next(std::u16string_view line, std::size_t pos, State& state) const {
+Token JspLexer::next(CharsView line, std::size_t pos, State& state) const {
     Fields f = Fields::of(state);
     Token token;
     switch (f.mode) {
@@ -68,7 +68,7 @@ Token JspLexer::next(std::u16string_view line, std::size_t pos, State& state) co
         token = html_.next(line, pos, f.html);
         // A tag of a prefix is one of the page's actions or of a tag library.
         if (token.kind == TokenKind::Tag && line[pos] == u'<' &&
-            line.substr(pos, token.end - pos).find(u':') != std::u16string_view::npos)
+            line.substr(pos, token.end - pos).find(u':') != CharsView::npos)
             token.kind = TokenKind::CustomTag;
         break;
     }
@@ -76,7 +76,7 @@ Token JspLexer::next(std::u16string_view line, std::size_t pos, State& state) co
     return token;
 }
 
-Token JspLexer::element(std::u16string_view line, std::size_t pos, State& state) const {
+Token JspLexer::element(CharsView line, std::size_t pos, State& state) const {
     Fields f = Fields::of(state);
     f.sub = 0;
     Token token{pos, pos + 2, TokenKind::JspDelimiter};
@@ -99,7 +99,7 @@ Token JspLexer::element(std::u16string_view line, std::size_t pos, State& state)
     return token;
 }
 
-Token JspLexer::directive(std::u16string_view line, std::size_t pos, State& state) const {
+Token JspLexer::directive(CharsView line, std::size_t pos, State& state) const {
     Fields f = Fields::of(state);
     const std::size_t n = line.size();
     auto stops = [&](std::size_t i) {
@@ -140,7 +140,7 @@ Token JspLexer::directive(std::u16string_view line, std::size_t pos, State& stat
     return token;
 }
 
-Token JspLexer::el(std::u16string_view line, std::size_t pos, State& state) const {
+Token JspLexer::el(CharsView line, std::size_t pos, State& state) const {
     Fields f = Fields::of(state);
     const std::size_t n = line.size();
     auto stops = [&](std::size_t i) {

@@ -14,13 +14,13 @@ class JspLexer final : public Lexer {
 public:
     enum Mode : State { Template = 0, JspComment, Directive, Scripting, El };
 
-    Token next(std::u16string_view line, std::size_t pos, State& state) const override;
+    Token next(CharsView line, std::size_t pos, State& state) const override;
     State atLineEnd(State state) const override;
 
 private:
-    Token directive(std::u16string_view line, std::size_t pos, State& state) const;
-    Token el(std::u16string_view line, std::size_t pos, State& state) const;
-    Token element(std::u16string_view line, std::size_t pos, State& state) const;
+    Token directive(CharsView line, std::size_t pos, State& state) const;
+    Token el(CharsView line, std::size_t pos, State& state) const;
+    Token element(CharsView line, std::size_t pos, State& state) const;
 
     HtmlLexer html_{true};
     JavaLexer java_{true};

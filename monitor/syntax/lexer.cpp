@@ -4,8 +4,7 @@
 
 namespace tracewin::syntax {
 
-bool Lexer::takeToken(std::u16string_view line, std::size_t& pos, State& state,
-                      std::size_t limit) const {
+bool Lexer::takeToken(CharsView line, std::size_t& pos, State& state, std::size_t limit) const {
     State after = state;
     const std::size_t end = std::max(next(line, pos, after).end, pos + 1);
     if (end > limit)
@@ -15,14 +14,13 @@ bool Lexer::takeToken(std::u16string_view line, std::size_t& pos, State& state,
     return true;
 }
 
-std::size_t Lexer::advance(std::u16string_view line, std::size_t pos, State& state,
-                           std::size_t limit) const {
+std::size_t Lexer::advance(CharsView line, std::size_t pos, State& state, std::size_t limit) const {
     while (pos < line.size() && takeToken(line, pos, state, limit)) {
     }
     return pos;
 }
 
-std::vector<Token> lexLine(const Lexer& lexer, std::u16string_view line, State& state) {
+std::vector<Token> lexLine(const Lexer& lexer, CharsView line, State& state) {
     std::vector<Token> tokens;
     for (std::size_t pos = 0; pos < line.size();) {
         tokens.push_back(lexer.next(line, pos, state));

@@ -42,8 +42,8 @@ std::size_t CommonModel::ModelLines::size() const {
     return model_.fileText_ ? model_.fileText_->size() : model_.lines_.size();
 }
 
-QStringView CommonModel::ModelLines::text(std::size_t index) const {
-    return model_.fileText_ ? model_.fileText_->text(index) : model_.lines_[index]->text();
+CharsView CommonModel::ModelLines::text(std::size_t index) const {
+    return model_.fileText_ ? model_.fileText_->text(index) : charsOf(model_.lines_[index]->text());
 }
 
 void CommonModel::setLines(SourceLines lines) {
@@ -68,8 +68,8 @@ SourceLines lineObjectsOf(const LineList& lines, int startPos) {
     SourceLines objects;
     objects.reserve(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        const QStringView text = lines.text(i);
-        objects.push_back(std::make_shared<SourceInformation>(text.toString(), startPos));
+        const CharsView text = lines.text(i);
+        objects.push_back(std::make_shared<SourceInformation>(toQString(text), startPos));
         startPos += static_cast<int>(text.size());
     }
     return objects;
@@ -104,7 +104,7 @@ const SourceLines& CommonModel::getLines() const {
 QString CommonModel::viewLine(int line) const {
     if (line < 1 || line > lineCount())
         return {};
-    return lineList().text(static_cast<std::size_t>(line - 1)).toString();
+    return toQString(lineList().text(static_cast<std::size_t>(line - 1)));
 }
 
 namespace {
@@ -209,8 +209,9 @@ int CommonModel::getNumOfRemovedChar(int line) const {
 bool CommonModel::getIsCurrentLineExecutable(int line) const {
     if (line < 1 || line > lineCount())
         return true;
-    for (QChar c : lineList().text(static_cast<std::size_t>(line - 1))) {
-        if (c != u' ' && c != u'\n' && c != u'\r')
+    const CharsView text = lineList().text(static_cast<std::size_t>(line - 1));
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != u' ' && text[i] != u'\n' && text[i] != u'\r')
             return false;
     }
     return true;

@@ -49,7 +49,7 @@ class SourceLinesList final : public LineList {
 public:
     explicit SourceLinesList(const SourceLines& lines) : lines_(&lines) {}
     std::size_t size() const override { return lines_->size(); }
-    QStringView text(std::size_t index) const override { return (*lines_)[index]->text(); }
+    CharsView text(std::size_t index) const override { return charsOf((*lines_)[index]->text()); }
 
 private:
     const SourceLines* lines_;
@@ -157,7 +157,7 @@ private:
     public:
         explicit ModelLines(const CommonModel& model) : model_(model) {}
         std::size_t size() const override;
-        QStringView text(std::size_t index) const override;
+        CharsView text(std::size_t index) const override;
 
     private:
         const CommonModel& model_;

@@ -38,19 +38,25 @@ bool isEastAsianLocale(const QLocale& locale) {
 // Lines longer than this are drawn by the columns in view.
 constexpr int kLongLine = 4096;
 
+// The columns of a line shown: the first one's (1-based) and their text.
+struct ShownColumns {
+    int first;
+    QString text;
+};
+
 // The columns [first, last] of a line (1-based, clipped to the text) without its line
 // terminator, which the painter would show as a box; a cut never splits a surrogate pair.
-QStringView visibleColumns(QStringView text, int first, int last) {
-    qsizetype n = text.size();
+ShownColumns visibleColumns(CharsView text, int first, int last) {
+    std::size_t n = text.size();
     while (n > 0 && (text[n - 1] == u'\n' || text[n - 1] == u'\r'))
         --n;
-    qsizetype from = std::clamp<qsizetype>(first - 1, 0, n);
-    if (from > 0 && from < n && text[from].isLowSurrogate())
+    std::size_t from = std::min(static_cast<std::size_t>(std::max(first - 1, 0)), n);
+    if (from > 0 && from < n && QChar::isLowSurrogate(text[from]))
         --from;
-    qsizetype to = std::clamp<qsizetype>(last, from, n);
-    if (to > from && to < n && text[to - 1].isHighSurrogate())
+    std::size_t to = std::clamp(static_cast<std::size_t>(std::max(last, 0)), from, n);
+    if (to > from && to < n && QChar::isHighSurrogate(text[to - 1]))
         ++to;
-    return text.mid(from, to - from);
+    return {static_cast<int>(from) + 1, toQString(text.substr(from, to - from))};
 }
 
 } // namespace
@@ -342,9 +348,11 @@ void CommonViewComponent::makeLineVisible(int line) {
 }
 
 bool CommonViewComponent::isBlankLine(int line) const {
-    const QStringView text = layoutManager_->lineView(line);
-    return std::all_of(text.begin(), text.end(),
-                       [](QChar c) { return c == u' ' || c == u'\n' || c == u'\r'; });
+    const CharsView text = layoutManager_->lineView(line);
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (text[i] != u' ' && text[i] != u'\n' && text[i] != u'\r')
+            return false;
+    return true;
 }
 
 void CommonViewComponent::setBreakpoints(std::shared_ptr<BreakpointLst> lines) {
@@ -691,14 +699,13 @@ void CommonViewComponent::paintLines(QPainter& painter, const QRect& clip) const
     for (int line = first; line <= last; ++line) {
         const int y = layout.lineNumberToYCoord(line);
         if (QRect(textStart, y, textWidth, lineHeight).intersects(clip)) {
-            const QStringView text = layout.lineView(line);
+            const CharsView text = layout.lineView(line);
             const bool whole = text.size() <= kLongLine;
-            const QStringView shown =
+            const ShownColumns shown =
                 visibleColumns(text, whole ? 1 : firstCol, whole ? kLongLine : lastCol);
-            if (!shown.isEmpty()) {
-                const int col = static_cast<int>(shown.data() - text.constData()) + 1;
-                paintText(painter, line, col, shown, y + layout.getTextWriterAdjustment());
-            }
+            if (!shown.text.isEmpty())
+                paintText(painter, line, shown.first, shown.text,
+                          y + layout.getTextWriterAdjustment());
         }
     }
 }

@@ -134,13 +134,16 @@ QString CommonViewComponentHighlighter::asString() const {
         return out;
     const int lastLine = std::min(endPos_->line, layout.getNumRecords());
     for (int line = startPos_->line; line <= lastLine; ++line) {
-        const QStringView text = layout.lineView(line);
-        const qsizetype from = line == startPos_->line ? std::max(0, startPos_->pos - 1) : 0;
-        const qsizetype to = line == endPos_->line ? std::max(0, endPos_->pos) : text.size();
+        const CharsView text = layout.lineView(line);
+        const std::size_t from =
+            line == startPos_->line ? static_cast<std::size_t>(std::max(0, startPos_->pos - 1)) : 0;
+        const std::size_t to = line == endPos_->line
+                                   ? static_cast<std::size_t>(std::max(0, endPos_->pos))
+                                   : text.size();
         if (line != startPos_->line && !out.endsWith(u'\n'))
             out += u'\n';
         if (from < to)
-            out += text.mid(from, to - from);
+            out += toQString(text.substr(from, to - from));
     }
     return out;
 }

@@ -22,7 +22,7 @@ CommonViewComponentLayoutManager::CommonViewComponentLayoutManager(CommonViewCom
                                                                    const LineList* lines)
     : comViewComponent_(component), lines_(lines), fontMetrics_(component.font()) {}
 
-QStringView CommonViewComponentLayoutManager::lineView(int line) const {
+CharsView CommonViewComponentLayoutManager::lineView(int line) const {
     if (!lines_ || line < 1 || static_cast<std::size_t>(line) > lines_->size())
         return {};
     return lines_->text(static_cast<std::size_t>(line - 1));
@@ -97,8 +97,8 @@ void CommonViewComponentLayoutManager::measureNewLines() {
     recLength_ = length;
 }
 
-int CommonViewComponentLayoutManager::grownRecLength(int length, QStringView line) {
-    const qsizetype n = line.size();
+int CommonViewComponentLayoutManager::grownRecLength(int length, CharsView line) {
+    const auto n = static_cast<qint64>(line.size());
     return n > length ? saturate(qint64(n) + 1) : length;
 }
 

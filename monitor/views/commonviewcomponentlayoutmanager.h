@@ -35,8 +35,8 @@ public:
     const LineList* getLines() const { return lines_; }
     bool hasLines() const { return lines_ != nullptr; }
     // The view text of a line, or an empty text beyond the list; valid until it changes.
-    QStringView lineView(int line) const;
-    QString lineText(int line) const { return lineView(line).toString(); }
+    CharsView lineView(int line) const;
+    QString lineText(int line) const { return toQString(lineView(line)); }
 
     // Recomputes every value from the component's font and the line list.
     void reCalculate();
@@ -110,7 +110,7 @@ public:
 
 private:
     // The record length rule applied to one more line.
-    static int grownRecLength(int length, QStringView line);
+    static int grownRecLength(int length, CharsView line);
     // Measures the lines from the first not yet measured to the end of the list.
     void measureNewLines();
     void forgetMeasuredLines() {

@@ -51,7 +51,7 @@ private:
     public:
         explicit Shown(const HtmlModel& model) : model_(model) {}
         std::size_t size() const override { return model_.count_; }
-        QStringView text(std::size_t index) const override { return model_.text_->text(index); }
+        CharsView text(std::size_t index) const override { return model_.text_->text(index); }
 
     private:
         const HtmlModel& model_;

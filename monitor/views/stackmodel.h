@@ -60,9 +60,8 @@ private:
     public:
         explicit OpenTags(const StackModel& model) : model_(model) {}
         std::size_t size() const override { return model_.current().getStack().size(); }
-        QStringView text(std::size_t index) const override {
-            const std::u16string_view tag = model_.current().getStack().text(index);
-            return {tag.data(), static_cast<qsizetype>(tag.size())};
+        CharsView text(std::size_t index) const override {
+            return model_.current().getStack().text(index);
         }
 
     private:

@@ -13,7 +13,7 @@ namespace {
 // A lexer that leaves every line one run of text.
 class PlainLexer final : public syntax::Lexer {
 public:
-    syntax::Token next(std::u16string_view line, std::size_t pos, syntax::State&) const override {
+    syntax::Token next(CharsView line, std::size_t pos, syntax::State&) const override {
         return {pos, line.size(), syntax::TokenKind::Text};
     }
 };
@@ -30,10 +30,6 @@ std::unique_ptr<const syntax::Lexer> lexerFor(SourceLanguage language) {
         break;
     }
     return std::make_unique<PlainLexer>();
-}
-
-std::u16string_view viewOf(QStringView text) {
-    return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
 }
 
 } // namespace
@@ -80,7 +76,7 @@ std::vector<SyntaxColouring::Run> SyntaxColouring::runs(const LineList& lines, i
     if (line < 1 || static_cast<std::size_t>(line) > lines.size() || last < first)
         return out;
     const auto text = [&lines](std::size_t i) {
-        return viewOf(lines.text(i));
+        return lines.text(i);
     };
     const std::size_t from = static_cast<std::size_t>(std::max(first, 1) - 1);
     const std::size_t to = static_cast<std::size_t>(std::max(last, 1));

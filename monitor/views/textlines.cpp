@@ -15,7 +15,7 @@ constexpr std::size_t kHugePageBytes = std::size_t{2} << 20;
 
 // A block of the size of a huge page, aligned to one, which the system is asked to back
 // with a huge page; null where that cannot be had.
-char16_t* mapHugePage() {
+char* mapHugePage() {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
     void* p = ::mmap(nullptr, 2 * kHugePageBytes, PROT_READ | PROT_WRITE,
                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -29,14 +29,13 @@ char16_t* mapHugePage() {
     if (const std::uintptr_t tail = start + 2 * kHugePageBytes - (aligned + kHugePageBytes))
         ::munmap(reinterpret_cast<void*>(aligned + kHugePageBytes), tail);
     ::madvise(reinterpret_cast<void*>(aligned), kHugePageBytes, MADV_HUGEPAGE);
-    return reinterpret_cast<char16_t*>(aligned);
+    return reinterpret_cast<char*>(aligned);
 #else
     return nullptr;
 #endif
 }
 
-char16_t* allocateChars(char16_t* old, std::size_t capacity) {
-    const std::size_t bytes = capacity * sizeof(char16_t);
+char* allocateBytes(char* old, std::size_t bytes) {
     void* p = std::realloc(old, bytes);
     if (!p)
         throw std::bad_alloc();
@@ -52,23 +51,60 @@ char16_t* allocateChars(char16_t* old, std::size_t capacity) {
             ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
     }
 #endif
-    return static_cast<char16_t*>(p);
+    return static_cast<char*>(p);
 }
 
-void copyChars(char16_t* to, QStringView from) {
-    if (!from.isEmpty())
-        std::memcpy(to, from.utf16(), static_cast<std::size_t>(from.size()) * sizeof(char16_t));
+bool fitsLatin1(QStringView text) {
+    char16_t all = 0;
+    for (const QChar c : text)
+        all |= c.unicode();
+    return all < 0x100;
 }
 
-void copyChars(char16_t* to, QLatin1StringView from) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(from.data());
-    for (qsizetype i = 0; i < from.size(); ++i)
+constexpr bool fitsLatin1(QLatin1StringView) {
+    return true;
+}
+
+// Copies text to `to` one byte a character; every character fits one.
+void copyNarrow(char* to, QStringView text) {
+    const char16_t* from = text.utf16();
+    for (qsizetype i = 0; i < text.size(); ++i)
+        to[i] = static_cast<char>(from[i]);
+}
+
+void copyNarrow(char* to, QLatin1StringView text) {
+    if (!text.isEmpty())
+        std::memcpy(to, text.data(), static_cast<std::size_t>(text.size()));
+}
+
+// Copies text to `to` in UTF-16 (`to` at an even address).
+void copyWide(char* to, QStringView text) {
+    if (!text.isEmpty())
+        std::memcpy(to, text.utf16(), static_cast<std::size_t>(text.size()) * sizeof(char16_t));
+}
+
+void copyWide(char* to, QLatin1StringView text) {
+    auto* wide = reinterpret_cast<char16_t*>(to);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    for (qsizetype i = 0; i < text.size(); ++i)
+        wide[i] = bytes[i];
+}
+
+// Widens `count` Latin-1 bytes at `from` to UTF-16 at `to`; `to` may be `from` itself, as
+// the loop runs from the last character, whose wide form lies past every byte still unread.
+void widen(char16_t* to, const char* from, std::size_t count) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(from);
+    for (std::size_t i = count; i-- > 0;)
         to[i] = bytes[i];
+}
+
+std::size_t bytesOf(std::size_t chars, bool wide) {
+    return wide ? chars * sizeof(char16_t) : chars;
 }
 
 } // namespace
 
-void TextLines::BlockDeleter::operator()(char16_t* p) const {
+void TextLines::BlockDeleter::operator()(char* p) const {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
     if (mapped) {
         ::munmap(p, kHugePageBytes);
@@ -82,13 +118,12 @@ std::uint32_t TextLines::newBlock(std::size_t capacity, bool shared) {
     Block block;
     // A huge page is resident whole from its first character on: the first block of that
     // size is taken page by page, so that a text of about a megabyte does not hold two.
-    const bool huge = shared && capacity * sizeof(char16_t) == kHugePageBytes &&
-                      capacityBytes() >= 2 * kHugePageBytes;
-    char16_t* page = huge ? mapHugePage() : nullptr;
+    const bool huge = shared && capacity == kHugePageBytes && capacityBytes() >= 2 * kHugePageBytes;
+    char* page = huge ? mapHugePage() : nullptr;
     if (page)
         block.data = {page, BlockDeleter{true}};
     else
-        block.data.reset(allocateChars(nullptr, std::max<std::size_t>(capacity, 1)));
+        block.data.reset(allocateBytes(nullptr, std::max<std::size_t>(capacity, 2)));
     block.capacity = capacity;
     block.shared = shared;
     if (!freeSlots_.empty()) {
@@ -111,17 +146,23 @@ void TextLines::freeBlock(std::uint32_t index) {
 std::size_t TextLines::capacityBytes() const {
     std::size_t bytes = 0;
     for (const Block& block : blocks_)
-        bytes += block.capacity * sizeof(char16_t);
+        bytes += block.capacity;
     return bytes;
 }
 
-std::uint32_t TextLines::roomFor(std::size_t length) {
-    if (length >= kOwnBlockFrom)
-        return newBlock(length + length / 2, false);
-    if (open_ < blocks_.size() && blocks_[open_].capacity - blocks_[open_].used >= length)
-        return open_;
-    const std::size_t capacity = std::max(nextSharedChars_, length);
-    nextSharedChars_ = std::min(nextSharedChars_ * 2, kLastSharedBlockChars);
+std::uint32_t TextLines::roomFor(std::size_t bytes, bool wide) {
+    if (bytes >= kOwnBlockFrom)
+        return newBlock(bytes + bytes / 2, false);
+    if (open_ < blocks_.size()) {
+        Block& open = blocks_[open_];
+        const std::size_t start = wide ? (open.used + 1) & ~std::size_t{1} : open.used;
+        if (start <= open.capacity && open.capacity - start >= bytes) {
+            open.used = start;
+            return open_;
+        }
+    }
+    const std::size_t capacity = std::max(nextSharedBytes_, bytes);
+    nextSharedBytes_ = std::min(nextSharedBytes_ * 2, kLastSharedBlockBytes);
     open_ = newBlock(capacity, true);
     return open_;
 }
@@ -144,11 +185,15 @@ void TextLines::appendToLast(QLatin1StringView text) {
 
 template <class Text> void TextLines::appendLineOf(Text text) {
     const auto length = static_cast<std::size_t>(text.size());
-    const std::uint32_t index = roomFor(length);
+    const bool wide = !fitsLatin1(text);
+    const std::uint32_t index = roomFor(bytesOf(length, wide), wide);
     Block& block = blocks_[index];
-    copyChars(block.data.get() + block.used, text);
-    lines_.push_back(Line{index, static_cast<std::uint32_t>(block.used), length});
-    block.used += length;
+    if (wide)
+        copyWide(block.data.get() + block.used, text);
+    else
+        copyNarrow(block.data.get() + block.used, text);
+    lines_.push_back(Line{index, static_cast<std::uint32_t>(block.used), length, wide});
+    block.used += bytesOf(length, wide);
 }
 
 template <class Text> void TextLines::appendToLastOf(Text text) {
@@ -159,35 +204,73 @@ template <class Text> void TextLines::appendToLastOf(Text text) {
     if (text.isEmpty())
         return;
     const auto added = static_cast<std::size_t>(text.size());
+    if (!lines_.back().wide && !fitsLatin1(text))
+        widenLast(added);
     Line& last = lines_.back();
+    const bool wide = last.wide;
+    const auto write = [&](char* to) {
+        if (wide)
+            copyWide(to, text);
+        else
+            copyNarrow(to, text);
+    };
     const std::size_t length = last.length + added;
+    const std::size_t oldBytes = bytesOf(last.length, wide);
+    const std::size_t addedBytes = bytesOf(added, wide);
     Block& block = blocks_[last.block];
-    const bool atEnd = last.offset + last.length == block.used;
-    if (atEnd && block.capacity - block.used >= added) {
-        copyChars(block.data.get() + block.used, text);
-        block.used += added;
+    const bool atEnd = last.offset + oldBytes == block.used;
+    if (atEnd && block.capacity - block.used >= addedBytes) {
+        write(block.data.get() + block.used);
+        block.used += addedBytes;
         last.length = length;
         return;
     }
     if (!block.shared) {
         // A long line's own block grows in place where the allocator can, else it moves.
-        block.capacity = std::max(length, block.capacity * 2);
-        block.data.reset(allocateChars(block.data.release(), block.capacity));
-        copyChars(block.data.get() + last.length, text);
-        block.used = length;
+        block.capacity = std::max(oldBytes + addedBytes, block.capacity * 2);
+        block.data.reset(allocateBytes(block.data.release(), block.capacity));
+        write(block.data.get() + oldBytes);
+        block.used = oldBytes + addedBytes;
         last.length = length;
         return;
     }
     // The line moves to where it has room; the room it leaves is not used again.
-    const std::uint32_t to = roomFor(length);
+    const std::uint32_t to = roomFor(oldBytes + addedBytes, wide);
     Block& from = blocks_[last.block];
     Block& target = blocks_[to];
-    if (last.length > 0)
-        std::memcpy(target.data.get() + target.used, from.data.get() + last.offset,
-                    last.length * sizeof(char16_t));
-    copyChars(target.data.get() + target.used + last.length, text);
-    last = Line{to, static_cast<std::uint32_t>(target.used), length};
-    target.used += length;
+    if (oldBytes > 0)
+        std::memcpy(target.data.get() + target.used, from.data.get() + last.offset, oldBytes);
+    write(target.data.get() + target.used + oldBytes);
+    last = Line{to, static_cast<std::uint32_t>(target.used), length, wide};
+    target.used += oldBytes + addedBytes;
+}
+
+void TextLines::widenLast(std::size_t added) {
+    Line& last = lines_.back();
+    const std::size_t length = last.length;
+    const std::size_t needed = (length + added) * sizeof(char16_t);
+    Block& block = blocks_[last.block];
+    if (!block.shared) {
+        // Widened in place, in a block grown to hold what is coming too.
+        if (block.capacity < needed) {
+            block.capacity = std::max(needed, block.capacity * 2);
+            block.data.reset(allocateBytes(block.data.release(), block.capacity));
+        }
+        widen(reinterpret_cast<char16_t*>(block.data.get()), block.data.get(), length);
+        block.used = length * sizeof(char16_t);
+        last.wide = true;
+        return;
+    }
+    const std::uint32_t to = roomFor(needed, true);
+    Block& from = blocks_[last.block];
+    Block& target = blocks_[to];
+    widen(reinterpret_cast<char16_t*>(target.data.get() + target.used),
+          from.data.get() + last.offset, length);
+    // The narrow text's room is given back when it ends its block, as truncate would.
+    if (to != last.block && last.offset + length == from.used)
+        from.used = last.offset;
+    last = Line{to, static_cast<std::uint32_t>(target.used), length, true};
+    target.used += length * sizeof(char16_t);
 }
 
 void TextLines::truncate(std::size_t count) {
@@ -198,7 +281,7 @@ void TextLines::truncate(std::size_t count) {
         std::vector<Block>().swap(blocks_);
         std::vector<std::uint32_t>().swap(freeSlots_);
         open_ = kNoBlock;
-        nextSharedChars_ = kFirstSharedBlockChars;
+        nextSharedBytes_ = kFirstSharedBlockBytes;
         return;
     }
     // Lines go from the last: a long line's own block is freed, the room a line leaves at
@@ -213,7 +296,7 @@ void TextLines::truncate(std::size_t count) {
             continue; // an empty line's block, freed with an earlier line
         if (!block.shared) {
             freeBlock(line.block);
-        } else if (line.offset + line.length == block.used) {
+        } else if (line.offset + bytesOf(line.length, line.wide) == block.used) {
             block.used = line.offset;
             if (block.used == 0 && line.block != open_)
                 freeBlock(line.block);
@@ -224,8 +307,14 @@ void TextLines::truncate(std::size_t count) {
 std::shared_ptr<TextLines> TextLines::copy(std::size_t count) const {
     auto lines = std::make_shared<TextLines>();
     const std::size_t n = std::min(count, lines_.size());
-    for (std::size_t i = 0; i < n; ++i)
-        lines->appendLine(text(i));
+    for (std::size_t i = 0; i < n; ++i) {
+        const CharsView line = text(i);
+        if (line.isWide())
+            lines->appendLine(QStringView(line.wide().data(), static_cast<qsizetype>(line.size())));
+        else
+            lines->appendLine(
+                QLatin1StringView(line.narrow().data(), static_cast<qsizetype>(line.size())));
+    }
     return lines;
 }
 

@@ -12,10 +12,12 @@
 
 namespace tracewin {
 
-// Lines of text kept in a few large blocks of UTF-16, for output that only grows at its
-// end: a line costs its characters and 16 bytes, where a line object with a string of its
-// own costs over a hundred more, and two allocations. Only the last line grows; lines are
-// only ever removed from one on to the end.
+// Lines of text kept in a few large blocks, for output that only grows at its end: a line
+// costs its characters and 16 bytes, where a line object with a string of its own costs
+// over a hundred more, and two allocations. A line is kept one byte a character (Latin-1)
+// while every character it holds fits one, as nearly all output does, and in UTF-16 from
+// the first that does not. Only the last line grows; lines are only ever removed from one
+// on to the end.
 class TextLines {
 public:
     TextLines() = default;
@@ -25,10 +27,12 @@ public:
     std::size_t size() const { return lines_.size(); }
     bool empty() const { return lines_.empty(); }
     // The text of a 0-based line; valid until the next change of the list.
-    QStringView text(std::size_t index) const {
+    CharsView text(std::size_t index) const {
         const Line& line = lines_[index];
-        return QStringView(blocks_[line.block].data.get() + line.offset,
-                           static_cast<qsizetype>(line.length));
+        const char* start = blocks_[line.block].data.get() + line.offset;
+        if (line.wide)
+            return std::u16string_view(reinterpret_cast<const char16_t*>(start), line.length);
+        return CharsView::latin1({start, line.length});
     }
     std::size_t length(std::size_t index) const { return lines_[index].length; }
 
@@ -47,21 +51,22 @@ public:
     std::size_t capacityBytes() const;
 
 private:
-    // Lines longer than this get a block of their own, which grows in place.
+    // Lines of this many bytes or more get a block of their own, which grows in place.
     static constexpr std::size_t kOwnBlockFrom = std::size_t{1} << 16;
     // The blocks shorter lines share start small, for the many short outputs, and double
     // up to one huge page of the system: a text of megabytes is not written a 4 KiB page
     // fault at a time.
-    static constexpr std::size_t kFirstSharedBlockChars = std::size_t{1} << 13;
-    static constexpr std::size_t kLastSharedBlockChars = std::size_t{1} << 20;
+    static constexpr std::size_t kFirstSharedBlockBytes = std::size_t{1} << 14;
+    static constexpr std::size_t kLastSharedBlockBytes = std::size_t{2} << 20;
 
     // Blocks come from the allocator, or are mapped as one huge page.
     struct BlockDeleter {
         bool mapped; // false in a value-initialised deleter
-        void operator()(char16_t* p) const;
+        void operator()(char* p) const;
     };
+    // Sizes and offsets in a block are in bytes.
     struct Block {
-        std::unique_ptr<char16_t, BlockDeleter> data;
+        std::unique_ptr<char, BlockDeleter> data;
         std::size_t capacity = 0;
         std::size_t used = 0;
         bool shared = true;
@@ -69,14 +74,18 @@ private:
     struct Line {
         std::uint32_t block;
         std::uint32_t offset;
-        std::size_t length;
+        std::uint64_t length : 63; // in characters
+        std::uint64_t wide : 1;
     };
 
     template <class Text> void appendLineOf(Text text);
     template <class Text> void appendToLastOf(Text text);
-    // Room for `length` characters at the end of a block: the shared block being filled,
-    // a new shared one, or a block of its own for a long line. Returns the block's index.
-    std::uint32_t roomFor(std::size_t length);
+    // The last line kept in UTF-16 from now on, with room for `added` more characters.
+    void widenLast(std::size_t added);
+    // Room for `bytes` at the end of a block, at an even offset for UTF-16: the shared block
+    // being filled, a new shared one, or a block of its own for a long line. Returns the
+    // block's index; the room starts at its `used`.
+    std::uint32_t roomFor(std::size_t bytes, bool wide);
     std::uint32_t newBlock(std::size_t capacity, bool shared);
     void freeBlock(std::uint32_t index);
 
@@ -86,7 +95,7 @@ private:
     // Lines are never moved as the list grows: a tag stack of millions of open elements is
     // not copied whole each time it doubles.
     std::deque<Line> lines_;
-    std::size_t nextSharedChars_ = kFirstSharedBlockChars;
+    std::size_t nextSharedBytes_ = kFirstSharedBlockBytes;
     // The shared block short lines are written into.
     std::uint32_t open_ = kNoBlock;
     // Blocks freed by truncate, to be used again.
@@ -98,7 +107,7 @@ class TextLinesList final : public LineList {
 public:
     explicit TextLinesList(const TextLines& lines) : lines_(&lines) {}
     std::size_t size() const override { return lines_->size(); }
-    QStringView text(std::size_t index) const override { return lines_->text(index); }
+    CharsView text(std::size_t index) const override { return lines_->text(index); }
 
 private:
     const TextLines* lines_;

@@ -12,7 +12,7 @@ namespace {
 // A lexer that counts the tokens it is asked for, to show how much was lexed.
 class CountingLexer final : public Lexer {
 public:
-    Token next(std::u16string_view line, std::size_t pos, State& state) const override {
+    Token next(tracewin::CharsView line, std::size_t pos, State& state) const override {
         ++calls;
         return inner.next(line, pos, state);
     }

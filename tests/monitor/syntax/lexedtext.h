@@ -2,6 +2,7 @@
 
 #include "syntax/lexer.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <ostream>
 #include <string>
@@ -25,13 +26,27 @@ using tracewin::syntax::State;
 using tracewin::syntax::Token;
 using tracewin::syntax::TokenKind;
 
-// Lines lexed one after another, asked by the text they hold.
+// Lines lexed one after another, asked by the text they hold. Each line is lexed as UTF-16
+// and, where it fits, as Latin-1 too, as a text store may keep it: both must give the same
+// tokens and states.
 struct LexedText {
     LexedText(const Lexer& lexer, std::vector<std::u16string> texts) : lines(std::move(texts)) {
         State state = 0;
+        State narrowState = 0;
         for (const std::u16string& line : lines) {
             tokens.push_back(tracewin::syntax::lexLine(lexer, line, state));
             states.push_back(state);
+            std::string narrow;
+            for (const char16_t c : line)
+                narrow.push_back(static_cast<char>(c));
+            if (std::all_of(line.begin(), line.end(), [](char16_t c) { return c < 0x100; })) {
+                EXPECT_EQ(tracewin::syntax::lexLine(lexer, tracewin::CharsView::latin1(narrow),
+                                                    narrowState),
+                          tokens.back())
+                    << "line " << tokens.size() << " lexed as Latin-1";
+                EXPECT_EQ(narrowState, state);
+            }
+            narrowState = state;
         }
     }
 

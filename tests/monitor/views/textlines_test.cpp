@@ -18,22 +18,23 @@ QString run(QChar c, qsizetype n) {
 std::vector<QString> contents(const TextLines& lines) {
     std::vector<QString> out;
     for (std::size_t i = 0; i < lines.size(); ++i)
-        out.push_back(lines.text(i).toString());
+        out.push_back(toQString(lines.text(i)));
     return out;
 }
 
 QStringList shown(const CommonModel& model) {
     QStringList out;
     for (std::size_t i = 0; i < model.lineList().size(); ++i)
-        out << model.lineList().text(i).toString();
+        out << toQString(model.lineList().text(i));
     return out;
 }
 
 } // namespace
 
 // Lines of every length, grown a little or a lot, cut back and copied, across the ends of
-// the shared blocks and into blocks of their own: the store always reads as plain strings
-// edited the same way.
+// the shared blocks and into blocks of their own, in ASCII, in Latin-1 and in other
+// scripts that turn a line kept a byte a character into UTF-16 in the middle of it: the
+// store always reads as plain strings edited the same way.
 TEST(TextLines, ReadsAsPlainStringsEditedTheSameWay) {
     std::mt19937 random(7);
     TextLines lines;
@@ -48,16 +49,31 @@ TEST(TextLines, ReadsAsPlainStringsEditedTheSameWay) {
             return qsizetype(random() % 200);
         }
     };
+    // Appends text given as Latin-1 where it fits, else as UTF-16.
+    auto append = [&](bool line, const QString& text) {
+        const QByteArray latin1 = text.toLatin1();
+        const bool fits = QString::fromLatin1(latin1) == text && random() % 2;
+        if (line && fits)
+            lines.appendLine(QLatin1StringView(latin1));
+        else if (line)
+            lines.appendLine(text);
+        else if (fits)
+            lines.appendToLast(QLatin1StringView(latin1));
+        else
+            lines.appendToLast(text);
+    };
+    const std::u16string others = u"\u00e9\u00ff\u0436\u20ac\u4e2d";
     for (int step = 0; step < 3000; ++step) {
-        const QChar c(char16_t(u'a' + step % 26));
+        const QChar c(random() % 8 == 0 ? others[random() % others.size()]
+                                        : char16_t(u'a' + step % 26));
         const int op = static_cast<int>(random() % 20);
         if (op < 8) {
             const QString text = run(c, length());
-            lines.appendLine(text);
+            append(true, text);
             expected.push_back(text);
         } else if (op < 18) {
             const QString text = run(c, length());
-            lines.appendToLast(text);
+            append(false, text);
             if (expected.empty())
                 expected.push_back(text);
             else
@@ -135,7 +151,25 @@ TEST(TextLines, GrowingAndShrinkingAgainHoldsNoMoreThanAtTheLongest) {
         deepen();
         ASSERT_LE(lines.capacityBytes(), deepest) << "cycle " << cycle;
     }
-    EXPECT_EQ(lines.text(1), tag);
-    EXPECT_TRUE(lines.text(0).isEmpty());
+    EXPECT_EQ(toQString(lines.text(1)), tag);
+    EXPECT_TRUE(lines.text(0).empty());
     EXPECT_EQ(lines.text(lines.size() - 1).size(), tag.size() + 70'000);
+}
+
+// Output in ASCII, as nearly all is, costs a byte a character; a character past Latin-1
+// turns only the line that holds it into UTF-16.
+TEST(TextLines, TextThatFitsLatin1IsKeptAByteACharacter) {
+    TextLines lines;
+    const QString line = QStringLiteral("<tr><td class=\"c\">cell</td></tr>         ");
+    for (int i = 0; i < 100'000; ++i)
+        lines.appendLine(line);
+    const std::size_t chars = 100'000 * static_cast<std::size_t>(line.size());
+    EXPECT_LT(lines.capacityBytes(), chars + chars / 2);
+    EXPECT_FALSE(lines.text(5).isWide());
+
+    lines.appendToLast(u"\u20ac");
+    EXPECT_TRUE(lines.text(lines.size() - 1).isWide());
+    EXPECT_EQ(toQString(lines.text(lines.size() - 1)), line + QChar(0x20ac));
+    EXPECT_FALSE(lines.text(lines.size() - 2).isWide());
+    EXPECT_EQ(toQString(lines.text(lines.size() - 2)), line);
 }
