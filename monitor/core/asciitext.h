@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/charsview.h"
+
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -45,14 +47,19 @@ inline std::string asciiUpper(std::string_view text) {
     return out;
 }
 
-inline bool startsWithIgnoringAsciiCase(std::u16string_view text, std::u16string_view prefix) {
+inline bool startsWithIgnoringAsciiCase(CharsView text, std::u16string_view prefix) {
     if (text.size() < prefix.size())
         return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (asciiUpper(text[i]) != asciiUpper(prefix[i]))
-            return false;
-    }
-    return true;
+    const auto same = [prefix](auto units, auto unit) {
+        for (std::size_t i = 0; i < prefix.size(); ++i) {
+            if (asciiUpper(unit(units[i])) != asciiUpper(prefix[i]))
+                return false;
+        }
+        return true;
+    };
+    if (text.isWide())
+        return same(text.wide(), [](char16_t c) { return c; });
+    return same(text.narrow(), [](char c) { return char16_t(static_cast<unsigned char>(c)); });
 }
 
 } // namespace tracewin

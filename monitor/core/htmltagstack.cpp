@@ -23,7 +23,7 @@ bool mayNotNest(int topLevel, int level) {
 // The index key of a text that starts with "<": its next characters, upper-cased, the
 // first in the highest byte, missing ones zero, and those past ASCII 0xff.
 constexpr std::size_t kKeyLength = sizeof(std::uint64_t);
-std::uint64_t indexKey(std::u16string_view afterBracket) {
+std::uint64_t indexKey(CharsView afterBracket) {
     std::uint64_t key = 0;
     for (std::size_t i = 0; i < kKeyLength; ++i) {
         key <<= 8;
@@ -34,9 +34,9 @@ std::uint64_t indexKey(std::u16string_view afterBracket) {
     return key;
 }
 
-std::uint64_t indexKeyOf(std::u16string_view entryText) {
-    if (!entryText.empty() && entryText.front() == u'<')
-        entryText.remove_prefix(1);
+std::uint64_t indexKeyOf(CharsView entryText) {
+    if (!entryText.empty() && entryText[0] == u'<')
+        entryText = entryText.substr(1);
     return indexKey(entryText);
 }
 
@@ -303,7 +303,7 @@ void HtmlTagStack::remove(std::string_view tagPrefix, HtmlType /*type*/,
 void HtmlTagStack::closeInnermost(std::string_view name, const HtmlTagPosition& pos) {
     showStatus(clearedStatus());
     const std::u16string_view prefix(prefix16_.data(), prefix16_.size());
-    const auto startsWithPrefix = [prefix](std::u16string_view text) {
+    const auto startsWithPrefix = [prefix](CharsView text) {
         return startsWithIgnoringAsciiCase(text, prefix);
     };
     // Most end tags close an element at or near the top: a few entries are looked at

@@ -1,8 +1,11 @@
 #include "core/openelements.h"
 
+#include "core/asciitext.h"
 #include "core/utf16text.h"
 
+#include <algorithm>
 #include <cassert>
+#include <cstring>
 
 namespace tracewin {
 
@@ -15,10 +18,26 @@ OpenElements::Entry OpenElements::operator[](std::size_t index) const {
 void OpenElements::push(std::string_view tagText, HtmlType type, const HtmlTagPosition& pos) {
     assert(type.getHtmlLevel() == static_cast<std::int8_t>(type.getHtmlLevel()) &&
            type.getHtmlType() == static_cast<std::int8_t>(type.getHtmlType()));
-    appendUtf16(texts_, tagText);
+    bool wide = false;
+    if (isAscii(tagText)) {
+        texts_.insert(texts_.end(), tagText.begin(), tagText.end());
+    } else {
+        decoded_.clear();
+        appendUtf16(decoded_, tagText);
+        wide = std::any_of(decoded_.begin(), decoded_.end(), [](char16_t c) { return c > 0xff; });
+        if (!wide) {
+            for (const char16_t c : decoded_)
+                texts_.push_back(static_cast<char>(c));
+        } else {
+            const std::size_t start = texts_.size() + texts_.size() % 2;
+            const std::size_t bytes = decoded_.size() * sizeof(char16_t);
+            texts_.resize(start + bytes);
+            std::memcpy(texts_.data() + start, decoded_.data(), bytes);
+        }
+    }
     const std::size_t end = texts_.size();
     elements_.push_back(Element{static_cast<std::uint32_t>(end),
-                                static_cast<std::uint8_t>(end >> 32),
+                                static_cast<std::uint8_t>(end >> 32), wide,
                                 static_cast<std::int8_t>(type.getHtmlLevel()),
                                 static_cast<std::int8_t>(type.getHtmlType()), pos});
 }
@@ -30,7 +49,8 @@ void OpenElements::pop() {
 
 void OpenElements::clear() {
     std::deque<Element>().swap(elements_);
-    std::vector<char16_t>().swap(texts_);
+    std::vector<char>().swap(texts_);
+    std::vector<char16_t>().swap(decoded_);
 }
 
 } // namespace tracewin

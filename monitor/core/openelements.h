@@ -2,6 +2,7 @@
 
 #include "core/htmltagposition.h"
 #include "core/htmltagtable.h"
+#include "text/charsview.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,10 +16,11 @@
 namespace tracewin {
 
 // The HTML elements open at the end of the output, bottom first, as a stack. Their tags'
-// texts are kept one after another in one array of UTF-16, the form the stack view shows
-// them in: an open element costs its text and 24 bytes, not a string object of its own,
-// and the view reads the texts where they are. A page that leaves a hundred thousand
-// elements open holds little more than their tags.
+// texts are kept one after another in one array, a byte a character where the tag fits
+// Latin-1 (nearly every tag) and in UTF-16 otherwise: an open element costs its text and
+// 24 bytes, not a string object of its own, and the stack view reads the texts where they
+// are. A page that leaves a hundred thousand elements open holds little more than their
+// tags.
 class OpenElements {
 public:
     // One open element, its text in UTF-8 (made when asked for).
@@ -85,9 +87,8 @@ public:
 
     // The tag of the element at a 0-based depth (0 is the outermost), as written; valid
     // until the stack changes.
-    std::u16string_view text(std::size_t index) const {
-        const std::size_t start = index == 0 ? 0 : elements_[index - 1].textEnd();
-        return {texts_.data() + start, elements_[index].textEnd() - start};
+    CharsView text(std::size_t index) const {
+        return textOf(elements_[index], index == 0 ? 0 : elements_[index - 1].textEnd());
     }
     HtmlType type(std::size_t index) const { return elements_[index].type(); }
     const HtmlTagPosition& pos(std::size_t index) const { return elements_[index].pos; }
@@ -98,13 +99,11 @@ public:
         if (from <= to)
             return std::nullopt;
         auto element = elements_.begin() + static_cast<std::ptrdiff_t>(from);
-        std::size_t end = std::prev(element)->textEnd();
         for (std::size_t depth = from; depth-- > to;) {
             --element;
             const std::size_t start = depth == 0 ? 0 : std::prev(element)->textEnd();
-            if (test(std::u16string_view(texts_.data() + start, end - start)))
+            if (test(textOf(*element, start)))
                 return depth;
-            end = start;
         }
         return std::nullopt;
     }
@@ -123,11 +122,13 @@ public:
     void clear();
 
 private:
-    // An element's text starts where the text of the element below it ends; the end is kept
-    // in 40 bits, so the texts of all open elements may take a terabyte.
+    // An element's text starts where the text of the element below it ends, at the next even
+    // byte when it is UTF-16; the end is kept in 39 bits, so the texts of all open elements
+    // may take half a terabyte.
     struct Element {
         std::uint32_t textEndLow;
-        std::uint8_t textEndHigh;
+        std::uint8_t textEndHigh : 7;
+        std::uint8_t wide : 1;
         // The table's levels and end-tag rules are small constants.
         std::int8_t level;
         std::int8_t rule;
@@ -140,8 +141,20 @@ private:
     };
     static_assert(sizeof(Element) == 24);
 
+    // The text of an element whose bytes start at `start`.
+    CharsView textOf(const Element& element, std::size_t start) const {
+        const char* bytes = texts_.data();
+        if (!element.wide)
+            return CharsView::latin1({bytes + start, element.textEnd() - start});
+        start += start % 2;
+        return std::u16string_view(reinterpret_cast<const char16_t*>(bytes + start),
+                                   (element.textEnd() - start) / 2);
+    }
+
     // Grows by doubling: each character is copied a few times at most.
-    std::vector<char16_t> texts_;
+    std::vector<char> texts_;
+    // A tag past ASCII, decoded before it is stored.
+    std::vector<char16_t> decoded_;
     // Elements are never moved as the stack grows: a stack of a hundred thousand elements
     // is not copied each time it doubles.
     std::deque<Element> elements_;

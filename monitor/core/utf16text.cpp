@@ -41,4 +41,19 @@ void appendUtf8(std::string& out, std::u16string_view utf16) {
     out.append(encoded.constData(), static_cast<std::size_t>(encoded.size()));
 }
 
+void appendUtf8(std::string& out, CharsView text) {
+    if (text.isWide()) {
+        appendUtf8(out, text.wide());
+        return;
+    }
+    const std::string_view latin1 = text.narrow();
+    if (std::all_of(latin1.begin(), latin1.end(), [](char c) { return c >= 0; })) {
+        out.append(latin1);
+        return;
+    }
+    const QByteArray encoded =
+        QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size())).toUtf8();
+    out.append(encoded.constData(), static_cast<std::size_t>(encoded.size()));
+}
+
 } // namespace tracewin

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/charsview.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,5 +16,7 @@ namespace tracewin {
 void appendUtf16(std::vector<char16_t>& out, std::string_view utf8);
 // Appends UTF-16 text as UTF-8.
 void appendUtf8(std::string& out, std::u16string_view utf16);
+// Appends text in either form as UTF-8.
+void appendUtf8(std::string& out, CharsView text);
 
 } // namespace tracewin
