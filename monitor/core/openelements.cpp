@@ -15,6 +15,17 @@ OpenElements::Entry OpenElements::operator[](std::size_t index) const {
     return entry;
 }
 
+HtmlTagPosition OpenElements::pos(std::size_t index) const {
+    const Element& element = elements_[index];
+    if (element.endKept) {
+        const auto& [endLine, endPos] = ends_.at(index);
+        return {element.startLine, endLine, element.startPos, endPos};
+    }
+    const auto end =
+        std::int64_t{element.startPos} + static_cast<std::int64_t>(text(index).size()) - 1;
+    return {element.startLine, element.startLine, element.startPos, static_cast<int>(end)};
+}
+
 void OpenElements::push(std::string_view tagText, HtmlType type, const HtmlTagPosition& pos) {
     assert(type.getHtmlLevel() == static_cast<std::int8_t>(type.getHtmlLevel()) &&
            type.getHtmlType() == static_cast<std::int8_t>(type.getHtmlType()));
@@ -36,13 +47,20 @@ void OpenElements::push(std::string_view tagText, HtmlType type, const HtmlTagPo
         }
     }
     const std::size_t end = texts_.size();
-    elements_.push_back(Element{static_cast<std::uint32_t>(end),
-                                static_cast<std::uint8_t>(end >> 32), wide,
-                                static_cast<std::int8_t>(type.getHtmlLevel()),
-                                static_cast<std::int8_t>(type.getHtmlType()), pos});
+    elements_.push_back(
+        Element{static_cast<std::uint32_t>(end), static_cast<std::uint8_t>(end >> 32), wide,
+                static_cast<std::int8_t>(type.getHtmlLevel()),
+                static_cast<std::int8_t>(type.getHtmlType()), false, pos.startLine, pos.startPos});
+    const std::size_t depth = elements_.size() - 1;
+    if (this->pos(depth) != pos) {
+        elements_.back().endKept = true;
+        ends_[depth] = {pos.endLine, pos.endPos};
+    }
 }
 
 void OpenElements::pop() {
+    if (elements_.back().endKept)
+        ends_.erase(elements_.size() - 1);
     elements_.pop_back();
     texts_.resize(elements_.empty() ? 0 : elements_.back().textEnd());
 }
@@ -51,6 +69,7 @@ void OpenElements::clear() {
     std::deque<Element>().swap(elements_);
     std::vector<char>().swap(texts_);
     std::vector<char16_t>().swap(decoded_);
+    std::unordered_map<std::size_t, std::pair<int, int>>().swap(ends_);
 }
 
 } // namespace tracewin

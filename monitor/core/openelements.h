@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace tracewin {
@@ -18,7 +20,7 @@ namespace tracewin {
 // The HTML elements open at the end of the output, bottom first, as a stack. Their tags'
 // texts are kept one after another in one array, a byte a character where the tag fits
 // Latin-1 (nearly every tag) and in UTF-16 otherwise: an open element costs its text and
-// 24 bytes, not a string object of its own, and the stack view reads the texts where they
+// 16 bytes, not a string object of its own, and the stack view reads the texts where they
 // are. A page that leaves a hundred thousand elements open holds little more than their
 // tags.
 class OpenElements {
@@ -91,7 +93,7 @@ public:
         return textOf(elements_[index], index == 0 ? 0 : elements_[index - 1].textEnd());
     }
     HtmlType type(std::size_t index) const { return elements_[index].type(); }
-    const HtmlTagPosition& pos(std::size_t index) const { return elements_[index].pos; }
+    HtmlTagPosition pos(std::size_t index) const;
     // The depth of the innermost element below depth `from` and at or above depth `to`
     // whose text passes the test, if any; the elements are walked once, downwards.
     template <class Test>
@@ -132,14 +134,18 @@ private:
         // The table's levels and end-tag rules are small constants.
         std::int8_t level;
         std::int8_t rule;
-        HtmlTagPosition pos;
+        // Whether the position's end is kept in ends_: most tags lie on one line as they
+        // are written, and end where their start and their length say.
+        bool endKept;
+        std::int32_t startLine;
+        std::int32_t startPos;
 
         std::size_t textEnd() const {
             return static_cast<std::size_t>(textEndHigh) << 32 | textEndLow;
         }
         HtmlType type() const { return HtmlType(level, rule); }
     };
-    static_assert(sizeof(Element) == 24);
+    static_assert(sizeof(Element) == 16);
 
     // The text of an element whose bytes start at `start`.
     CharsView textOf(const Element& element, std::size_t start) const {
@@ -155,6 +161,10 @@ private:
     std::vector<char> texts_;
     // A tag past ASCII, decoded before it is stored.
     std::vector<char16_t> decoded_;
+    // The end line and position of the elements, by depth, whose end does not follow from
+    // their start and text (a tag across lines, or written with blanks that its text leaves
+    // out).
+    std::unordered_map<std::size_t, std::pair<int, int>> ends_;
     // Elements are never moved as the stack grows: a stack of a hundred thousand elements
     // is not copied each time it doubles.
     std::deque<Element> elements_;
