@@ -19,6 +19,8 @@ public:
     virtual CharsView text(std::size_t index) const = 0;
 };
 
+// The toolkit's strings seen as the characters a line list gives, and back; a view is
+// valid as long as the string it views.
 inline CharsView charsOf(QStringView text) {
     return std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
                                static_cast<std::size_t>(text.size()));
