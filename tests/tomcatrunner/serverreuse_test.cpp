@@ -3,24 +3,26 @@
 // silent server is replaced, an idle one stops itself, two runs at once share one server,
 // and a Tomcat that cannot start is exit code 7 and leaves nothing behind.
 #include "scriptedmonitor.h"
-
 #include "tomcatrunner/commandline.h"
 #include "tomcatrunner/filelock.h"
 #include "tomcatrunner/managedtomcat.h"
 #include "tomcatrunner/serverstate.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
+#include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <set>
 #include <sstream>
+#include <stdexcept>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -47,6 +49,31 @@ std::string readFile(const fs::path& file) {
     s << in.rdbuf();
     return s.str();
 }
+
+// A loopback port bound and not listening while the object lives: connections to it are
+// refused, and no other program, a server that other tests start meanwhile included, is
+// given it.
+class ReservedPort {
+public:
+    ReservedPort() : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            throw std::runtime_error("no loopback port to reserve");
+        port_ = ntohs(address.sin_port);
+    }
+    ReservedPort(const ReservedPort&) = delete;
+    ReservedPort& operator=(const ReservedPort&) = delete;
+    ~ReservedPort() { ::close(fd_); }
+    int port() const { return port_; }
+
+private:
+    int fd_;
+    int port_ = 0;
+};
 
 void writeFile(const fs::path& file, const std::string& text) {
     fs::create_directories(file.parent_path());
@@ -448,8 +475,10 @@ TEST_F(ServerReuseTest, ALiveServerThatDoesNotAnswerIsStoppedAndReplaced) {
     ServerState named;
     named.keeper = silent.pid();
     named.jvm = silent.pid();
-    named.httpPort = freeLoopbackPort();
-    named.jdwpPort = freeLoopbackPort();
+    const ReservedPort http;
+    const ReservedPort jdwp;
+    named.httpPort = http.port();
+    named.jdwpPort = jdwp.port();
     named.webapp = app();
     named.write(files().state());
 
