@@ -77,6 +77,14 @@ void copyNarrow(char* to, QLatin1StringView text) {
         std::memcpy(to, text.data(), static_cast<std::size_t>(text.size()));
 }
 
+// Widens `count` Latin-1 bytes at `from` to UTF-16 at `to`; `to` may be `from` itself, as
+// the loop runs from the last character, whose wide form lies past every byte still unread.
+void widen(char16_t* to, const char* from, std::size_t count) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(from);
+    for (std::size_t i = count; i-- > 0;)
+        to[i] = bytes[i];
+}
+
 // Copies text to `to` in UTF-16 (`to` at an even address).
 void copyWide(char* to, QStringView text) {
     if (!text.isEmpty())
@@ -84,18 +92,15 @@ void copyWide(char* to, QStringView text) {
 }
 
 void copyWide(char* to, QLatin1StringView text) {
-    auto* wide = reinterpret_cast<char16_t*>(to);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    for (qsizetype i = 0; i < text.size(); ++i)
-        wide[i] = bytes[i];
+    widen(reinterpret_cast<char16_t*>(to), text.data(), static_cast<std::size_t>(text.size()));
 }
 
-// Widens `count` Latin-1 bytes at `from` to UTF-16 at `to`; `to` may be `from` itself, as
-// the loop runs from the last character, whose wide form lies past every byte still unread.
-void widen(char16_t* to, const char* from, std::size_t count) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(from);
-    for (std::size_t i = count; i-- > 0;)
-        to[i] = bytes[i];
+// Copies text to `to` in the form a line is kept in.
+template <class Text> void copyAs(bool wide, char* to, Text text) {
+    if (wide)
+        copyWide(to, text);
+    else
+        copyNarrow(to, text);
 }
 
 std::size_t bytesOf(std::size_t chars, bool wide) {
@@ -188,10 +193,7 @@ template <class Text> void TextLines::appendLineOf(Text text) {
     const bool wide = !fitsLatin1(text);
     const std::uint32_t index = roomFor(bytesOf(length, wide), wide);
     Block& block = blocks_[index];
-    if (wide)
-        copyWide(block.data.get() + block.used, text);
-    else
-        copyNarrow(block.data.get() + block.used, text);
+    copyAs(wide, block.data.get() + block.used, text);
     lines_.push_back(Line{index, static_cast<std::uint32_t>(block.used), length, wide});
     block.used += bytesOf(length, wide);
 }
@@ -209,10 +211,7 @@ template <class Text> void TextLines::appendToLastOf(Text text) {
     Line& last = lines_.back();
     const bool wide = last.wide;
     const auto write = [&](char* to) {
-        if (wide)
-            copyWide(to, text);
-        else
-            copyNarrow(to, text);
+        copyAs(wide, to, text);
     };
     const std::size_t length = last.length + added;
     const std::size_t oldBytes = bytesOf(last.length, wide);
