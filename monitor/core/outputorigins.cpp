@@ -18,6 +18,17 @@ void OutputOrigins::add(const TextSpan& span, const OutputOrigin& origin) {
     // Output only grows: a piece that does not start after the last one is not new text.
     if (!pieces_.empty() && span.start <= pieces_.back().span.end)
         return;
+    // A piece that goes on right where the last one ended, from the same origin, widens it:
+    // a loop printing one tag a record costs no memory a record.
+    if (!pieces_.empty()) {
+        Piece& last = pieces_.back();
+        if (span.start == FilePosition(last.span.end.pos + 1, last.span.end.line) &&
+            origins_[last.origin] == origin) {
+            last.span.end = span.end;
+            spansOf_[last.origin]->back().end = span.end;
+            return;
+        }
+    }
     auto [it, added] = indexOf_.try_emplace(origin, static_cast<std::uint32_t>(origins_.size()));
     if (added) {
         origins_.push_back(origin);

@@ -44,10 +44,12 @@ using TextSpans = std::vector<TextSpan>;
 
 // The origin of every piece of one file's HTML output, in the order the pieces arrived.
 // It costs memory by the number of pieces, not by their bytes, and answers both ways:
-// which origin wrote a character, and which stretches an origin wrote.
+// which origin wrote a character, and which stretches an origin wrote. A piece that goes
+// on where the last one ended, from the same origin, widens that one instead.
 class OutputOrigins {
 public:
-    // A piece of output written at `span` (after every piece added before it).
+    // A piece of output written at `span` (after every piece added before it); when it
+    // starts right after the last piece's end and has its origin, that piece grows to it.
     void add(const TextSpan& span, const OutputOrigin& origin);
     // The origin of the piece holding `position`, if a piece holds it.
     const OutputOrigin* originAt(const FilePosition& position) const;

@@ -44,14 +44,28 @@ TEST(OutputOrigins, EachCharacterFindsItsPieceAndEachOriginItsSpans) {
     EXPECT_EQ(origins.pieceCount(), 8u);
 }
 
-// The spans handed out grow with what the origin writes later; pieces that do not come
-// after the output so far are ignored; clearing forgets everything.
+// The spans handed out grow with what the origin writes later: a piece that goes on where
+// the origin's last one ended widens it, across a line break too, and one after a gap or
+// after another origin's piece is a stretch of its own. Pieces that do not come after the
+// output so far are ignored; clearing forgets everything.
 TEST(OutputOrigins, SpansGrowPiecesOnlyMoveForwardAndClearForgets) {
     OutputOrigins origins;
     origins.add(span(1, 1, 1, 3), at(8, 50));
     const auto spans = origins.spansOf(at(8, 50));
     origins.add(span(1, 4, 1, 6), at(8, 50));
-    EXPECT_EQ(spans->size(), 2u);
+    EXPECT_EQ(*spans, (TextSpans{span(1, 1, 1, 6)}));
+    origins.add(span(1, 7, 2, 0), at(8, 50));
+    origins.add(span(2, 1, 2, 2), at(8, 50));
+    EXPECT_EQ(*spans, (TextSpans{span(1, 1, 2, 2)})) << "on from a line's end";
+    origins.add(span(2, 5, 2, 6), at(8, 50));
+    origins.add(span(2, 7, 2, 7), at(3, 40));
+    origins.add(span(2, 8, 2, 9), at(8, 50));
+    EXPECT_EQ(*spans, (TextSpans{span(1, 1, 2, 2), span(2, 5, 2, 6), span(2, 8, 2, 9)}))
+        << "after a gap, and after another origin";
+    EXPECT_EQ(origins.originAt(FilePosition(4, 1))->javaLine, 50) << "inside the widened piece";
+    EXPECT_EQ(origins.originAt(FilePosition(3, 2)), nullptr) << "in the gap";
+    EXPECT_EQ(origins.originAt(FilePosition(7, 2))->javaLine, 40);
+    EXPECT_EQ(origins.pieceCount(), 4u);
     origins.add(span(1, 5, 1, 9), at(9, 52));
     EXPECT_EQ(origins.spansOf(at(9, 52)), nullptr) << "overlaps the last piece";
     origins.clear();
