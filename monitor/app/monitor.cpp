@@ -44,6 +44,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace tracewin {
 namespace {
@@ -300,6 +303,13 @@ void Monitor::failStart(const std::string& reason) {
 
 void Monitor::prepareProcess() {
     ::setenv("QT_NO_GLIB", "1", 0);
+#ifdef __GLIBC__
+    // Once a large block is freed (a page's text, when the next page starts), the C
+    // library raises the size its heaps keep free up to 64 MB for good, and the records a
+    // Fast forward had in flight then stay resident in the reading thread's heap. A fixed
+    // threshold gives such memory back as it is freed.
+    ::mallopt(M_TRIM_THRESHOLD, 128 << 10);
+#endif
     // The browser view's engine shares the application's graphics contexts.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }

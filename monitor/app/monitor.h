@@ -51,7 +51,7 @@ public:
     // Called before the application object exists. The monitor's loop wakes up for every
     // record of a run; the toolkit's own dispatcher does that with far fewer system calls
     // than the GLib one, which the monitor does not need (a user's explicit QT_NO_GLIB
-    // setting stays).
+    // setting stays). The heaps give freed memory back to the system as it is freed.
     static void prepareProcess();
 
     // Start-up up to the shown and activated window. Returns false when start-up failed;
