@@ -15,13 +15,13 @@ std::optional<OutputOrigin> OutputOrigin::of(const tracehook::JspSourceInfo& r) 
 }
 
 void OutputOrigins::add(const TextSpan& span, const OutputOrigin& origin) {
-    // Output only grows: a piece that does not start after the last one is not new text.
-    if (!pieces_.empty() && span.start <= pieces_.back().span.end)
-        return;
-    // A piece that goes on right where the last one ended, from the same origin, widens it:
-    // a loop printing one tag a record costs no memory a record.
     if (!pieces_.empty()) {
         Piece& last = pieces_.back();
+        // Output only grows: a piece that does not start after the last one is not new text.
+        if (span.start <= last.span.end)
+            return;
+        // A piece that goes on right where the last one ended, from the same origin, widens
+        // it: a loop printing one tag a record costs no memory a record.
         if (span.start == FilePosition(last.span.end.pos + 1, last.span.end.line) &&
             origins_[last.origin] == origin) {
             last.span.end = span.end;
