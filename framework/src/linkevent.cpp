@@ -4,6 +4,9 @@
 #include "panekit/browserframe.h"
 #include "panekit/tool.h"
 
+#include <QHash>
+#include <mutex>
+
 namespace panekit {
 
 LinkEvent::LinkEvent(const Tool* source) : LinkEvent(source, NONE, QString(), std::any()) {}
@@ -30,5 +33,15 @@ LinkEvent::LinkEvent(DialogSource dialog, std::int32_t type)
     : source_(dialog.dialog), eventType_(type) {}
 
 LinkEvent::~LinkEvent() = default;
+
+std::size_t LinkEvent::kindIndexOf(const QString& key) {
+    static std::mutex mutex;
+    static QHash<QString, std::size_t> indices;
+    std::lock_guard lock(mutex);
+    auto it = indices.constFind(key);
+    if (it == indices.constEnd())
+        it = indices.insert(key, static_cast<std::size_t>(indices.size()));
+    return *it;
+}
 
 } // namespace panekit

@@ -31,6 +31,11 @@ const QString& catchAllKey() {
     return key;
 }
 
+std::size_t catchAllIndex() {
+    static const std::size_t index = LinkEvent::kindIndexOf(catchAllKey());
+    return index;
+}
+
 // Runs a job of the tool later, in posting order with the other link deliveries.
 void queueJob(Tool* tool, std::function<void()> job) {
     if (DeliveryQueue::servesCurrentThread())
@@ -297,6 +302,7 @@ void Tool::addLinkListener(const QString& kind, std::shared_ptr<LinkListener> li
         return;
     }
     multicastersCreated_ = true;
+    forgetReceiversOfKinds();
     std::shared_ptr<LinkListener>& chain = eventMulticasters_[kind];
     if (!LinkEventMulticaster::contains(chain, listener.get()))
         chain = LinkEventMulticaster::add(chain, listener);
@@ -315,6 +321,7 @@ void Tool::removeLinkListener(const QString& kind, const LinkListener* listener)
     const auto it = eventMulticasters_.find(kind);
     if (it == eventMulticasters_.end())
         return;
+    forgetReceiversOfKinds();
     *it = LinkEventMulticaster::remove(*it, listener);
     if (!*it)
         eventMulticasters_.erase(it);
@@ -330,9 +337,29 @@ void Tool::rebuildLinks() {
     if (!manager_)
         return;
     eventMulticasters_.clear();
+    forgetReceiversOfKinds();
     multicastersCreated_ = false;
     genericListener_.reset();
     manager_->rebuildLinksFrom(this);
+}
+
+std::shared_ptr<LinkListener> Tool::receiversOfKind(const LinkEvent& event) {
+    const std::size_t index = event.getKindIndex();
+    if (index >= kindRoutes_.size())
+        kindRoutes_.resize(index + 1);
+    KindRoute& route = kindRoutes_[index];
+    if (!route.receiversKnown) {
+        route.receivers = eventMulticasters_.value(event.getKindKey());
+        route.receiversKnown = true;
+    }
+    return route.receivers;
+}
+
+void Tool::forgetReceiversOfKinds() {
+    for (KindRoute& route : kindRoutes_) {
+        route.receiversKnown = false;
+        route.receivers.reset();
+    }
 }
 
 bool Tool::isRejectFocus() const {
@@ -348,9 +375,8 @@ void Tool::fireLinkEvent(LinkEventPtr event) {
         book->getHolder()->fireLinkEvent(event);
         return;
     }
-    const QString key = event->getKindKey();
     if (manager_ && manager_->hasFocusPanes() && !isRejectFocus())
-        postFocusDispatch(event, key);
+        postFocusDispatch(event, event->getKindKey());
     // Chains are copied before they run: a handler may rebuild this tool's links.
     const std::shared_ptr<LinkListener> generic = genericListener_;
     if (!multicastersCreated_) {
@@ -365,7 +391,7 @@ void Tool::fireLinkEvent(LinkEventPtr event) {
     const QCursor previous = ownCursor ? view->cursor() : QCursor();
     if (view)
         view->setCursor(Qt::WaitCursor);
-    if (const std::shared_ptr<LinkListener> chain = eventMulticasters_.value(key))
+    if (const std::shared_ptr<LinkListener> chain = receiversOfKind(*event))
         chain->linkChanged(event);
     if (generic)
         generic->linkChangedGeneric(event);
@@ -476,17 +502,29 @@ void Tool::receive(const LinkEventPtr& event, bool generic) {
         return;
     // A delivery that no handler would take is not queued at all: every tool hears each
     // event twice (its own link and the generic one), and one of the two always ends here.
-    if (!reachesAHandler(event->getKindKey(), generic))
+    if (!handlerReached(*event, generic))
         return;
     linkChangedImpl(event, generic);
 }
 
-bool Tool::reachesAHandler(const QString& key, bool generic) const {
-    const QHash<QString, LinkHandler>& table = getLinkListenerMethods();
+const Tool::LinkHandler* Tool::handlerReached(const LinkEvent& event, bool generic) const {
     // A kind with its own handler reaches it through its own link only.
-    if (table.contains(key))
-        return !generic;
-    return generic && table.contains(catchAllKey());
+    if (const LinkHandler* own = handlerOfKind(event.getKindIndex(), event.getKindKey()))
+        return generic ? nullptr : own;
+    return generic ? handlerOfKind(catchAllIndex(), catchAllKey()) : nullptr;
+}
+
+const Tool::LinkHandler* Tool::handlerOfKind(std::size_t kindIndex, const QString& key) const {
+    if (kindIndex >= kindRoutes_.size())
+        kindRoutes_.resize(kindIndex + 1);
+    KindRoute& route = kindRoutes_[kindIndex];
+    if (!route.handlerKnown) {
+        const QHash<QString, LinkHandler>& table = getLinkListenerMethods();
+        const auto it = table.constFind(key);
+        route.handler = it == table.constEnd() ? nullptr : &*it;
+        route.handlerKnown = true;
+    }
+    return route.handler;
 }
 
 void Tool::linkChangedImpl(const LinkEventPtr& event, bool generic) {
@@ -498,25 +536,18 @@ void Tool::linkChangedImpl(const LinkEventPtr& event, bool generic) {
 }
 
 void Tool::deliver(const LinkEventPtr& event, bool generic) {
-    const QString key = event->getKindKey();
-    const QHash<QString, LinkHandler>& table = getLinkListenerMethods();
-    auto handler = table.constFind(key);
-    if (generic) {
-        // A kind with its own handler reaches it through its own link.
-        if (handler != table.constEnd())
-            return;
-        handler = table.constFind(catchAllKey());
-    }
-    if (handler == table.constEnd())
+    const LinkHandler* handler = handlerReached(*event, generic);
+    if (!handler)
         return;
     try {
         (*handler)(*event);
     } catch (const std::exception& failure) {
         printError(QStringLiteral("Link event handler of ") + name_ + QStringLiteral(" for ") +
-                   key + QStringLiteral(" failed: ") + QString::fromLocal8Bit(failure.what()));
+                   event->getKindKey() + QStringLiteral(" failed: ") +
+                   QString::fromLocal8Bit(failure.what()));
     } catch (...) {
         printError(QStringLiteral("Link event handler of ") + name_ + QStringLiteral(" for ") +
-                   key + QStringLiteral(" failed"));
+                   event->getKindKey() + QStringLiteral(" failed"));
     }
 }
 

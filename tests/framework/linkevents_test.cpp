@@ -330,6 +330,16 @@ TEST(LinkEventObjectTest, KindsKeysCopiesAndConstructors) {
     LinkEvent settings(static_cast<const Tool*>(nullptr));
     settings.setSavedSettings(std::any(QStringLiteral("kept")));
     EXPECT_EQ(std::any_cast<QString>(settings.getSavedSettings()), "kept");
+
+    // A kind's number is its key's: the same for copies and for the key, distinct per kind.
+    EXPECT_EQ(copy->getKindIndex(), child.getKindIndex());
+    EXPECT_EQ(child.getKindIndex(),
+              LinkEvent::kindIndexOf(QStringLiteral("test.events.ChildEvent")));
+    EXPECT_NE(child.getKindIndex(), ParentEvent(static_cast<const Tool*>(nullptr)).getKindIndex());
+    EXPECT_NE(alpha.getKindIndex(), code.getKindIndex());
+    EXPECT_EQ(settings.getKindIndex(), LinkEvent::kindIndexOf(LinkEvent::kindKey()));
+    EXPECT_EQ(LinkEvent::kindIndexOf(QStringLiteral("test.events.NeverFired")),
+              LinkEvent::kindIndexOf(QString::fromLatin1("test.events.NeverFired")));
 }
 
 TEST_F(LinkEventTest, LinkedReceiversGetEachEventOnceByExactKindAndNeverTheirOwn) {
@@ -390,13 +400,28 @@ TEST_F(LinkEventTest, LinksAreMadeOnceAndRebuiltFromTheDescription) {
     EXPECT_EQ(src->getLinkListenerCount(AlphaEvent::kindKey()), 3);
     EXPECT_EQ(src->getLinkListenerCount(ParentEvent::kindKey()), 4);
     EXPECT_EQ(src->getLinkListenerCount(LinkEvent::kindKey()), 3);
+    // Each firing goes to the receivers linked at that moment.
+    auto fireAndList = [&](int item) {
+        journal().clear();
+        src->fire(item);
+        settle();
+        return lines();
+    };
+    EXPECT_EQ(fireAndList(1),
+              (std::vector<std::string>{"one:alpha:1", "two:alpha:1", "self:alpha:1"}));
     src->removeLinkListener(AlphaEvent::kindKey(), node(frame, "one"));
     EXPECT_EQ(src->getLinkListenerCount(AlphaEvent::kindKey()), 2);
+    EXPECT_EQ(fireAndList(2), (std::vector<std::string>{"two:alpha:2", "self:alpha:2"}));
     src->addLinkListener(AlphaEvent::kindKey(), node(frame, "two")); // already there
     EXPECT_EQ(src->getLinkListenerCount(AlphaEvent::kindKey()), 2);
+    src->addLinkListener(AlphaEvent::kindKey(), node(frame, "one"));
+    EXPECT_EQ(fireAndList(3),
+              (std::vector<std::string>{"two:alpha:3", "self:alpha:3", "one:alpha:3"}));
     src->rebuildLinks();
     EXPECT_EQ(src->getLinkListenerCount(AlphaEvent::kindKey()), 3);
     EXPECT_EQ(src->getLinkListenerCount(LinkEvent::kindKey()), 3);
+    EXPECT_EQ(fireAndList(4),
+              (std::vector<std::string>{"one:alpha:4", "two:alpha:4", "self:alpha:4"}));
 }
 
 TEST_F(LinkEventTest, UnlinkedOrMinimisedPaneGetsOnlyTheLastEventWhenItComesBack) {

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QString>
 #include <any>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -69,6 +70,12 @@ public:
 
     // The routing key of this event's kind.
     virtual QString getKindKey() const { return kindKey(); }
+    // The number of this event's kind (kindIndexOf its key): what a delivery is routed by,
+    // so that it does not hash the key at every hop.
+    virtual std::size_t getKindIndex() const { return kindIndexOf(getKindKey()); }
+    // The number of a kind key in this process: given the first time the key is asked for,
+    // the same for every event and class of that key ever after. Callable from any thread.
+    static std::size_t kindIndexOf(const QString& key);
     // A shallow copy of the same kind: the item and settings are copied as std::any values,
     // so shared payloads (shared_ptr items) stay shared.
     virtual LinkEventPtr makeCopy() const { return std::make_shared<LinkEvent>(*this); }
@@ -117,6 +124,10 @@ public:
     using Base::Base;
 
     QString getKindKey() const override { return Derived::kindKey(); }
+    std::size_t getKindIndex() const override {
+        static const std::size_t index = LinkEvent::kindIndexOf(Derived::kindKey());
+        return index;
+    }
     LinkEventPtr makeCopy() const override {
         return std::make_shared<Derived>(static_cast<const Derived&>(*this));
     }

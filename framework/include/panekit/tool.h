@@ -265,9 +265,14 @@ private:
     static void reportForeignEvent(const QString& key, const LinkEvent& event);
 
     void receive(const LinkEventPtr& event, bool generic);
-    // Whether a delivery of the kind, through the tool's own link or the generic one,
-    // would reach one of its handlers.
-    bool reachesAHandler(const QString& key, bool generic) const;
+    // The handler that a delivery of the event through the tool's own link (generic false)
+    // or the generic one reaches; null when none does.
+    const LinkHandler* handlerReached(const LinkEvent& event, bool generic) const;
+    // The handler of a kind by its number, or null.
+    const LinkHandler* handlerOfKind(std::size_t kindIndex, const QString& key) const;
+    // The receivers this tool fires a kind to, or null.
+    std::shared_ptr<LinkListener> receiversOfKind(const LinkEvent& event);
+    void forgetReceiversOfKinds();
     void deliver(const LinkEventPtr& event, bool generic);
     void postFocusDispatch(const LinkEventPtr& event, const QString& key);
     // Queues job on this tool's thread when called from another; true when it did.
@@ -290,6 +295,16 @@ private:
     QHash<QString, LinkHandler> handlers_;
     mutable bool handlersFixed_ = false;
     QHash<QString, std::shared_ptr<LinkListener>> eventMulticasters_;
+    // The lookups of the two tables by kind number, made once per kind. A handler is found
+    // only once the table is fixed, so its entry never moves; the receivers are looked up
+    // again after the links change.
+    struct KindRoute {
+        bool handlerKnown = false;
+        const LinkHandler* handler = nullptr;
+        bool receiversKnown = false;
+        std::shared_ptr<LinkListener> receivers;
+    };
+    mutable std::vector<KindRoute> kindRoutes_;
     bool multicastersCreated_ = false;
     std::shared_ptr<LinkListener> genericListener_;
     std::shared_ptr<LinkListener> handle_;
