@@ -237,9 +237,11 @@ void Tool::displayHelp() {
 
 // ---- link events ------------------------------------------------------------------
 
-bool Tool::queuedToOwnThread(std::function<void()> job) {
-    if (QThread::currentThread() == thread())
-        return false;
+bool Tool::onOwnThread() const {
+    return QThread::currentThread() == thread();
+}
+
+void Tool::handOver(std::function<void()> job) {
     bool wake = false;
     {
         std::lock_guard lock(crossThreadMutex_);
@@ -250,7 +252,6 @@ bool Tool::queuedToOwnThread(std::function<void()> job) {
     // The wake-up is dropped (with the jobs) if the tool is destroyed before it runs.
     if (wake)
         QMetaObject::invokeMethod(this, "runCrossThreadJobs", Qt::QueuedConnection);
-    return true;
 }
 
 void Tool::runCrossThreadJobs() {
@@ -367,8 +368,10 @@ bool Tool::isRejectFocus() const {
 }
 
 void Tool::fireLinkEvent(LinkEventPtr event) {
-    if (!event || queuedToOwnThread([this, event] { fireLinkEvent(event); }))
+    if (!event)
         return;
+    if (!onOwnThread())
+        return handOver([this, event] { fireLinkEvent(event); });
     // The controller of a minor workbook speaks for the pane that holds the workbook.
     if (ManagedWorkbook* book = getManagedWorkbook();
         controller_ && book && book->getController() == this && book->getHolder()) {
@@ -411,15 +414,20 @@ void Tool::postFocusDispatch(const LinkEventPtr& event, const QString& key) {
 }
 
 void Tool::fireLinkEvent(const LinkEventPtr& event, const QString& group, const QString& pageName) {
-    if (!event || queuedToOwnThread([=, this] { fireLinkEvent(event, group, pageName); }))
+    if (!event)
         return;
+    if (!onOwnThread())
+        return handOver([=, this] { fireLinkEvent(event, group, pageName); });
     deliverToPage(findPage(group, pageName), event);
 }
 
 void Tool::fireLinkEvent(const LinkEventPtr& event, PageWidget* page) {
-    QPointer<PageWidget> guarded(page);
-    if (!event || queuedToOwnThread([=, this] { fireLinkEvent(event, guarded.data()); }))
+    if (!event)
         return;
+    if (!onOwnThread()) {
+        QPointer<PageWidget> guarded(page);
+        return handOver([=, this] { fireLinkEvent(event, guarded.data()); });
+    }
     if (getManagedWorkbook())
         deliverToPage(page, event);
 }
@@ -441,15 +449,20 @@ PageWidget* Tool::findChildPage(const QString& group, const QString& pageName) c
 
 void Tool::fireChildLinkEvent(const LinkEventPtr& event, const QString& group,
                               const QString& pageName) {
-    if (!event || queuedToOwnThread([=, this] { fireChildLinkEvent(event, group, pageName); }))
+    if (!event)
         return;
+    if (!onOwnThread())
+        return handOver([=, this] { fireChildLinkEvent(event, group, pageName); });
     deliverToPage(findChildPage(group, pageName), event);
 }
 
 void Tool::fireChildLinkEvent(const LinkEventPtr& event, PageWidget* page) {
-    QPointer<PageWidget> guarded(page);
-    if (!event || queuedToOwnThread([=, this] { fireChildLinkEvent(event, guarded.data()); }))
+    if (!event)
         return;
+    if (!onOwnThread()) {
+        QPointer<PageWidget> guarded(page);
+        return handOver([=, this] { fireChildLinkEvent(event, guarded.data()); });
+    }
     if (childWorkbook())
         deliverToPage(page, event);
 }
@@ -465,8 +478,10 @@ Tool* Tool::getParentTool() const {
 }
 
 void Tool::fireParentLinkEvent(const LinkEventPtr& event) {
-    if (!event || queuedToOwnThread([this, event] { fireParentLinkEvent(event); }))
+    if (!event)
         return;
+    if (!onOwnThread())
+        return handOver([this, event] { fireParentLinkEvent(event); });
     if (Tool* parent = getParentTool()) {
         parent->linkChanged(event);
         parent->linkChangedGeneric(event);
@@ -474,8 +489,10 @@ void Tool::fireParentLinkEvent(const LinkEventPtr& event) {
 }
 
 void Tool::fireChildrenLinkEvent(const LinkEventPtr& event) {
-    if (!event || queuedToOwnThread([this, event] { fireChildrenLinkEvent(event); }))
+    if (!event)
         return;
+    if (!onOwnThread())
+        return handOver([this, event] { fireChildrenLinkEvent(event); });
     ManagedWorkbook* book = childWorkbook();
     if (!book)
         return;
@@ -492,8 +509,10 @@ void Tool::linkChangedGeneric(const LinkEventPtr& event) {
 }
 
 void Tool::receive(const LinkEventPtr& event, bool generic) {
-    if (!event || queuedToOwnThread([this, event, generic] { receive(event, generic); }))
+    if (!event)
         return;
+    if (!onOwnThread())
+        return handOver([this, event, generic] { receive(event, generic); });
     if (pane && (!pane->isLinked() || pane->isMinimized())) {
         savedEvent_ = event;
         return;
@@ -552,7 +571,9 @@ void Tool::deliver(const LinkEventPtr& event, bool generic) {
 }
 
 void Tool::fireSavedEvent() {
-    if (queuedToOwnThread([this] { fireSavedEvent(); }) || !savedEvent_)
+    if (!onOwnThread())
+        return handOver([this] { fireSavedEvent(); });
+    if (!savedEvent_)
         return;
     const LinkEventPtr event = std::move(savedEvent_);
     savedEvent_.reset();

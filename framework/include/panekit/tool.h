@@ -275,8 +275,12 @@ private:
     void forgetReceiversOfKinds();
     void deliver(const LinkEventPtr& event, bool generic);
     void postFocusDispatch(const LinkEventPtr& event, const QString& key);
-    // Queues job on this tool's thread when called from another; true when it did.
-    bool queuedToOwnThread(std::function<void()> job);
+    // Whether the caller runs on this tool's thread. Work called from another thread is
+    // handed over; the job is made only then, so that a call on the tool's own thread
+    // copies and allocates nothing for it.
+    bool onOwnThread() const;
+    // Queues job on this tool's thread.
+    void handOver(std::function<void()> job);
     ManagedWorkbook* childWorkbook() const;
     void paneStateChanged();
 
