@@ -1,5 +1,7 @@
 #include "deliveryqueue.h"
 
+#include "panekit/tool.h"
+
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QThread>
@@ -13,8 +15,9 @@ constexpr int kJobsPerDrain = 10000;
 } // namespace
 
 DeliveryQueue& DeliveryQueue::instance() {
-    static DeliveryQueue queue;
-    return queue;
+    // Never destroyed: a tool destroyed late at exit still finds it.
+    static DeliveryQueue* const queue = new DeliveryQueue;
+    return *queue;
 }
 
 bool DeliveryQueue::servesCurrentThread() {
@@ -22,15 +25,37 @@ bool DeliveryQueue::servesCurrentThread() {
     return app && QThread::currentThread() == app->thread();
 }
 
-void DeliveryQueue::post(QObject* context, std::function<void()> job) {
-    DeliveryQueue& queue = instance();
-    queue.jobs_.push_back(Job{context, std::move(job)});
+void DeliveryQueue::postDelivery(Tool* tool, LinkEventPtr event, bool generic) {
+    instance().queue(Job{tool, std::move(event), generic, {}});
+}
+
+void DeliveryQueue::post(Tool* tool, std::function<void()> job) {
+    instance().queue(Job{tool, nullptr, false, std::move(job)});
+}
+
+void DeliveryQueue::forget(const Tool* tool) {
+    for (Job& job : instance().jobs_)
+        if (job.tool == tool)
+            job.tool = nullptr;
+}
+
+void DeliveryQueue::queue(Job job) {
+    jobs_.push_back(std::move(job));
     // A drain under way takes the job in turn, and a hold runs it when it ends: only
     // otherwise is the event loop woken for it.
-    if (queue.holds_ > 0 || queue.draining_)
-        queue.watchForNestedLoops();
-    else if (!queue.drainPostedTo_)
-        queue.postDrain();
+    if (holds_ > 0 || draining_)
+        watchForNestedLoops();
+    else if (!drainPostedTo_)
+        postDrain();
+}
+
+void DeliveryQueue::runJob(Job& job) {
+    if (!job.tool)
+        return;
+    if (job.run)
+        job.run();
+    else
+        job.tool->deliver(job.event, job.generic);
 }
 
 void DeliveryQueue::hold() {
@@ -76,8 +101,7 @@ void DeliveryQueue::drain() {
     for (int budget = kJobsPerDrain; budget > 0 && !jobs_.empty(); --budget) {
         Job job = std::move(jobs_.front());
         jobs_.pop_front();
-        if (job.context)
-            job.run();
+        runJob(job);
     }
     draining_ = outer;
     if (!jobs_.empty() && !drainPostedTo_)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "panekit/linkevent.h"
+
 #include <QAbstractEventDispatcher>
 #include <QObject>
 #include <QPointer>
@@ -9,6 +11,8 @@
 class QCoreApplication;
 
 namespace panekit {
+
+class Tool;
 
 // The queued link deliveries of the application's thread, run in posting order by one
 // posted job that drains them all: a chain of hops (a handler firing the next event,
@@ -23,8 +27,13 @@ class DeliveryQueue {
 public:
     // Whether jobs may be queued from the calling thread (the application's thread).
     static bool servesCurrentThread();
-    // Queues a job that runs only while its context lives.
-    static void post(QObject* context, std::function<void()> job);
+    // Queues the delivery of an event to a tool (through its own link, or the generic one
+    // when generic is set): the commonest job, kept without a function object of its own.
+    static void postDelivery(Tool* tool, LinkEventPtr event, bool generic);
+    // Queues another job of a tool.
+    static void post(Tool* tool, std::function<void()> job);
+    // Drops the jobs waiting for a tool that is being destroyed.
+    static void forget(const Tool* tool);
     // While held (holds nest), queued jobs are not announced to the event loop; when the
     // last hold is let go, the waiting jobs run there and then, unless a drain is running
     // already (it takes them in turn). Off the application's thread both do nothing.
@@ -33,10 +42,14 @@ public:
 
 private:
     struct Job {
-        QPointer<QObject> context;
+        Tool* tool = nullptr; // null once the tool is destroyed: the job is dropped
+        LinkEventPtr event;   // a delivery, when run is empty
+        bool generic = false;
         std::function<void()> run;
     };
     static DeliveryQueue& instance();
+    void queue(Job job);
+    static void runJob(Job& job);
     void postDrain();
     void drain();
     void watchForNestedLoops();

@@ -72,6 +72,8 @@ PageWidget* findPageIn(ManagedWorkbook* workbook, const QString& group, const QS
 Tool::Tool() : handle_(std::make_shared<ToolLinkHandle>(this)) {}
 
 Tool::~Tool() {
+    if (DeliveryQueue::servesCurrentThread())
+        DeliveryQueue::forget(this);
     if (Application* app = Application::findApplication(appKey_))
         app->removeTool(this);
 }
@@ -551,7 +553,11 @@ void Tool::linkChangedImpl(const LinkEventPtr& event, bool generic) {
         deliver(event, generic);
         return;
     }
-    queueJob(this, [this, event, generic] { deliver(event, generic); });
+    if (DeliveryQueue::servesCurrentThread())
+        DeliveryQueue::postDelivery(this, event, generic);
+    else
+        QMetaObject::invokeMethod(
+            this, [this, event, generic] { deliver(event, generic); }, Qt::QueuedConnection);
 }
 
 void Tool::deliver(const LinkEventPtr& event, bool generic) {

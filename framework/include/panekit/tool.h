@@ -264,6 +264,7 @@ private:
     void addLinkEventHandler(const QString& key, LinkHandler handler);
     static void reportForeignEvent(const QString& key, const LinkEvent& event);
 
+    friend class DeliveryQueue; // runs the queued deliveries
     void receive(const LinkEventPtr& event, bool generic);
     // The handler that a delivery of the event through the tool's own link (generic false)
     // or the generic one reaches; null when none does.
