@@ -301,44 +301,46 @@ void CommonViewComponent::highlight(int startLine, int startPos, int endLine, in
 }
 
 void CommonViewComponent::bringSpanIntoView(int startLine, int startPos, int endLine, int endPos) {
-    const std::optional<QRect> visible = getVisibleRect();
-    if (!visible || !layoutManager_->hasLines())
+    // Called for every step of a run: the scroll area is found once.
+    const QAbstractScrollArea* area = getScrollArea();
+    if (!area || !layoutManager_->hasLines())
         return;
+    const QRect visible = visibleRectIn(*area);
     const CommonViewComponentLayoutManager& layout = *layoutManager_;
     // Down: the span's first line on top when it is not fully in view.
-    const int first = getFirstVisibleLine();
-    const int last = getLastVisibleLine();
+    const int first = layout.firstVisibleLine(visible);
+    const int last = layout.lastVisibleLine(visible);
     const bool lineCut = startLine == last && last - first + 1 >= layout.getMaxNumOfDisplayLines();
     const int y = startLine < first || startLine > last || lineCut
                       ? layout.lineNumberToYCoord(startLine)
-                      : visible->y();
+                      : visible.y();
     // Across: as an editor does, nothing moves while the span's first line part is in view;
     // otherwise as little as shows it with a few columns around, the line's start kept in
     // view as far as the span allows.
-    const std::optional<QSize> viewport = viewportSize();
-    int x = visible->x();
-    if (viewport && viewport->width() >= layout.getCharWidth()) {
+    const QSize viewport = area->viewport()->size();
+    int x = visible.x();
+    if (viewport.width() >= layout.getCharWidth()) {
         const int fromCol = std::max(1, startPos);
         const int toCol = std::max(fromCol, endLine == startLine ? endPos : startPos);
         const int left = layout.sourcePositionToXCoord(fromCol);
         const int right = layout.sourcePositionToXCoord(toCol) + layout.getCharWidth();
         // In a pane the margin covers the left of the view, whatever the scroll.
-        const int margin = pane() ? layout.getSourceAreaStart() : 0;
-        if (left < visible->x() + margin || right > visible->x() + viewport->width()) {
+        const int margin = qobject_cast<const SourcePane*>(area) ? layout.getSourceAreaStart() : 0;
+        if (left < visible.x() + margin || right > visible.x() + viewport.width()) {
             constexpr int kContext = 3;
             const int contextLeft = fromCol > kContext + 1
                                         ? layout.sourcePositionToXCoord(fromCol - kContext) - margin
                                         : 0;
             const int contextRight = right + kContext * layout.getCharWidth();
-            x = std::min(std::max(0, contextRight - viewport->width()), contextLeft);
+            x = std::min(std::max(0, contextRight - viewport.width()), contextLeft);
             // Too wide to show whole, it shows from its start; when that start shows with the
             // line's own, the line's start stays in view.
-            const bool tooWide = contextRight - contextLeft > viewport->width();
-            if (tooWide && left + (kContext + 1) * layout.getCharWidth() <= viewport->width())
+            const bool tooWide = contextRight - contextLeft > viewport.width();
+            if (tooWide && left + (kContext + 1) * layout.getCharWidth() <= viewport.width())
                 x = 0;
         }
     }
-    if (QPoint(x, y) != visible->topLeft())
+    if (QPoint(x, y) != visible.topLeft())
         Scroller::schedule(*this, QRect(QPoint(x, y), QSize(1, 1)));
 }
 
@@ -477,12 +479,16 @@ std::optional<QSize> CommonViewComponent::viewportSize() const {
 }
 
 std::optional<QRect> CommonViewComponent::getVisibleRect() const {
-    const std::optional<QSize> viewport = viewportSize();
-    if (!viewport)
-        return std::nullopt;
-    if (pane())
-        return QRect(origin_, *viewport) & QRect(QPoint(), sizeHint());
-    return QRect(-pos(), *viewport) & rect();
+    if (const QAbstractScrollArea* area = getScrollArea())
+        return visibleRectIn(*area);
+    return std::nullopt;
+}
+
+QRect CommonViewComponent::visibleRectIn(const QAbstractScrollArea& area) const {
+    const QSize viewport = area.viewport()->size();
+    if (qobject_cast<const SourcePane*>(&area))
+        return QRect(origin_, viewport) & QRect(QPoint(), sizeHint());
+    return QRect(-pos(), viewport) & rect();
 }
 
 int CommonViewComponent::getFirstVisibleLine() const {

@@ -202,6 +202,8 @@ private:
     bool wholeRepaintAsked_ = false; // since the last paint
     // The pane the component shows its content through, if it is in one's viewport.
     SourcePane* pane() const;
+    // The part of the content inside the viewport of area, the component's scroll area.
+    QRect visibleRectIn(const QAbstractScrollArea& area) const;
     // Binds to the bars of the pane it was put in (or lets go of them when taken out).
     void followPane();
     // The bars' ranges and steps for the content and the viewport, in a pane.
