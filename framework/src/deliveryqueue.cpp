@@ -74,9 +74,12 @@ void DeliveryQueue::release() {
 
 void DeliveryQueue::watchForNestedLoops() {
     // A job that spins an event loop of its own (a modal dialog) leaves the jobs queued
-    // meanwhile to that loop: when it is about to wait, a drain is posted for them.
+    // meanwhile to that loop: when it is about to wait, a drain is posted for them. The
+    // application's thread keeps its dispatcher while it lives.
+    if (watched_)
+        return;
     QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
-    if (!dispatcher || dispatcher == watched_)
+    if (!dispatcher)
         return;
     watched_ = dispatcher;
     QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, dispatcher, [this] {

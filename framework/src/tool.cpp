@@ -530,18 +530,19 @@ void Tool::receive(const LinkEventPtr& event, bool generic) {
 
 const Tool::LinkHandler* Tool::handlerReached(const LinkEvent& event, bool generic) const {
     // A kind with its own handler reaches it through its own link only.
-    if (const LinkHandler* own = handlerOfKind(event.getKindIndex(), event.getKindKey()))
+    if (const LinkHandler* own = handlerOfKind(&event))
         return generic ? nullptr : own;
-    return generic ? handlerOfKind(catchAllIndex(), catchAllKey()) : nullptr;
+    return generic ? handlerOfKind(nullptr) : nullptr;
 }
 
-const Tool::LinkHandler* Tool::handlerOfKind(std::size_t kindIndex, const QString& key) const {
-    if (kindIndex >= kindRoutes_.size())
-        kindRoutes_.resize(kindIndex + 1);
-    KindRoute& route = kindRoutes_[kindIndex];
+const Tool::LinkHandler* Tool::handlerOfKind(const LinkEvent* event) const {
+    const std::size_t index = event ? event->getKindIndex() : catchAllIndex();
+    if (index >= kindRoutes_.size())
+        kindRoutes_.resize(index + 1);
+    KindRoute& route = kindRoutes_[index];
     if (!route.handlerKnown) {
         const QHash<QString, LinkHandler>& table = getLinkListenerMethods();
-        const auto it = table.constFind(key);
+        const auto it = table.constFind(event ? event->getKindKey() : catchAllKey());
         route.handler = it == table.constEnd() ? nullptr : &*it;
         route.handlerKnown = true;
     }

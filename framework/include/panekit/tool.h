@@ -269,8 +269,9 @@ private:
     // The handler that a delivery of the event through the tool's own link (generic false)
     // or the generic one reaches; null when none does.
     const LinkHandler* handlerReached(const LinkEvent& event, bool generic) const;
-    // The handler of a kind by its number, or null.
-    const LinkHandler* handlerOfKind(std::size_t kindIndex, const QString& key) const;
+    // The handler of the event's kind (of a null event: the catch-all), or null. The key is
+    // looked up once per kind.
+    const LinkHandler* handlerOfKind(const LinkEvent* event) const;
     // The receivers this tool fires a kind to, or null.
     std::shared_ptr<LinkListener> receiversOfKind(const LinkEvent& event);
     void forgetReceiversOfKinds();
