@@ -5,6 +5,7 @@
 #include "core/states.h"
 #include "panekit/page.h"
 #include "tracehook/compileerrorcodes.h"
+#include "tracehook/debugconstants.h"
 #include "tracehook/jspsourceinfo.h"
 #include "tracehook/tracer.h"
 #include "views/commonviewcomponent.h"
@@ -157,8 +158,9 @@ void JspView::handleHighlight(const HighlightEvent& e) {
     const FilePosition end =
         model().convertToInclusivePos(FilePosition(r->getJspEndPos(), r->getJspEndLine()));
     highlightText(startLine, startPos, end.line, end.pos);
-    Tracer::trace(this, "handleLinkEvent",
-                  "JspView:Highlight state: " + std::to_string(states.currentState()));
+    if (tracehook::DebugConstants::getTrace()) // not built for every step of a run
+        Tracer::trace(this, "handleLinkEvent",
+                      "JspView:Highlight state: " + std::to_string(states.currentState()));
     if (r->getInfoType() == JspSourceInfo::ABNORMAL_CLIENT_EXIT_COMMAND)
         return;
 
