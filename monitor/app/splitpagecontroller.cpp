@@ -413,11 +413,16 @@ void SplitPageController::handleSwitchFromServlet(SwitchJspFileFromServletEvent&
     const std::optional<int> id = fileIdOf(r);
     if (!id)
         return;
+    // The page runtime came back to this page by itself (an included page ended): a run
+    // goes on here, whatever state the page was left in when the included page began.
+    const bool runGoesOn = e.getEventType() != kShownAgain && session().isRunning();
     if (*id == session().currentFileId())
         session().keepButtons();
     else if (session().showFile(*id))
         buttonStatesChanged();
     fireLinkEvent(makeEvent<SwitchJspFileEvent>(this, *id));
+    if (runGoesOn)
+        fireLinkEvent(makeEvent<ChangeCurrentStateEvent>(this, States::RUN));
     if (r.getJavaLine() != 0 || r.getJspStartLine() != 0 || r.getJspStartPos() != 0 ||
         r.getJspEndLine() != 0 || r.getJspEndPos() != 0) {
         Record line = std::make_shared<const JspSourceInfo>(

@@ -77,6 +77,16 @@ protected:
         return waitForMarkOtherThan(before) || finished;
     }
 
+    // Steps once and waits until the mark has moved, another file shows or the page ended.
+    void stepOnceAcrossFiles() {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return enabled(SplitPageController::Step); }, 5000));
+        const auto old = mark();
+        const QString file = jspFileName();
+        choose(SplitPageController::Step);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return (mark() && mark() != old) || jspFileName() != file || finished; }, 5000));
+    }
+
     std::unique_ptr<pagerunner::PageRunner> runner;
     bool ignoreVariablesKey = false; // the runtime stands for one that does not know the key
 };
@@ -177,16 +187,8 @@ TEST_F(MonitorPageTest, AnIncludedPageIsListedAndEachFileComesBack) {
     EXPECT_EQ(rows(), 1);
 
     // Step until the included page starts: it gets a row of its own.
-    auto stepOnce = [&] {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return enabled(SplitPageController::Step); }, 5000));
-        const auto old = mark();
-        const QString file = jspFileName();
-        choose(SplitPageController::Step);
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return (mark() && mark() != old) || jspFileName() != file || finished; }, 5000));
-    };
     for (int i = 0; i < 20 && rows() < 2 && !HasFatalFailure(); ++i)
-        stepOnce();
+        stepOnceAcrossFiles();
     ASSERT_EQ(rows(), 2);
     ASSERT_TRUE(QTest::qWaitFor([&] { return jspFileName().endsWith("header.jsp"); }, 5000));
     EXPECT_EQ(files->getList()->currentRow(), 1);
@@ -194,7 +196,7 @@ TEST_F(MonitorPageTest, AnIncludedPageIsListedAndEachFileComesBack) {
 
     // Step on until the including page reports back after the header.
     for (int i = 0; i < 20 && !jspFileName().endsWith("include.jsp") && !HasFatalFailure(); ++i)
-        stepOnce();
+        stepOnceAcrossFiles();
     ASSERT_TRUE(jspFileName().endsWith("include.jsp")) << jspFileName().toStdString();
     ASSERT_TRUE(QTest::qWaitFor([&] { return mark().has_value(); }, 5000))
         << "the including page keeps its highlight";
@@ -212,6 +214,34 @@ TEST_F(MonitorPageTest, AnIncludedPageIsListedAndEachFileComesBack) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return jspFileName().endsWith("include.jsp"); }, 5000));
     EXPECT_EQ(jsp->model().getLines().at(0)->getViewLine(), "<html>");
     EXPECT_EQ(mark(), includeMark);
+}
+
+TEST_F(MonitorPageTest, FastForwardFromAnIncludedPageLeavesTheIncludingPageItsOwnOutput) {
+    runPage("include.jsp");
+    ASSERT_TRUE(waitForCanvas());
+    auto* files = findTool<JspLstView>();
+    for (int i = 0; i < 20 && !jspFileName().endsWith("header.jsp") && !HasFatalFailure(); ++i)
+        stepOnceAcrossFiles();
+    ASSERT_TRUE(jspFileName().endsWith("header.jsp"));
+    ASSERT_TRUE(stepOnce()) << "the included page stops at its first line";
+
+    // The rest of the request runs without stopping: the included page to its end, then
+    // the including page after the include.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return enabled(SplitPageController::FastForward); }, 5000));
+    choose(SplitPageController::FastForward);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !enabled(SplitPageController::Step); }, 5000));
+
+    files->getList()->setCurrentRow(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return jspFileName().endsWith("header.jsp"); }, 5000));
+    EXPECT_TRUE(htmlOutput().startsWith("<div class=\"header\">\n<b>Header</b>\n</div>\n"))
+        << htmlOutput().toStdString();
+    EXPECT_FALSE(htmlOutput().contains("After the header"))
+        << "the included page shows only what it wrote";
+    files->getList()->setCurrentRow(0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return jspFileName().endsWith("include.jsp"); }, 5000));
+    EXPECT_TRUE(htmlOutput().contains("<p>After the header</p>\n</body>\n</html>"))
+        << htmlOutput().toStdString();
 }
 
 // The buttons while the walk stands on error `index` of `count`.
