@@ -34,6 +34,10 @@ void DeliveryQueue::post(Tool* tool, std::function<void()> job) {
 }
 
 void DeliveryQueue::forget(const Tool* tool) {
+    // Without an application the jobs wait for the next one, which may run them: they are
+    // dropped then too. Tools live on the application's thread; another thread has no jobs.
+    if (QCoreApplication::instance() && !servesCurrentThread())
+        return;
     for (Job& job : instance().jobs_)
         if (job.tool == tool)
             job.tool = nullptr;

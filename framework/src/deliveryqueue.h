@@ -32,7 +32,8 @@ public:
     static void postDelivery(Tool* tool, LinkEventPtr event, bool generic);
     // Queues another job of a tool.
     static void post(Tool* tool, std::function<void()> job);
-    // Drops the jobs waiting for a tool that is being destroyed.
+    // Drops the jobs waiting for a tool that is being destroyed (on the application's
+    // thread, or while there is no application).
     static void forget(const Tool* tool);
     // While held (holds nest), queued jobs are not announced to the event loop; when the
     // last hold is let go, the waiting jobs run there and then, unless a drain is running

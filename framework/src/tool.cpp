@@ -72,8 +72,7 @@ PageWidget* findPageIn(ManagedWorkbook* workbook, const QString& group, const QS
 Tool::Tool() : handle_(std::make_shared<ToolLinkHandle>(this)) {}
 
 Tool::~Tool() {
-    if (DeliveryQueue::servesCurrentThread())
-        DeliveryQueue::forget(this);
+    DeliveryQueue::forget(this);
     if (Application* app = Application::findApplication(appKey_))
         app->removeTool(this);
 }
