@@ -345,11 +345,14 @@ void Tool::rebuildLinks() {
     manager_->rebuildLinksFrom(this);
 }
 
+Tool::KindRoute& Tool::routeOf(std::size_t kindIndex) const {
+    if (kindIndex >= kindRoutes_.size())
+        kindRoutes_.resize(kindIndex + 1);
+    return kindRoutes_[kindIndex];
+}
+
 std::shared_ptr<LinkListener> Tool::receiversOfKind(const LinkEvent& event) {
-    const std::size_t index = event.getKindIndex();
-    if (index >= kindRoutes_.size())
-        kindRoutes_.resize(index + 1);
-    KindRoute& route = kindRoutes_[index];
+    KindRoute& route = routeOf(event.getKindIndex());
     if (!route.receiversKnown) {
         route.receivers = eventMulticasters_.value(event.getKindKey());
         route.receiversKnown = true;
@@ -535,10 +538,7 @@ const Tool::LinkHandler* Tool::handlerReached(const LinkEvent& event, bool gener
 }
 
 const Tool::LinkHandler* Tool::handlerOfKind(const LinkEvent* event) const {
-    const std::size_t index = event ? event->getKindIndex() : catchAllIndex();
-    if (index >= kindRoutes_.size())
-        kindRoutes_.resize(index + 1);
-    KindRoute& route = kindRoutes_[index];
+    KindRoute& route = routeOf(event ? event->getKindIndex() : catchAllIndex());
     if (!route.handlerKnown) {
         const QHash<QString, LinkHandler>& table = getLinkListenerMethods();
         const auto it = table.constFind(event ? event->getKindKey() : catchAllKey());
@@ -556,8 +556,7 @@ void Tool::linkChangedImpl(const LinkEventPtr& event, bool generic) {
     if (DeliveryQueue::servesCurrentThread())
         DeliveryQueue::postDelivery(this, event, generic);
     else
-        QMetaObject::invokeMethod(
-            this, [this, event, generic] { deliver(event, generic); }, Qt::QueuedConnection);
+        queueJob(this, [this, event, generic] { deliver(event, generic); });
 }
 
 void Tool::deliver(const LinkEventPtr& event, bool generic) {

@@ -311,6 +311,7 @@ private:
         std::shared_ptr<LinkListener> receivers;
     };
     mutable std::vector<KindRoute> kindRoutes_;
+    KindRoute& routeOf(std::size_t kindIndex) const;
     bool multicastersCreated_ = false;
     std::shared_ptr<LinkListener> genericListener_;
     std::shared_ptr<LinkListener> handle_;
