@@ -86,6 +86,39 @@ double cpuSeconds() {
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+// CPU seconds of this process's main thread (the monitor's user-interface thread) and of
+// all its other threads, user and system, from the kernel's per-thread counts.
+struct ThreadCpu {
+    double mainThread = 0;
+    double otherThreads = 0;
+};
+
+ThreadCpu threadCpuSeconds() {
+    ThreadCpu cpu;
+    const double ticksPerSecond = static_cast<double>(::sysconf(_SC_CLK_TCK));
+    const std::string self = std::to_string(::getpid());
+    std::error_code error;
+    for (const auto& task : fs::directory_iterator("/proc/self/task", error)) {
+        std::ifstream stat(task.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        // The fields after the command name, which may hold spaces, start after its ')'.
+        const std::size_t close = line.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        std::istringstream fields(line.substr(close + 2));
+        // utime and stime are the 14th and 15th fields; the state is the 3rd.
+        std::string skipped;
+        for (int field = 3; field < 14; ++field)
+            fields >> skipped;
+        unsigned long long utime = 0, stime = 0;
+        fields >> utime >> stime;
+        const double seconds = static_cast<double>(utime + stime) / ticksPerSecond;
+        (task.path().filename() == self ? cpu.mainThread : cpu.otherThreads) += seconds;
+    }
+    return cpu;
+}
+
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const std::size_t n = values.size();
@@ -196,6 +229,9 @@ struct SteppingRound {
     double monitor = 0;
     double answeringCpuMicros = 0;
     double monitorCpuMicros = 0;
+    // The monitor's CPU split between its user-interface thread and its reading threads.
+    double monitorMainThreadMicros = 0;
+    double monitorOtherThreadsMicros = 0;
 };
 
 SteppingRound timeSteppingRound(bench::MonitorHarness& monitor, const std::string& page,
@@ -206,12 +242,17 @@ SteppingRound timeSteppingRound(bench::MonitorHarness& monitor, const std::strin
     const double cpu0 = cpuSeconds();
     round.pingPong = bench::pingPong(conversation, selfProgram(), scratch);
     const double cpu1 = cpuSeconds();
+    const ThreadCpu threads1 = threadCpuSeconds();
     round.monitor = monitor.fastForwardPage(page);
     const double cpu2 = cpuSeconds();
+    const ThreadCpu threads2 = threadCpuSeconds();
     if (round.monitor < 0)
         throw std::runtime_error("the page did not run to its end under the monitor");
     round.answeringCpuMicros = (cpu1 - cpu0) / records * 1e6;
     round.monitorCpuMicros = (cpu2 - cpu1) / records * 1e6;
+    round.monitorMainThreadMicros = (threads2.mainThread - threads1.mainThread) / records * 1e6;
+    round.monitorOtherThreadsMicros =
+        (threads2.otherThreads - threads1.otherThreads) / records * 1e6;
     return round;
 }
 
@@ -243,10 +284,11 @@ void benchSteppingTime(bench::MonitorHarness& monitor, const fs::path& scratch, 
         std::fprintf(g_report,
                      "  round %d: ping-pong %.2f s (%.0f round trips/s), monitor %.2f s "
                      "(%.0f records/s), ratio %.2f; CPU per record: answering side %.1f us, "
-                     "monitor %.1f us\n",
+                     "monitor %.1f us (user-interface thread %.1f, other threads %.1f)\n",
                      r, round.pingPong, records / round.pingPong, round.monitor,
                      records / round.monitor, ratios.back(), round.answeringCpuMicros,
-                     round.monitorCpuMicros);
+                     round.monitorCpuMicros, round.monitorMainThreadMicros,
+                     round.monitorOtherThreadsMicros);
     }
     if (spinner)
         spinner->kill();
