@@ -5,6 +5,7 @@
 #include "panekit/application.h"
 #include "panekit/browserframe.h"
 #include "panekit/linkdeliverybatch.h"
+#include "tracehook/debugconstants.h"
 #include "tracehook/tracer.h"
 #include "views/monitorevents.h"
 
@@ -170,6 +171,12 @@ void MonitorController::passed(const Record& record) {
             std::make_shared<HtmlEvent>(this, kAnsweredAhead, QString(), std::any(record)));
     else
         fireHighlight(record, kAnsweredAhead);
+}
+bool MonitorController::positionsPassedMayMerge() const {
+    // A run that passes every position, with no variables to hand to a stop and no trace to
+    // write of each: a position only moves the marks, which the next one moves again.
+    return session_->runsAhead() && !nextStopVariables_ && !variablesShown_ &&
+           !tracehook::DebugConstants::getTrace();
 }
 void MonitorController::fireHighlight(const Record& record, std::int32_t eventType) {
     // Variables belong to the stop they came before; a stop without any has none, so that

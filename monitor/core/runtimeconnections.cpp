@@ -143,16 +143,30 @@ void RuntimeConnections::deliver(std::uint64_t id) {
     // of it meanwhile.
     if (comesBack)
         QTimer::singleShot(kAheadPaceMs, this, [this, id] { deliver(id); });
-    for (Incoming& item : items) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
         // Handling may close the connection: what it took after that is dropped.
         if (find(id) != c)
             break;
+        if (i + 1 < items.size() && replacedUnseen(c, items[i], items[i + 1]))
+            continue;
         // Each record's deliveries all run before the next record's: what the views show
         // after it is what they would show had it come alone.
         DeliveryBracket bracket(events_);
-        handle(c, item);
+        handle(c, items[i]);
     }
     updateAnswerAhead();
+}
+
+bool RuntimeConnections::replacedUnseen(const Connection* c, const Incoming& item,
+                                        const Incoming& next) const {
+    auto passedPosition = [](const Incoming& i) {
+        return i.kind == Incoming::Kind::Arrived && i.answered && i.record &&
+               i.record->getInfoType() == JspSourceInfo::LINE_INFO;
+    };
+    // The connection must be the current one already and answer no switch: handling the
+    // position would change nothing but what is shown.
+    return c == current_ && c == waiting_ && !c->fresh && !c->switchAsked && passedPosition(item) &&
+           passedPosition(next) && events_.positionsPassedMayMerge();
 }
 
 void RuntimeConnections::handle(Connection* c, Incoming& item) {

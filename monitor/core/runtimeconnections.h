@@ -49,6 +49,11 @@ public:
         bool lines = false;
     };
     virtual std::optional<AheadAnswer> answerAhead() const { return std::nullopt; }
+    // Whether a position answered ahead may be left out when the next record, taken with it,
+    // is another position answered ahead of the same page: true only while nothing but the
+    // shown position hangs on a position, so that the later one leaves the views as both
+    // would. Never by default.
+    virtual bool positionsPassedMayMerge() const { return false; }
     // A record the connection answered as it arrived: shown as highlight() or html() would
     // show it, and not answered again.
     virtual void passed(const Record& record) {
@@ -146,6 +151,8 @@ private:
     // Handles what a connection's channel has taken, in order.
     void deliver(std::uint64_t id);
     void handle(Connection* c, Incoming& item);
+    // A position answered ahead that the next one taken replaces before anything shows it.
+    bool replacedUnseen(const Connection* c, const Incoming& item, const Incoming& next) const;
     void handleRecord(Connection* c, Incoming& item);
     void getFilenames(Connection* c, const Record& record);
     void clientRead(Connection* c, const Record& record, bool answered);

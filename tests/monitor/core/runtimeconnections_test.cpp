@@ -476,7 +476,9 @@ struct AheadLog : EventLog {
         log.push_back("passed:" + std::to_string(r->getInfoType()) + ":" +
                       std::to_string(r->getJavaLine()));
     }
+    bool positionsPassedMayMerge() const override { return mayMerge; }
     std::optional<AheadAnswer> ahead;
+    bool mayMerge = false;
 };
 
 class AheadConnectionsTest : public ::testing::Test {
@@ -494,8 +496,19 @@ protected:
         connections.resume(1);
     }
 
+    // A page runs ahead, sends wire in one write and is seen to end.
+    void runAheadToTheEnd(const std::string& wire) {
+        aheadPage = std::make_unique<FakeRuntime>(connections.listeningPort());
+        ASSERT_NO_FATAL_FAILURE(startRunningAhead(*aheadPage));
+        ASSERT_TRUE(aheadPage->waitForReplies(1));
+        aheadPage->sendRaw(wire);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return !events.log.empty() && events.log.back() == "exit:8"; }, 10000));
+    }
+
     using Log = std::vector<std::string>;
 
+    std::unique_ptr<FakeRuntime> aheadPage;
     AheadLog events;
     RuntimeConnections connections{events};
 };
@@ -553,6 +566,57 @@ TEST_F(AheadConnectionsTest, PositionsWaitForTheMonitorOnceTheRunStopsGoingAhead
     EXPECT_EQ(page.replies().back(), "%N5&1");
     ASSERT_TRUE(waitForLog(4));
     EXPECT_EQ(events.log.back(), "passed:2:12");
+}
+
+// Passes of three positions and an output each, all in one write, then the end: what the
+// page sends, and the log of a receiver that shows every record passed.
+struct PassesInOneWrite {
+    explicit PassesInOneWrite(int passes) {
+        for (int pass = 0; pass < passes; ++pass) {
+            for (int k = 0; k < 3; ++k) {
+                const std::string line = std::to_string(10 + pass * 3 + k);
+                wire += PageRuntimeRecords::framed("%L5&" + line + "&1&1&1&2");
+                everyRecord.push_back("passed:2:" + line);
+            }
+            wire += PageRuntimeRecords::framed("%H5&<i>");
+            everyRecord.push_back("passed:3:0");
+        }
+        wire += PageRuntimeRecords::framed("%E");
+        everyRecord.push_back("exit:8");
+    }
+    std::string wire;
+    std::vector<std::string> everyRecord;
+};
+
+bool isPosition(const std::string& entry) {
+    return entry.starts_with("passed:2:");
+}
+
+TEST_F(AheadConnectionsTest, PositionsPassedTogetherMergeOnlyIntoTheNextPosition) {
+    events.mayMerge = true;
+    const PassesInOneWrite passes(300);
+    ASSERT_NO_FATAL_FAILURE(runAheadToTheEnd(passes.wire));
+
+    // How the records fall into the monitor's takes varies; whatever it is, the log is every
+    // record in order, less positions that another position followed at once. So each
+    // output still comes after the position that wrote it, and the last position shows.
+    const std::vector<std::string>& all = passes.everyRecord;
+    std::size_t shown = 0;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        if (shown < events.log.size() && events.log[shown] == all[i]) {
+            ++shown;
+            continue;
+        }
+        ASSERT_TRUE(isPosition(all[i]) && i + 1 < all.size() && isPosition(all[i + 1]))
+            << all[i] << " is missing though no position followed it";
+    }
+    EXPECT_EQ(shown, events.log.size()) << "nothing but the records sent, in their order";
+}
+
+TEST_F(AheadConnectionsTest, PositionsPassedTogetherAllShowWhereTheReceiverWantsEach) {
+    const PassesInOneWrite passes(300);
+    ASSERT_NO_FATAL_FAILURE(runAheadToTheEnd(passes.wire));
+    EXPECT_EQ(events.log, passes.everyRecord);
 }
 
 } // namespace
