@@ -76,47 +76,14 @@ constexpr double kHtmlBytesPerByte = 3;
 FILE* g_report = stdout;
 FILE* g_errors = stderr;
 
-// CPU seconds this process has used, user and system.
-double cpuSeconds() {
+// CPU seconds this process (or only the calling thread) has used, user and system.
+double cpuSeconds(int who = RUSAGE_SELF) {
     rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
+    ::getrusage(who, &usage);
     auto seconds = [](const timeval& t) {
         return t.tv_sec + t.tv_usec / 1e6;
     };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// CPU seconds of this process's main thread (the monitor's user-interface thread) and of
-// all its other threads, user and system, from the kernel's per-thread counts.
-struct ThreadCpu {
-    double mainThread = 0;
-    double otherThreads = 0;
-};
-
-ThreadCpu threadCpuSeconds() {
-    ThreadCpu cpu;
-    const double ticksPerSecond = static_cast<double>(::sysconf(_SC_CLK_TCK));
-    const std::string self = std::to_string(::getpid());
-    std::error_code error;
-    for (const auto& task : fs::directory_iterator("/proc/self/task", error)) {
-        std::ifstream stat(task.path() / "stat");
-        std::string line;
-        std::getline(stat, line);
-        // The fields after the command name, which may hold spaces, start after its ')'.
-        const std::size_t close = line.rfind(')');
-        if (close == std::string::npos)
-            continue;
-        std::istringstream fields(line.substr(close + 2));
-        // utime and stime are the 14th and 15th fields; the state is the 3rd.
-        std::string skipped;
-        for (int field = 3; field < 14; ++field)
-            fields >> skipped;
-        unsigned long long utime = 0, stime = 0;
-        fields >> utime >> stime;
-        const double seconds = static_cast<double>(utime + stime) / ticksPerSecond;
-        (task.path().filename() == self ? cpu.mainThread : cpu.otherThreads) += seconds;
-    }
-    return cpu;
 }
 
 double median(std::vector<double> values) {
@@ -229,7 +196,7 @@ struct SteppingRound {
     double monitor = 0;
     double answeringCpuMicros = 0;
     double monitorCpuMicros = 0;
-    // The monitor's CPU split between its user-interface thread and its reading threads.
+    // The monitor's CPU split between its user-interface thread and the other threads.
     double monitorMainThreadMicros = 0;
     double monitorOtherThreadsMicros = 0;
 };
@@ -242,17 +209,17 @@ SteppingRound timeSteppingRound(bench::MonitorHarness& monitor, const std::strin
     const double cpu0 = cpuSeconds();
     round.pingPong = bench::pingPong(conversation, selfProgram(), scratch);
     const double cpu1 = cpuSeconds();
-    const ThreadCpu threads1 = threadCpuSeconds();
+    const double ownThread1 = cpuSeconds(RUSAGE_THREAD);
     round.monitor = monitor.fastForwardPage(page);
     const double cpu2 = cpuSeconds();
-    const ThreadCpu threads2 = threadCpuSeconds();
+    const double ownThread2 = cpuSeconds(RUSAGE_THREAD);
     if (round.monitor < 0)
         throw std::runtime_error("the page did not run to its end under the monitor");
     round.answeringCpuMicros = (cpu1 - cpu0) / records * 1e6;
     round.monitorCpuMicros = (cpu2 - cpu1) / records * 1e6;
-    round.monitorMainThreadMicros = (threads2.mainThread - threads1.mainThread) / records * 1e6;
-    round.monitorOtherThreadsMicros =
-        (threads2.otherThreads - threads1.otherThreads) / records * 1e6;
+    // This thread is the monitor's user-interface thread; the rest went to reading.
+    round.monitorMainThreadMicros = (ownThread2 - ownThread1) / records * 1e6;
+    round.monitorOtherThreadsMicros = round.monitorCpuMicros - round.monitorMainThreadMicros;
     return round;
 }
 
