@@ -3,32 +3,45 @@
 #include "tracehook/jspsourceinfo.h"
 #include "tracehook/tracer.h"
 
-#include <vector>
+#include <array>
 
 namespace tracehook {
 namespace {
 
-// The fields after the token, cut at every "&"; runs of "&" count as one separator.
-std::vector<std::string_view> splitFields(std::string_view body) {
-    std::vector<std::string_view> fields;
-    std::size_t pos = 0;
-    while (pos < body.size()) {
-        std::size_t amp = body.find('&', pos);
-        if (amp == std::string_view::npos)
-            amp = body.size();
-        if (amp > pos)
-            fields.push_back(body.substr(pos, amp - pos));
-        pos = amp + 1;
+// The fields after the token, cut at every "&"; runs of "&" count as one separator. No
+// record has more than ten: the first ten are kept, and the count says how many there were.
+// Kept in place, as every record is parsed on the way in.
+class Fields {
+public:
+    explicit Fields(std::string_view body) {
+        std::size_t pos = 0;
+        while (pos < body.size()) {
+            std::size_t amp = body.find('&', pos);
+            if (amp == std::string_view::npos)
+                amp = body.size();
+            if (amp > pos) {
+                if (count_ < kept_.size())
+                    kept_[count_] = body.substr(pos, amp - pos);
+                ++count_;
+            }
+            pos = amp + 1;
+        }
     }
-    return fields;
-}
+    std::size_t size() const { return count_; }
+    // Only for i below both size() and 10.
+    std::string_view operator[](std::size_t i) const { return kept_[i]; }
+
+private:
+    std::array<std::string_view, 10> kept_;
+    std::size_t count_ = 0;
+};
 
 struct Span {
     std::int32_t javaLine, startLine, startPos, endLine, endPos;
 };
 
 // Fields 1..5 as the Java line and the JSP span.
-std::optional<Span> toSpan(const std::vector<std::string_view>& f, std::string_view lastField) {
+std::optional<Span> toSpan(const Fields& f, std::string_view lastField) {
     auto jl = parseDecimalInt32(f[1]), sl = parseDecimalInt32(f[2]), sp = parseDecimalInt32(f[3]),
          el = parseDecimalInt32(f[4]), ep = parseDecimalInt32(lastField);
     if (!jl || !sl || !sp || !el || !ep)
@@ -37,7 +50,7 @@ std::optional<Span> toSpan(const std::vector<std::string_view>& f, std::string_v
 }
 
 std::optional<JspSourceInfo> positioned(int type, std::string_view body) {
-    std::vector<std::string_view> f = splitFields(body);
+    const Fields f(body);
     if (f.size() != 6)
         return std::nullopt;
     std::optional<Span> s = toSpan(f, f[5]);
@@ -56,7 +69,7 @@ std::optional<JspSourceInfo> parseHtml(std::string_view record) {
 }
 
 std::optional<JspSourceInfo> parseCompileError(std::string_view body) {
-    std::vector<std::string_view> f = splitFields(body);
+    const Fields f(body);
     if (f.size() != 10)
         return std::nullopt;
     std::int32_t n[9] = {};
@@ -82,7 +95,7 @@ std::optional<JspSourceInfo> parseCompileError(std::string_view body) {
 }
 
 std::optional<JspSourceInfo> parseAbnormalExit(std::string_view body) {
-    std::vector<std::string_view> f = splitFields(body);
+    const Fields f(body);
     if (f.size() != 6 && f.size() != 7)
         return JspSourceInfo(std::string(body), JspSourceInfo::ABNORMAL_CLIENT_EXIT_COMMAND);
     // The end position may carry trailing text ("0X"): it is cut before its first non-digit.
@@ -115,13 +128,13 @@ std::optional<JspSourceInfo> infoStrParser(std::string_view record) {
     if (token == JspSourceInfo::htmlInfoToken)
         return parseHtml(record);
     if (token == JspSourceInfo::fileInfoToken) {
-        std::vector<std::string_view> f = splitFields(body);
+        const Fields f(body);
         if (f.size() != 3)
             return std::nullopt;
         return JspSourceInfo(std::string(f[0]), std::string(f[1]), std::string(f[2]), false);
     }
     if (token == JspSourceInfo::compileErrFileToken) {
-        std::vector<std::string_view> f = splitFields(body);
+        const Fields f(body);
         if (f.size() != 3 && f.size() != 2)
             return std::nullopt;
         JspSourceInfo::Text java =
