@@ -113,6 +113,11 @@ void RuntimeChannel::answerAhead(std::optional<AheadReplies> replies) {
     aheadLine_ = ahead_ ? ahead_->reply + '\n' : std::string();
 }
 
+std::uint64_t RuntimeChannel::bytesReceived() const {
+    std::lock_guard lock(mutex_);
+    return receivedTaken_;
+}
+
 bool RuntimeChannel::peerClosed() const {
     std::lock_guard lock(mutex_);
     return eof_ || writeFailed_;
@@ -266,6 +271,7 @@ void RuntimeChannel::readLoop() {
     std::unique_lock lock(mutex_);
     while (!closed_) {
         takeOwedRecords(lock);
+        receivedTaken_ = received_;
         if (framer_.overflowed() && !overflowReported_) {
             overflowReported_ = true;
             queue(Incoming::of(Incoming::Kind::Overflowed));
@@ -303,6 +309,7 @@ void RuntimeChannel::readLoop() {
             continue;
         if (n > 0) {
             framer_.append(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+            received_ += static_cast<std::uint64_t>(n);
             continue;
         }
         if (n < 0 && (error == EINTR || error == EAGAIN || error == EWOULDBLOCK))

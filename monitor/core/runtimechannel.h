@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -90,6 +91,10 @@ public:
     // nullopt leaves every record to the monitor again.
     void answerAhead(std::optional<AheadReplies> replies);
 
+    // Bytes received from the runtime whose records, if owed, are queued and announced
+    // already: what the channel has done with everything up to there.
+    std::uint64_t bytesReceived() const;
+
     // Writes a last line when one is given, closes the connection and stops reading.
     void close(std::optional<std::string_view> lastLine);
     bool peerClosed() const;
@@ -120,6 +125,8 @@ private:
     mutable std::mutex mutex_;
     std::mutex writeMutex_; // one reply on the socket at a time; never held with mutex_
     tracehook::RecordFramer framer_;
+    std::uint64_t received_ = 0;      // bytes handed to the framer
+    std::uint64_t receivedTaken_ = 0; // of those, the bytes whose owed records are queued
     std::deque<Incoming> inbox_;
     std::size_t inboxBytes_ = 0;
     std::optional<AheadReplies> ahead_;

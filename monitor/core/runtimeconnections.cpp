@@ -472,6 +472,13 @@ void RuntimeConnections::cleanAllClientSocket() {
     current_ = nullptr;
 }
 
+std::uint64_t RuntimeConnections::bytesReceived() const {
+    std::uint64_t bytes = closedBytesReceived_;
+    for (const auto& [id, c] : connections_)
+        bytes += c->channel->bytesReceived();
+    return bytes;
+}
+
 void RuntimeConnections::close(Connection* c, bool sendServerExit) {
     for (auto it = saved_.begin(); it != saved_.end();) {
         it = it->second == c ? saved_.erase(it) : std::next(it);
@@ -486,6 +493,7 @@ void RuntimeConnections::close(Connection* c, bool sendServerExit) {
     }
     const std::string goodbye = MonitorReplies::getServerExitStr();
     c->channel->close(sendServerExit ? std::optional<std::string_view>(goodbye) : std::nullopt);
+    closedBytesReceived_ += c->channel->bytesReceived();
     auto it = connections_.find(c->id);
     if (it != connections_.end()) {
         // Callers may still be inside a handler of this connection: free it later.

@@ -133,6 +133,10 @@ public:
     std::size_t savedConnectionCount() const { return saved_.size(); }
     std::size_t openConnectionCount() const { return connections_.size(); }
     bool hasCurrentConnection() const { return current_ != nullptr; }
+    // Bytes received from the page runtimes since listen(), counting only what their
+    // connections have read through: every record owed among them is on its way to this
+    // object's thread (posted, when not handled yet).
+    std::uint64_t bytesReceived() const;
 
 private:
     struct Connection {
@@ -176,6 +180,7 @@ private:
     RuntimeListener server_;
     std::map<std::uint64_t, std::unique_ptr<Connection>> connections_;
     std::uint64_t nextId_ = 1;
+    std::uint64_t closedBytesReceived_ = 0; // by the connections closed since
     std::mutex announcedMutex_; // guards the two below, shared with the channels' threads
     std::vector<std::uint64_t> announced_;
     bool announcedPosted_ = false;

@@ -96,6 +96,14 @@ protected:
     bool waitForLog(std::size_t n) {
         return QTest::qWaitFor([&] { return events.log.size() >= n; }, 3000);
     }
+    // Waits until the monitor has read through `bytes` bytes in all, then handles what that
+    // set off: whatever those bytes were to cause has happened on return.
+    bool readThrough(std::uint64_t bytes) {
+        if (!QTest::qWaitFor([&] { return connections.bytesReceived() >= bytes; }, 3000))
+            return false;
+        QCoreApplication::sendPostedEvents();
+        return true;
+    }
     std::unique_ptr<FakeRuntime> startPage(const std::string& id) {
         auto page = std::make_unique<FakeRuntime>(port);
         page->send("%F" + id + "&/p/" + id + ".jsp&/w/" + id + ".java");
@@ -135,8 +143,9 @@ TEST_F(RuntimeConnectionsTest, CompileErrorPageStartsWithoutShowingFirst) {
 
 TEST_F(RuntimeConnectionsTest, AFirstRecordOfAnotherKindLeavesTheConnectionUnused) {
     FakeRuntime page(port);
-    page.send("%L1&2&3&4&5&6");
-    QTest::qWait(100);
+    const std::string record = PageRuntimeRecords::framed("%L1&2&3&4&5&6");
+    page.sendRaw(record);
+    ASSERT_TRUE(readThrough(record.size()));
     EXPECT_TRUE(events.log.empty());
     EXPECT_EQ(connections.openConnectionCount(), 1u);
     EXPECT_FALSE(connections.hasCurrentConnection());
@@ -375,8 +384,10 @@ TEST_F(RuntimeConnectionsTest, ARecordSplitOverManyWritesIsReadWhole) {
 TEST_F(RuntimeConnectionsTest, RecordsWaitForTheirReadPoint) {
     auto page = startPage("5");
     ASSERT_TRUE(waitForLog(3));
-    page->send("%L5&7&1&1&1&2");
-    QTest::qWait(100);
+    const std::uint64_t before = connections.bytesReceived();
+    const std::string record = PageRuntimeRecords::framed("%L5&7&1&1&1&2");
+    page->sendRaw(record);
+    ASSERT_TRUE(readThrough(before + record.size()));
     EXPECT_EQ(events.log.size(), 3u) << "nothing is dispatched without a read point";
     connections.resume(0);
     ASSERT_TRUE(waitForLog(4));
@@ -393,8 +404,10 @@ TEST_F(RuntimeConnectionsTest, EveryReplyOwesOneRecordEvenWhenRepliesComeQuickly
     page->send("%L5&7&1&1&1&2");
     ASSERT_TRUE(waitForLog(4)) << "the record that answers the resume is read too";
     EXPECT_EQ(events.log.back(), "highlight:5:7");
-    page->send("%L5&9&1&1&1&2");
-    QTest::qWait(100);
+    const std::uint64_t before = connections.bytesReceived();
+    const std::string record = PageRuntimeRecords::framed("%L5&9&1&1&1&2");
+    page->sendRaw(record);
+    ASSERT_TRUE(readThrough(before + record.size()));
     EXPECT_EQ(events.log.size(), 4u) << "and nothing more than was owed";
 }
 
