@@ -373,9 +373,10 @@ TEST_F(RuntimeConnectionsTest, TerminateAndExitSayGoodbyeToEachConnection) {
 TEST_F(RuntimeConnectionsTest, ARecordSplitOverManyWritesIsReadWhole) {
     FakeRuntime page(port);
     const std::string wire = PageRuntimeRecords::framed("%F5&/p/a.jsp&/w/a.java");
-    for (char c : wire) {
-        page.sendRaw(std::string(1, c));
-        QTest::qWait(1);
+    // Each byte is read before the next is sent.
+    for (std::size_t sent = 1; sent <= wire.size(); ++sent) {
+        page.sendRaw(wire.substr(sent - 1, 1));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return connections.bytesReceived() >= sent; }, 3000));
     }
     ASSERT_TRUE(waitForLog(3));
     EXPECT_EQ(events.log[1], "startup:5");
@@ -431,7 +432,7 @@ TEST_F(RuntimeConnectionsTest, AnOversizedRecordIsRefusedAndMemoryStaysBounded) 
     for (int i = 0; i < 100 && page->socket.state() == QAbstractSocket::ConnectedState; ++i) {
         page->sendRaw(chunk);
         page->socket.waitForBytesWritten(1000);
-        QTest::qWait(1);
+        QCoreApplication::processEvents(); // the socket sees the monitor close it
     }
     ASSERT_TRUE(page->waitForClose());
     EXPECT_EQ(events.log.back(), "exit:8");
