@@ -33,7 +33,15 @@ QString RunStatusText::text(const RunStatus& status) const {
     case Kind::Ended:
         return resource("StEnded").arg(status.port);
     case Kind::CompileErrors:
-        return resource("StCompileErrors").arg(file, keyOf(R::MI_NextErr), keyOf(R::MI_PrevErr));
+        // Only the keys that go somewhere from the error shown.
+        if (status.nextError && status.previousError)
+            return resource("StCompileErrors")
+                .arg(file, keyOf(R::MI_NextErr), keyOf(R::MI_PrevErr));
+        if (status.nextError)
+            return resource("StCompileErrorsFirst").arg(file, keyOf(R::MI_NextErr));
+        if (status.previousError)
+            return resource("StCompileErrorsLast").arg(file, keyOf(R::MI_PrevErr));
+        return resource("StCompileError").arg(file);
     }
     return {};
 }

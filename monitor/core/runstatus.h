@@ -20,6 +20,10 @@ struct RunStatus {
     std::string file; // the JSP file's name without its folder
     int line = 0;
     int port = 0;
+    // For CompileErrors: whether an error follows or comes before the one shown (neither
+    // when the page has only one).
+    bool nextError = false;
+    bool previousError = false;
 
     friend bool operator==(const RunStatus&, const RunStatus&) = default;
 };

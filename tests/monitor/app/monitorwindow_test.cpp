@@ -269,14 +269,45 @@ TEST_F(MonitorWindowTest, TheStatusLineSaysWhatThePageDoesAndWhichKeysGoOn) {
     ASSERT_TRUE(waitForStatus(
         QStringLiteral("Page ended. Waiting for the next page on port %1").arg(port())));
 
-    // A page that does not compile says how to walk its errors.
+    // A page that does not compile says how to walk its errors: only the keys that go
+    // somewhere from the error shown.
     QTcpSocket broken;
     broken.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port()));
     ASSERT_TRUE(broken.waitForConnected(5000));
-    const std::string brokenFile = tree.dir.write("pages/include.jsp", "<% if (x) { %>\n");
-    broken.write(PageRuntimeRecords::framed("%M7&" + brokenFile + "&/w/include.java").c_str());
+    auto sendBroken = [&](const std::string& record) {
+        broken.write(PageRuntimeRecords::framed(record).c_str());
+    };
+    auto brokenReply = [&] {
+        if (!QTest::qWaitFor([&] { return broken.canReadLine() || broken.waitForReadyRead(10); },
+                             5000))
+            return std::string("(no reply)");
+        return broken.readLine().toStdString();
+    };
+    const std::string brokenFile = tree.dir.write("pages/include.jsp", "<% if (x) { %>\n<p>\n");
+    sendBroken("%M7&" + brokenFile + "&/w/include.java");
+    ASSERT_TRUE(waitForStatus("include.jsp: compile errors (F4 Next error)"));
+    EXPECT_EQ(brokenReply(), "%N7&23\n") << "the first error is asked for";
+    sendBroken("%P7&2&1&1&1&1&1&5&missing brace&12");
+    ASSERT_TRUE(waitForStatus("include.jsp: compile errors (F4 Next error)"));
+    page()->nextErr();
+    EXPECT_EQ(brokenReply(), "%N7&23\n");
+    sendBroken("%P7&2&1&1&2&1&2&3&unknown tag&11");
     ASSERT_TRUE(
         waitForStatus("include.jsp: compile errors (F4 Next error, Shift+F4 Previous error)"));
+    page()->nextErr();
+    EXPECT_EQ(brokenReply(), "%N7&23\n");
+    sendBroken("%P7&2&1&1&2&1&2&3&unclosed tag&13");
+    ASSERT_TRUE(waitForStatus("include.jsp: compile errors (Shift+F4 Previous error)"));
+
+    // A page with one error has nowhere to walk to.
+    page()->terminate();
+    QTcpSocket once;
+    once.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port()));
+    ASSERT_TRUE(once.waitForConnected(5000));
+    once.write(PageRuntimeRecords::framed("%M8&" + brokenFile + "&/w/include.java").c_str());
+    ASSERT_TRUE(waitForStatus("include.jsp: compile errors (F4 Next error)"));
+    once.write(PageRuntimeRecords::framed("%P8&2&1&1&1&1&1&5&missing brace&14").c_str());
+    ASSERT_TRUE(waitForStatus("include.jsp: one compile error"));
 }
 
 // ---- Open page ----
