@@ -236,77 +236,75 @@ TEST_F(MonitorWindowTest, AnInstallForUsersKeepsTheWindowsFilesInTheUsersFolder)
 
 // ---- the status line ----
 
+// A page runtime's connection to the monitor, written to record by record.
+struct ScriptedRuntime {
+    explicit ScriptedRuntime(int port) {
+        socket.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+        connected = socket.waitForConnected(5000);
+    }
+    void send(const std::string& record) {
+        socket.write(PageRuntimeRecords::framed(record).c_str());
+    }
+    std::string reply() {
+        if (!QTest::qWaitFor([&] { return socket.canReadLine() || socket.waitForReadyRead(10); },
+                             5000))
+            return "(no reply)";
+        return socket.readLine().toStdString();
+    }
+    QTcpSocket socket;
+    bool connected = false;
+};
+
 TEST_F(MonitorWindowTest, TheStatusLineSaysWhatThePageDoesAndWhichKeysGoOn) {
     startMonitor();
     const QString waiting = QStringLiteral("Waiting for a page on port %1").arg(port());
     ASSERT_TRUE(waitForStatus(waiting));
 
     const std::string file = tree.dir.write("pages/a.jsp", "<html>\n<body>\n<p>hi</p>\n");
-    QTcpSocket runtime;
-    runtime.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port()));
-    ASSERT_TRUE(runtime.waitForConnected(5000));
-    auto send = [&](const std::string& record) {
-        runtime.write(PageRuntimeRecords::framed(record).c_str());
-    };
-    auto reply = [&] {
-        if (!QTest::qWaitFor([&] { return runtime.canReadLine() || runtime.waitForReadyRead(10); },
-                             5000))
-            return std::string("(no reply)");
-        return runtime.readLine().toStdString();
-    };
-    send("%F5&" + file + "&/w/a.java");
+    ScriptedRuntime runtime(port());
+    ASSERT_TRUE(runtime.connected);
+    runtime.send("%F5&" + file + "&/w/a.java");
     ASSERT_TRUE(waitForStatus("a.jsp: loaded, waiting for the first step (F6 Step, F8 Run)"));
 
     page()->step();
-    EXPECT_EQ(reply(), "%N5&0\n");
-    send("%L5&12&3&1&3&9");
+    EXPECT_EQ(runtime.reply(), "%N5&0\n");
+    runtime.send("%L5&12&3&1&3&9");
     ASSERT_TRUE(waitForStatus("a.jsp: stopped at line 3 (F6 Step, F8 Run)"));
 
     page()->run();
     ASSERT_TRUE(waitForStatus("Running (F6 Pause, Ctrl+F2 Terminate)"));
-    EXPECT_EQ(reply(), "%N5&1\n");
-    send(PageRuntimeRecords::clientExit());
+    EXPECT_EQ(runtime.reply(), "%N5&1\n");
+    runtime.send(PageRuntimeRecords::clientExit());
     ASSERT_TRUE(waitForStatus(
         QStringLiteral("Page ended. Waiting for the next page on port %1").arg(port())));
 
     // A page that does not compile says how to walk its errors: only the keys that go
     // somewhere from the error shown.
-    QTcpSocket broken;
-    broken.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port()));
-    ASSERT_TRUE(broken.waitForConnected(5000));
-    auto sendBroken = [&](const std::string& record) {
-        broken.write(PageRuntimeRecords::framed(record).c_str());
-    };
-    auto brokenReply = [&] {
-        if (!QTest::qWaitFor([&] { return broken.canReadLine() || broken.waitForReadyRead(10); },
-                             5000))
-            return std::string("(no reply)");
-        return broken.readLine().toStdString();
-    };
+    ScriptedRuntime broken(port());
+    ASSERT_TRUE(broken.connected);
     const std::string brokenFile = tree.dir.write("pages/include.jsp", "<% if (x) { %>\n<p>\n");
-    sendBroken("%M7&" + brokenFile + "&/w/include.java");
+    broken.send("%M7&" + brokenFile + "&/w/include.java");
     ASSERT_TRUE(waitForStatus("include.jsp: compile errors (F4 Next error)"));
-    EXPECT_EQ(brokenReply(), "%N7&23\n") << "the first error is asked for";
-    sendBroken("%P7&2&1&1&1&1&1&5&missing brace&12");
+    EXPECT_EQ(broken.reply(), "%N7&23\n") << "the first error is asked for";
+    broken.send("%P7&2&1&1&1&1&1&5&missing brace&12");
     ASSERT_TRUE(waitForStatus("include.jsp: compile errors (F4 Next error)"));
     page()->nextErr();
-    EXPECT_EQ(brokenReply(), "%N7&23\n");
-    sendBroken("%P7&2&1&1&2&1&2&3&unknown tag&11");
+    EXPECT_EQ(broken.reply(), "%N7&23\n");
+    broken.send("%P7&2&1&1&2&1&2&3&unknown tag&11");
     ASSERT_TRUE(
         waitForStatus("include.jsp: compile errors (F4 Next error, Shift+F4 Previous error)"));
     page()->nextErr();
-    EXPECT_EQ(brokenReply(), "%N7&23\n");
-    sendBroken("%P7&2&1&1&2&1&2&3&unclosed tag&13");
+    EXPECT_EQ(broken.reply(), "%N7&23\n");
+    broken.send("%P7&2&1&1&2&1&2&3&unclosed tag&13");
     ASSERT_TRUE(waitForStatus("include.jsp: compile errors (Shift+F4 Previous error)"));
 
     // A page with one error has nowhere to walk to.
     page()->terminate();
-    QTcpSocket once;
-    once.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port()));
-    ASSERT_TRUE(once.waitForConnected(5000));
-    once.write(PageRuntimeRecords::framed("%M8&" + brokenFile + "&/w/include.java").c_str());
+    ScriptedRuntime once(port());
+    ASSERT_TRUE(once.connected);
+    once.send("%M8&" + brokenFile + "&/w/include.java");
     ASSERT_TRUE(waitForStatus("include.jsp: compile errors (F4 Next error)"));
-    once.write(PageRuntimeRecords::framed("%P8&2&1&1&1&1&1&5&missing brace&14").c_str());
+    once.send("%P8&2&1&1&1&1&1&5&missing brace&14");
     ASSERT_TRUE(waitForStatus("include.jsp: one compile error"));
 }
 
