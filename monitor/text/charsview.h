@@ -50,6 +50,16 @@ public:
         return wide().find(c, from);
     }
 
+    // Nothing but spaces and line breaks (or nothing at all): a line where nothing runs.
+    bool isBlank() const {
+        for (std::size_t i = 0; i < size_; ++i) {
+            const char16_t c = (*this)[i];
+            if (c != u' ' && c != u'\n' && c != u'\r')
+                return false;
+        }
+        return true;
+    }
+
     friend bool operator==(CharsView a, std::u16string_view b) {
         if (a.wide_)
             return a.wide() == b;

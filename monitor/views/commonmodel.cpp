@@ -209,12 +209,7 @@ int CommonModel::getNumOfRemovedChar(int line) const {
 bool CommonModel::getIsCurrentLineExecutable(int line) const {
     if (line < 1 || line > lineCount())
         return true;
-    const CharsView text = lineList().text(static_cast<std::size_t>(line - 1));
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != u' ' && text[i] != u'\n' && text[i] != u'\r')
-            return false;
-    }
-    return true;
+    return lineList().text(static_cast<std::size_t>(line - 1)).isBlank();
 }
 
 FilePosition CommonModel::convertToInclusivePos(const FilePosition& p) const {

@@ -350,11 +350,7 @@ void CommonViewComponent::makeLineVisible(int line) {
 }
 
 bool CommonViewComponent::isBlankLine(int line) const {
-    const CharsView text = layoutManager_->lineView(line);
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if (text[i] != u' ' && text[i] != u'\n' && text[i] != u'\r')
-            return false;
-    return true;
+    return layoutManager_->lineView(line).isBlank();
 }
 
 void CommonViewComponent::setBreakpoints(std::shared_ptr<BreakpointLst> lines) {
