@@ -258,9 +258,14 @@ void RuntimeConnections::getFilenames(Connection* c, const Record& record) {
 }
 
 void RuntimeConnections::clientRead(Connection* c, const Record& record, bool answered) {
-    const bool answersSwitch = std::exchange(c->switchAsked, false);
     if (!record)
         return;
+    // Only a position in a file answers the user's switch: records the page sent before it
+    // read the switch come first.
+    const bool answersSwitch =
+        c->switchAsked && record->getInfoType() == JspSourceInfo::SWITCH_FILE_INFO;
+    if (answersSwitch)
+        c->switchAsked = false;
     if (!answersSwitch)
         waiting_ = c;
     // The connection that answered is where the request now waits for the user: commands

@@ -286,19 +286,25 @@ TEST_F(RuntimeConnectionsTest, NewestConnectionIsCurrentAndSwitchesReachTheSaved
         << "an unknown id goes to the connection that was current";
 }
 
-// The "%S" record that answers the user's switch is told apart from one the page sends when
-// it comes back to a file by itself: only the second is a new stop.
-TEST(RuntimeConnectionsSwitchTest, TheAnswerToASwitchIsToldApartFromAPageThatComesBack) {
+// Connections whose receiver tells the answer to the user's switch from other switches.
+class RuntimeConnectionsSwitchTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(connections.listen(0, nullptr)); }
+    bool waitForLog(std::size_t n) {
+        return QTest::qWaitFor([&] { return events.log.size() >= n; }, 3000);
+    }
+
     struct AnswerLog : EventLog {
         void switchAnswered(const Record& r) override {
             log.push_back("answered:" + r->getFileIdStr().value_or("?"));
         }
     } events;
     RuntimeConnections connections{events};
-    ASSERT_TRUE(connections.listen(0, nullptr));
-    const auto waitForLog = [&](std::size_t n) {
-        return QTest::qWaitFor([&] { return events.log.size() >= n; }, 3000);
-    };
+};
+
+// The "%S" record that answers the user's switch is told apart from one the page sends when
+// it comes back to a file by itself: only the second is a new stop.
+TEST_F(RuntimeConnectionsSwitchTest, TheAnswerToASwitchIsToldApartFromAPageThatComesBack) {
     // Page 1 runs into its include, page 2, which waits for the user.
     FakeRuntime first(connections.listeningPort());
     first.send("%F1&/p/1.jsp&/w/1.java");
@@ -330,6 +336,24 @@ TEST(RuntimeConnectionsSwitchTest, TheAnswerToASwitchIsToldApartFromAPageThatCom
     first.send("%S1&7&3&1&3&5");
     ASSERT_TRUE(QTest::qWaitFor([&] { return events.log.back() == "switch:1"; }, 3000));
     EXPECT_EQ(first.replies().size(), 2u);
+}
+
+// The user switches while the page's next record is on its way: that record is where the
+// page stops, and the "%S" after it is still the answer to the switch.
+TEST_F(RuntimeConnectionsSwitchTest, ASwitchAskedBehindARecordInFlightIsStillAnswered) {
+    FakeRuntime page(connections.listeningPort());
+    page.send("%F1&/p/1.jsp&/w/1.java");
+    ASSERT_TRUE(waitForLog(3));
+    connections.resume(0);
+    connections.switchFile(1);
+    ASSERT_TRUE(page.waitForReplies(2));
+    EXPECT_EQ(page.replies(), (std::vector<std::string>{"%N1&0", "%S1"}));
+    // The page had stepped before it read the switch.
+    page.send("%L1&7&2&1&2&5");
+    page.send("%S1&7&2&1&2&5");
+    ASSERT_TRUE(waitForLog(5));
+    EXPECT_EQ(std::vector<std::string>(events.log.end() - 2, events.log.end()),
+              (std::vector<std::string>{"highlight:1:7", "answered:1"}));
 }
 
 TEST_F(RuntimeConnectionsTest, AnIncludingPageAnswersAfterTheIncludedOneEnds) {
