@@ -231,13 +231,15 @@ void SplitPageController::setButtonStates(bool step_, bool run_, bool fastForwar
 void SplitPageController::setButtonStates(const ButtonStates& flags) {
     session().setButtons(flags);
     buttonStatesChanged();
-    // The error walk's buttons say where it can go from the error shown: so does the status.
-    if (runStatus_.kind == RunStatus::Kind::CompileErrors) {
-        RunStatus walked = runStatus_;
-        walked.nextError = flags.nextErr;
-        walked.previousError = flags.prevErr;
-        setRunStatus(walked);
-    }
+    if (runStatus_.kind == RunStatus::Kind::CompileErrors)
+        setRunStatus(withErrorWalk(runStatus_));
+}
+
+RunStatus SplitPageController::withErrorWalk(RunStatus status) const {
+    const ButtonStates& live = session().buttons();
+    status.nextError = live.nextErr;
+    status.previousError = live.prevErr;
+    return status;
 }
 
 // ---- contributions ----
@@ -339,7 +341,7 @@ void SplitPageController::handleStartup(StartupEvent& e) {
     if ((*record)->getInfoType() == JspSourceInfo::COMPILE_ERR_FILE_INFO) {
         // The first error is on its way: only Next error goes anywhere until it shows.
         setButtonStates(false, false, false, true, false, true);
-        setRunStatus({RunStatus::Kind::CompileErrors, file, 0, 0, true, false});
+        setRunStatus(withErrorWalk({RunStatus::Kind::CompileErrors, file, 0, 0}));
     } else {
         setButtonStates(true, true, true, true, false, false);
         // Every page, an included one too, waits for a command at its start.

@@ -126,6 +126,8 @@ private:
     void announceState(int state);
     void buttonStatesChanged();
     void setRunStatus(const RunStatus& status);
+    // A compile-error status says where the error walk can go, as its buttons do.
+    RunStatus withErrorWalk(RunStatus status) const;
     // The page stopped at the position reported last.
     void stoppedAtLastPosition();
 

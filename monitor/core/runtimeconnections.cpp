@@ -266,7 +266,7 @@ void RuntimeConnections::clientRead(Connection* c, const Record& record, bool an
         c->switchAsked && record->getInfoType() == JspSourceInfo::SWITCH_FILE_INFO;
     if (answersSwitch)
         c->switchAsked = false;
-    if (!answersSwitch)
+    else
         waiting_ = c;
     // The connection that answered is where the request now waits for the user: commands
     // go back to it (after an included page ends, the including page answers).
