@@ -61,7 +61,8 @@ QStringList MonitorController::getLinkEventNames() const {
             HtmlEvent::kindKey(),
             ClientExitEvent::kindKey(),
             SwitchJspFileFromServletEvent::kindKey(),
-            VariablesEvent::kindKey()};
+            VariablesEvent::kindKey(),
+            PassedEvent::kindKey()};
 }
 
 void MonitorController::toolActive() {
@@ -172,11 +173,18 @@ void MonitorController::passed(const Record& record) {
     else
         fireHighlight(record, kAnsweredAhead);
 }
-bool MonitorController::positionsPassedMayMerge() const {
+bool MonitorController::passedMayGoTogether() const {
     // A run that passes every position, with no variables to hand to a stop and no trace to
     // write of each: a position only moves the marks, which the next one moves again.
     return session_->runsAhead() && !nextStopVariables_ && !variablesShown_ &&
            !tracehook::DebugConstants::getTrace();
+}
+void MonitorController::passedTogether(std::vector<Record> records) {
+    // What fireHighlight does for each position of such a run: no variables go with it.
+    if (lastPositionOf(records))
+        session_->setVariables(nullptr);
+    fireChildrenLinkEvent(makeEvent<PassedEvent>(
+        this, std::make_shared<const std::vector<Record>>(std::move(records))));
 }
 void MonitorController::fireHighlight(const Record& record, std::int32_t eventType) {
     // Variables belong to the stop they came before; a stop without any has none, so that

@@ -68,7 +68,9 @@ private:
     std::optional<int> continueItem() const override;
     std::optional<AheadAnswer> answerAhead() const override;
     void passed(const Record& record) override;
-    bool positionsPassedMayMerge() const override;
+    bool passedMayGoTogether() const override;
+    // One PassedEvent for them all.
+    void passedTogether(std::vector<Record> records) override;
     void fireHighlight(const Record& record, std::int32_t eventType);
     // What one delivery from a page runtime sets off runs when its handling ends, without
     // a turn of the event loop.

@@ -41,6 +41,7 @@ SplitPageController::SplitPageController() {
     onLinkEvent<StartupEvent>(&SplitPageController::handleStartup);
     onLinkEvent<HighlightEvent>(&SplitPageController::handleHighlight);
     onLinkEvent<HtmlEvent>(&SplitPageController::handleHtml);
+    onLinkEvent<PassedEvent>(&SplitPageController::handlePassed);
     onLinkEvent<VariablesEvent>(&SplitPageController::handleVariables);
     onLinkEvent<HighlightTagEvent>(&SplitPageController::handleHighlightTag);
     onLinkEvent<ResumeEvent>(&SplitPageController::handleResume);
@@ -89,6 +90,7 @@ QStringList SplitPageController::getLinkEventNames() const {
             HtmlTagEvent::kindKey(),
             LoadFileEvent::kindKey(),
             NextErrEvent::kindKey(),
+            PassedEvent::kindKey(),
             PrevErrEvent::kindKey(),
             RestartConnectionEvent::kindKey(),
             ResumeEvent::kindKey(),
@@ -351,16 +353,23 @@ void SplitPageController::handleStartup(StartupEvent& e) {
 }
 
 void SplitPageController::handleHighlight(HighlightEvent& e) {
-    // During a run a position is only remembered: the status says "running" until it stops.
-    if (const Record* record = e.itemAs<Record>(); record && *record) {
-        lastLine_ = (*record)->getJspStartLine();
-        if (session().currentState() == States::STEP)
-            stoppedAtLastPosition();
-    }
+    if (const Record* record = e.itemAs<Record>(); record && *record)
+        positionReached(**record);
     fireLinkEvent(e);
 }
 void SplitPageController::handleHtml(HtmlEvent& e) {
     fireLinkEvent(e);
+}
+void SplitPageController::handlePassed(PassedEvent& e) {
+    if (const Record* last = lastPositionOf(e))
+        positionReached(**last);
+    fireLinkEvent(e);
+}
+void SplitPageController::positionReached(const JspSourceInfo& position) {
+    // During a run a position is only remembered: the status says "running" until it stops.
+    lastLine_ = position.getJspStartLine();
+    if (session().currentState() == States::STEP)
+        stoppedAtLastPosition();
 }
 void SplitPageController::handleVariables(VariablesEvent& e) {
     fireLinkEvent(e);

@@ -24,6 +24,7 @@ class ExitEvent;
 class HighlightEvent;
 class HighlightTagEvent;
 class HtmlEvent;
+class PassedEvent;
 class VariablesEvent;
 class NextErrEvent;
 class PrevErrEvent;
@@ -107,6 +108,7 @@ private:
     void handleHighlight(HighlightEvent& e);
     void handleVariables(VariablesEvent& e);
     void handleHtml(HtmlEvent& e);
+    void handlePassed(PassedEvent& e);
     void handleHighlightTag(HighlightTagEvent& e);
     void handleResume(ResumeEvent& e);
     void handleExit(ExitEvent& e);
@@ -130,6 +132,8 @@ private:
     RunStatus withErrorWalk(RunStatus status) const;
     // The page stopped at the position reported last.
     void stoppedAtLastPosition();
+    // A position of the page came (shown, or passed by a run).
+    void positionReached(const tracehook::JspSourceInfo& position);
 
     mutable std::shared_ptr<DebugSession> session_;
     std::function<void(const ButtonStates&)> buttonListener_;

@@ -143,30 +143,55 @@ void RuntimeConnections::deliver(std::uint64_t id) {
     // of it meanwhile.
     if (comesBack)
         QTimer::singleShot(kAheadPaceMs, this, [this, id] { deliver(id); });
-    for (std::size_t i = 0; i < items.size(); ++i) {
+    for (std::size_t i = 0; i < items.size();) {
         // Handling may close the connection: what it took after that is dropped.
         if (find(id) != c)
             break;
-        if (i + 1 < items.size() && replacedUnseen(c, items[i], items[i + 1]))
-            continue;
         // Each record's deliveries all run before the next record's: what the views show
         // after it is what they would show had it come alone.
         DeliveryBracket bracket(events_);
+        if (const std::size_t run = passedRunAt(c, items, i); run > 1) {
+            std::vector<Record> records;
+            records.reserve(run);
+            for (std::size_t k = i; k < i + run; ++k)
+                records.push_back(std::move(items[k].record));
+            events_.passedTogether(std::move(records));
+            i += run;
+            continue;
+        }
         handle(c, items[i]);
+        ++i;
     }
     updateAnswerAhead();
 }
 
-bool RuntimeConnections::replacedUnseen(const Connection* c, const Incoming& item,
-                                        const Incoming& next) const {
-    auto passedPosition = [](const Incoming& i) {
-        return i.kind == Incoming::Kind::Arrived && i.answered && i.record &&
-               i.record->getInfoType() == JspSourceInfo::LINE_INFO;
+std::size_t RuntimeConnections::passedRunAt(const Connection* c, const std::deque<Incoming>& items,
+                                            std::size_t from) const {
+    auto passed = [](const Incoming& i) {
+        if (i.kind != Incoming::Kind::Arrived || !i.answered || !i.record)
+            return false;
+        const int type = i.record->getInfoType();
+        return type == JspSourceInfo::LINE_INFO || type == JspSourceInfo::HTML_INFO;
     };
     // The connection must be the current one already and answer no switch: handling the
-    // position would change nothing but what is shown.
-    return c == current_ && c == waiting_ && !c->fresh && !c->switchAsked && passedPosition(item) &&
-           passedPosition(next) && events_.positionsPassedMayMerge();
+    // records one by one would change nothing but what is shown.
+    if (c != current_ || c != waiting_ || c->fresh || c->switchAsked || from + 1 >= items.size() ||
+        !passed(items[from]) || !passed(items[from + 1]) || !events_.passedMayGoTogether())
+        return 0;
+    std::size_t end = from + 2;
+    while (end < items.size() && passed(items[end]))
+        ++end;
+    return end - from;
+}
+
+void RuntimeConnectionEvents::passedTogether(std::vector<Record> records) {
+    auto isPosition = [](const Record& r) {
+        return r->getInfoType() != JspSourceInfo::HTML_INFO;
+    };
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (!(isPosition(records[i]) && i + 1 < records.size() && isPosition(records[i + 1])))
+            passed(records[i]);
+    }
 }
 
 void RuntimeConnections::handle(Connection* c, Incoming& item) {
@@ -482,6 +507,13 @@ std::uint64_t RuntimeConnections::bytesReceived() const {
     for (const auto& [id, c] : connections_)
         bytes += c->channel->bytesReceived();
     return bytes;
+}
+
+std::size_t RuntimeConnections::recordsWaiting() const {
+    std::size_t waiting = 0;
+    for (const auto& [id, c] : connections_)
+        waiting += c->channel->waitingCount();
+    return waiting;
 }
 
 void RuntimeConnections::close(Connection* c, bool sendServerExit) {

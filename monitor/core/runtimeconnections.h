@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QTcpServer>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -49,11 +50,6 @@ public:
         bool lines = false;
     };
     virtual std::optional<AheadAnswer> answerAhead() const { return std::nullopt; }
-    // Whether a position answered ahead may be left out when the next record, taken with it,
-    // is another position answered ahead of the same page: true only while nothing but the
-    // shown position hangs on a position, so that the later one leaves the views as both
-    // would. Never by default.
-    virtual bool positionsPassedMayMerge() const { return false; }
     // A record the connection answered as it arrived: shown as highlight() or html() would
     // show it, and not answered again.
     virtual void passed(const Record& record) {
@@ -62,6 +58,15 @@ public:
         else
             highlight(record);
     }
+    // Whether positions and output answered ahead and taken together may be handed over
+    // together (passedTogether): true only while nothing but what the views show hangs on
+    // a position, so that the receiver may leave out what a later record replaces. Never by
+    // default.
+    virtual bool passedMayGoTogether() const { return false; }
+    // Two or more positions and outputs of the current page, answered as they arrived and
+    // taken together, in order: to be left as passed() of each, one after the other, would
+    // leave them. By default passed() of each, but of a position that the next replaces.
+    virtual void passedTogether(std::vector<Record> records);
 
     // Bracket the handling of what a connection delivered (its records, its end): what
     // the events above set off may be held until the outermost bracket closes.
@@ -137,6 +142,9 @@ public:
     // connections have read through: every record owed among them is on its way to this
     // object's thread (posted, when not handled yet).
     std::uint64_t bytesReceived() const;
+    // Records, and ends of connections, that their connections hold for this object's thread
+    // to take.
+    std::size_t recordsWaiting() const;
 
 private:
     struct Connection {
@@ -155,8 +163,10 @@ private:
     // Handles what a connection's channel has taken, in order.
     void deliver(std::uint64_t id);
     void handle(Connection* c, Incoming& item);
-    // A position answered ahead that the next one taken replaces before anything shows it.
-    bool replacedUnseen(const Connection* c, const Incoming& item, const Incoming& next) const;
+    // How many items from `from` on the receiver may take together (passedTogether): the
+    // positions and output answered ahead that follow each other there.
+    std::size_t passedRunAt(const Connection* c, const std::deque<Incoming>& items,
+                            std::size_t from) const;
     void handleRecord(Connection* c, Incoming& item);
     void getFilenames(Connection* c, const Record& record);
     void clientRead(Connection* c, const Record& record, bool answered);

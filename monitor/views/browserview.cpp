@@ -76,6 +76,7 @@ BrowserView::BrowserView() : switchedOff_(browserSwitchedOff()) {
     onLinkEvent<HtmlEvent>(&BrowserView::handleHtml);
     onLinkEvent<SwitchJspFileEvent>(&BrowserView::handleSwitchJspFile);
     onLinkEvent<HighlightEvent>(&BrowserView::handleHighlight);
+    onLinkEvent<PassedEvent>(&BrowserView::handlePassed);
 }
 
 BrowserView::~BrowserView() {
@@ -270,18 +271,38 @@ void BrowserView::handleHtml(const HtmlEvent& e) {
     const Record* record = e.itemAs<Record>();
     if (switchedOff_ || !record || !*record || !(*record)->getHtmlString())
         return; // switched off, nothing is ever rendered
+    if (addOutput(*(*record)->getHtmlString()))
+        scheduleRender();
+}
+
+void BrowserView::handlePassed(const PassedEvent& e) {
+    const PassedRecords* passed = e.itemAs<PassedRecords>();
+    if (switchedOff_ || !passed || !*passed)
+        return;
+    bool added = false;
+    for (const Record& record : **passed) {
+        if (record->getInfoType() != JspSourceInfo::HTML_INFO)
+            current_ = OutputOrigin::of(*record);
+        else if (const std::optional<std::string>& html = record->getHtmlString())
+            added = addOutput(*html) || added;
+    }
+    // Rendered once for all the pieces.
+    if (added)
+        scheduleRender();
+}
+
+bool BrowserView::addOutput(const std::string& piece) {
     Output& out = outputs_[fileId_];
     // Only what can be rendered is kept: the view costs no memory by the size of the output.
-    const std::string& piece = *(*record)->getHtmlString();
     const std::size_t room = kLargestRendered - out.html.size();
     if (room == 0)
-        return;
+        return false;
     if (current_)
         out.pieces.emplace_back(out.html.size(), *current_);
     out.html.append(piece, 0, std::min(piece.size(), room));
     if (out.html.size() == kLargestRendered)
         setTitle(tr("Browser (the first 2 MB of the output)") + QStringLiteral("  "));
-    scheduleRender();
+    return true;
 }
 
 void BrowserView::handleSwitchJspFile(const SwitchJspFileEvent& e) {

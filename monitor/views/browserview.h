@@ -63,6 +63,9 @@ private:
     void handleHtml(const HtmlEvent& e);
     void handleSwitchJspFile(const SwitchJspFileEvent& e);
     void handleHighlight(const HighlightEvent& e);
+    void handlePassed(const PassedEvent& e);
+    // Keeps a piece of output, written by the current span; false when no room is left.
+    bool addOutput(const std::string& piece);
     void startEngine();
     // Renders now, or when the quiet time after the last rendering ends.
     void scheduleRender();

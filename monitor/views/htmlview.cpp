@@ -48,6 +48,7 @@ HtmlView::HtmlView() {
     onLinkEvent<HtmlEvent>(&HtmlView::handleHtml);
     onLinkEvent<HighlightTagEvent>(&HtmlView::handleHighlightTag);
     onLinkEvent<HighlightEvent>(&HtmlView::handleHighlight);
+    onLinkEvent<PassedEvent>(&HtmlView::handlePassed);
     switchesDisplaysWithFiles();
 }
 
@@ -145,26 +146,71 @@ void HtmlView::handleHtml(const HtmlEvent& e) {
         // is text of the piece (blanks aside): room enough, but for a tag begun earlier.
         tags->reserve(static_cast<std::size_t>(std::count(html.begin(), html.end(), '<')) + 1,
                       html.size());
-        const FilePosition before = model().endPosition();
-        model().addText(std::string_view(html), *tags);
-        if (const FilePosition after = model().endPosition(); current_ && before < after) {
-            const FilePosition start = before.pos == 0 ? FilePosition(1, std::max(1, before.line))
-                                                       : FilePosition(before.pos + 1, before.line);
-            origins().add(TextSpan{start, after}, *current_);
-        }
-        // One announcement for all the tags of the piece: the stack reports once.
-        if (!tags->empty())
-            fire<HtmlTagsEvent>(std::shared_ptr<const HtmlTags>(std::move(tags)));
-        // Output only grows at its end: only the new part is laid out.
-        if (canvas) {
-            canvas->linesAppended();
-            setClient(canvas);
-            if (model().lineCount() > 0)
-                canvas->makeLineVisible(model().lineCount());
-        }
+        addOutput(html, *tags);
+        announceTags(std::move(tags), panekit::LinkEvent::NONE);
+        followOutput();
     }
     if (e.getEventType() != kAnsweredAhead)
         fire<ResumeEvent>();
+}
+
+void HtmlView::handlePassed(const PassedEvent& e) {
+    const PassedRecords* passed = e.itemAs<PassedRecords>();
+    if (!passed || !*passed)
+        return;
+    const std::vector<Record>& records = **passed;
+    const Record* lastPosition = lastPositionOf(records);
+    const Record* lastOutput = nullptr;
+    for (const Record& record : records) {
+        if (record->getInfoType() == JspSourceInfo::HTML_INFO && record->getHtmlString())
+            lastOutput = &record;
+    }
+    // One by one, each piece's tags would be handled after the view followed that piece:
+    // the tags of the last piece lead to what is shown, those before it only to what is set.
+    auto earlierTags = std::make_shared<HtmlTags>();
+    auto lastTags = std::make_shared<HtmlTags>();
+    for (const Record& record : records) {
+        if (record->getInfoType() != JspSourceInfo::HTML_INFO) {
+            current_ = OutputOrigin::of(*record);
+            // The marks are those the last position set, over the output before it.
+            if (&record == lastPosition)
+                markOutputOfCurrentSpan();
+        } else if (const std::optional<std::string>& html = record->getHtmlString()) {
+            addOutput(*html, &record == lastOutput ? *lastTags : *earlierTags);
+        }
+    }
+    if (!lastOutput)
+        return;
+    announceTags(std::move(earlierTags), kOutputFollowed);
+    announceTags(std::move(lastTags), panekit::LinkEvent::NONE);
+    followOutput();
+}
+
+void HtmlView::addOutput(std::string_view html, HtmlTags& tags) {
+    const FilePosition before = model().endPosition();
+    model().addText(html, tags);
+    if (const FilePosition after = model().endPosition(); current_ && before < after) {
+        const FilePosition start = before.pos == 0 ? FilePosition(1, std::max(1, before.line))
+                                                   : FilePosition(before.pos + 1, before.line);
+        origins().add(TextSpan{start, after}, *current_);
+    }
+}
+
+void HtmlView::announceTags(std::shared_ptr<HtmlTags> tags, std::int32_t type) {
+    // One announcement for all the tags: the stack reports once.
+    if (!tags->empty())
+        fireLinkEvent(std::make_shared<HtmlTagsEvent>(
+            this, type, QString(), std::any(std::shared_ptr<const HtmlTags>(std::move(tags)))));
+}
+
+void HtmlView::followOutput() {
+    // Output only grows at its end: only the new part is laid out.
+    if (canvas) {
+        canvas->linesAppended();
+        setClient(canvas);
+        if (model().lineCount() > 0)
+            canvas->makeLineVisible(model().lineCount());
+    }
 }
 
 void HtmlView::handleHighlight(const HighlightEvent& e) {
@@ -177,7 +223,11 @@ void HtmlView::handleHighlight(const HighlightEvent& e) {
 void HtmlView::handleHighlightTag(const HighlightTagEvent& e) {
     if (!canvas)
         return;
-    if (const HtmlTagPosition* p = e.itemAs<HtmlTagPosition>())
+    const HtmlTagPosition* p = e.itemAs<HtmlTagPosition>();
+    if (p && e.getEventType() == kOutputFollowed)
+        canvas->getHighlighter().highlight(FilePosition(p->startPos, p->startLine),
+                                           FilePosition(p->endPos, p->endLine));
+    else if (p)
         canvas->highlight(p->startLine, p->startPos, p->endLine, p->endPos);
     else
         canvas->getHighlighter().clear();

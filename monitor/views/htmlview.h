@@ -49,6 +49,13 @@ private:
     void handleHtml(const HtmlEvent& e);
     void handleHighlightTag(const HighlightTagEvent& e);
     void handleHighlight(const HighlightEvent& e);
+    void handlePassed(const PassedEvent& e);
+    // Adds a piece of output, written by the current span, and its tags to `tags`.
+    void addOutput(std::string_view html, HtmlTags& tags);
+    // Announces the tags of output as an HtmlTagsEvent of the given type, if there are any.
+    void announceTags(std::shared_ptr<HtmlTags> tags, std::int32_t type);
+    // Lays out the output added and keeps its end in view.
+    void followOutput();
     // The origins of the output of the file on show.
     OutputOrigins& origins();
     const OutputOrigins* shownOrigins() const;

@@ -26,6 +26,7 @@ const JspSourceInfo* recordOf(const panekit::LinkEvent& e) {
 JavaView::JavaView() {
     onLinkEvent<StartupEvent>(&JavaView::handleStartup);
     onLinkEvent<HighlightEvent>(&JavaView::handleHighlight);
+    onLinkEvent<PassedEvent>(&JavaView::handlePassed);
     switchesDisplaysWithFiles();
     onLinkEvent<ClientExitEvent>(&JavaView::handleClientExit);
     onLinkEvent<ShowOutputOriginEvent>(&JavaView::handleShowOutputOrigin);
@@ -106,6 +107,11 @@ void JavaView::handleHighlight(const HighlightEvent& e) {
     const int startCol = adjustStartCol(r->getJavaPos(), javaLine);
     const FilePosition end = model().convertToInclusivePos(FilePosition(1, javaLine + 1));
     highlightText(javaLine, startCol, end.line, end.pos);
+}
+
+void JavaView::handlePassed(const PassedEvent& e) {
+    if (const Record* last = lastPositionOf(e))
+        handleHighlight(highlightOf(e, *last));
 }
 
 void JavaView::handleShowOutputOrigin(const ShowOutputOriginEvent& e) {

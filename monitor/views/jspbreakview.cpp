@@ -16,6 +16,7 @@ JspBreakView::JspBreakView() {
     setClient(canvas);
     onLinkEvent<StartupEvent>(&JspBreakView::handleStartup);
     onLinkEvent<HighlightEvent>(&JspBreakView::handleHighlight);
+    onLinkEvent<PassedEvent>(&JspBreakView::handlePassed);
     onLinkEvent<ClientExitEvent>(&JspBreakView::handleClientExit);
 }
 
@@ -74,6 +75,11 @@ void JspBreakView::handleHighlight(const HighlightEvent& e) {
         const auto length = model().lineList().text(static_cast<std::size_t>(javaLine - 1)).size();
         canvas->highlight(javaLine, 1, javaLine, std::max(1, static_cast<int>(length)));
     }
+}
+
+void JspBreakView::handlePassed(const PassedEvent& e) {
+    if (const Record* last = lastPositionOf(e))
+        handleHighlight(highlightOf(e, *last));
 }
 
 void JspBreakView::handleClientExit(const ClientExitEvent&) {

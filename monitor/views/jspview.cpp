@@ -37,6 +37,7 @@ JspView::JspView() {
     });
     onLinkEvent<StartupEvent>(&JspView::handleStartup);
     onLinkEvent<HighlightEvent>(&JspView::handleHighlight);
+    onLinkEvent<PassedEvent>(&JspView::handlePassed);
     switchesDisplaysWithFiles();
     onLinkEvent<StepEvent>(&JspView::handleStep);
     onLinkEvent<ClientExitEvent>(&JspView::handleClientExit);
@@ -188,6 +189,11 @@ void JspView::handleHighlight(const HighlightEvent& e) {
             setStatusLineMsg(QString::fromStdString(*message));
         setButtonsForError(r->getErrStatus());
     }
+}
+
+void JspView::handlePassed(const PassedEvent& e) {
+    if (const Record* last = lastPositionOf(e))
+        handleHighlight(highlightOf(e, *last));
 }
 
 void JspView::handleShowOutputOrigin(const ShowOutputOriginEvent& e) {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "core/record.h"
 #include "panekit/linkevent.h"
 
 #include <any>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 // The monitor's vocabulary of link events. Every kind is a LinkEvent without fields of
 // its own, routed by "com.zet.kwo.jsp.ui." and its class name; the item carries the
@@ -24,6 +26,11 @@ TRACEWIN_EVENT(SwitchJspFileFromServletEvent);
 // The variables of the stop about to be highlighted (a Variables item, null when the
 // runtime sent none for it).
 TRACEWIN_EVENT(VariablesEvent);
+// Positions and output that a run going on by itself passed, taken together, each
+// answered by the connection as it arrived, in the order they came (a PassedRecords): a
+// receiver is left as the HighlightEvents and HtmlEvents of type kAnsweredAhead, one per
+// record, would leave it. Only the state they leave shows, so each does its work once.
+TRACEWIN_EVENT(PassedEvent);
 TRACEWIN_EVENT(HighlightTagEvent);
 TRACEWIN_EVENT(ChangeCurrentStateEvent);
 // From the HTML view to the tag stack: the tags one piece of output completed, in order
@@ -62,6 +69,31 @@ constexpr std::int32_t kAnsweredAhead = panekit::LinkEvent::CUSTOM_OFFSET;
 // page of the request, and of the HighlightEvent that shows where that page waits: nothing
 // ran, so it is no new stop.
 constexpr std::int32_t kShownAgain = panekit::LinkEvent::CUSTOM_OFFSET + 1;
+// The type of an HtmlTagsEvent whose output more output followed before the HTML view showed
+// either, and of the HighlightTagEvent it leads to: the view keeps the later output in view,
+// so that highlight is set where it is and not brought into view.
+constexpr std::int32_t kOutputFollowed = panekit::LinkEvent::CUSTOM_OFFSET + 2;
+
+// The item of a PassedEvent.
+using PassedRecords = std::shared_ptr<const std::vector<Record>>;
+
+// The last position among records passed together, if any.
+inline const Record* lastPositionOf(const std::vector<Record>& records) {
+    for (auto it = records.rbegin(); it != records.rend(); ++it) {
+        if ((*it)->getInfoType() != tracehook::JspSourceInfo::HTML_INFO)
+            return &*it;
+    }
+    return nullptr;
+}
+inline const Record* lastPositionOf(const PassedEvent& e) {
+    const PassedRecords* records = e.itemAs<PassedRecords>();
+    return records && *records ? lastPositionOf(**records) : nullptr;
+}
+// The HighlightEvent a position passed together would have come as alone: for the
+// receivers that show only where the run is, and so only its last position.
+inline HighlightEvent highlightOf(const PassedEvent& e, const Record& position) {
+    return HighlightEvent(e.getSourceTool(), kAnsweredAhead, QString(), std::any(position));
+}
 
 // An event of kind E from `source`, as the monitor fires them: no name, the item given.
 template <class E>

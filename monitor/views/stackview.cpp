@@ -96,7 +96,10 @@ void StackView::handleHtmlTags(const HtmlTagsEvent& e) {
     if (!tags || !*tags)
         return;
     prepareForTags();
+    highlightType_ =
+        e.getEventType() == kOutputFollowed ? kOutputFollowed : panekit::LinkEvent::NONE;
     model().handleTags(**tags);
+    highlightType_ = panekit::LinkEvent::NONE;
     followTags();
 }
 
@@ -129,7 +132,8 @@ void StackView::showStatus(const std::string& message) {
 }
 
 void StackView::highlightTag(const std::optional<HtmlTagPosition>& position) {
-    fire<HighlightTagEvent>(position ? std::any(*position) : std::any());
+    fireLinkEvent(std::make_shared<HighlightTagEvent>(this, highlightType_, QString(),
+                                                      position ? std::any(*position) : std::any()));
 }
 
 } // namespace tracewin

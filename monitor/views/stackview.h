@@ -60,6 +60,8 @@ private:
     // Brings the top of the stack into view once per turn of the event loop, however many
     // pieces of output changed it. A timer, not a posted call: it needs no wake-up.
     QTimer scrollToTop_;
+    // The type of the highlight the tags being handled lead to (kOutputFollowed or none).
+    std::int32_t highlightType_ = panekit::LinkEvent::NONE;
 };
 
 } // namespace tracewin

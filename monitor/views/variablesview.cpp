@@ -51,6 +51,7 @@ VariablesView::VariablesView() {
     onLinkEvent<VariablesEvent>(&VariablesView::handleVariables);
     onLinkEvent<StartupEvent>(&VariablesView::handleStartup);
     onLinkEvent<HighlightEvent>(&VariablesView::handleHighlight);
+    onLinkEvent<PassedEvent>(&VariablesView::handlePassed);
     onLinkEvent<ClientExitEvent>(&VariablesView::handleClientExit);
 }
 
@@ -178,6 +179,11 @@ void VariablesView::handleHighlight(const HighlightEvent& e) {
         showMessage(asked ? "L-VariablesNoneSent" : "L-VariablesNextStop");
     }
     stopHadVariables_ = false;
+}
+
+void VariablesView::handlePassed(const PassedEvent& e) {
+    if (const Record* last = lastPositionOf(e))
+        handleHighlight(highlightOf(e, *last));
 }
 
 void VariablesView::handleClientExit(const ClientExitEvent&) {

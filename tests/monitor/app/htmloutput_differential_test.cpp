@@ -2,9 +2,12 @@
 // over a corpus of output shapes, compared with a record taken from the monitor before its
 // output handling was made to cost once per record what it cost once per tag. Set
 // TRACEWIN_WRITE_GOLDEN to a file name to write the record anew instead of comparing.
+// Then the same output among positions, sent one record at a time and all in one write:
+// what the views show after the last record is the same either way.
 #include "support/monitorwindow.h"
 #include "tracehook/jspsourcetable.h"
 #include "tracehook/pageruntimerecords.h"
+#include "views/javaview.h"
 
 #include <arpa/inet.h>
 #include <condition_variable>
@@ -158,15 +161,16 @@ std::vector<Shape> corpus() {
     return shapes;
 }
 
-// ---- A page runtime that sends one record at a time, when the test lets it.
+// ---- A page runtime that sends one record at a time when the test lets it, or all at once.
 
 class ScriptedRuntime {
 public:
     ScriptedRuntime(int port, std::string jsp, std::string java)
         : port_(port), jsp_(std::move(jsp)), java_(std::move(java)) {}
 
-    // On the runtime's thread: the page's head, then each record once allowed.
-    void run(const std::vector<std::string>& records) {
+    // On the runtime's thread: the page's head, then each record once allowed; with burst,
+    // all of them in one write once the first is allowed, and then their replies.
+    void run(const std::vector<std::string>& records, bool burst = false) {
         {
             std::lock_guard lock(mutex_);
             fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -181,8 +185,21 @@ public:
         table.add(3, 2, 1, 2, 24);
         if (!exchange(*table.getFileInfoStr(1, false)) || !exchange(*table.getLineInfoStr(1, 3)))
             return fail();
-        for (std::size_t k = 0; k < records.size(); ++k) {
-            if (!waitForTurn(k) || !exchange(tracehook::PageRuntimeRecords::html("1", records[k])))
+        report(0);
+        if (burst) {
+            std::string wire;
+            for (const std::string& record : records)
+                wire += tracehook::PageRuntimeRecords::framed(record);
+            if (!waitForTurn(0) || !sendAll(wire))
+                return fail();
+            for (std::size_t k = 0; k < records.size(); ++k) {
+                if (!readReply())
+                    return fail();
+                report(k + 1);
+            }
+        }
+        for (std::size_t k = 0; !burst && k < records.size(); ++k) {
+            if (!waitForTurn(k) || !exchange(records[k]))
                 return fail();
             report(k + 1);
         }
@@ -192,6 +209,24 @@ public:
         ::close(fd_);
         fd_ = -1;
         done_ = true;
+    }
+    // On the test's thread, without handling its events: the monitor's own thread must
+    // not take what the reading thread answered ahead meanwhile.
+    bool waitForRepliesAlone(std::size_t n) {
+        std::unique_lock lock(mutex_);
+        return repliedChanged_.wait_for(lock, std::chrono::seconds(10), [&] {
+            return failed_ || replied_ >= n;
+        }) && !failed_;
+    }
+    // On the test's thread: the page's first line was answered.
+    bool waitForHeadAnswered() {
+        return QTest::qWaitFor(
+                   [&] {
+                       std::lock_guard lock(mutex_);
+                       return failed_ || headAnswered_;
+                   },
+                   10000) &&
+               !failed_;
     }
     // On the test's thread.
     bool waitForReplies(std::size_t n) {
@@ -227,10 +262,18 @@ public:
 
 private:
     bool exchange(const std::string& record) {
-        const std::string framed = tracehook::PageRuntimeRecords::framed(record);
-        if (::send(fd_, framed.data(), framed.size(), MSG_NOSIGNAL) !=
-            static_cast<ssize_t>(framed.size()))
-            return false;
+        return sendAll(tracehook::PageRuntimeRecords::framed(record)) && readReply();
+    }
+    bool sendAll(const std::string& bytes) {
+        for (std::size_t sent = 0; sent < bytes.size();) {
+            const ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+            if (n <= 0)
+                return false;
+            sent += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+    bool readReply() {
         for (char c; ::recv(fd_, &c, 1, 0) == 1;) {
             if (c == '\n')
                 return true;
@@ -244,7 +287,9 @@ private:
     }
     void report(std::size_t n) {
         std::lock_guard lock(mutex_);
+        headAnswered_ = true;
         replied_ = n;
+        repliedChanged_.notify_all();
     }
     void fail() {
         std::lock_guard lock(mutex_);
@@ -252,15 +297,16 @@ private:
         if (fd_ >= 0)
             ::close(fd_);
         fd_ = -1;
+        repliedChanged_.notify_all();
     }
 
     int port_;
     std::string jsp_, java_;
     int fd_ = -1;
     std::mutex mutex_;
-    std::condition_variable turn_;
+    std::condition_variable turn_, repliedChanged_;
     std::size_t allowed_ = 0, replied_ = 0;
-    bool stopped_ = false, failed_ = false, done_ = false;
+    bool stopped_ = false, failed_ = false, done_ = false, headAnswered_ = false;
 };
 
 // ---- What the user sees after a record, in one line.
@@ -321,6 +367,40 @@ protected:
         return out.str();
     }
 
+    // The above, and what the rest of the window shows: where the JSP and Java views mark
+    // the run, the output marked as the current span's, the origin of each line of output,
+    // where the HTML view is scrolled to and the page's status line.
+    std::string fullSnapshot(const std::string& shape, std::size_t record) const {
+        auto markOf = [](const CommonView* view) {
+            CommonViewComponent* canvas = view ? view->getCanvas() : nullptr;
+            const auto start = canvas ? canvas->getHighlighter().getStartPosition() : std::nullopt;
+            const auto end = canvas ? canvas->getHighlighter().getEndPosition() : std::nullopt;
+            if (!start || !end)
+                return std::string("none");
+            return std::to_string(start->line) + "." + std::to_string(start->pos) + "-" +
+                   std::to_string(end->line) + "." + std::to_string(end->pos);
+        };
+        std::ostringstream out;
+        out << snapshot(shape, record) << " jsp " << markOf(jsp) << " java "
+            << markOf(findTool<JavaView>()) << " current output";
+        if (const TextSpans* marked = html->markedOutput()) {
+            for (const TextSpan& span : *marked)
+                out << " " << span.start.line << "." << span.start.pos << "-" << span.end.line
+                    << "." << span.end.pos;
+        }
+        out << " origins";
+        for (int line = 1; line <= html->model().lineCount(); ++line) {
+            const OutputOrigin* origin = html->originAt(FilePosition(1, line));
+            out << " " << (origin ? std::to_string(origin->jspStartLine) : "-");
+        }
+        if (CommonViewComponent* canvas = html->getCanvas())
+            out << " scrolled " << canvas->contentOffset().x() << ","
+                << canvas->contentOffset().y();
+        const RunStatus& status = page->runStatus();
+        out << " run " << static_cast<int>(status.kind) << " " << status.file << ":" << status.line;
+        return out.str();
+    }
+
     // Lets what the last record set off run to its end: the stack's handling of the tags
     // and the highlight it asks of the HTML view follow the reply as queued jobs.
     static void settle() {
@@ -341,7 +421,10 @@ TEST_F(HtmlOutputDifferentialTest, EveryRecordLeavesTheViewsAsBefore) {
     std::vector<std::string> seen;
     for (const Shape& shape : corpus()) {
         runtime = std::make_unique<ScriptedRuntime>(monitorPort(), jspFile, javaFile);
-        thread = std::thread([this, records = shape.records] { runtime->run(records); });
+        std::vector<std::string> records;
+        for (const std::string& piece : shape.records)
+            records.push_back(tracehook::PageRuntimeRecords::html("1", piece));
+        thread = std::thread([this, records] { runtime->run(records); });
         ASSERT_TRUE(waitForButtons("TTTTFF")) << shape.name << ": the page's first line";
         choose(SplitPageController::FastForward);
         for (std::size_t k = 0; k < shape.records.size(); ++k) {
@@ -370,6 +453,100 @@ TEST_F(HtmlOutputDifferentialTest, EveryRecordLeavesTheViewsAsBefore) {
     ASSERT_EQ(seen.size(), expected.size());
     for (std::size_t i = 0; i < seen.size(); ++i)
         ASSERT_EQ(seen[i], expected[i]) << "the first record whose result differs";
+}
+
+} // namespace
+
+namespace {
+
+// Output of each shape among positions in three places of the page, now and then two
+// positions in a row or two pieces of output in a row, and a last piece with no tag, which a
+// last position follows when lastPosition is set.
+std::vector<std::string> amongPositions(const std::vector<std::string>& pieces,
+                                        const tracehook::JspSourceTable& table, bool lastPosition) {
+    Generator g(5);
+    std::vector<std::string> records;
+    auto position = [&] {
+        records.push_back(*table.getLineInfoStr(1, static_cast<std::int32_t>(3 + g.pick(3))));
+    };
+    for (const std::string& piece : pieces) {
+        const std::size_t k = g.pick(10);
+        if (k < 7)
+            position();
+        if (k == 7) {
+            position();
+            position();
+        }
+        records.push_back(tracehook::PageRuntimeRecords::html("1", piece));
+    }
+    // Output with no tag last, from a span that wrote none before: the view follows it,
+    // whatever the tags before it highlight, and the span's output marked is what it was.
+    records.push_back(*table.getLineInfoStr(1, 6));
+    records.push_back(tracehook::PageRuntimeRecords::html("1", "the end"));
+    if (lastPosition)
+        position();
+    return records;
+}
+
+TEST_F(HtmlOutputDifferentialTest, RecordsTakenTogetherLeaveTheViewsAsOneAtATime) {
+    tree.dir.write("flood.jsp",
+                   "<html><body>\n<%= a() %>\n<%= b() %>\n<%= c() %>\n</body></html>\n");
+    tree.dir.write("flood_jsp.java", "public class flood_jsp {\n  public void _jspService() {\n"
+                                     "    out.print(a());\n    out.print(b());\n"
+                                     "    out.print(c());\n  }\n}\n");
+    const std::string jspFile = (tree.dir.path() / "flood.jsp").string();
+    const std::string javaFile = (tree.dir.path() / "flood_jsp.java").string();
+    tracehook::JspSourceTable table(jspFile, javaFile);
+    table.add(3, 2, 1, 2, 10);
+    table.add(4, 3, 1, 3, 10);
+    table.add(5, 4, 1, 4, 10);
+    table.add(6, 5, 1, 5, 14);
+
+    // Runs the page to the end of its records in Fast forward, one at a time, or all in one
+    // write until the window shows what it showed one at a time; tells what it shows then.
+    auto runPage = [&](const Shape& shape, const std::vector<std::string>& records,
+                       const std::string* oneAtATime) {
+        const bool burst = oneAtATime != nullptr;
+        runtime = std::make_unique<ScriptedRuntime>(monitorPort(), jspFile, javaFile);
+        thread = std::thread([this, records, burst] { runtime->run(records, burst); });
+        EXPECT_TRUE(waitForButtons("TTTTFF")) << shape.name << ": the page's first line";
+        choose(SplitPageController::FastForward);
+        std::string seen;
+        if (burst) {
+            // Fast forward answers the page's first line; the rest comes while this thread
+            // handles nothing, so that the monitor takes it all at once.
+            EXPECT_TRUE(runtime->waitForHeadAnswered()) << shape.name;
+            runtime->allow(1);
+            EXPECT_TRUE(runtime->waitForRepliesAlone(records.size())) << shape.name;
+            // Compared below, whether or not it came to the same.
+            (void)QTest::qWaitFor(
+                [&] { return fullSnapshot(shape.name, records.size()) == *oneAtATime; }, 5000);
+        } else {
+            // Each record is taken alone: the next is sent once the monitor took it.
+            const RuntimeConnections& connections = findTool<MonitorController>()->connections();
+            for (std::size_t k = 0; k < records.size(); ++k) {
+                runtime->allow(k + 1);
+                EXPECT_TRUE(runtime->waitForReplies(k + 1)) << shape.name << " record " << k;
+                EXPECT_TRUE(QTest::qWaitFor([&] { return connections.recordsWaiting() == 0; }))
+                    << shape.name << " record " << k;
+                settle();
+            }
+        }
+        seen = fullSnapshot(shape.name, records.size());
+        runtime->allow(records.size() + 1);
+        EXPECT_TRUE(runtime->waitForEnd()) << shape.name;
+        thread.join();
+        EXPECT_TRUE(waitForButtons("FFFFFF")) << shape.name << ": the page's end";
+        return seen;
+    };
+    const std::vector<Shape> shapes = corpus();
+    for (std::size_t k = 0; k < shapes.size(); ++k) {
+        const Shape& shape = shapes[k];
+        const std::vector<std::string> records = amongPositions(shape.records, table, k % 2 == 0);
+        const std::string oneAtATime = runPage(shape, records, nullptr);
+        const std::string together = runPage(shape, records, &oneAtATime);
+        EXPECT_EQ(together, oneAtATime) << shape.name;
+    }
 }
 
 } // namespace

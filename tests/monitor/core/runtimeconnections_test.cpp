@@ -514,9 +514,19 @@ struct AheadLog : EventLog {
         log.push_back("passed:" + std::to_string(r->getInfoType()) + ":" +
                       std::to_string(r->getJavaLine()));
     }
-    bool positionsPassedMayMerge() const override { return mayMerge; }
+    bool passedMayGoTogether() const override { return mayMerge; }
+    // With takeTogether, what is handed over together is written down as "together:" and
+    // how many records, then each record.
+    void passedTogether(std::vector<Record> records) override {
+        if (!takeTogether)
+            return EventLog::passedTogether(std::move(records));
+        log.push_back("together:" + std::to_string(records.size()));
+        for (const Record& r : records)
+            passed(r);
+    }
     std::optional<AheadAnswer> ahead;
     bool mayMerge = false;
+    bool takeTogether = false;
 };
 
 class AheadConnectionsTest : public ::testing::Test {
@@ -649,6 +659,32 @@ TEST_F(AheadConnectionsTest, PositionsPassedTogetherMergeOnlyIntoTheNextPosition
             << all[i] << " is missing though no position followed it";
     }
     EXPECT_EQ(shown, events.log.size()) << "nothing but the records sent, in their order";
+}
+
+TEST_F(AheadConnectionsTest, RecordsPassedTogetherAreHandedOverTogetherInOrder) {
+    events.mayMerge = true;
+    events.takeTogether = true;
+    const PassesInOneWrite passes(300);
+    ASSERT_NO_FATAL_FAILURE(runAheadToTheEnd(passes.wire));
+
+    // However the records fall into takes: every record once, in order, and the end alone.
+    Log records;
+    std::size_t together = 0;
+    for (const std::string& entry : events.log) {
+        if (entry.starts_with("together:"))
+            ++together;
+        else
+            records.push_back(entry);
+    }
+    EXPECT_EQ(records, passes.everyRecord);
+    EXPECT_GT(together, 0u) << "1,200 records in one write come in fewer takes";
+    for (std::size_t i = 0; i < events.log.size(); ++i) {
+        if (!events.log[i].starts_with("together:"))
+            continue;
+        const std::size_t n = std::stoul(events.log[i].substr(9));
+        EXPECT_GE(n, 2u);
+        ASSERT_LT(i + n, events.log.size() - 1) << "the page's end is never among them";
+    }
 }
 
 TEST_F(AheadConnectionsTest, PositionsPassedTogetherAllShowWhereTheReceiverWantsEach) {
