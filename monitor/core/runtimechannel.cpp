@@ -215,7 +215,8 @@ bool RuntimeChannel::answersAhead(const Incoming& item) const {
 
 void RuntimeChannel::takeOwedRecords(std::unique_lock<std::mutex>& lock) {
     while (owed_ > 0 && !closed_) {
-        std::optional<std::string> text = framer_.next();
+        // Read in place: a record's text is copied only where it is kept.
+        const std::optional<std::string_view> text = framer_.nextView();
         if (!text)
             return;
         --owed_;
@@ -228,7 +229,7 @@ void RuntimeChannel::takeOwedRecords(std::unique_lock<std::mutex>& lock) {
         }
         // A record may be megabytes: its text goes only where it is read.
         if (!item.record || keepText_)
-            item.text = std::move(*text);
+            item.text = std::string(*text);
         if (first || !answersAhead(item) || writeFailed_) {
             queue(std::move(item));
             continue;

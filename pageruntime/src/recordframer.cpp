@@ -9,6 +9,7 @@ void RecordFramer::append(std::string_view bytes) {
     if (overflowed_)
         return;
     // Drop returned records before growing, so the buffer holds at most one record's worth.
+    // (Not when a record is returned: the last one returned may still be looked at.)
     if (consumed_ > 0 && consumed_ * 2 >= buffer_.size()) {
         buffer_.erase(0, consumed_);
         scanned_ -= consumed_;
@@ -35,18 +36,24 @@ std::size_t RecordFramer::findTerminator() {
 }
 
 std::optional<std::string> RecordFramer::next() {
+    const std::optional<std::string_view> record = nextView();
+    return record ? std::optional<std::string>(*record) : std::nullopt;
+}
+
+std::optional<std::string_view> RecordFramer::nextView() {
     if (overflowed_ || terminator_.empty())
         return std::nullopt;
-    std::size_t at = findTerminator();
-    if (at == std::string::npos)
-        return std::nullopt;
-    std::string record = buffer_.substr(consumed_, at - consumed_);
-    consumed_ = at + terminator_.size();
-    scanned_ = consumed_;
-    if (consumed_ == buffer_.size()) {
+    // Everything returned: the buffer starts again (the last record returned is let go).
+    if (consumed_ > 0 && consumed_ == buffer_.size()) {
         buffer_.clear();
         consumed_ = scanned_ = 0;
     }
+    std::size_t at = findTerminator();
+    if (at == std::string::npos)
+        return std::nullopt;
+    const std::string_view record(buffer_.data() + consumed_, at - consumed_);
+    consumed_ = at + terminator_.size();
+    scanned_ = consumed_;
     return record;
 }
 

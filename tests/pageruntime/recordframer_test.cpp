@@ -46,6 +46,24 @@ TEST(RecordFramer, SplitsSeveralRecordsInOneReadAndKeepsTheRest) {
     EXPECT_EQ(drain(framer), std::vector<std::string>{"%L1&2&3&4&5&6"});
 }
 
+TEST(RecordFramer, ARecordSeenInPlaceHoldsUntilTheNextCall) {
+    RecordFramer framer(kEnd);
+    framer.append("%L1&2&3&4&5&6" + kEnd);
+    // The whole of what came: nothing is pending, and the record's bytes are still there.
+    const std::optional<std::string_view> record = framer.nextView();
+    ASSERT_TRUE(record);
+    EXPECT_EQ(framer.pendingBytes(), 0u);
+    EXPECT_FALSE(framer.hasPartialRecord());
+    EXPECT_EQ(*record, "%L1&2&3&4&5&6");
+    EXPECT_FALSE(framer.nextView());
+    // Copies and views take turns on the same stream.
+    framer.append("%C a" + kEnd + "%C b" + kEnd + "%C");
+    EXPECT_EQ(framer.next(), std::optional<std::string>("%C a"));
+    EXPECT_EQ(framer.nextView(), std::optional<std::string_view>("%C b"));
+    framer.append(" c" + kEnd);
+    EXPECT_EQ(drain(framer), std::vector<std::string>{"%C c"});
+}
+
 TEST(RecordFramer, ReadsReplyLines) {
     RecordFramer framer("\n");
     framer.append("%N5&0\r\n%B5&3");

@@ -24,6 +24,9 @@ public:
     void append(std::string_view bytes);
     // The next complete record without its terminator, or nullopt.
     std::optional<std::string> next();
+    // The same, seen where it was received: it holds until the next call of append, next or
+    // nextView, and costs no copy.
+    std::optional<std::string_view> nextView();
 
     // True once a record outgrew the limit; the stream cannot be resynchronised.
     bool overflowed() const { return overflowed_; }
