@@ -627,8 +627,30 @@ void CommonViewComponent::repaintWhole() {
     update();
 }
 
+void CommonViewComponent::repaintLines(int first, int last) {
+    if (wholeRepaintAsked_ && isVisible())
+        return;
+    const CommonViewComponentLayoutManager& layout = *layoutManager_;
+    if (!layout.hasLines() || first < 1 || first > last || last > layout.getNumRecords()) {
+        repaintWhole();
+        return;
+    }
+    if (linesRepaintAsked_ && isVisible()) {
+        first = std::min(first, linesRepaintAsked_->first);
+        last = std::max(last, linesRepaintAsked_->second);
+        if (linesRepaintAsked_ == std::pair(first, last))
+            return;
+    }
+    linesRepaintAsked_ = std::pair(first, last);
+    const int top = layout.lineNumberToYCoord(first) - contentOffset().y();
+    const int bottom =
+        layout.lineNumberToYCoord(last) + layout.getLineHeight() - contentOffset().y();
+    update(QRect(0, top, width(), bottom - top));
+}
+
 void CommonViewComponent::paintEvent(QPaintEvent* event) {
     wholeRepaintAsked_ = false;
+    linesRepaintAsked_.reset();
     QPainter painter(this);
     // Everything below paints in content coordinates.
     const QPoint offset = contentOffset();

@@ -188,6 +188,10 @@ public slots:
     // costs nothing: in Fast forward each record moves the highlight, and a hundred records
     // come between two paints.
     void repaintWhole();
+    // Asks for lines first to last (1-based) to be painted again, across the whole width:
+    // a highlight that moves between a few lines repaints only those. Lines asked for
+    // already since the last paint cost nothing more.
+    void repaintLines(int first, int last);
 
 signals:
     void propertyChanged(const QString& name, const QVariant& oldValue, const QVariant& newValue);
@@ -200,6 +204,8 @@ protected:
 
 private:
     bool wholeRepaintAsked_ = false; // since the last paint
+    // The lines asked for by repaintLines since the last paint, if any.
+    std::optional<std::pair<int, int>> linesRepaintAsked_;
     // The pane the component shows its content through, if it is in one's viewport.
     SourcePane* pane() const;
     // The part of the content inside the viewport of area, the component's scroll area.

@@ -16,19 +16,25 @@ void CommonViewComponentHighlighter::highlight(const FilePosition& a, const File
         clear();
         return;
     }
-    startPos_ = std::min(a, b);
-    endPos_ = std::max(a, b);
-    repaint();
+    const FilePosition start = std::min(a, b);
+    const FilePosition end = std::max(a, b);
+    if (startPos_ == start && endPos_ == end)
+        return;
+    repaintLines();
+    startPos_ = start;
+    endPos_ = end;
+    repaintLines();
 }
 
 void CommonViewComponentHighlighter::clear() {
+    repaintLines();
     startPos_.reset();
     endPos_.reset();
-    repaint();
 }
 
-void CommonViewComponentHighlighter::repaint() const {
-    comViewComponent_.repaintWhole();
+void CommonViewComponentHighlighter::repaintLines() const {
+    if (startPos_)
+        comViewComponent_.repaintLines(startPos_->line, endPos_->line);
 }
 
 std::optional<QRect> spanRectangleOnLine(const CommonViewComponentLayoutManager& layout,

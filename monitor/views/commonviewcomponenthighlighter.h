@@ -54,7 +54,8 @@ private:
     // Calls fn for each line of the span whose rectangle may meet r; the number of calls
     // depends on r's height only.
     template <class Fn> void forEachLineMeeting(const QRect& r, Fn&& fn) const;
-    void repaint() const;
+    // Asks for the lines of the span to be painted again.
+    void repaintLines() const;
 
     CommonViewComponent& comViewComponent_;
     std::optional<FilePosition> startPos_;

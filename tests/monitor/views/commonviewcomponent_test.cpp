@@ -223,6 +223,16 @@ TEST_F(TextViewTest, HighlightRectanglesOfOneLineAndSeveralLines) {
     EXPECT_TRUE(h.getHighlights().empty());
 }
 
+// The regions of the paint events a widget gets while it is watched.
+struct PaintRegions : QObject {
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint)
+            regions.push_back(static_cast<QPaintEvent*>(e)->region());
+        return false;
+    }
+    std::vector<QRegion> regions;
+};
+
 // Moves of the highlight between two paints ask for one paint; each move after a paint
 // asks for another, also when the view was hidden in between.
 TEST_F(TextViewTest, AHighlightMovedAfterAPaintIsPaintedAgain) {
@@ -250,6 +260,36 @@ TEST_F(TextViewTest, AHighlightMovedAfterAPaintIsPaintedAgain) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return counter.paints > 0; }));
     EXPECT_TRUE(movedAndPainted(5)) << "a move asked while hidden does not hold back the next";
     EXPECT_TRUE(movedAndPainted(6));
+}
+
+// A highlight that moves repaints the lines it leaves and the lines it reaches, whole,
+// and no more: a run moving between a few lines of a long file repaints those.
+TEST_F(TextViewTest, AMovedHighlightRepaintsTheLinesItLeavesAndReaches) {
+    show(numberedLines(20, 30));
+    PaintRegions paints;
+    component->highlight(2, 3, 2, 8);
+    component->repaint();
+    component->installEventFilter(&paints);
+    auto lineRow = [&](int line) {
+        return QRect(0, layout().lineNumberToYCoord(line), component->width(),
+                     layout().getLineHeight());
+    };
+    component->highlight(7, 1, 8, 4);
+    component->highlight(2, 5, 2, 6);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !paints.regions.empty(); }, 2000));
+    ASSERT_EQ(paints.regions.size(), 1u) << "moves between two paints ask for one";
+    const QRegion painted = paints.regions[0];
+    for (int line : {2, 7, 8})
+        EXPECT_TRUE(painted.contains(lineRow(line))) << "line " << line;
+    EXPECT_FALSE(painted.intersects(lineRow(12))) << "a line the highlight never met";
+
+    // A clear repaints where the highlight was.
+    paints.regions.clear();
+    component->getHighlighter().clear();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !paints.regions.empty(); }, 2000));
+    EXPECT_TRUE(paints.regions[0].contains(lineRow(2)));
+    EXPECT_FALSE(paints.regions[0].intersects(lineRow(7)));
+    component->removeEventFilter(&paints);
 }
 
 TEST_F(TextViewTest, HighlightScrollsIntoViewWithThreeColumnsOfContext) {
@@ -517,25 +557,18 @@ TEST_F(TextViewTest, ColourPropertiesAndLineChanged) {
     EXPECT_EQ(snapshot().pixelColor(1, 1), QColor(Qt::lightGray));
 
     // "dbg.lineChanged" repaints one margin cell.
-    struct PaintSpy : QObject {
-        bool eventFilter(QObject*, QEvent* e) override {
-            if (e->type() == QEvent::Paint)
-                rects.push_back(static_cast<QPaintEvent*>(e)->rect());
-            return false;
-        }
-        std::vector<QRect> rects;
-    } paints;
+    PaintRegions paints;
     component->installEventFilter(&paints);
     component->repaint(); // what was still to be painted is painted now
-    paints.rects.clear();
+    paints.regions.clear();
     component->propertyChange(QStringLiteral("dbg.lineChanged"), 4);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !paints.rects.empty(); }, 2000));
-    EXPECT_TRUE(paints.rects[0].contains(layout().lineNumberToMarginRectangle(4)));
-    EXPECT_LT(paints.rects[0].height(), 3 * layout().getLineHeight());
-    paints.rects.clear();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !paints.regions.empty(); }, 2000));
+    EXPECT_TRUE(paints.regions[0].contains(layout().lineNumberToMarginRectangle(4)));
+    EXPECT_LT(paints.regions[0].boundingRect().height(), 3 * layout().getLineHeight());
+    paints.regions.clear();
     component->propertyChange(QStringLiteral("dbg.lineChanged"), QVariant());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !paints.rects.empty(); }, 2000));
-    EXPECT_EQ(paints.rects[0], component->getVisibleRect());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !paints.regions.empty(); }, 2000));
+    EXPECT_EQ(paints.regions[0].boundingRect(), component->getVisibleRect());
     component->removeEventFilter(&paints);
 }
 
@@ -956,6 +989,26 @@ TEST_F(PaneTextViewTest, TheMarginStaysInViewWhenTheTextScrollsSideways) {
     component->highlight(11, 200, 11, 202);
     EXPECT_GE(layout().sourcePositionToXCoord(200) - component->contentOffset().x(),
               layout().getSourceAreaStart());
+}
+
+// Scrolled down a long text, a moved highlight repaints its lines where they show.
+TEST_F(PaneTextViewTest, AMovedHighlightRepaintsItsLinesWhereTheyShow) {
+    show(numbered(500));
+    pane->verticalScrollBar()->setValue(layout().lineNumberToYCoord(200));
+    component->highlight(205, 1, 205, 4);
+    component->repaint();
+    PaintRegions paints;
+    component->installEventFilter(&paints);
+    component->highlight(210, 1, 210, 4);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !paints.regions.empty(); }, 2000));
+    auto shownRow = [&](int line) {
+        return QRect(0, layout().lineNumberToYCoord(line) - component->contentOffset().y(),
+                     component->width(), layout().getLineHeight());
+    };
+    EXPECT_TRUE(paints.regions[0].contains(shownRow(205)));
+    EXPECT_TRUE(paints.regions[0].contains(shownRow(210)));
+    EXPECT_FALSE(paints.regions[0].intersects(shownRow(215)));
+    component->removeEventFilter(&paints);
 }
 
 TEST_F(PaneTextViewTest, TheWholeViewportIsPaintedInTheTextsBackground) {
