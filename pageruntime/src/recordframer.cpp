@@ -9,7 +9,8 @@ void RecordFramer::append(std::string_view bytes) {
     if (overflowed_)
         return;
     // Drop returned records before growing, so the buffer holds at most one record's worth.
-    // (Not when a record is returned: the last one returned may still be looked at.)
+    // A record is dropped here or by the next nextView, never as it is returned: whoever
+    // took it may still be looking at it.
     if (consumed_ > 0 && consumed_ * 2 >= buffer_.size()) {
         buffer_.erase(0, consumed_);
         scanned_ -= consumed_;
