@@ -180,9 +180,7 @@ bool MonitorController::passedMayGoTogether() const {
            !tracehook::DebugConstants::getTrace();
 }
 void MonitorController::passedTogether(std::vector<Record> records) {
-    // What fireHighlight does for each position of such a run: no variables go with it.
-    if (lastPositionOf(records))
-        session_->setVariables(nullptr);
+    // Only while no variables are on show: the session holds none, as fireHighlight left it.
     fireChildrenLinkEvent(makeEvent<PassedEvent>(
         this, std::make_shared<const std::vector<Record>>(std::move(records))));
 }

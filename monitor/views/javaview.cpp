@@ -26,7 +26,8 @@ const JspSourceInfo* recordOf(const panekit::LinkEvent& e) {
 JavaView::JavaView() {
     onLinkEvent<StartupEvent>(&JavaView::handleStartup);
     onLinkEvent<HighlightEvent>(&JavaView::handleHighlight);
-    onLinkEvent<PassedEvent>(&JavaView::handlePassed);
+    // Only the last position a run passed shows.
+    onLinkEvent<PassedEvent>(lastPositionTo(this, &JavaView::handleHighlight));
     switchesDisplaysWithFiles();
     onLinkEvent<ClientExitEvent>(&JavaView::handleClientExit);
     onLinkEvent<ShowOutputOriginEvent>(&JavaView::handleShowOutputOrigin);
@@ -107,11 +108,6 @@ void JavaView::handleHighlight(const HighlightEvent& e) {
     const int startCol = adjustStartCol(r->getJavaPos(), javaLine);
     const FilePosition end = model().convertToInclusivePos(FilePosition(1, javaLine + 1));
     highlightText(javaLine, startCol, end.line, end.pos);
-}
-
-void JavaView::handlePassed(const PassedEvent& e) {
-    if (const Record* last = lastPositionOf(e))
-        handleHighlight(highlightOf(e, *last));
 }
 
 void JavaView::handleShowOutputOrigin(const ShowOutputOriginEvent& e) {

@@ -38,8 +38,6 @@ protected:
 private:
     void handleStartup(const StartupEvent& e);
     void handleHighlight(const HighlightEvent& e);
-    // Only the last position a run passed shows.
-    void handlePassed(const PassedEvent& e);
     void handleClientExit(const ClientExitEvent& e);
     void handleShowOutputOrigin(const ShowOutputOriginEvent& e);
     void clearHighlight();

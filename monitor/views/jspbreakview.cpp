@@ -16,7 +16,8 @@ JspBreakView::JspBreakView() {
     setClient(canvas);
     onLinkEvent<StartupEvent>(&JspBreakView::handleStartup);
     onLinkEvent<HighlightEvent>(&JspBreakView::handleHighlight);
-    onLinkEvent<PassedEvent>(&JspBreakView::handlePassed);
+    // Only the last position a run passed shows.
+    onLinkEvent<PassedEvent>(lastPositionTo(this, &JspBreakView::handleHighlight));
     onLinkEvent<ClientExitEvent>(&JspBreakView::handleClientExit);
 }
 
@@ -75,11 +76,6 @@ void JspBreakView::handleHighlight(const HighlightEvent& e) {
         const auto length = model().lineList().text(static_cast<std::size_t>(javaLine - 1)).size();
         canvas->highlight(javaLine, 1, javaLine, std::max(1, static_cast<int>(length)));
     }
-}
-
-void JspBreakView::handlePassed(const PassedEvent& e) {
-    if (const Record* last = lastPositionOf(e))
-        handleHighlight(highlightOf(e, *last));
 }
 
 void JspBreakView::handleClientExit(const ClientExitEvent&) {

@@ -33,8 +33,6 @@ private:
     CommonViewComponent* createCanvas();
     void handleStartup(const StartupEvent& e);
     void handleHighlight(const HighlightEvent& e);
-    // Only the last position a run passed shows.
-    void handlePassed(const PassedEvent& e);
     void handleClientExit(const ClientExitEvent& e);
 
     mutable JspBreakModel* model_ = nullptr;

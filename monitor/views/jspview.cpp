@@ -37,7 +37,8 @@ JspView::JspView() {
     });
     onLinkEvent<StartupEvent>(&JspView::handleStartup);
     onLinkEvent<HighlightEvent>(&JspView::handleHighlight);
-    onLinkEvent<PassedEvent>(&JspView::handlePassed);
+    // Only the last position a run passed shows.
+    onLinkEvent<PassedEvent>(lastPositionTo(this, &JspView::handleHighlight));
     switchesDisplaysWithFiles();
     onLinkEvent<StepEvent>(&JspView::handleStep);
     onLinkEvent<ClientExitEvent>(&JspView::handleClientExit);
@@ -189,11 +190,6 @@ void JspView::handleHighlight(const HighlightEvent& e) {
             setStatusLineMsg(QString::fromStdString(*message));
         setButtonsForError(r->getErrStatus());
     }
-}
-
-void JspView::handlePassed(const PassedEvent& e) {
-    if (const Record* last = lastPositionOf(e))
-        handleHighlight(highlightOf(e, *last));
 }
 
 void JspView::handleShowOutputOrigin(const ShowOutputOriginEvent& e) {

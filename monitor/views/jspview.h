@@ -65,8 +65,6 @@ protected:
 private:
     void handleStartup(const StartupEvent& e);
     void handleHighlight(const HighlightEvent& e);
-    // Only the last position a run passed shows.
-    void handlePassed(const PassedEvent& e);
     void handleStep(const StepEvent& e);
     void handleClientExit(const ClientExitEvent& e);
     void handleReturnJspFocus(const ReturnJspFocusEvent& e);

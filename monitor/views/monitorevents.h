@@ -5,6 +5,7 @@
 
 #include <any>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -89,10 +90,16 @@ inline const Record* lastPositionOf(const PassedEvent& e) {
     const PassedRecords* records = e.itemAs<PassedRecords>();
     return records && *records ? lastPositionOf(**records) : nullptr;
 }
-// The HighlightEvent a position passed together would have come as alone: for the
-// receivers that show only where the run is, and so only its last position.
-inline HighlightEvent highlightOf(const PassedEvent& e, const Record& position) {
-    return HighlightEvent(e.getSourceTool(), kAnsweredAhead, QString(), std::any(position));
+// The PassedEvent handler of a receiver that shows only where the run is: its HighlightEvent
+// handler, given the last position as that position would have come alone.
+template <class T>
+std::function<void(const PassedEvent&)>
+lastPositionTo(T* receiver, void (T::*highlight)(const HighlightEvent&)) {
+    return [receiver, highlight](const PassedEvent& e) {
+        if (const Record* last = lastPositionOf(e))
+            (receiver->*highlight)(
+                HighlightEvent(e.getSourceTool(), kAnsweredAhead, QString(), std::any(*last)));
+    };
 }
 
 // An event of kind E from `source`, as the monitor fires them: no name, the item given.

@@ -51,7 +51,8 @@ VariablesView::VariablesView() {
     onLinkEvent<VariablesEvent>(&VariablesView::handleVariables);
     onLinkEvent<StartupEvent>(&VariablesView::handleStartup);
     onLinkEvent<HighlightEvent>(&VariablesView::handleHighlight);
-    onLinkEvent<PassedEvent>(&VariablesView::handlePassed);
+    // Only the last position a run passed shows.
+    onLinkEvent<PassedEvent>(lastPositionTo(this, &VariablesView::handleHighlight));
     onLinkEvent<ClientExitEvent>(&VariablesView::handleClientExit);
 }
 
@@ -179,11 +180,6 @@ void VariablesView::handleHighlight(const HighlightEvent& e) {
         showMessage(asked ? "L-VariablesNoneSent" : "L-VariablesNextStop");
     }
     stopHadVariables_ = false;
-}
-
-void VariablesView::handlePassed(const PassedEvent& e) {
-    if (const Record* last = lastPositionOf(e))
-        handleHighlight(highlightOf(e, *last));
 }
 
 void VariablesView::handleClientExit(const ClientExitEvent&) {

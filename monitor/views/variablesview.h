@@ -52,8 +52,6 @@ private:
     void handleVariables(const VariablesEvent& e);
     void handleStartup(const StartupEvent& e);
     void handleHighlight(const HighlightEvent& e);
-    // Only the last position a run passed shows.
-    void handlePassed(const PassedEvent& e);
     void handleClientExit(const ClientExitEvent& e);
 
     void showMessage(const char* labelKey);

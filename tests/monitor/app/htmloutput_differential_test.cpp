@@ -330,6 +330,17 @@ std::string position(const HtmlTagPosition& p) {
            std::to_string(p.endLine) + "." + std::to_string(p.endPos);
 }
 
+// Where a view's highlight is, "none" without one.
+std::string markOf(const CommonView* view) {
+    CommonViewComponent* canvas = view ? view->getCanvas() : nullptr;
+    const auto start = canvas ? canvas->getHighlighter().getStartPosition() : std::nullopt;
+    const auto end = canvas ? canvas->getHighlighter().getEndPosition() : std::nullopt;
+    if (!start || !end)
+        return "none";
+    return std::to_string(start->line) + "." + std::to_string(start->pos) + "-" +
+           std::to_string(end->line) + "." + std::to_string(end->pos);
+}
+
 class HtmlOutputDifferentialTest : public testsupport::MonitorWindowTest {
 protected:
     HtmlOutputDifferentialTest() : MonitorWindowTest(kResources) {}
@@ -351,19 +362,11 @@ protected:
         for (const HtmlTagErrorInfo& e : stack->model().errorList())
             errorHash =
                 fnv(QString::fromStdString(position(e.getErrPos()) + e.getErrMsg()), errorHash);
-        std::string mark = "none";
-        if (CommonViewComponent* canvas = html->getCanvas()) {
-            const auto start = canvas->getHighlighter().getStartPosition();
-            const auto end = canvas->getHighlighter().getEndPosition();
-            if (start && end)
-                mark = std::to_string(start->line) + "." + std::to_string(start->pos) + "-" +
-                       std::to_string(end->line) + "." + std::to_string(end->pos);
-        }
         std::ostringstream out;
         out << shape << " #" << record << " html " << html->model().lineCount() << ":"
             << hex(htmlHash) << " stack " << stack->model().lineCount() << ":" << hex(stackHash)
             << " errors " << stack->model().errorList().size() << ":" << hex(errorHash) << " mark "
-            << mark << " status \"" << stack->statusLineMessage().toStdString() << "\"";
+            << markOf(html) << " status \"" << stack->statusLineMessage().toStdString() << "\"";
         return out.str();
     }
 
@@ -371,15 +374,6 @@ protected:
     // the run, the output marked as the current span's, the origin of each line of output,
     // where the HTML view is scrolled to and the page's status line.
     std::string fullSnapshot(const std::string& shape, std::size_t record) const {
-        auto markOf = [](const CommonView* view) {
-            CommonViewComponent* canvas = view ? view->getCanvas() : nullptr;
-            const auto start = canvas ? canvas->getHighlighter().getStartPosition() : std::nullopt;
-            const auto end = canvas ? canvas->getHighlighter().getEndPosition() : std::nullopt;
-            if (!start || !end)
-                return std::string("none");
-            return std::to_string(start->line) + "." + std::to_string(start->pos) + "-" +
-                   std::to_string(end->line) + "." + std::to_string(end->pos);
-        };
         std::ostringstream out;
         out << snapshot(shape, record) << " jsp " << markOf(jsp) << " java "
             << markOf(findTool<JavaView>()) << " current output";
@@ -455,10 +449,6 @@ TEST_F(HtmlOutputDifferentialTest, EveryRecordLeavesTheViewsAsBefore) {
         ASSERT_EQ(seen[i], expected[i]) << "the first record whose result differs";
 }
 
-} // namespace
-
-namespace {
-
 // Output of each shape among positions in three places of the page, now and then two
 // positions in a row or two pieces of output in a row, and a last piece with no tag, which a
 // last position follows when lastPosition is set.
@@ -511,7 +501,6 @@ TEST_F(HtmlOutputDifferentialTest, RecordsTakenTogetherLeaveTheViewsAsOneAtATime
         thread = std::thread([this, records, burst] { runtime->run(records, burst); });
         EXPECT_TRUE(waitForButtons("TTTTFF")) << shape.name << ": the page's first line";
         choose(SplitPageController::FastForward);
-        std::string seen;
         if (burst) {
             // Fast forward answers the page's first line; the rest comes while this thread
             // handles nothing, so that the monitor takes it all at once.
@@ -532,7 +521,7 @@ TEST_F(HtmlOutputDifferentialTest, RecordsTakenTogetherLeaveTheViewsAsOneAtATime
                 settle();
             }
         }
-        seen = fullSnapshot(shape.name, records.size());
+        const std::string seen = fullSnapshot(shape.name, records.size());
         runtime->allow(records.size() + 1);
         EXPECT_TRUE(runtime->waitForEnd()) << shape.name;
         thread.join();
